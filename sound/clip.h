@@ -1,0 +1,97 @@
+// The in-memory sound clip, the process-wide clip state and the operations on a clip:
+// duration, silence, the duration change and the reduced copy for the waveform view.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+// Owned byte storage for sample data.
+class CByteBuffer {
+public:
+    uint8_t* data = nullptr;  // null when empty
+    uint32_t length = 0;      // bytes in use
+    uint32_t capacity = 0;    // bytes allocated
+
+    CByteBuffer() = default;
+    CByteBuffer(const CByteBuffer&) = delete;
+    CByteBuffer& operator=(const CByteBuffer&) = delete;
+    CByteBuffer(CByteBuffer&& other) noexcept;
+    CByteBuffer& operator=(CByteBuffer&& other) noexcept;
+    ~CByteBuffer();
+
+    // Growing past the capacity releases the old storage and allocates exactly n bytes
+    // (contents not kept); shrinking keeps the storage and the leading bytes. An
+    // allocation failure is fatal, reported with the requested size.
+    void Resize(uint32_t n);
+    void Clear();
+};
+
+// A PCM sound clip. The first seven fields are laid out like WAVEFORMATEX (18 bytes,
+// little-endian, packed on 2-byte boundaries) and can be handed to the sound device.
+#pragma pack(push, 2)
+struct CSoundFormat {
+    uint16_t wFormatTag = 1;
+    uint16_t nChannels = 0;
+    uint32_t nSamplesPerSec = 0;
+    uint32_t nAvgBytesPerSec = 0;
+    uint16_t nBlockAlign = 0;
+    uint16_t wBitsPerSample = 0;
+    uint16_t cbSize = 18;  // the length of the last "fmt " chunk read or written
+};
+#pragma pack(pop)
+static_assert(sizeof(CSoundFormat) == 18, "the format fields must match WAVEFORMATEX");
+
+struct CSoundClip : CSoundFormat {
+    CByteBuffer data;
+
+    CSoundFormat& Format() { return *this; }
+    const CSoundFormat& Format() const { return *this; }
+};
+
+// The state of one duration change, shared between the worker that runs it and the
+// screen that shows its progress and may abort it.
+struct CTimeChangeJob {
+    std::atomic<bool> abort{false};       // set by the owner to stop the change
+    uint32_t inFrames = 0;                // frames before the change
+    std::atomic<uint32_t> outFrames{0};   // frames after the change: the total shown
+    std::atomic<uint32_t> progress{0};    // output frames completed
+    CByteBuffer output;                   // the new samples while they are produced
+};
+
+// How a duration change ended.
+enum class EChangeResult {
+    Done,         // the clip has its new duration (or already had it)
+    Aborted,      // abort was seen: the clip is unchanged
+    Unsupported,  // the format has no whole frame to copy: the clip is unchanged
+};
+
+// The one current clip of the program.
+struct CClipState {
+    CSoundClip clip;
+    bool loaded = false;
+    uint32_t currentDurationMs = 0;
+    uint32_t requestedDurationMs = 0;
+    std::string jobPath;
+    std::string currentFilePath;
+};
+
+CClipState& SharedClipState();
+
+uint64_t GetDurationMs(const CSoundClip& clip);
+// True when the clip has a defined duration: channels, rate and at least 8 bits.
+bool HasDuration(const CSoundFormat& format);
+void MakeSilence(CSoundClip& clip, uint32_t milliseconds);
+// The bytes of one frame that the change copies, or 0 when the format cannot change.
+uint32_t ChangeFrameSize(const CSoundFormat& format);
+
+EChangeResult ChangeDuration(CTimeChangeJob& job, double milliseconds, CSoundClip& clip);
+EChangeResult ChangeByRatio(CTimeChangeJob& job, double ratio, CSoundClip& clip);
+EChangeResult Resample(CTimeChangeJob& job, CByteBuffer& samples, uint32_t frameSize,
+                       double ratio);
+// The copy loops; both write output frames from job.progress to job.outFrames and
+// stop early when abort is raised (answering false).
+bool ShrinkFrames(CTimeChangeJob& job, const CByteBuffer& input, uint32_t frameSize);
+bool StretchFrames(CTimeChangeJob& job, const CByteBuffer& input, uint32_t frameSize);
+
+void MakePreviewCopy(CSoundClip& target, const CSoundClip& source);

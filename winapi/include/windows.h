@@ -1,0 +1,82 @@
+// windows.h: the subset of the Windows API that this program calls, implemented for
+// Linux by the winapi library. Only what the program uses is declared here; each
+// service's source file says what it supports and what it does not.
+#pragma once
+
+#include <cstdarg>
+#include <cstdint>
+
+typedef int BOOL;
+typedef uint8_t BYTE;
+typedef uint16_t WORD;
+typedef uint32_t DWORD;
+typedef int32_t LONG;
+typedef unsigned int UINT;
+typedef char CHAR;
+typedef char* LPSTR;
+typedef const char* LPCSTR;
+typedef void* LPVOID;
+typedef const void* LPCVOID;
+typedef void* HANDLE;
+
+#ifndef TRUE
+#define TRUE 1
+#endif
+#ifndef FALSE
+#define FALSE 0
+#endif
+#ifndef MAX_PATH
+#define MAX_PATH 260
+#endif
+
+// Error codes that the layer reports through GetLastError.
+#define ERROR_SUCCESS 0u
+#define ERROR_FILE_NOT_FOUND 2u
+#define ERROR_PATH_NOT_FOUND 3u
+#define ERROR_TOO_MANY_OPEN_FILES 4u
+#define ERROR_ACCESS_DENIED 5u
+#define ERROR_NOT_ENOUGH_MEMORY 8u
+#define ERROR_WRITE_FAULT 29u
+#define ERROR_READ_FAULT 30u
+#define ERROR_HANDLE_DISK_FULL 39u
+#define ERROR_NOT_SUPPORTED 50u
+#define ERROR_FILE_EXISTS 80u
+#define ERROR_INVALID_PARAMETER 87u
+#define ERROR_DISK_FULL 112u
+#define ERROR_INVALID_NAME 123u
+#define ERROR_DIR_NOT_EMPTY 145u
+#define ERROR_ALREADY_EXISTS 183u
+#define ERROR_FILENAME_EXCED_RANGE 206u
+#define ERROR_DIRECTORY 267u
+#define ERROR_NOT_SAME_DEVICE 17u
+
+// kernel32: last error and messages.
+DWORD GetLastError();
+void SetLastError(DWORD code);
+
+#define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200u
+#define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000u
+DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId,
+                     LPSTR buffer, DWORD size, va_list* arguments);
+
+// kernel32: time and threads.
+void Sleep(DWORD milliseconds);
+DWORD GetCurrentThreadId();
+
+// kernel32: files. Paths are code page 932 text, as everywhere in the program.
+#define INVALID_FILE_ATTRIBUTES 0xFFFFFFFFu
+#define FILE_ATTRIBUTE_READONLY 0x00000001u
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010u
+#define FILE_ATTRIBUTE_NORMAL 0x00000080u
+DWORD GetFileAttributesA(LPCSTR path);
+
+#define MOVEFILE_REPLACE_EXISTING 0x00000001u
+#define MOVEFILE_WRITE_THROUGH 0x00000008u
+BOOL MoveFileExA(LPCSTR existingPath, LPCSTR newPath, DWORD flags);
+BOOL DeleteFileA(LPCSTR path);
+BOOL CreateDirectoryA(LPCSTR path, LPVOID securityAttributes);
+
+// Creates an empty file with a unique name "<folder>/<prefix up to 3 chars><hex>.tmp"
+// and writes its path (at most MAX_PATH bytes with the terminator) to tempPath.
+// unique must be 0 (create a new file); answers 0 on failure.
+UINT GetTempFileNameA(LPCSTR folder, LPCSTR prefix, UINT unique, LPSTR tempPath);
