@@ -42,6 +42,15 @@ public:
     // Takes over an already open stdio stream (closing any open one first).
     void Adopt(FILE* file, int newMode);
     void Close();
+    // Flushes and closes; false (nothing reported) when buffered data could not be
+    // written or the close failed, as when a disk fills while a file is saved.
+    bool TryClose() {
+        if (stream == nullptr) return true;
+        FILE* file = stream;
+        stream = nullptr;
+        const bool flushed = std::fflush(file) == 0 && !std::ferror(file);
+        return (std::fclose(file) == 0) && flushed;
+    }
 
     bool AtEnd();
     uint64_t Size();       // the whole file's length; the position is kept
