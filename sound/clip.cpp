@@ -1,1 +1,297 @@
 #include "sound/clip.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "framework/error/error.h"
+
+// ---------------------------------------------------------------------------------------
+// CByteBuffer
+
+CByteBuffer::CByteBuffer(CByteBuffer&& other) noexcept
+    : data(other.data), length(other.length), capacity(other.capacity) {
+    other.data = nullptr;
+    other.length = other.capacity = 0;
+}
+
+CByteBuffer& CByteBuffer::operator=(CByteBuffer&& other) noexcept {
+    if (this != &other) {
+        std::free(data);
+        data = other.data;
+        length = other.length;
+        capacity = other.capacity;
+        other.data = nullptr;
+        other.length = other.capacity = 0;
+    }
+    return *this;
+}
+
+CByteBuffer::~CByteBuffer() { std::free(data); }
+
+bool CByteBuffer::Resize(uint32_t n) {
+    if (n > capacity) {
+        Clear();
+        data = static_cast<uint8_t*>(std::malloc(n));
+        if (data == nullptr) {
+            char text[16];
+            std::snprintf(text, sizeof text, "%u", n);
+            Raise(NVireo::NError::kSite, 21001, text);
+            return false;
+        }
+        capacity = n;
+    }
+    length = n;
+    return true;
+}
+
+void CByteBuffer::Clear() {
+    std::free(data);
+    data = nullptr;
+    length = capacity = 0;
+}
+
+// ---------------------------------------------------------------------------------------
+// Clip state
+
+CClipState& SharedClipState() {
+    static CClipState state;
+    return state;
+}
+
+// ---------------------------------------------------------------------------------------
+// Duration and silence
+
+bool HasDuration(const CSoundFormat& format) {
+    return format.nChannels != 0 && format.nSamplesPerSec != 0 && format.wBitsPerSample >= 8;
+}
+
+uint64_t GetDurationMs(const CSoundClip& clip) {
+    if (!HasDuration(clip)) return 0;
+    uint64_t d = static_cast<uint64_t>(clip.data.length) * 1000;
+    d /= clip.nSamplesPerSec;
+    d /= clip.nChannels;
+    d /= clip.wBitsPerSample >> 3;
+    return d;
+}
+
+namespace {
+
+// Silence is the mid value of unsigned 8-bit samples and zero for every other depth.
+void FillSilence(CByteBuffer& buffer, uint16_t bitsPerSample) {
+    if (buffer.length == 0) return;
+    std::memset(buffer.data, bitsPerSample == 8 ? 0x80 : 0, buffer.length);
+}
+
+}  // namespace
+
+void MakeSilence(CSoundClip& clip, uint32_t milliseconds) {
+    const uint32_t bytesPerSecond = static_cast<uint32_t>(clip.nBlockAlign) * clip.nSamplesPerSec;
+    const uint32_t size =
+        static_cast<uint32_t>(static_cast<uint64_t>(bytesPerSecond) * milliseconds / 1000);
+    if (!clip.data.Resize(size)) return;
+    FillSilence(clip.data, clip.wBitsPerSample);
+}
+
+// ---------------------------------------------------------------------------------------
+// The duration change
+
+uint32_t ChangeFrameSize(const CSoundFormat& format) {
+    const uint32_t channels = format.nChannels;
+    const uint32_t bits = format.wBitsPerSample;
+    // 8- and 16-bit mono and stereo: the frame is the samples themselves, whatever the
+    // declared block align says.
+    if ((channels == 1 || channels == 2) && (bits == 8 || bits == 16)) return channels * bits / 8;
+    // Every other PCM or float layout moves whole blocks, when a block holds one sample
+    // of every channel and splits evenly between them.
+    if ((format.wFormatTag == 1 || format.wFormatTag == 3) && channels != 0 && bits != 0) {
+        const uint32_t minimum = channels * ((bits + 7) / 8);
+        if (format.nBlockAlign >= minimum && format.nBlockAlign % channels == 0) {
+            return format.nBlockAlign;
+        }
+    }
+    return 0;
+}
+
+namespace {
+
+// Frames are copied in blocks; abort is looked at and progress published once per block,
+// so a change stops well within a millisecond of being asked and progress always counts
+// complete frames.
+constexpr uint32_t kBlockFrames = 4096;
+
+template <uint32_t N>
+struct FixedFrame {
+    static void Copy(uint8_t* to, const uint8_t* from, uint32_t) { std::memcpy(to, from, N); }
+};
+struct AnyFrame {
+    static void Copy(uint8_t* to, const uint8_t* from, uint32_t size) {
+        std::memcpy(to, from, size);
+    }
+};
+
+// Runs the copy loop from job.progress, asking mapper.Source(i) for the input frame of
+// output frame i. Mappers compute sources for increasing i within one block.
+template <typename Frame, typename Mapper>
+bool CopyFrames(CTimeChangeJob& job, const CByteBuffer& input, uint32_t frameSize,
+                Mapper mapper) {
+    const uint32_t outFrames = job.outFrames.load(std::memory_order_relaxed);
+    const uint8_t* from = input.data;
+    uint8_t* to = job.output.data;
+    uint32_t i = job.progress.load(std::memory_order_relaxed);
+    while (i < outFrames) {
+        if (job.abort.load(std::memory_order_relaxed)) return false;
+        const uint32_t end = std::min(outFrames, i + std::min(kBlockFrames, outFrames - i));
+        mapper.Start(i);
+        for (; i < end; ++i) {
+            const uint64_t src = mapper.Next(i);
+            Frame::Copy(to + static_cast<uint64_t>(i) * frameSize, from + src * frameSize,
+                        frameSize);
+        }
+        job.progress.store(end, std::memory_order_relaxed);
+    }
+    return true;
+}
+
+template <typename Mapper>
+bool CopyFramesBySize(CTimeChangeJob& job, const CByteBuffer& input, uint32_t frameSize,
+                      Mapper mapper) {
+    switch (frameSize) {
+        case 1: return CopyFrames<FixedFrame<1>>(job, input, frameSize, mapper);
+        case 2: return CopyFrames<FixedFrame<2>>(job, input, frameSize, mapper);
+        case 4: return CopyFrames<FixedFrame<4>>(job, input, frameSize, mapper);
+        default: return CopyFrames<AnyFrame>(job, input, frameSize, mapper);
+    }
+}
+
+// Shortening: source = trunc(i * r) in double precision, r = in / out.
+struct ShrinkMapper {
+    double r;
+    void Start(uint32_t) {}
+    uint64_t Next(uint32_t i) const {
+        return static_cast<uint64_t>(static_cast<int64_t>(static_cast<double>(i) * r));
+    }
+};
+
+// Lengthening: source = floor(i * step / 2^32) with a 32.32 fixed-point step below 1.
+// i * step stays below 2^64, so adding the step frame by frame gives the same products.
+struct StretchMapper {
+    uint64_t step;
+    uint64_t position = 0;
+    void Start(uint32_t i) { position = static_cast<uint64_t>(i) * step; }
+    uint64_t Next(uint32_t) {
+        const uint64_t src = position >> 32;
+        position += step;
+        return src;
+    }
+};
+
+enum class ERun { Unchanged, Emptied, Produced, Aborted, Failed };
+
+// Plans and runs a change of input by ratio into job.output. Unchanged: the frame count
+// stays, nothing was produced; Emptied: no frame is left.
+ERun Run(CTimeChangeJob& job, const CByteBuffer& input, uint32_t frameSize, double ratio) {
+    if (job.abort.load(std::memory_order_relaxed)) return ERun::Aborted;
+    job.inFrames = input.length / frameSize;
+    const double x = static_cast<double>(job.inFrames) * ratio;
+    // x is the exact product the frame count is truncated from; values no buffer can
+    // hold are refused rather than wrapped.
+    const double limit = static_cast<double>(UINT32_MAX / frameSize);
+    if (!(x < limit + 1.0)) {
+        job.outFrames = 0;
+        char text[32];
+        std::snprintf(text, sizeof text, "%.0f", x * frameSize);
+        Raise(NVireo::NError::kSite, 21002, text);
+        return ERun::Failed;
+    }
+    const uint32_t outFrames = x > 0 ? static_cast<uint32_t>(x) : 0;
+    job.outFrames = outFrames;
+    if (outFrames == job.inFrames) return ERun::Unchanged;
+    if (outFrames == 0) return ERun::Emptied;
+    job.progress = 0;
+    if (!job.output.Resize(outFrames * frameSize)) return ERun::Failed;
+    const bool complete = job.inFrames > outFrames ? ShrinkFrames(job, input, frameSize)
+                                                   : StretchFrames(job, input, frameSize);
+    if (!complete) {
+        job.output.Clear();
+        return ERun::Aborted;
+    }
+    return ERun::Produced;
+}
+
+}  // namespace
+
+bool ShrinkFrames(CTimeChangeJob& job, const CByteBuffer& input, uint32_t frameSize) {
+    const double r = static_cast<double>(job.inFrames) / static_cast<double>(job.outFrames);
+    return CopyFramesBySize(job, input, frameSize, ShrinkMapper{r});
+}
+
+bool StretchFrames(CTimeChangeJob& job, const CByteBuffer& input, uint32_t frameSize) {
+    const uint64_t step = (static_cast<uint64_t>(job.inFrames) << 32) / job.outFrames;
+    return CopyFramesBySize(job, input, frameSize, StretchMapper{step});
+}
+
+EChangeResult Resample(CTimeChangeJob& job, CByteBuffer& samples, uint32_t frameSize,
+                       double ratio) {
+    switch (Run(job, samples, frameSize, ratio)) {
+        case ERun::Unchanged: return EChangeResult::Done;
+        case ERun::Emptied: samples.Clear(); return EChangeResult::Done;
+        case ERun::Produced: samples = std::move(job.output); return EChangeResult::Done;
+        case ERun::Aborted: return EChangeResult::Aborted;
+        case ERun::Failed: break;
+    }
+    return EChangeResult::Failed;
+}
+
+EChangeResult ChangeByRatio(CTimeChangeJob& job, double ratio, CSoundClip& clip) {
+    const uint32_t frameSize = ChangeFrameSize(clip);
+    if (frameSize == 0) return EChangeResult::Unsupported;
+    return Resample(job, clip.data, frameSize, ratio);
+}
+
+EChangeResult ChangeDuration(CTimeChangeJob& job, double milliseconds, CSoundClip& clip) {
+    if (job.abort.load(std::memory_order_relaxed)) return EChangeResult::Aborted;
+    // Durations come from u32 values; anything outside that range is clamped, not wrapped.
+    const uint32_t ms = !(milliseconds > 0) ? 0
+                        : milliseconds >= 4294967295.0
+                            ? UINT32_MAX
+                            : static_cast<uint32_t>(milliseconds);
+    if (clip.data.length == 0) {
+        MakeSilence(clip, ms);
+        return EChangeResult::Done;
+    }
+    if (ChangeFrameSize(clip) == 0) return EChangeResult::Unsupported;
+    const uint32_t bytesPerSecond = static_cast<uint32_t>(clip.nBlockAlign) * clip.nSamplesPerSec;
+    const uint32_t target =
+        static_cast<uint32_t>(static_cast<uint64_t>(bytesPerSecond) * ms / 1000);
+    const double ratio = static_cast<double>(target) / static_cast<double>(clip.data.length);
+    return ChangeByRatio(job, ratio, clip);
+}
+
+// ---------------------------------------------------------------------------------------
+// Waveform preview
+
+void MakePreviewCopy(CSoundClip& target, const CSoundClip& source) {
+    target.Format() = source.Format();
+    const uint32_t length = source.data.length;
+    if (length == 0) {
+        if (target.data.Resize(2000)) FillSilence(target.data, target.wBitsPerSample);
+        return;
+    }
+    const double x = 2000.0 / static_cast<double>(length);
+    const uint32_t frameSize = ChangeFrameSize(source);
+    if (x < 1.0 && frameSize != 0) {
+        // Reduce straight from the source: the whole clip is never copied first.
+        CTimeChangeJob job;
+        switch (Run(job, source.data, frameSize, x)) {
+            case ERun::Produced: target.data = std::move(job.output); return;
+            case ERun::Emptied: target.data.Clear(); return;
+            case ERun::Aborted:
+            case ERun::Failed: return;
+            case ERun::Unchanged: break;
+        }
+    }
+    if (!target.data.Resize(length)) return;
+    std::memcpy(target.data.data, source.data.data, length);
+}

@@ -23,7 +23,8 @@ public:
     // Growing past the capacity releases the old storage and allocates exactly n bytes
     // (contents not kept); shrinking keeps the storage and the leading bytes. An
     // allocation failure is fatal, reported with the requested size.
-    void Resize(uint32_t n);
+    // Answers false only when the failure was reported and the report returned.
+    bool Resize(uint32_t n);
     void Clear();
 };
 
@@ -64,6 +65,7 @@ enum class EChangeResult {
     Done,         // the clip has its new duration (or already had it)
     Aborted,      // abort was seen: the clip is unchanged
     Unsupported,  // the format has no whole frame to copy: the clip is unchanged
+    Failed,       // the result could not be allocated (reported): the clip is unchanged
 };
 
 // The one current clip of the program.

@@ -1,0 +1,187 @@
+#include "sound/wavefile.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+
+using NVireo::NFile::NSTDIO::CBinary;
+
+namespace {
+
+constexpr uint16_t kFormatPcm = 1;
+constexpr uint16_t kFormatFloat = 3;
+constexpr uint16_t kFormatExtensible = 0xFFFE;
+constexpr uint32_t kHeaderSize = 44;
+
+// The GUID tail shared by every sub-format of an extensible fmt chunk; its first two
+// bytes are the plain format tag.
+constexpr uint8_t kSubFormatTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                        0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
+uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t U32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+void PutU16(uint8_t* p, uint16_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+void PutU32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+bool IsTag(const uint8_t* p, const char* tag) { return std::memcmp(p, tag, 4) == 0; }
+
+bool IsPrintableTag(const uint8_t* p) {
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] < 0x20 || p[i] > 0x7E) return false;
+    }
+    return true;
+}
+
+// Reads the fmt chunk body of `size` bytes into the clip; false when the chunk describes
+// nothing this program can play or change.
+bool ReadFormat(CBinary& stream, uint32_t size, CSoundClip& clip) {
+    if (size < 16) return false;
+    uint8_t fmt[40];
+    if (!stream.TryRead(fmt, 16)) return false;
+    clip.wFormatTag = U16(fmt);
+    clip.nChannels = U16(fmt + 2);
+    clip.nSamplesPerSec = U32(fmt + 4);
+    clip.nAvgBytesPerSec = U32(fmt + 8);
+    clip.nBlockAlign = U16(fmt + 12);
+    clip.wBitsPerSample = U16(fmt + 14);
+    clip.cbSize = static_cast<uint16_t>(size);
+    uint32_t rest = size - 16;
+    if (clip.wFormatTag == kFormatExtensible) {
+        // The extension: cbSize, valid bits, channel mask, then the sub-format GUID.
+        if (size < 40 || !stream.TryRead(fmt + 16, 24)) return false;
+        rest -= 24;
+        if (std::memcmp(fmt + 26, kSubFormatTail, sizeof kSubFormatTail) != 0) return false;
+        const uint16_t subFormat = U16(fmt + 24);
+        if (subFormat != kFormatPcm && subFormat != kFormatFloat) return false;
+        clip.wFormatTag = subFormat;
+    }
+    stream.Skip(rest);  // the caller made sure the chunk lies inside the file
+    // A clip needs a duration and a block that holds one sample of every channel.
+    if (!HasDuration(clip)) return false;
+    const uint32_t frameBytes =
+        static_cast<uint32_t>(clip.nChannels) * ((clip.wBitsPerSample + 7u) / 8u);
+    return clip.nBlockAlign >= frameBytes;
+}
+
+bool ReadWave(CWaveFile& wave, CBinary& stream, CSoundClip& clip) {
+    const uint64_t fileSize = stream.Size();
+    if (wave.abort) return false;
+    uint8_t header[12];
+    if (!stream.TryRead(header, 12) || !IsTag(header, "RIFF") || !IsTag(header + 8, "WAVE")) {
+        return false;
+    }
+    wave.riffSize = U32(header + 4);
+
+    bool haveFormat = false;
+    bool afterOddChunk = false;  // the previous chunk had an odd size
+    for (;;) {
+        const uint64_t start = stream.Position();
+        uint8_t chunk[8];
+        bool read = stream.TryRead(chunk, 8);
+        // Chunks of odd size are followed by a pad byte, which some writers leave out:
+        // when no chunk tag stands after the pad, the chunk starts one byte earlier.
+        if (afterOddChunk && (!read || !IsPrintableTag(chunk))) {
+            stream.Seek(start - 1);
+            read = stream.TryRead(chunk, 8);
+        }
+        if (!read) return false;
+        const uint32_t size = U32(chunk + 4);
+        if (IsTag(chunk, "data")) {
+            if (!haveFormat) return false;
+            wave.dataSize = size;
+            break;
+        }
+        const uint64_t body = stream.Position();
+        if (body + size > fileSize) return false;
+        if (IsTag(chunk, "fmt ") && !haveFormat) {
+            if (!ReadFormat(stream, size, clip)) return false;
+            haveFormat = true;
+        } else {
+            stream.Skip(size);
+        }
+        afterOddChunk = (size & 1) != 0;
+        if (afterOddChunk) {
+            if (body + size + 1 > fileSize) return false;
+            stream.Skip(1);
+        }
+    }
+
+    if (wave.abort) return false;
+    // The size is checked before anything is allocated for it.
+    if (wave.dataSize > fileSize - stream.Position()) return false;
+    if (!clip.data.Resize(wave.dataSize)) return false;
+    return wave.dataSize == 0 || stream.TryRead(clip.data.data, wave.dataSize);
+}
+
+bool WriteWave(CWaveFile& wave, CBinary& stream, CSoundClip& clip) {
+    if (wave.abort) return false;
+    wave.dataSize = clip.data.length;
+    wave.riffSize = wave.dataSize + 36;
+    uint8_t header[kHeaderSize];
+    std::memcpy(header, "RIFF", 4);
+    PutU32(header + 4, wave.riffSize);
+    std::memcpy(header + 8, "WAVEfmt ", 8);
+    PutU32(header + 16, 16);
+    PutU16(header + 20, clip.wFormatTag);
+    PutU16(header + 22, clip.nChannels);
+    PutU32(header + 24, clip.nSamplesPerSec);
+    PutU32(header + 28, clip.nAvgBytesPerSec);
+    PutU16(header + 32, clip.nBlockAlign);
+    PutU16(header + 34, clip.wBitsPerSample);
+    std::memcpy(header + 36, "data", 4);
+    PutU32(header + 40, wave.dataSize);
+    clip.cbSize = 16;
+    if (!stream.TryWrite(header, sizeof header)) return false;
+    if (wave.abort) return false;
+    return wave.dataSize == 0 || stream.TryWrite(clip.data.data, wave.dataSize);
+}
+
+}  // namespace
+
+bool Transfer(CWaveFile& wave, CBinary& stream, EDirection direction, CSoundClip& clip) {
+    return direction == EDirection::Input ? ReadWave(wave, stream, clip)
+                                          : WriteWave(wave, stream, clip);
+}
+
+bool LoadFromFile(CWaveFile& wave, const char* path, CSoundClip& clip) {
+    CBinary stream;
+    if (!stream.TryOpen(path, "rb")) return false;
+    const bool ok = Transfer(wave, stream, EDirection::Input, clip);
+    stream.Close();
+    return ok;
+}
+
+bool LoadFromOpenFile(CWaveFile& wave, FILE* file, CSoundClip& clip) {
+    CBinary stream;
+    stream.Adopt(file, NVireo::NFile::NSTDIO::kModeBinary);
+    const bool ok = Transfer(wave, stream, EDirection::Input, clip);
+    stream.Close();
+    return ok;
+}
+
+bool SaveToFile(CWaveFile& wave, const char* path, CSoundClip& clip) {
+    if (wave.abort) return false;
+    std::string folder, name;
+    NVireo::NFile::SplitPath(path, folder, name);
+    if (name.empty()) return false;
+    char temporary[MAX_PATH];
+    if (GetTempFileNameA(folder.empty() ? "." : folder.c_str(), "sew", 0, temporary) == 0) {
+        return false;
+    }
+    CBinary stream;
+    bool ok = stream.TryOpen(temporary, "wb");
+    ok = ok && Transfer(wave, stream, EDirection::Output, clip);
+    ok = stream.TryClose() && ok;
+    ok = ok && MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING);
+    if (!ok) DeleteFileA(temporary);
+    return ok;
+}
