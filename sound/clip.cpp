@@ -76,6 +76,15 @@ uint64_t GetDurationMs(const CSoundClip& clip) {
     return d;
 }
 
+uint32_t SampleCount(const CSoundClip& clip) {
+    const uint32_t bytesPerSample = clip.wBitsPerSample >> 3;
+    return bytesPerSample == 0 ? 0 : clip.data.length / bytesPerSample;
+}
+
+uint64_t SavedFileSize(const CSoundClip& clip) {
+    return static_cast<uint64_t>(clip.data.length) + 44;
+}
+
 namespace {
 
 // Silence is the mid value of unsigned 8-bit samples and zero for every other depth.

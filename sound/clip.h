@@ -81,6 +81,10 @@ struct CClipState {
 CClipState& SharedClipState();
 
 uint64_t GetDurationMs(const CSoundClip& clip);
+// The figures the program shows for a clip: samples over all channels, and the size of
+// the file the clip makes when saved.
+uint32_t SampleCount(const CSoundClip& clip);
+uint64_t SavedFileSize(const CSoundClip& clip);
 // True when the clip has a defined duration: channels, rate and at least 8 bits.
 bool HasDuration(const CSoundFormat& format);
 void MakeSilence(CSoundClip& clip, uint32_t milliseconds);

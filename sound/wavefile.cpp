@@ -41,12 +41,12 @@ bool IsPrintableTag(const uint8_t* p) {
     return true;
 }
 
-// Reads the fmt chunk body of `size` bytes into the clip; false when the chunk describes
-// nothing this program can play or change.
-bool ReadFormat(CBinary& stream, uint32_t size, CSoundClip& clip) {
-    if (size < 16) return false;
+// Reads the fmt chunk body of `size` bytes into the clip; answers why the chunk describes
+// nothing this program can play or change, or null when it is usable.
+const char* ReadFormat(CBinary& stream, uint32_t size, CSoundClip& clip) {
+    if (size < 16) return "fmt chunk shorter than 16 bytes";
     uint8_t fmt[40];
-    if (!stream.TryRead(fmt, 16)) return false;
+    if (!stream.TryRead(fmt, 16)) return "file ends inside the fmt chunk";
     clip.wFormatTag = U16(fmt);
     clip.nChannels = U16(fmt + 2);
     clip.nSamplesPerSec = U32(fmt + 4);
@@ -57,27 +57,35 @@ bool ReadFormat(CBinary& stream, uint32_t size, CSoundClip& clip) {
     uint32_t rest = size - 16;
     if (clip.wFormatTag == kFormatExtensible) {
         // The extension: cbSize, valid bits, channel mask, then the sub-format GUID.
-        if (size < 40 || !stream.TryRead(fmt + 16, 24)) return false;
+        if (size < 40 || !stream.TryRead(fmt + 16, 24)) return "extensible fmt chunk too short";
         rest -= 24;
-        if (std::memcmp(fmt + 26, kSubFormatTail, sizeof kSubFormatTail) != 0) return false;
         const uint16_t subFormat = U16(fmt + 24);
-        if (subFormat != kFormatPcm && subFormat != kFormatFloat) return false;
+        if (std::memcmp(fmt + 26, kSubFormatTail, sizeof kSubFormatTail) != 0 ||
+            (subFormat != kFormatPcm && subFormat != kFormatFloat)) {
+            return "unsupported sample format (neither PCM nor float)";
+        }
         clip.wFormatTag = subFormat;
     }
     stream.Skip(rest);  // the caller made sure the chunk lies inside the file
     // A clip needs a duration and a block that holds one sample of every channel.
-    if (!HasDuration(clip)) return false;
+    if (!HasDuration(clip)) return "no channels, no sample rate or fewer than 8 bits";
     const uint32_t frameBytes =
         static_cast<uint32_t>(clip.nChannels) * ((clip.wBitsPerSample + 7u) / 8u);
-    return clip.nBlockAlign >= frameBytes;
+    if (clip.nBlockAlign < frameBytes) return "block align smaller than one frame";
+    return nullptr;
 }
 
 bool ReadWave(CWaveFile& wave, CBinary& stream, CSoundClip& clip) {
+    auto reject = [&wave](const char* why) {
+        wave.rejection = why;
+        return false;
+    };
+    wave.rejection = "";
     const uint64_t fileSize = stream.Size();
-    if (wave.abort) return false;
+    if (wave.abort) return reject("aborted");
     uint8_t header[12];
     if (!stream.TryRead(header, 12) || !IsTag(header, "RIFF") || !IsTag(header + 8, "WAVE")) {
-        return false;
+        return reject("not a RIFF/WAVE file");
     }
     wave.riffSize = U32(header + 4);
 
@@ -93,33 +101,38 @@ bool ReadWave(CWaveFile& wave, CBinary& stream, CSoundClip& clip) {
             stream.Seek(start - 1);
             read = stream.TryRead(chunk, 8);
         }
-        if (!read) return false;
+        if (!read) return reject(haveFormat ? "no data chunk" : "no fmt chunk");
         const uint32_t size = U32(chunk + 4);
         if (IsTag(chunk, "data")) {
-            if (!haveFormat) return false;
+            if (!haveFormat) return reject("data chunk before the fmt chunk");
             wave.dataSize = size;
             break;
         }
         const uint64_t body = stream.Position();
-        if (body + size > fileSize) return false;
+        if (body + size > fileSize) return reject("a chunk runs past the end of the file");
         if (IsTag(chunk, "fmt ") && !haveFormat) {
-            if (!ReadFormat(stream, size, clip)) return false;
+            if (const char* why = ReadFormat(stream, size, clip)) return reject(why);
             haveFormat = true;
         } else {
             stream.Skip(size);
         }
         afterOddChunk = (size & 1) != 0;
         if (afterOddChunk) {
-            if (body + size + 1 > fileSize) return false;
+            if (body + size + 1 > fileSize) return reject("no data chunk");
             stream.Skip(1);
         }
     }
 
-    if (wave.abort) return false;
+    if (wave.abort) return reject("aborted");
     // The size is checked before anything is allocated for it.
-    if (wave.dataSize > fileSize - stream.Position()) return false;
-    if (!clip.data.Resize(wave.dataSize)) return false;
-    return wave.dataSize == 0 || stream.TryRead(clip.data.data, wave.dataSize);
+    if (wave.dataSize > fileSize - stream.Position()) {
+        return reject("data chunk larger than the rest of the file");
+    }
+    if (!clip.data.Resize(wave.dataSize)) return reject("out of memory");
+    if (wave.dataSize != 0 && !stream.TryRead(clip.data.data, wave.dataSize)) {
+        return reject("file ends inside the data chunk");
+    }
+    return true;
 }
 
 bool WriteWave(CWaveFile& wave, CBinary& stream, CSoundClip& clip) {
@@ -154,7 +167,10 @@ bool Transfer(CWaveFile& wave, CBinary& stream, EDirection direction, CSoundClip
 
 bool LoadFromFile(CWaveFile& wave, const char* path, CSoundClip& clip) {
     CBinary stream;
-    if (!stream.TryOpen(path, "rb")) return false;
+    if (!stream.TryOpen(path, "rb")) {
+        wave.rejection = "cannot be opened";
+        return false;
+    }
     const bool ok = Transfer(wave, stream, EDirection::Input, clip);
     stream.Close();
     return ok;

@@ -15,6 +15,8 @@ struct CWaveFile {
     std::atomic<bool> abort{false};
     uint32_t riffSize = 0;
     uint32_t dataSize = 0;
+    // Why the last read answered false, in a few plain words (empty after success).
+    const char* rejection = "";
 };
 
 enum class EDirection { Input, Output };

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: the plain build, the
+# AddressSanitizer + UndefinedBehaviorSanitizer build, and a bounded run of the WAV
+# reader's fuzz target.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc)
+
+scripts/setup.sh
+scripts/lint.sh
+
+echo "== build and test"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$jobs"
+ctest --test-dir build --output-on-failure -j"$jobs"
+
+echo "== build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DSE_SANITIZE=ON -DSE_BENCH=OFF >/dev/null
+cmake --build build-asan -j"$jobs"
+ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+echo "== fuzz the WAV reader for ${SE_FUZZ_SECONDS:=60} seconds"
+CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSE_FUZZ=ON >/dev/null
+cmake --build build-fuzz -j"$jobs" --target fuzz_wav
+mkdir -p build-fuzz/corpus
+build-fuzz/bin/fuzz_wav -max_total_time="$SE_FUZZ_SECONDS" -rss_limit_mb=2048 -print_final_stats=1 \
+  build-fuzz/corpus fuzz/seeds 2>build-fuzz/fuzz.log || { tail -n 60 build-fuzz/fuzz.log; exit 1; }
+tail -n 12 build-fuzz/fuzz.log
+echo "fuzz: no failure in ${SE_FUZZ_SECONDS} seconds"
