@@ -16,3 +16,12 @@ int _access(const char* path, int mode);
 int _unlink(const char* path);
 int _stricmp(const char* a, const char* b);
 int _strnicmp(const char* a, const char* b, size_t count);
+
+// 64-bit stream positions (declared by stdio.h of the Microsoft runtime): 0 / the position
+// on success, -1 with errno set on failure.
+int _fseeki64(FILE* file, long long offset, int origin);
+long long _ftelli64(FILE* file);
+
+// Stream and descriptor queries (stdio.h and io.h of the Microsoft runtime).
+int _fileno(FILE* file);
+int _isatty(int descriptor);  // nonzero for a terminal

@@ -18,6 +18,9 @@ typedef const char* LPCSTR;
 typedef void* LPVOID;
 typedef const void* LPCVOID;
 typedef void* HANDLE;
+struct HINSTANCE__;
+typedef HINSTANCE__* HINSTANCE;
+typedef HINSTANCE HMODULE;
 
 #ifndef TRUE
 #define TRUE 1
@@ -38,10 +41,13 @@ typedef void* HANDLE;
 #define ERROR_NOT_ENOUGH_MEMORY 8u
 #define ERROR_WRITE_FAULT 29u
 #define ERROR_READ_FAULT 30u
+#define ERROR_GEN_FAILURE 31u
+#define ERROR_HANDLE_EOF 38u
 #define ERROR_HANDLE_DISK_FULL 39u
 #define ERROR_NOT_SUPPORTED 50u
 #define ERROR_FILE_EXISTS 80u
 #define ERROR_INVALID_PARAMETER 87u
+#define ERROR_INSUFFICIENT_BUFFER 122u
 #define ERROR_DISK_FULL 112u
 #define ERROR_INVALID_NAME 123u
 #define ERROR_DIR_NOT_EMPTY 145u
@@ -58,6 +64,16 @@ void SetLastError(DWORD code);
 #define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000u
 DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId,
                      LPSTR buffer, DWORD size, va_list* arguments);
+
+// kernel32: the program's own file and the current folder. Paths are code page 932 text.
+// GetModuleFileNameA takes only a null module (the program itself); a buffer that is too
+// small receives the truncated, terminated path, the answer is size and the last error
+// ERROR_INSUFFICIENT_BUFFER.
+DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
+BOOL SetCurrentDirectoryA(LPCSTR path);
+// Answers the length without terminator; when the buffer is too small, the size needed
+// including the terminator (the buffer is left alone).
+DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer);
 
 // kernel32: time and threads.
 void Sleep(DWORD milliseconds);

@@ -21,10 +21,13 @@ const char* SystemText(DWORD code) {
         case ERROR_NOT_SAME_DEVICE: return "The system cannot move the file to a different disk drive.";
         case ERROR_WRITE_FAULT: return "The system cannot write to the specified device.";
         case ERROR_READ_FAULT: return "The system cannot read from the specified device.";
+        case ERROR_HANDLE_EOF: return "Reached the end of the file.";
+        case ERROR_GEN_FAILURE: return "A device attached to the system is not functioning.";
         case ERROR_HANDLE_DISK_FULL: return "The disk is full.";
         case ERROR_NOT_SUPPORTED: return "The request is not supported.";
         case ERROR_FILE_EXISTS: return "The file exists.";
         case ERROR_INVALID_PARAMETER: return "The parameter is incorrect.";
+        case ERROR_INSUFFICIENT_BUFFER: return "The data area passed to a system call is too small.";
         case ERROR_DISK_FULL: return "There is not enough space on the disk.";
         case ERROR_INVALID_NAME: return "The filename, directory name, or volume label syntax is incorrect.";
         case ERROR_DIR_NOT_EMPTY: return "The directory is not empty.";
