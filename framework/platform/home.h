@@ -1,0 +1,20 @@
+// The program's home folder: the folder that holds the executable, where settings, error
+// reports and screenshots are written and from which relative paths are resolved.
+#pragma once
+
+#include <string>
+
+namespace NVireo::NFile {
+
+// The folder of the executable with its trailing separator (code page 932); empty when
+// the system cannot tell where the executable is.
+const std::string& HomeFolder();
+
+// Points the home folder elsewhere (tests); a separator is added when missing. Call it
+// before other threads use the home folder.
+void SetHomeFolder(const char* folder);
+
+// Makes the home folder the current folder; false (GetLastError says why) on failure.
+bool EnterHomeFolder();
+
+}  // namespace NVireo::NFile
