@@ -153,23 +153,6 @@ TEST(FileStream, OpenFailureIsReportedWithThePath) {
     EXPECT_NE(std::string(NVireo::NError::Record().systemMessage), "");
 }
 
-TEST(FileStream, ModeComesFromTheModeText) {
-    ScratchFolder folder;
-    folder.WriteHostFile("m", "x");
-    const std::string path = folder.ProgramPath("m");
-    struct Case {
-        const char* mode;
-        int expected;
-    } const cases[] = {{"rt", NVireo::NFile::NSTDIO::kModeText},
-                       {"rb", NVireo::NFile::NSTDIO::kModeBinary},
-                       {"r", 0}};
-    for (const Case& c : cases) {
-        CBinary file;
-        file.Open(path.c_str(), c.mode);
-        EXPECT_EQ(file.mode, c.expected) << c.mode;
-    }
-}
-
 TEST(FileStream, TextLinesKeepTheirLineEndsAndGrowAsNeeded) {
     ScratchFolder folder;
     const std::string longLine(5000, 'L');
