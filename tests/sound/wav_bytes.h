@@ -16,7 +16,9 @@ inline void Put16(Bytes& b, uint32_t v) {
 inline void Put32(Bytes& b, uint32_t v) {
     for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
-inline void PutTag(Bytes& b, const char* tag) { b.insert(b.end(), tag, tag + 4); }
+inline void PutTag(Bytes& b, const char* tag) {
+    for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(tag[i]));
+}
 
 // A chunk: tag, size (the body's unless given), body, and a pad byte after an odd body.
 inline Bytes Chunk(const char* tag, const Bytes& body, bool pad = true,
@@ -73,6 +75,8 @@ inline Bytes Riff(const std::vector<Bytes>& chunks) {
     b.insert(b.end(), body.begin(), body.end());
     return b;
 }
+
+inline Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
 inline Bytes Samples(size_t count, uint8_t seed = 1) {
     Bytes b(count);

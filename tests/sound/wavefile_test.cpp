@@ -109,17 +109,17 @@ TEST_F(WaveFileTest, MalformedFilesAreRejectedNotFatal) {
     fourBits.bits = 4;
     noBlock.blockAlign = 0;
     badExt.tag = shortExt.tag = 0xFFFE;
-    Bytes truncatedHeader = Canonical(f, samples);
-    truncatedHeader.resize(30);
+    const Bytes canonical = Canonical(f, samples);
+    auto prefix = [&](size_t n) { return Bytes(canonical.begin(), canonical.begin() + n); };
+    const Bytes truncatedHeader = prefix(30);
     struct Case {
         const char* what;
         Bytes file;
     };
     const Case cases[] = {
         {"empty file", {}},
-        {"17 bytes", Bytes(Canonical(f, samples).begin(), Canonical(f, samples).begin() + 17)},
-        {"18 bytes ending inside the fmt size",
-         Bytes(Canonical(f, samples).begin(), Canonical(f, samples).begin() + 18)},
+        {"17 bytes", prefix(17)},
+        {"18 bytes ending inside the fmt size", prefix(18)},
         {"header cut inside the fmt chunk", truncatedHeader},
         {"not RIFF", [&] { Bytes b = Canonical(f, samples); b[0] = 'X'; return b; }()},
         {"not WAVE", [&] { Bytes b = Canonical(f, samples); b[8] = 'X'; return b; }()},
@@ -204,7 +204,7 @@ TEST_F(WaveFileTest, SavingWritesTheCanonicalLayoutAndReadsBack) {
 
 TEST_F(WaveFileTest, SavingReplacesAtomicallyAndKeepsThePermissions) {
     const std::string target = folder / "take.wav";
-    WriteFile(target, Bytes{'o', 'l', 'd'});
+    WriteFile(target, Text("old"));
     ASSERT_EQ(chmod(target.c_str(), 0640), 0);
     Loaded loaded = LoadBytes(folder, Canonical(Format{}, Samples(40)));
     ASSERT_TRUE(Save(target, loaded.clip));
@@ -215,11 +215,11 @@ TEST_F(WaveFileTest, SavingReplacesAtomicallyAndKeepsThePermissions) {
     EXPECT_EQ(folder.Names(), (std::vector<std::string>{"clip.wav", "take.wav"}));
 
     // An abort asked for before the save starts leaves the old file alone.
-    WriteFile(target, Bytes{'o', 'l', 'd'});
+    WriteFile(target, Text("old"));
     CWaveFile aborted;
     aborted.abort = true;
     EXPECT_FALSE(SaveToFile(aborted, HostToProgramPath(target).c_str(), loaded.clip));
-    EXPECT_EQ(ReadFile(target), (Bytes{'o', 'l', 'd'}));
+    EXPECT_EQ(ReadFile(target), (Text("old")));
     EXPECT_EQ(folder.Names(), (std::vector<std::string>{"clip.wav", "take.wav"}));
 
     // A folder that does not exist is a failure to write, not a fatal error.
@@ -233,7 +233,7 @@ TEST_F(WaveFileTest, FullDiskLeavesTheOldFileAndNoTemporary) {
         GTEST_SKIP() << "cannot mount a small file system here";
     }
     const std::string target = small + "/take.wav";
-    WriteFile(target, Bytes{'o', 'l', 'd'});
+    WriteFile(target, Text("old"));
     CSoundClip clip;
     clip.nChannels = 2;
     clip.wBitsPerSample = 16;
@@ -242,7 +242,7 @@ TEST_F(WaveFileTest, FullDiskLeavesTheOldFileAndNoTemporary) {
     ASSERT_TRUE(clip.data.Resize(1 << 20));
     std::memset(clip.data.data, 1, clip.data.length);
     EXPECT_FALSE(Save(target, clip));
-    EXPECT_EQ(ReadFile(target), (Bytes{'o', 'l', 'd'}));
+    EXPECT_EQ(ReadFile(target), (Text("old")));
     std::vector<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(small)) {
         names.push_back(e.path().filename().string());

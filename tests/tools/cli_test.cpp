@@ -89,11 +89,11 @@ TEST(Cli, NeverOverwritesWithoutForce) {
     TempFolder folder;
     const std::string input = folder / "in.wav";
     WriteFile(input, Canonical(Mono16(), Samples(200)));
-    WriteFile(folder / "out.wav", Bytes{'k', 'e', 'e', 'p'});
+    WriteFile(folder / "out.wav", Text("keep"));
     Result r = Cli("--ms 50 -o " + Quote(folder / "out.wav") + " " + Quote(input));
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("--force"), std::string::npos) << r.out;
-    EXPECT_EQ(ReadFile(folder / "out.wav"), (Bytes{'k', 'e', 'e', 'p'}));
+    EXPECT_EQ(ReadFile(folder / "out.wav"), (Text("keep")));
     r = Cli("--force --ms 50 -o " + Quote(folder / "out.wav") + " " + Quote(input));
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(ReadFile(folder / "out.wav").size(), 44u + 100u);
