@@ -7,6 +7,11 @@
 
 #include "framework/error/error.h"
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define SE_SHRINK_AVX2 1
+#endif
+
 // ---------------------------------------------------------------------------------------
 // CByteBuffer
 
@@ -130,33 +135,39 @@ namespace {
 // complete frames.
 constexpr uint32_t kBlockFrames = 4096;
 
+// Copies one frame of N bytes (N = 0: frameSize bytes, known only at run time).
 template <uint32_t N>
-struct FixedFrame {
-    static void Copy(uint8_t* to, const uint8_t* from, uint32_t) { std::memcpy(to, from, N); }
-};
-struct AnyFrame {
-    static void Copy(uint8_t* to, const uint8_t* from, uint32_t size) {
-        std::memcpy(to, from, size);
-    }
-};
+inline void CopyFrame(uint8_t* to, const uint8_t* from, uint32_t frameSize) {
+    std::memcpy(to, from, N != 0 ? N : frameSize);
+}
 
-// Runs the copy loop from job.progress, asking mapper.Source(i) for the input frame of
-// output frame i. Mappers compute sources for increasing i within one block.
-template <typename Frame, typename Mapper>
-bool CopyFrames(CTimeChangeJob& job, const CByteBuffer& input, uint32_t frameSize,
+// Runs the copy loop from job.progress, asking the mapper for the input frame of each
+// output frame: Start(i) at the top of every block, then Four(i, sources) and One(i) for
+// increasing i. Four frames per round keep the loop's bookkeeping off the hot path.
+template <uint32_t N, typename Mapper>
+bool CopyFrames(CTimeChangeJob& job, const CByteBuffer& input, uint32_t runtimeFrameSize,
                 Mapper mapper) {
+    const uint64_t frameSize = N != 0 ? N : runtimeFrameSize;
     const uint32_t outFrames = job.outFrames.load(std::memory_order_relaxed);
     const uint8_t* from = input.data;
     uint8_t* to = job.output.data;
     uint32_t i = job.progress.load(std::memory_order_relaxed);
     while (i < outFrames) {
         if (job.abort.load(std::memory_order_relaxed)) return false;
-        const uint32_t end = std::min(outFrames, i + std::min(kBlockFrames, outFrames - i));
+        const uint32_t end = i + std::min(kBlockFrames, outFrames - i);
         mapper.Start(i);
+        i = mapper.template Bulk<N>(from, to, i, end);
+        for (; end - i >= 4; i += 4) {
+            uint64_t s[4];
+            mapper.Four(i, s);
+            uint8_t* out = to + i * frameSize;
+            CopyFrame<N>(out, from + s[0] * frameSize, runtimeFrameSize);
+            CopyFrame<N>(out + frameSize, from + s[1] * frameSize, runtimeFrameSize);
+            CopyFrame<N>(out + 2 * frameSize, from + s[2] * frameSize, runtimeFrameSize);
+            CopyFrame<N>(out + 3 * frameSize, from + s[3] * frameSize, runtimeFrameSize);
+        }
         for (; i < end; ++i) {
-            const uint64_t src = mapper.Next(i);
-            Frame::Copy(to + static_cast<uint64_t>(i) * frameSize, from + src * frameSize,
-                        frameSize);
+            CopyFrame<N>(to + i * frameSize, from + mapper.One(i) * frameSize, runtimeFrameSize);
         }
         job.progress.store(end, std::memory_order_relaxed);
     }
@@ -167,20 +178,112 @@ template <typename Mapper>
 bool CopyFramesBySize(CTimeChangeJob& job, const CByteBuffer& input, uint32_t frameSize,
                       Mapper mapper) {
     switch (frameSize) {
-        case 1: return CopyFrames<FixedFrame<1>>(job, input, frameSize, mapper);
-        case 2: return CopyFrames<FixedFrame<2>>(job, input, frameSize, mapper);
-        case 4: return CopyFrames<FixedFrame<4>>(job, input, frameSize, mapper);
-        default: return CopyFrames<AnyFrame>(job, input, frameSize, mapper);
+        case 1:
+            return CopyFrames<1>(job, input, frameSize, mapper);
+        case 2:
+            return CopyFrames<2>(job, input, frameSize, mapper);
+        case 4:
+            return CopyFrames<4>(job, input, frameSize, mapper);
+        default:
+            return CopyFrames<0>(job, input, frameSize, mapper);
     }
 }
 
-// Shortening: source = trunc(i * r) in double precision, r = in / out.
+#ifdef SE_SHRINK_AVX2
+// Shortening eight frames per round: the same double products, truncated, computed four
+// at a time. Sources fit in 32 bits (the caller checks).
+template <uint32_t N>
+__attribute__((target("avx2"))) uint32_t ShrinkFramesAvx2(const uint8_t* from, uint8_t* to,
+                                                          uint32_t i, uint32_t end, double r,
+                                                          uint32_t inFrames) {
+    const __m256d ratio = _mm256_set1_pd(r);
+    const __m256d eight = _mm256_set1_pd(8.0);
+    __m256d low =
+        _mm256_add_pd(_mm256_set1_pd(static_cast<double>(i)), _mm256_setr_pd(0.0, 1.0, 2.0, 3.0));
+    __m256d high = _mm256_add_pd(low, _mm256_set1_pd(4.0));
+    // Four-byte frames shortened to half their length or less steeply: four consecutive
+    // outputs come from eight consecutive inputs (trunc((i + 3) r) - trunc(i r) <= 7 for
+    // r <= 2), so one load and one permute make four frames. The last rounds, whose
+    // window would reach past the input, take the general path below.
+    if constexpr (N == 4) {
+        if (r <= 2.0) {
+            const double last = (static_cast<double>(inFrames) - 9.0) / r - 8.0;
+            const uint32_t windowEnd =
+                last <= i ? i : static_cast<uint32_t>(std::min<double>(last, end));
+            for (; windowEnd - i >= 8 && end - i >= 8; i += 8) {
+                const __m128i sourcesLow = _mm256_cvttpd_epi32(_mm256_mul_pd(low, ratio));
+                const __m128i sourcesHigh = _mm256_cvttpd_epi32(_mm256_mul_pd(high, ratio));
+                const uint32_t firstLow = static_cast<uint32_t>(_mm_cvtsi128_si32(sourcesLow));
+                const uint32_t firstHigh = static_cast<uint32_t>(_mm_cvtsi128_si32(sourcesHigh));
+                const __m256i windowLow = _mm256_loadu_si256(
+                    reinterpret_cast<const __m256i*>(from + static_cast<uint64_t>(firstLow) * 4));
+                const __m256i windowHigh = _mm256_loadu_si256(
+                    reinterpret_cast<const __m256i*>(from + static_cast<uint64_t>(firstHigh) * 4));
+                const __m128i offsetsLow =
+                    _mm_sub_epi32(sourcesLow, _mm_set1_epi32(static_cast<int>(firstLow)));
+                const __m128i offsetsHigh =
+                    _mm_sub_epi32(sourcesHigh, _mm_set1_epi32(static_cast<int>(firstHigh)));
+                const __m256i framesLow =
+                    _mm256_permutevar8x32_epi32(windowLow, _mm256_castsi128_si256(offsetsLow));
+                const __m256i framesHigh =
+                    _mm256_permutevar8x32_epi32(windowHigh, _mm256_castsi128_si256(offsetsHigh));
+                uint8_t* out = to + static_cast<uint64_t>(i) * 4;
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                                 _mm256_castsi256_si128(framesLow));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16),
+                                 _mm256_castsi256_si128(framesHigh));
+                low = _mm256_add_pd(low, eight);
+                high = _mm256_add_pd(high, eight);
+            }
+        }
+    }
+    alignas(32) uint32_t sources[8];
+    for (; end - i >= 8; i += 8) {
+        const __m128i sourcesLow = _mm256_cvttpd_epi32(_mm256_mul_pd(low, ratio));
+        const __m128i sourcesHigh = _mm256_cvttpd_epi32(_mm256_mul_pd(high, ratio));
+        _mm256_store_si256(
+            reinterpret_cast<__m256i*>(sources),
+            _mm256_inserti128_si256(_mm256_castsi128_si256(sourcesLow), sourcesHigh, 1));
+        uint8_t* out = to + static_cast<uint64_t>(i) * N;
+        for (int k = 0; k < 8; ++k) {
+            std::memcpy(out + k * N, from + static_cast<uint64_t>(sources[k]) * N, N);
+        }
+        low = _mm256_add_pd(low, eight);
+        high = _mm256_add_pd(high, eight);
+    }
+    return i;
+}
+
+const bool haveAvx2 = __builtin_cpu_supports("avx2");
+#endif
+
+// Shortening: source = trunc(i * r) in double precision, r = in / out. Frame numbers
+// are below 2^53, so (double)i + k is exactly (double)(i + k).
 struct ShrinkMapper {
     double r;
+    uint32_t inFrames;
+    static uint64_t Trunc(double x) { return static_cast<uint64_t>(static_cast<int64_t>(x)); }
     void Start(uint32_t) {}
-    uint64_t Next(uint32_t i) const {
-        return static_cast<uint64_t>(static_cast<int64_t>(static_cast<double>(i) * r));
+    template <uint32_t N>
+    uint32_t Bulk([[maybe_unused]] const uint8_t* from, [[maybe_unused]] uint8_t* to, uint32_t i,
+                  [[maybe_unused]] uint32_t end) const {
+#ifdef SE_SHRINK_AVX2
+        if constexpr (N != 0) {
+            if (haveAvx2 && end <= INT32_MAX && r * end < INT32_MAX) {
+                return ShrinkFramesAvx2<N>(from, to, i, end, r, inFrames);
+            }
+        }
+#endif
+        return i;
     }
+    void Four(uint32_t i, uint64_t* sources) const {
+        const double d = static_cast<double>(i);
+        sources[0] = Trunc(d * r);
+        sources[1] = Trunc((d + 1.0) * r);
+        sources[2] = Trunc((d + 2.0) * r);
+        sources[3] = Trunc((d + 3.0) * r);
+    }
+    uint64_t One(uint32_t i) const { return Trunc(static_cast<double>(i) * r); }
 };
 
 // Lengthening: source = floor(i * step / 2^32) with a 32.32 fixed-point step below 1.
@@ -189,10 +292,20 @@ struct StretchMapper {
     uint64_t step;
     uint64_t position = 0;
     void Start(uint32_t i) { position = static_cast<uint64_t>(i) * step; }
-    uint64_t Next(uint32_t) {
-        const uint64_t src = position >> 32;
+    template <uint32_t N>
+    uint32_t Bulk(const uint8_t*, uint8_t*, uint32_t i, uint32_t) const {
+        return i;
+    }
+    void Four(uint32_t, uint64_t* sources) {
+        for (int k = 0; k < 4; ++k) {
+            sources[k] = position >> 32;
+            position += step;
+        }
+    }
+    uint64_t One(uint32_t) {
+        const uint64_t source = position >> 32;
         position += step;
-        return src;
+        return source;
     }
 };
 
@@ -233,7 +346,7 @@ ERun Run(CTimeChangeJob& job, const CByteBuffer& input, uint32_t frameSize, doub
 
 bool ShrinkFrames(CTimeChangeJob& job, const CByteBuffer& input, uint32_t frameSize) {
     const double r = static_cast<double>(job.inFrames) / static_cast<double>(job.outFrames);
-    return CopyFramesBySize(job, input, frameSize, ShrinkMapper{r});
+    return CopyFramesBySize(job, input, frameSize, ShrinkMapper{r, job.inFrames});
 }
 
 bool StretchFrames(CTimeChangeJob& job, const CByteBuffer& input, uint32_t frameSize) {
@@ -244,11 +357,18 @@ bool StretchFrames(CTimeChangeJob& job, const CByteBuffer& input, uint32_t frame
 EChangeResult Resample(CTimeChangeJob& job, CByteBuffer& samples, uint32_t frameSize,
                        double ratio) {
     switch (Run(job, samples, frameSize, ratio)) {
-        case ERun::Unchanged: return EChangeResult::Done;
-        case ERun::Emptied: samples.Clear(); return EChangeResult::Done;
-        case ERun::Produced: samples = std::move(job.output); return EChangeResult::Done;
-        case ERun::Aborted: return EChangeResult::Aborted;
-        case ERun::Failed: break;
+        case ERun::Unchanged:
+            return EChangeResult::Done;
+        case ERun::Emptied:
+            samples.Clear();
+            return EChangeResult::Done;
+        case ERun::Produced:
+            samples = std::move(job.output);
+            return EChangeResult::Done;
+        case ERun::Aborted:
+            return EChangeResult::Aborted;
+        case ERun::Failed:
+            break;
     }
     return EChangeResult::Failed;
 }
@@ -262,10 +382,9 @@ EChangeResult ChangeByRatio(CTimeChangeJob& job, double ratio, CSoundClip& clip)
 EChangeResult ChangeDuration(CTimeChangeJob& job, double milliseconds, CSoundClip& clip) {
     if (job.abort.load(std::memory_order_relaxed)) return EChangeResult::Aborted;
     // Durations come from u32 values; anything outside that range is clamped, not wrapped.
-    const uint32_t ms = !(milliseconds > 0) ? 0
-                        : milliseconds >= 4294967295.0
-                            ? UINT32_MAX
-                            : static_cast<uint32_t>(milliseconds);
+    const uint32_t ms = !(milliseconds > 0)            ? 0
+                        : milliseconds >= 4294967295.0 ? UINT32_MAX
+                                                       : static_cast<uint32_t>(milliseconds);
     if (clip.data.length == 0) {
         MakeSilence(clip, ms);
         return EChangeResult::Done;
@@ -294,11 +413,17 @@ void MakePreviewCopy(CSoundClip& target, const CSoundClip& source) {
         // Reduce straight from the source: the whole clip is never copied first.
         CTimeChangeJob job;
         switch (Run(job, source.data, frameSize, x)) {
-            case ERun::Produced: target.data = std::move(job.output); return;
-            case ERun::Emptied: target.data.Clear(); return;
+            case ERun::Produced:
+                target.data = std::move(job.output);
+                return;
+            case ERun::Emptied:
+                target.data.Clear();
+                return;
             case ERun::Aborted:
-            case ERun::Failed: return;
-            case ERun::Unchanged: break;
+            case ERun::Failed:
+                return;
+            case ERun::Unchanged:
+                break;
         }
     }
     if (!target.data.Resize(length)) return;

@@ -128,7 +128,7 @@ void BBasic<C>::Prepend(const C* prefix) {
 }
 
 template <typename C>
-void BBasic<C>::Format(const C* format, ...) {
+void BBasic<C>::Format(const char* format, ...) {
     // Formatted into new storage first: the arguments may point into the old text.
     C* formatted = new C[kFormatLimit + 1]();
     va_list arguments;
@@ -141,7 +141,7 @@ void BBasic<C>::Format(const C* format, ...) {
 }
 
 template <typename C>
-void BBasic<C>::AppendFormat(const C* format, ...) {
+void BBasic<C>::AppendFormat(const char* format, ...) {
     C formatted[kFormatLimit + 1] = {};
     va_list arguments;
     va_start(arguments, format);

@@ -39,9 +39,9 @@ public:
     // The new text is prefix followed by the old text.
     void Prepend(const C* prefix);
     // Replaces the text with printf-style output, cut to kFormatLimit characters.
-    void Format(const C* format, ...) __attribute__((format(printf, 2, 3)));
+    void Format(const char* format, ...) __attribute__((format(printf, 2, 3)));
     // Appends printf-style output, cut to kFormatLimit characters.
-    void AppendFormat(const C* format, ...) __attribute__((format(printf, 2, 3)));
+    void AppendFormat(const char* format, ...) __attribute__((format(printf, 2, 3)));
     // Appends a, b and c in order; a null text adds nothing.
     void Concat3(const C* a, const C* b, const C* c);
     // Removes count characters from position (count -1: through the end). A range

@@ -101,28 +101,38 @@ TEST(DurationChange, WorkedMappingsHoldForEveryFrameSize) {
 }
 
 TEST(DurationChange, CopyLoopsMatchThePlainFormulasAcrossBlocks) {
+    // Every frame carries its own index in its first bytes, so the source of each output
+    // frame reads straight back. Sizes cross block and unrolling boundaries.
     std::mt19937 random(1234);
-    for (int round = 0; round < 40; ++round) {
-        const uint32_t in = 1 + random() % 20000;
-        const uint32_t out = 1 + random() % 20000;
-        if (in == out) continue;
-        // Frame bytes are (index * 7) mod 256, so compare sources modulo that pattern.
-        const std::vector<uint32_t> expected = ReferenceSources(in, out);
-        CByteBuffer input;
-        ASSERT_TRUE(input.Resize(in * 2));
-        for (uint32_t i = 0; i < in; ++i) {
-            input.data[2 * i] = static_cast<uint8_t>(i);
-            input.data[2 * i + 1] = static_cast<uint8_t>(i >> 8);
-        }
-        CTimeChangeJob job;
-        job.inFrames = in;
-        job.outFrames = out;
-        ASSERT_TRUE(job.output.Resize(out * 2));
-        ASSERT_TRUE(in > out ? ShrinkFrames(job, input, 2) : StretchFrames(job, input, 2));
-        for (uint32_t i = 0; i < out; ++i) {
-            const uint32_t got = job.output.data[2 * i] | (job.output.data[2 * i + 1] << 8);
-            ASSERT_EQ(got, expected[i] & 0xFFFF) << in << " -> " << out << " at " << i;
-            ASSERT_LT(expected[i], in);
+    for (const uint32_t frameSize : {2u, 4u, 6u}) {
+        // Ratios at and around a half, then random ones.
+        const std::pair<uint32_t, uint32_t> fixed[] = {
+            {20000, 10000}, {19999, 10000}, {20001, 10000}, {8200, 4100}, {17, 9}, {9, 8}};
+        for (int round = 0; round < 46; ++round) {
+            const bool random_round = round >= 6;
+            const uint32_t in = random_round ? 1 + random() % 20000 : fixed[round].first;
+            const uint32_t out = random_round ? 1 + random() % 20000 : fixed[round].second;
+            if (in == out) continue;
+            const std::vector<uint32_t> expected = ReferenceSources(in, out);
+            CByteBuffer input;
+            ASSERT_TRUE(input.Resize(in * frameSize));
+            for (uint32_t i = 0; i < in; ++i) {
+                std::memset(input.data + i * frameSize, 0xEE, frameSize);
+                std::memcpy(input.data + i * frameSize, &i, 2);
+            }
+            CTimeChangeJob job;
+            job.inFrames = in;
+            job.outFrames = out;
+            ASSERT_TRUE(job.output.Resize(out * frameSize));
+            ASSERT_TRUE(in > out ? ShrinkFrames(job, input, frameSize)
+                                 : StretchFrames(job, input, frameSize));
+            for (uint32_t i = 0; i < out; ++i) {
+                ASSERT_LT(expected[i], in);
+                ASSERT_EQ(std::memcmp(job.output.data + i * frameSize,
+                                      input.data + expected[i] * frameSize, frameSize),
+                          0)
+                    << in << " -> " << out << " frames of " << frameSize << " at " << i;
+            }
         }
     }
 }
