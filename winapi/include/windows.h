@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdarg>
+#include <cstddef>
 #include <cstdint>
 
 typedef int BOOL;
@@ -96,3 +97,14 @@ BOOL CreateDirectoryA(LPCSTR path, LPVOID securityAttributes);
 // and writes its path (at most MAX_PATH bytes with the terminator) to tempPath.
 // unique must be 0 (create a new file); answers 0 on failure.
 UINT GetTempFileNameA(LPCSTR folder, LPCSTR prefix, UINT unique, LPSTR tempPath);
+
+// kernel32: memory. Whole regions for large buffers; the layer asks for huge pages.
+typedef size_t SIZE_T;
+#define MEM_COMMIT 0x00001000u
+#define MEM_RESERVE 0x00002000u
+#define MEM_RELEASE 0x00008000u
+#define PAGE_READWRITE 0x04u
+// Supports: address null, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE. Zero-filled.
+LPVOID VirtualAlloc(LPVOID address, SIZE_T size, DWORD allocationType, DWORD protect);
+// Supports: MEM_RELEASE with size 0 on a region VirtualAlloc answered.
+BOOL VirtualFree(LPVOID address, SIZE_T size, DWORD freeType);
