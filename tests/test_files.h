@@ -45,6 +45,9 @@ private:
     std::string path_;
 };
 
+// A UTF-8 host name from a u8 literal (plain literals are compiled to code page 932).
+inline std::string U8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
+
 inline void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));

@@ -253,7 +253,8 @@ TEST_F(WaveFileTest, FullDiskLeavesTheOldFileAndNoTemporary) {
 
 TEST_F(WaveFileTest, NamesFromLinuxLoadAndSaveUnderTheirOwnName) {
     Loaded loaded = LoadBytes(folder, Canonical(Format{}, Samples(40)));
-    for (const std::string name : {"表ソ 効果音.wav", "café ♪.wav", "back\\slash.wav"}) {
+    for (const std::string& name :
+         {U8(u8"表ソ 効果音.wav"), U8(u8"caf\u00e9 \u266a.wav"), std::string("back\\slash.wav")}) {
         ASSERT_TRUE(Save(folder / name, loaded.clip)) << name;
         EXPECT_EQ(ReadFile(folder / name).size(), 84u) << name;
         EXPECT_TRUE(Load(folder / name).ok) << name;

@@ -108,15 +108,15 @@ TEST(Cli, BatchGoesOnPastBadFilesAndNamesThem) {
     std::filesystem::create_directory(folder / "out");
     WriteFile(folder / "good.wav", Canonical(Mono16(), Samples(200)));
     WriteFile(folder / "bad.wav", Bytes{'R', 'I', 'F', 'F', 1, 2, 3});
-    WriteFile(folder / "表 テスト.wav", Canonical(Mono16(), Samples(300)));
+    WriteFile(folder / U8(u8"表 テスト.wav"), Canonical(Mono16(), Samples(300)));
     const Result r = Cli("--ms 250 --out-dir " + Quote(folder / "out") + " " + Quote(folder / "good.wav") +
                          " " + Quote(folder / "bad.wav") + " " + Quote(folder / "missing.wav") + " " +
-                         Quote(folder / "表 テスト.wav"));
+                         Quote(folder / U8(u8"表 テスト.wav")));
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find(folder / "bad.wav" + ": rejected"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find(folder / "missing.wav" + ": "), std::string::npos) << r.out;
     EXPECT_EQ(ReadFile(folder / "out/good.wav").size(), 44u + 500u);
-    EXPECT_EQ(ReadFile(folder / "out/表 テスト.wav").size(), 44u + 500u);
+    EXPECT_EQ(ReadFile(folder / U8(u8"out/表 テスト.wav")).size(), 44u + 500u);
     std::vector<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(folder / "out")) {
         names.push_back(e.path().filename().string());
