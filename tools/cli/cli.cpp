@@ -93,6 +93,8 @@ Options ParseOptions(int argc, char** argv) {
             o.inputs.push_back(a);
         } else if (a == "--") {
             onlyInputs = true;
+        } else if (a == "--help" || a == "-h") {
+            throw UsageError{};
         } else if (a == "--info") {
             o.info = true;
         } else if (a == "--force") {
@@ -189,9 +191,14 @@ std::string LastErrorText() {
 
 bool Load(const Task& task, CSoundClip& clip) {
     const std::string path = HostToProgramPath(task.input);
+    SetLastError(ERROR_SUCCESS);
     CWaveFile wave;
     if (LoadFromFile(wave, path.c_str(), clip)) return true;
-    Fail(task.input, std::string("rejected: ") + wave.rejection);
+    if (GetLastError() != ERROR_SUCCESS) {
+        Fail(task.input, "cannot be read: " + LastErrorText());
+    } else {
+        Fail(task.input, std::string("rejected: ") + wave.rejection);
+    }
     return false;
 }
 
@@ -293,6 +300,10 @@ int Run(int argc, char** argv) {
             }
         }
     } catch (const UsageError& e) {
+        if (e.text.empty()) {  // asked for help
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
         std::fprintf(stderr, "se-retimer-cli: %s\n\n%s", e.text.c_str(), kUsage);
         return 2;
     }
