@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "test_support.h"
+
 #include <random>
 #include <set>
 #include <string>
@@ -227,14 +229,6 @@ TEST(FrameworkString, AssignPrependAndCopies) {
     EXPECT_EQ(s.capacity, 0u);
 }
 
-struct PolicyGuard {
-    explicit PolicyGuard(uint32_t policy) { NVireo::NError::Record().policy = policy; }
-    ~PolicyGuard() {
-        NVireo::NError::Clear();
-        NVireo::NError::Record().policy = 0;
-    }
-};
-
 TEST(FrameworkString, EraseEdges) {
     String s("0123456789");
     s.Erase(10, 0);
@@ -250,11 +244,11 @@ TEST(FrameworkString, EraseEdges) {
     EXPECT_EQ(never.text, nullptr);
 
     {
-        PolicyGuard guard(1);
+        RaisePolicy guard(1);
         EXPECT_THROW(s.Erase(3, 2), NVireo::NError::CObject);
     }
     for (auto [position, count] : {std::pair{5, 0}, {-1, 1}, {0, 5}, {2, -2}, {6, -1}}) {
-        PolicyGuard guard(2);  // the report returns: the string must be left as it was
+        RaisePolicy guard(2);  // the report returns: the string must be left as it was
         s.Erase(position, count);
         EXPECT_NE(NVireo::NError::ErrorText(), "") << position << ", " << count;
         EXPECT_STREQ(s.text, "2345");

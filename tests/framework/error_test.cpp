@@ -2,18 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include "test_support.h"
+
 namespace {
 
-struct PolicyGuard {
-    explicit PolicyGuard(uint32_t policy) { NVireo::NError::Record().policy = policy; }
-    ~PolicyGuard() {
-        NVireo::NError::Clear();
-        NVireo::NError::Record().policy = 0;
-    }
-};
-
 TEST(Raise, OnlyTheFirstErrorIsRecordedAndReported) {
-    PolicyGuard guard(1);
+    RaisePolicy guard(1);
     EXPECT_THROW(Raise("? __FILE__", 12, "first"), NVireo::NError::CObject);
     // A second error while the first is handled returns at once and records nothing.
     EXPECT_EQ(Raise("? __FILE__", 13, "second"), 0u);
@@ -21,7 +15,7 @@ TEST(Raise, OnlyTheFirstErrorIsRecordedAndReported) {
 }
 
 TEST(Raise, NullMessageLeavesTheMessageEmptyAndHigherPoliciesReturn) {
-    PolicyGuard guard(5);
+    RaisePolicy guard(5);
     EXPECT_EQ(Raise("site", 7, nullptr), 4u);
     EXPECT_EQ(NVireo::NError::ErrorText(), "site: 7\n\n");
 }

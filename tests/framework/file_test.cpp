@@ -19,7 +19,7 @@
 
 #include "framework/error/error.h"
 #include "framework/platform/home.h"
-#include "winapi/scratch_folder.h"
+#include "test_support.h"
 
 namespace {
 
@@ -28,19 +28,10 @@ using NVireo::NFile::NSTDIO::CBinary;
 using NVireo::NFile::NSTDIO::CText;
 using Tokens = std::vector<std::string>;
 
-// Under policy 1 Raise throws CObject; restores the reporting policy afterwards.
-struct ThrowingRaise {
-    ThrowingRaise() { NVireo::NError::Record().policy = 1; }
-    ~ThrowingRaise() {
-        NVireo::NError::Clear();
-        NVireo::NError::Record().policy = 0;
-    }
-};
-
 std::string Message() { return NVireo::NError::Record().message; }
 
 TEST(FileStream, BinaryValuesAreLittleEndianAndReadBack) {
-    ScratchFolder folder;
+    TempFolder folder;
     const std::string path = folder.ProgramPath("values.bin");
     {
         CBinary out;
@@ -86,11 +77,11 @@ TEST(FileStream, BinaryValuesAreLittleEndianAndReadBack) {
 }
 
 TEST(FileStream, ShortReadsAreReportedWithPositionSizeAndCount) {
-    ScratchFolder folder;
+    TempFolder folder;
     folder.WriteHostFile("short.bin", "abc");
     const std::string path = folder.ProgramPath("short.bin");
     {
-        ThrowingRaise policy;
+        RaisePolicy policy;
         CBinary in;
         in.Open(path.c_str(), "rb");
         uint32_t value = 7;
@@ -99,7 +90,7 @@ TEST(FileStream, ShortReadsAreReportedWithPositionSizeAndCount) {
         EXPECT_EQ(GetLastError(), ERROR_HANDLE_EOF);
     }
     {
-        ThrowingRaise policy;
+        RaisePolicy policy;
         CBinary in;
         in.Open(path.c_str(), "rb");
         uint8_t first = 0;
@@ -128,9 +119,9 @@ TEST(FileStream, ShortReadsAreReportedWithPositionSizeAndCount) {
 }
 
 TEST(FileStream, DamagedStringCountIsReportedBeforeAnyAllocation) {
-    ScratchFolder folder;
+    TempFolder folder;
     folder.WriteHostFile("string.bin", std::string("\xFF\xFF\xFF\x7Fshort", 9));
-    ThrowingRaise policy;
+    RaisePolicy policy;
     CBinary in;
     in.Open(folder.ProgramPath("string.bin").c_str(), "rb");
     std::string text = "old";
@@ -140,21 +131,21 @@ TEST(FileStream, DamagedStringCountIsReportedBeforeAnyAllocation) {
 }
 
 TEST(FileStream, OpenFailureIsReportedWithThePath) {
-    ScratchFolder folder;
+    TempFolder folder;
     const std::string path = folder.ProgramPath("表.missing");
     CBinary file;
     EXPECT_FALSE(file.TryOpen(path.c_str(), "rb"));
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(file.stream, nullptr);
 
-    ThrowingRaise policy;
+    RaisePolicy policy;
     EXPECT_THROW(file.Open(path.c_str(), "rb"), NVireo::NError::CObject);
     EXPECT_EQ(Message(), path);
     EXPECT_NE(std::string(NVireo::NError::Record().systemMessage), "");
 }
 
 TEST(FileStream, TextLinesKeepTheirLineEndsAndGrowAsNeeded) {
-    ScratchFolder folder;
+    TempFolder folder;
     const std::string longLine(5000, 'L');
     folder.WriteHostFile("lines.txt", "first\r\n" + longLine + "\n\nlast");
     CText text;
@@ -180,7 +171,7 @@ TEST(FileStream, TextLinesKeepTheirLineEndsAndGrowAsNeeded) {
 }
 
 TEST(FileStream, TextLineLimitIsSixteenMebibytesOfBuffer) {
-    ScratchFolder folder;
+    TempFolder folder;
     const size_t largest = 16777216 - 1;  // the buffer holds the terminator too
     folder.WriteHostFile("fits.txt", std::string(largest, 'x'));
     folder.WriteHostFile("over.txt", std::string(largest, 'x') + "\n");
@@ -191,7 +182,7 @@ TEST(FileStream, TextLineLimitIsSixteenMebibytesOfBuffer) {
         text.ReadLine(line);
         EXPECT_EQ(line.size(), largest);
     }
-    ThrowingRaise policy;
+    RaisePolicy policy;
     CText text;
     ASSERT_TRUE(text.OpenText(folder.ProgramPath("over.txt").c_str()));
     EXPECT_THROW(text.ReadLine(line), NVireo::NError::CObject);
@@ -236,7 +227,7 @@ TEST(TextReader, TokenizesByTheReadersRules) {
 }
 
 TEST(TextReader, ReadsEveryLineOrSaysTheFileIsMissing) {
-    ScratchFolder folder;
+    TempFolder folder;
     folder.WriteHostFile("set.txt", "a=1\n\n// c\nb = \"x=y\"\n");
     CText reader;
     reader.separator = '=';
@@ -327,7 +318,7 @@ bool SetImmutable(const std::string& hostPath, bool on) {
 }
 
 TEST(PathHelpers, ExistsAndIsWritable) {
-    ScratchFolder folder;
+    TempFolder folder;
     folder.WriteHostFile("\xE8\xA1\xA8.txt", "x");
     fs::create_directory(folder.HostPath("d"));
     const std::string file = folder.ProgramPath("表.txt");
@@ -344,7 +335,7 @@ TEST(PathHelpers, ExistsAndIsWritable) {
 }
 
 TEST(PathHelpers, ReadOnlyFileIsNotWritable) {
-    ScratchFolder folder;
+    TempFolder folder;
     folder.WriteHostFile("ro.txt", "x");
     const std::string host = folder.HostPath("ro.txt");
     // Root may write to any file whatever its mode; the immutable flag binds root too.
@@ -363,7 +354,7 @@ TEST(PathHelpers, ReadOnlyFileIsNotWritable) {
 TEST(PathHelpers, EnsureFolderWorksInTheHomeFolder) {
     const std::string previousHome = NVireo::NFile::HomeFolder();
     const std::string previousFolder = fs::current_path().string();
-    ScratchFolder folder;
+    TempFolder folder;
     NVireo::NFile::SetHomeFolder(folder.Program().c_str());
     EXPECT_EQ(NVireo::NFile::HomeFolder(), folder.Program() + "/");
 
@@ -376,7 +367,7 @@ TEST(PathHelpers, EnsureFolderWorksInTheHomeFolder) {
 
     folder.WriteHostFile("plain", "x");
     {
-        ThrowingRaise policy;
+        RaisePolicy policy;
         EXPECT_THROW(NVireo::NFile::EnsureFolder("plain"), NVireo::NError::CObject);
         EXPECT_EQ(Message(), "plain");
     }

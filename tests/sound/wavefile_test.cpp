@@ -10,7 +10,7 @@
 
 #include "framework/error/error.h"
 #include "sound/wav_bytes.h"
-#include "test_files.h"
+#include "test_support.h"
 
 namespace {
 
@@ -48,11 +48,7 @@ Bytes ClipBytes(const CSoundClip& clip) {
 // Failures of the file layer throw here instead of ending the test program.
 class WaveFileTest : public ::testing::Test {
 protected:
-    void SetUp() override { NVireo::NError::Record().policy = 1; }
-    void TearDown() override {
-        NVireo::NError::Clear();
-        NVireo::NError::Record().policy = 0;
-    }
+    RaisePolicy throwing;
     TempFolder folder;
 };
 

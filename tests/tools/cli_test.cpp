@@ -7,7 +7,7 @@
 #include "sound/clip.h"
 #include "sound/wav_bytes.h"
 #include "sound/wavefile.h"
-#include "test_files.h"
+#include "test_support.h"
 
 namespace {
 

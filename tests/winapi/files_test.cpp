@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "winapi/scratch_folder.h"
+#include "test_support.h"
 
 namespace {
 
@@ -45,7 +45,7 @@ mode_t CurrentUmask() {
 }
 
 TEST(Files, JapaneseNameIsARealUtf8File) {
-    ScratchFolder folder;
+    TempFolder folder;
     FILE* file = nullptr;
     ASSERT_EQ(fopen_s(&file, folder.ProgramPath("表.wav").c_str(), "wb"), 0);
     std::fputs("RIFF", file);
@@ -69,7 +69,7 @@ TEST(Files, NamesCodePage932LacksAreCreatedOpenedAndListedBack) {
         "\xC2\xA5" "100.wav",    // U+00A5, which iconv would turn into "\"
     };
     for (const char* hostName : hostNames) {
-        ScratchFolder folder;
+        TempFolder folder;
         const std::string programName = HostToProgramPath(hostName);
         FILE* file = nullptr;
         ASSERT_EQ(fopen_s(&file, folder.ProgramPath(programName).c_str(), "w"), 0) << hostName;
@@ -89,7 +89,7 @@ TEST(Files, NamesCodePage932LacksAreCreatedOpenedAndListedBack) {
 }
 
 TEST(Files, FopenSModesAndFailures) {
-    ScratchFolder folder;
+    TempFolder folder;
     folder.WriteHostFile("there.txt", "x");
     fs::create_directory(folder.HostPath("sub"));
     struct Case {
@@ -129,7 +129,7 @@ TEST(Files, FopenSModesAndFailures) {
 }
 
 TEST(Files, AccessUnlinkAndMkdir) {
-    ScratchFolder folder;
+    TempFolder folder;
     folder.WriteHostFile("f", "x");
     const std::string file = folder.ProgramPath("f");
     const std::string missing = folder.ProgramPath("missing");
@@ -199,7 +199,7 @@ TEST(Files, CaseInsensitiveComparisonFoldsOnlyAsciiLetters) {
 }
 
 TEST(Files, AttributesAndFailureCodes) {
-    ScratchFolder folder;
+    TempFolder folder;
     folder.WriteHostFile("f", "x");
     folder.WriteHostFile("ro", "x");
     fs::create_directory(folder.HostPath("d"));
@@ -241,7 +241,7 @@ TEST(Files, AttributesAndFailureCodes) {
 }
 
 TEST(Files, MoveReplacingKeepsTheReplacedFilesMode) {
-    ScratchFolder folder;
+    TempFolder folder;
     folder.WriteHostFile("new.tmp", "new");
     folder.WriteHostFile("saved.wav", "old");
     chmod(folder.HostPath("new.tmp").c_str(), 0600);
@@ -263,7 +263,7 @@ TEST(Files, MoveReplacingKeepsTheReplacedFilesMode) {
 }
 
 TEST(Files, MoveFailureCodes) {
-    ScratchFolder folder;
+    TempFolder folder;
     folder.WriteHostFile("a", "a");
     fs::create_directory(folder.HostPath("d"));
     const std::string a = folder.ProgramPath("a");
@@ -291,7 +291,7 @@ TEST(Files, MoveFailureCodes) {
 }
 
 TEST(Files, TempFileNamesAreNewEmptyAndDistinct) {
-    ScratchFolder folder;
+    TempFolder folder;
     const mode_t expectedMode = 0666 & ~CurrentUmask();
     std::set<std::string> names;
     for (int i = 0; i < 64; ++i) {
@@ -341,7 +341,7 @@ TEST(Files, ModuleFileNameIsTheRunningProgram) {
 }
 
 TEST(Files, CurrentFolderInAJapaneseName) {
-    ScratchFolder folder;
+    TempFolder folder;
     const std::string previous = fs::current_path().string();
     fs::create_directory(folder.HostPath("\xE8\xA1\xA8\xE3\x82\xBD"));
     folder.WriteHostFile("plain", "x");
