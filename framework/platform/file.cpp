@@ -117,8 +117,8 @@ bool ReadExact(CBasic& file, void* bytes, size_t count, bool report) {
 bool WriteExact(CBasic& file, const void* bytes, size_t count, bool report) {
     if (report ? !Ready(file) : file.stream == nullptr) return false;
     if (std::fwrite(bytes, 1, count, file.stream) == count) return true;
+    SetStreamError(file.stream, true);  // also for quiet writes: callers tell the user why
     if (report) {
-        SetStreamError(file.stream, true);
         char message[64];
         std::snprintf(message, sizeof message, "write,T=%u", static_cast<unsigned>(count));
         Report(83003, message);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <hostpath.h>
+#include <windows.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 
@@ -237,7 +238,9 @@ TEST_F(WaveFileTest, FullDiskLeavesTheOldFileAndNoTemporary) {
     clip.nBlockAlign = 4;
     ASSERT_TRUE(clip.data.Resize(1 << 20));
     std::memset(clip.data.data, 1, clip.data.length);
+    SetLastError(ERROR_SUCCESS);
     EXPECT_FALSE(Save(target, clip));
+    EXPECT_EQ(GetLastError(), ERROR_DISK_FULL);
     EXPECT_EQ(ReadFile(target), (Text("old")));
     std::vector<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(small)) {
