@@ -22,6 +22,10 @@ typedef void* HANDLE;
 struct HINSTANCE__;
 typedef HINSTANCE__* HINSTANCE;
 typedef HINSTANCE HMODULE;
+struct HWND__;
+typedef HWND__* HWND;
+typedef uintptr_t ULONG_PTR;
+typedef void* PVOID;
 
 #ifndef TRUE
 #define TRUE 1
@@ -108,3 +112,90 @@ typedef size_t SIZE_T;
 LPVOID VirtualAlloc(LPVOID address, SIZE_T size, DWORD allocationType, DWORD protect);
 // Supports: MEM_RELEASE with size 0 on a region VirtualAlloc answered.
 BOOL VirtualFree(LPVOID address, SIZE_T size, DWORD freeType);
+
+// kernel32: threads. Thread handles stand for joinable threads; closing one lets the
+// thread go on alone (its resources are freed when it ends).
+typedef DWORD(*LPTHREAD_START_ROUTINE)(LPVOID parameter);
+// Supports: default security, any stack size (0: the default), flags 0 (start at once).
+HANDLE CreateThread(LPVOID security, SIZE_T stackSize, LPTHREAD_START_ROUTINE start,
+                    LPVOID parameter, DWORD flags, DWORD* threadId);
+[[noreturn]] void ExitThread(DWORD exitCode);
+// Closes a thread handle or a mutex handle.
+BOOL CloseHandle(HANDLE handle);
+#define INFINITE 0xFFFFFFFFu
+#define WAIT_OBJECT_0 0u
+#define WAIT_TIMEOUT 258u
+#define WAIT_FAILED 0xFFFFFFFFu
+// Supports: thread handles (waits for the thread's end).
+DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
+BOOL GetExitCodeThread(HANDLE thread, DWORD* exitCode);
+#define STILL_ACTIVE 259u
+
+// kernel32: interlocked operations on 32-bit values (sequentially consistent).
+inline LONG InterlockedIncrement(LONG volatile* value) {
+    return __atomic_add_fetch(value, 1, __ATOMIC_SEQ_CST);
+}
+inline LONG InterlockedDecrement(LONG volatile* value) {
+    return __atomic_sub_fetch(value, 1, __ATOMIC_SEQ_CST);
+}
+inline LONG InterlockedExchange(LONG volatile* target, LONG value) {
+    return __atomic_exchange_n(target, value, __ATOMIC_SEQ_CST);
+}
+inline LONG InterlockedCompareExchange(LONG volatile* target, LONG exchange, LONG comparand) {
+    __atomic_compare_exchange_n(target, &comparand, exchange, false, __ATOMIC_SEQ_CST,
+                                __ATOMIC_SEQ_CST);
+    return comparand;
+}
+
+// kernel32: named mutexes, one per name across this user's processes. A name held by
+// another process answers a handle with ERROR_ALREADY_EXISTS, as on Windows; the name is
+// free again when its holder releases it, closes it or ends (also when killed).
+// Supports: default security, initialOwner TRUE, a non-empty name.
+HANDLE CreateMutexA(LPVOID security, BOOL initialOwner, LPCSTR name);
+BOOL ReleaseMutex(HANDLE mutex);
+
+// kernel32: the command line as Windows gives it: each argument of the process in
+// code page 932 (see hostpath.h), quoted, separated by blanks: "<exe>" "<arg>" ...
+LPSTR GetCommandLineA();
+
+// kernel32: structured exceptions (see seh.h for the guard that stands in for __try).
+#define EXCEPTION_MAXIMUM_PARAMETERS 15
+typedef struct _EXCEPTION_RECORD {
+    DWORD ExceptionCode;
+    DWORD ExceptionFlags;
+    struct _EXCEPTION_RECORD* ExceptionRecord;
+    PVOID ExceptionAddress;
+    DWORD NumberParameters;
+    ULONG_PTR ExceptionInformation[EXCEPTION_MAXIMUM_PARAMETERS];
+} EXCEPTION_RECORD;
+typedef struct _CONTEXT CONTEXT;  // not filled in by the layer
+typedef struct _EXCEPTION_POINTERS {
+    EXCEPTION_RECORD* ExceptionRecord;
+    CONTEXT* ContextRecord;
+} EXCEPTION_POINTERS;
+#define EXCEPTION_ACCESS_VIOLATION 0xC0000005u
+#define EXCEPTION_IN_PAGE_ERROR 0xC0000006u
+#define EXCEPTION_ILLEGAL_INSTRUCTION 0xC000001Du
+#define EXCEPTION_INT_DIVIDE_BY_ZERO 0xC0000094u
+#define EXCEPTION_FLT_DIVIDE_BY_ZERO 0xC000008Eu
+#define EXCEPTION_FLT_INVALID_OPERATION 0xC0000090u
+#define EXCEPTION_INT_OVERFLOW 0xC0000095u
+#define EXCEPTION_STACK_OVERFLOW 0xC00000FDu
+#define EXCEPTION_BREAKPOINT 0x80000003u
+#define EXCEPTION_EXECUTE_HANDLER 1
+#define EXCEPTION_CONTINUE_SEARCH 0
+// The last filter: says on standard error what happened; answers EXCEPTION_EXECUTE_HANDLER.
+LONG UnhandledExceptionFilter(EXCEPTION_POINTERS* pointers);
+
+// user32: message boxes (shown with GTK; see the service for the headless answer).
+#define MB_OK 0x00000000u
+#define MB_OKCANCEL 0x00000001u
+#define MB_ICONWARNING 0x00000030u
+#define MB_ICONEXCLAMATION 0x00000030u
+#define MB_SYSTEMMODAL 0x00001000u
+#define MB_TASKMODAL 0x00002000u
+#define IDOK 1
+#define IDCANCEL 2
+// Text and caption are code page 932. Supports MB_OK and MB_OKCANCEL, with or without
+// MB_ICONWARNING, MB_SYSTEMMODAL or MB_TASKMODAL; an owner window may be null.
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
