@@ -43,6 +43,7 @@ typedef void* PVOID;
 #define ERROR_PATH_NOT_FOUND 3u
 #define ERROR_TOO_MANY_OPEN_FILES 4u
 #define ERROR_ACCESS_DENIED 5u
+#define ERROR_INVALID_HANDLE 6u
 #define ERROR_NOT_ENOUGH_MEMORY 8u
 #define ERROR_WRITE_FAULT 29u
 #define ERROR_READ_FAULT 30u
@@ -59,6 +60,7 @@ typedef void* PVOID;
 #define ERROR_ALREADY_EXISTS 183u
 #define ERROR_FILENAME_EXCED_RANGE 206u
 #define ERROR_DIRECTORY 267u
+#define ERROR_NOT_OWNER 288u
 #define ERROR_NOT_SAME_DEVICE 17u
 
 // kernel32: last error and messages.

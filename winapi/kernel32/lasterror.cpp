@@ -17,6 +17,7 @@ const char* SystemText(DWORD code) {
         case ERROR_PATH_NOT_FOUND: return "The system cannot find the path specified.";
         case ERROR_TOO_MANY_OPEN_FILES: return "The system cannot open the file.";
         case ERROR_ACCESS_DENIED: return "Access is denied.";
+        case ERROR_INVALID_HANDLE: return "The handle is invalid.";
         case ERROR_NOT_ENOUGH_MEMORY: return "Not enough memory resources are available to process this command.";
         case ERROR_NOT_SAME_DEVICE: return "The system cannot move the file to a different disk drive.";
         case ERROR_WRITE_FAULT: return "The system cannot write to the specified device.";
@@ -34,6 +35,7 @@ const char* SystemText(DWORD code) {
         case ERROR_ALREADY_EXISTS: return "Cannot create a file when that file already exists.";
         case ERROR_FILENAME_EXCED_RANGE: return "The filename or extension is too long.";
         case ERROR_DIRECTORY: return "The directory name is invalid.";
+        case ERROR_NOT_OWNER: return "Attempt to release mutex not owned by caller.";
         default: return nullptr;
     }
 }
