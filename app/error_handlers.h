@@ -1,0 +1,54 @@
+// The application's error handlers: what the user sees when the program fails, and the
+// report folder "error/" below the home folder that tells us why.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "framework/error/error.h"
+
+namespace Appli {
+
+// The report folder below the home folder.
+inline constexpr const char kReportFolder[] = "error/";
+
+// The texts of the failure message: the caption's first part, the message with one %s
+// for the report folder's name, and the product name that ends the caption.
+struct CErrorMessageTexts {
+    const char* caption;
+    const char* message;
+    const char* productName;
+};
+const CErrorMessageTexts& ErrorMessageTexts();
+
+// The main window's title as BreakPoint.log starts with it.
+const char* WindowTitle();
+
+// Caption "<caption>:<product name>" and the message with the report folder's name
+// ("error", without its separator).
+void ComposeErrorMessage(NVireo::NString::BBasic<char>& text,
+                         NVireo::NString::BBasic<char>& caption);
+// Shows the failure message: over the main window when there is one, otherwise as a
+// task-modal box without owner.
+void ShowErrorMessage(const char* text, const char* caption);
+
+// Reported errors: writes the report, tells the user where it is and ends the process.
+class CErrorHandler : public NVireo::NError::IHandler {
+public:
+    void Handle() override;
+};
+
+// Structured exceptions: SEH.log with the exception records and where the guard was,
+// then the report files, then the message; returns to the filter, whose guard ends the
+// process.
+class CSEHHandler : public NVireo::NWindows::NSEH::IHandler {
+public:
+    void Handle(EXCEPTION_POINTERS* pointers, uint32_t id, const char* text,
+                const char* detail, uint32_t line) override;
+};
+
+// Installs both handlers and names the window title as BreakPoint.log's first line.
+void InstallErrorHandlers();
+
+}  // namespace Appli
