@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "framework/error/error.h"
+#include "framework/error/trace.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
@@ -64,6 +65,7 @@ CByteBuffer& CByteBuffer::operator=(CByteBuffer&& other) noexcept {
 CByteBuffer::~CByteBuffer() { Release(data, capacity); }
 
 bool CByteBuffer::Resize(uint32_t n) {
+    SE_MARK();
     if (n > capacity) {
         Clear();
         data = Allocate(n);
@@ -80,6 +82,7 @@ bool CByteBuffer::Resize(uint32_t n) {
 }
 
 void CByteBuffer::Clear() {
+    SE_MARK();
     Release(data, capacity);
     data = nullptr;
     length = capacity = 0;
@@ -101,6 +104,7 @@ bool HasDuration(const CSoundFormat& format) {
 }
 
 uint64_t GetDurationMs(const CSoundClip& clip) {
+    SE_MARK();
     if (!HasDuration(clip)) return 0;
     uint64_t d = static_cast<uint64_t>(clip.data.length) * 1000;
     d /= clip.nSamplesPerSec;
@@ -110,6 +114,7 @@ uint64_t GetDurationMs(const CSoundClip& clip) {
 }
 
 uint32_t SampleCount(const CSoundClip& clip) {
+    SE_MARK();
     const uint32_t bytesPerSample = clip.wBitsPerSample >> 3;
     return bytesPerSample == 0 ? 0 : clip.data.length / bytesPerSample;
 }
@@ -129,6 +134,7 @@ void FillSilence(CByteBuffer& buffer, uint16_t bitsPerSample) {
 }  // namespace
 
 void MakeSilence(CSoundClip& clip, uint32_t milliseconds) {
+    SE_MARK();
     const uint32_t bytesPerSecond = static_cast<uint32_t>(clip.nBlockAlign) * clip.nSamplesPerSec;
     const uint32_t size =
         static_cast<uint32_t>(static_cast<uint64_t>(bytesPerSecond) * milliseconds / 1000);
@@ -140,6 +146,7 @@ void MakeSilence(CSoundClip& clip, uint32_t milliseconds) {
 // The duration change
 
 uint32_t ChangeFrameSize(const CSoundFormat& format) {
+    SE_MARK();
     const uint32_t channels = format.nChannels;
     const uint32_t bits = format.wBitsPerSample;
     // 8- and 16-bit mono and stereo: the frame is the samples themselves, whatever the
@@ -373,17 +380,20 @@ ERun Run(CTimeChangeJob& job, const CByteBuffer& input, uint32_t frameSize, doub
 }  // namespace
 
 bool ShrinkFrames(CTimeChangeJob& job, const CByteBuffer& input, uint32_t frameSize) {
+    SE_MARK();
     const double r = static_cast<double>(job.inFrames) / static_cast<double>(job.outFrames);
     return CopyFramesBySize(job, input, frameSize, ShrinkMapper{r, job.inFrames});
 }
 
 bool StretchFrames(CTimeChangeJob& job, const CByteBuffer& input, uint32_t frameSize) {
+    SE_MARK();
     const uint64_t step = (static_cast<uint64_t>(job.inFrames) << 32) / job.outFrames;
     return CopyFramesBySize(job, input, frameSize, StretchMapper{step});
 }
 
 EChangeResult Resample(CTimeChangeJob& job, CByteBuffer& samples, uint32_t frameSize,
                        double ratio) {
+    SE_MARK();
     switch (Run(job, samples, frameSize, ratio)) {
         case ERun::Unchanged:
             return EChangeResult::Done;
@@ -402,12 +412,14 @@ EChangeResult Resample(CTimeChangeJob& job, CByteBuffer& samples, uint32_t frame
 }
 
 EChangeResult ChangeByRatio(CTimeChangeJob& job, double ratio, CSoundClip& clip) {
+    SE_MARK();
     const uint32_t frameSize = ChangeFrameSize(clip);
     if (frameSize == 0) return EChangeResult::Unsupported;
     return Resample(job, clip.data, frameSize, ratio);
 }
 
 EChangeResult ChangeDuration(CTimeChangeJob& job, double milliseconds, CSoundClip& clip) {
+    SE_MARK();
     if (job.abort.load(std::memory_order_relaxed)) return EChangeResult::Aborted;
     // Durations come from u32 values; anything outside that range is clamped, not wrapped.
     const uint32_t ms = !(milliseconds > 0)            ? 0
@@ -429,6 +441,7 @@ EChangeResult ChangeDuration(CTimeChangeJob& job, double milliseconds, CSoundCli
 // Waveform preview
 
 void MakePreviewCopy(CSoundClip& target, const CSoundClip& source) {
+    SE_MARK();
     target.Format() = source.Format();
     const uint32_t length = source.data.length;
     if (length == 0) {

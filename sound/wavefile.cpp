@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string>
 
+#include "framework/error/trace.h"
+
 using NVireo::NFile::NSTDIO::CBinary;
 
 namespace {
@@ -44,6 +46,7 @@ bool IsPrintableTag(const uint8_t* p) {
 // Reads the fmt chunk body of `size` bytes into the clip; answers why the chunk describes
 // nothing this program can play or change, or null when it is usable.
 const char* ReadFormat(CBinary& stream, uint32_t size, CSoundClip& clip) {
+    SE_MARK();
     if (size < 16) return "fmt chunk shorter than 16 bytes";
     uint8_t fmt[40];
     if (!stream.TryRead(fmt, 16)) return "file ends inside the fmt chunk";
@@ -76,6 +79,7 @@ const char* ReadFormat(CBinary& stream, uint32_t size, CSoundClip& clip) {
 }
 
 bool ReadWave(CWaveFile& wave, CBinary& stream, CSoundClip& clip) {
+    SE_MARK();
     auto reject = [&wave](const char* why) {
         wave.rejection = why;
         return false;
@@ -136,6 +140,7 @@ bool ReadWave(CWaveFile& wave, CBinary& stream, CSoundClip& clip) {
 }
 
 bool WriteWave(CWaveFile& wave, CBinary& stream, CSoundClip& clip) {
+    SE_MARK();
     if (wave.abort) return false;
     wave.dataSize = clip.data.length;
     wave.riffSize = wave.dataSize + 36;
@@ -161,11 +166,13 @@ bool WriteWave(CWaveFile& wave, CBinary& stream, CSoundClip& clip) {
 }  // namespace
 
 bool Transfer(CWaveFile& wave, CBinary& stream, EDirection direction, CSoundClip& clip) {
+    SE_MARK();
     return direction == EDirection::Input ? ReadWave(wave, stream, clip)
                                           : WriteWave(wave, stream, clip);
 }
 
 bool LoadFromFile(CWaveFile& wave, const char* path, CSoundClip& clip) {
+    SE_MARK();
     CBinary stream;
     if (!stream.TryOpen(path, "rb")) {
         wave.rejection = "cannot be opened";
@@ -177,6 +184,7 @@ bool LoadFromFile(CWaveFile& wave, const char* path, CSoundClip& clip) {
 }
 
 bool LoadFromOpenFile(CWaveFile& wave, FILE* file, CSoundClip& clip) {
+    SE_MARK();
     CBinary stream;
     stream.Adopt(file, NVireo::NFile::NSTDIO::kModeBinary);
     const bool ok = Transfer(wave, stream, EDirection::Input, clip);
@@ -185,6 +193,7 @@ bool LoadFromOpenFile(CWaveFile& wave, FILE* file, CSoundClip& clip) {
 }
 
 bool SaveToFile(CWaveFile& wave, const char* path, CSoundClip& clip) {
+    SE_MARK();
     if (wave.abort) return false;
     std::string folder, name;
     NVireo::NFile::SplitPath(path, folder, name);

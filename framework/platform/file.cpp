@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "framework/error/error.h"
+#include "framework/error/trace.h"
 #include "framework/platform/home.h"
 
 namespace {
@@ -104,8 +105,7 @@ bool ReadExact(CBasic& file, void* bytes, size_t count, bool report) {
         const long long start = end < 0 ? -1 : end - static_cast<long long>(got);
         char message[64];
         std::snprintf(message, sizeof message, "%d(%u),T=%u", static_cast<int>(start),
-                      static_cast<unsigned>(QuietSize(file.stream)),
-                      static_cast<unsigned>(count));
+                      static_cast<unsigned>(QuietSize(file.stream)), static_cast<unsigned>(count));
         Report(83002, message);
         std::memset(bytes, 0, count);
     }
@@ -140,10 +140,12 @@ CBasic::~CBasic() {
 bool CBasic::IsBinary() const { return (mode & kModeBinary) != 0; }
 
 void CBasic::Open(const char* path, const char* modeText) {
+    SE_MARK();
     if (!TryOpen(path, modeText)) Report(83004, path);
 }
 
 bool CBasic::TryOpen(const char* path, const char* modeText) {
+    SE_MARK();
     Close();
     FILE* file = nullptr;
     if (fopen_s(&file, path, modeText) != 0 || file == nullptr) return false;
@@ -153,12 +155,14 @@ bool CBasic::TryOpen(const char* path, const char* modeText) {
 }
 
 void CBasic::Adopt(FILE* file, int newMode) {
+    SE_MARK();
     Close();
     stream = file;
     mode = newMode;
 }
 
 void CBasic::Close() {
+    SE_MARK();
     if (stream == nullptr) return;
     FILE* file = stream;
     stream = nullptr;
@@ -170,12 +174,14 @@ void CBasic::Close() {
 }
 
 bool CBasic::AtEnd() {
+    SE_MARK();
     if (stream == nullptr) return true;
     if (IsBinary()) return Position() >= Size();
     return std::feof(stream) != 0;
 }
 
 uint64_t CBasic::Size() {
+    SE_MARK();
     if (!Ready(*this)) return 0;
     const long long here = _ftelli64(stream);
     if (here < 0 || _fseeki64(stream, 0, SEEK_END) != 0) {
@@ -191,6 +197,7 @@ uint64_t CBasic::Size() {
 }
 
 uint64_t CBasic::Position() {
+    SE_MARK();
     if (!Ready(*this)) return 0;
     const long long here = _ftelli64(stream);
     if (here < 0) {
@@ -201,6 +208,7 @@ uint64_t CBasic::Position() {
 }
 
 void CBasic::Seek(uint64_t position) {
+    SE_MARK();
     if (!Ready(*this)) return;
     if (_fseeki64(stream, static_cast<long long>(position), SEEK_SET) != 0) {
         Report(83009, "seek");
@@ -208,11 +216,13 @@ void CBasic::Seek(uint64_t position) {
 }
 
 void CBasic::Skip(uint64_t count) {
+    SE_MARK();
     if (!Ready(*this)) return;
     if (_fseeki64(stream, static_cast<long long>(count), SEEK_CUR) != 0) Report(83010, "skip");
 }
 
 void CBasic::ReadLine(std::string& out) {
+    SE_MARK();
     out.clear();
     if (!Ready(*this)) return;
     if (IsBinary()) {
@@ -259,16 +269,19 @@ void CBasic::ReadLine(std::string& out) {
 }
 
 void CBasic::ReadU8(uint8_t& out) {
+    SE_MARK();
     ReadExact(*this, &out, 1, true);
 }
 
 void CBasic::ReadU16(uint16_t& out) {
+    SE_MARK();
     uint8_t bytes[2];
     ReadExact(*this, bytes, sizeof bytes, true);
     out = static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
 }
 
 void CBasic::ReadU32(uint32_t& out) {
+    SE_MARK();
     uint8_t bytes[4];
     ReadExact(*this, bytes, sizeof bytes, true);
     out = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
@@ -280,31 +293,36 @@ void CBasic::ReadBytes(void* bytes, size_t count) { ReadExact(*this, bytes, coun
 bool CBasic::TryRead(void* bytes, size_t count) { return ReadExact(*this, bytes, count, false); }
 
 void CBasic::WriteU16(uint16_t value) {
+    SE_MARK();
     const uint8_t bytes[2] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8)};
     WriteExact(*this, bytes, sizeof bytes, true);
 }
 
 void CBasic::WriteU32(uint32_t value) {
+    SE_MARK();
     const uint8_t bytes[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
-                              static_cast<uint8_t>(value >> 16),
-                              static_cast<uint8_t>(value >> 24)};
+                              static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
     WriteExact(*this, bytes, sizeof bytes, true);
 }
 
 void CBasic::WriteBytes(const void* bytes, size_t count) {
+    SE_MARK();
     WriteExact(*this, bytes, count, true);
 }
 
 bool CBasic::TryWrite(const void* bytes, size_t count) {
+    SE_MARK();
     return WriteExact(*this, bytes, count, false);
 }
 
 void CBasic::WriteString(const std::string& text) {
+    SE_MARK();
     WriteU32(static_cast<uint32_t>(text.size()));
     WriteBytes(text.data(), text.size());
 }
 
 void CBasic::ReadString(std::string& out) {
+    SE_MARK();
     out.clear();
     uint32_t count = 0;
     ReadU32(count);
@@ -325,6 +343,7 @@ void CBasic::ReadString(std::string& out) {
 }
 
 bool CText::OpenText(const char* textPath) {
+    SE_MARK();
     path = textPath ? textPath : "";
     lineText.clear();
     lineCounter = -1;
@@ -337,6 +356,7 @@ bool CText::OpenText(const char* textPath) {
 }
 
 bool CText::ReadTokenLines(std::vector<std::vector<std::string>>& lines) {
+    SE_MARK();
     lines.clear();
     if (stream == nullptr) return false;
     for (;;) {
@@ -357,6 +377,7 @@ bool CText::ReadTokenLines(std::vector<std::vector<std::string>>& lines) {
 // The scan moves by whole characters: a trail byte never counts as a separator, quote
 // or comment.
 std::vector<std::string> CText::Tokenize(const std::string& line) const {
+    SE_MARK();
     std::vector<std::string> tokens;
     size_t end = line.size();
     if (!commentMarker.empty()) {
@@ -408,6 +429,7 @@ std::vector<std::string> CText::Tokenize(const std::string& line) const {
 namespace NVireo::NFile {
 
 bool Exists(const char* path) {
+    SE_MARK();
     if (path == nullptr || path[0] == '\0' || _access(path, 0) != 0) return false;
     FILE* file = nullptr;
     if (fopen_s(&file, path, "r") != 0 || file == nullptr) return false;  // folders too
@@ -416,6 +438,7 @@ bool Exists(const char* path) {
 }
 
 bool IsWritable(const char* path) {
+    SE_MARK();
     if (path == nullptr || path[0] == '\0' || _access(path, 0) != 0) return true;
     if (_access(path, 2) != 0) return false;
     FILE* file = nullptr;
@@ -425,6 +448,7 @@ bool IsWritable(const char* path) {
 }
 
 void EnsureFolder(const char* path) {
+    SE_MARK();
     if (!EnterHomeFolder()) {
         Report(83015, HomeFolder().c_str());
         return;
@@ -436,11 +460,13 @@ void EnsureFolder(const char* path) {
 }
 
 void RemoveIfExists(const char* path) {
+    SE_MARK();
     if (path == nullptr || path[0] == '\0' || _access(path, 0) != 0) return;
     if (!DeleteFileA(path)) Report(83017, path);
 }
 
 std::string ReplaceExtension(const char* path, const char* extension) {
+    SE_MARK();
     std::string text = path ? path : "";
     const char* wanted = extension ? extension : "";
     size_t dot = std::string::npos;
@@ -461,6 +487,7 @@ std::string ReplaceExtension(const char* path, const char* extension) {
 }
 
 void SplitPath(const char* path, std::string& folder, std::string& name) {
+    SE_MARK();
     const std::string text = path ? path : "";
     const size_t start = NameStart(text);
     folder.assign(text, 0, start);

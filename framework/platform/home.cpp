@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "framework/error/trace.h"
 #include "framework/platform/file.h"
 
 namespace NVireo::NFile {
@@ -34,6 +35,7 @@ std::string& Home() {
 const std::string& HomeFolder() { return Home(); }
 
 void SetHomeFolder(const char* folder) {
+    SE_MARK();
     std::string& home = Home();
     home = folder ? folder : "";
     std::string parent, name;
@@ -42,6 +44,7 @@ void SetHomeFolder(const char* folder) {
 }
 
 bool EnterHomeFolder() {
+    SE_MARK();
     const std::string& home = Home();
     if (home.empty()) {
         SetLastError(ERROR_PATH_NOT_FOUND);

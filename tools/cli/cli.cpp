@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "framework/error/error.h"
+#include "framework/error/trace.h"
 #include "framework/platform/file.h"
 #include "sound/clip.h"
 #include "sound/wavefile.h"
@@ -81,6 +82,7 @@ std::optional<double> ParseRatio(const std::string& text) {
 }
 
 Options ParseOptions(int argc, char** argv) {
+    SE_MARK();
     Options o;
     auto value = [&](int& i) -> std::string {
         if (i + 1 >= argc) throw UsageError{std::string(argv[i]) + " needs a value"};
@@ -102,7 +104,9 @@ Options ParseOptions(int argc, char** argv) {
         } else if (a == "--ms") {
             const std::string v = value(i);
             o.ms = ParseMs(v);
-            if (!o.ms) throw UsageError{"--ms takes whole milliseconds from 0 to 4294967295, not '" + v + "'"};
+            if (!o.ms)
+                throw UsageError{"--ms takes whole milliseconds from 0 to 4294967295, not '" + v +
+                                 "'"};
         } else if (a == "--ratio") {
             const std::string v = value(i);
             o.ratio = ParseRatio(v);
@@ -127,15 +131,18 @@ Options ParseOptions(int argc, char** argv) {
     }
     if (changeModes == 0) throw UsageError{"say what to do: --info, --ms, --ratio or --list"};
     if (changeModes > 1) throw UsageError{"--ms, --ratio and --list exclude each other"};
-    if (!o.out.empty() && !o.outDir.empty()) throw UsageError{"-o and --out-dir exclude each other"};
-    if (o.out.empty() && o.outDir.empty()) throw UsageError{"say where the result goes: -o or --out-dir"};
+    if (!o.out.empty() && !o.outDir.empty())
+        throw UsageError{"-o and --out-dir exclude each other"};
+    if (o.out.empty() && o.outDir.empty())
+        throw UsageError{"say where the result goes: -o or --out-dir"};
     if (!o.list.empty()) {
         if (o.outDir.empty()) throw UsageError{"--list writes into --out-dir"};
         if (!o.inputs.empty()) throw UsageError{"--list takes its files from the list only"};
         return o;
     }
     if (o.inputs.empty()) throw UsageError{"no input file"};
-    if (!o.out.empty() && o.inputs.size() != 1) throw UsageError{"-o takes exactly one input; use --out-dir"};
+    if (!o.out.empty() && o.inputs.size() != 1)
+        throw UsageError{"-o takes exactly one input; use --out-dir"};
     return o;
 }
 
@@ -151,6 +158,7 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 
 // Reads "path<TAB>milliseconds" lines; blank lines and lines starting with '#' are skipped.
 std::vector<Task> ReadList(const Options& o) {
+    SE_MARK();
     std::ifstream in(o.list, std::ios::binary);
     if (!in) throw UsageError{o.list + ": cannot be read"};
     const size_t slash = o.list.find_last_of('/');
@@ -190,6 +198,7 @@ std::string LastErrorText() {
 }
 
 bool Load(const Task& task, CSoundClip& clip) {
+    SE_MARK();
     const std::string path = HostToProgramPath(task.input);
     SetLastError(ERROR_SUCCESS);
     CWaveFile wave;
@@ -205,6 +214,7 @@ bool Load(const Task& task, CSoundClip& clip) {
 // Runs the change on a worker so that a terminal can watch its progress.
 EChangeResult ChangeWithProgress(CTimeChangeJob& job, uint32_t ms, CSoundClip& clip,
                                  const std::string& name) {
+    SE_MARK();
     if (!_isatty(_fileno(stderr))) return ChangeDuration(job, ms, clip);
     EChangeResult result = EChangeResult::Done;
     std::atomic<bool> done{false};
@@ -217,7 +227,8 @@ EChangeResult ChangeWithProgress(CTimeChangeJob& job, uint32_t ms, CSoundClip& c
     while (!done) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         const uint32_t total = job.outFrames.load();
-        if (done || total == 0 || std::chrono::steady_clock::now() - start < std::chrono::milliseconds(500)) {
+        if (done || total == 0 ||
+            std::chrono::steady_clock::now() - start < std::chrono::milliseconds(500)) {
             continue;
         }
         const uint32_t progress = job.progress.load();
@@ -231,6 +242,7 @@ EChangeResult ChangeWithProgress(CTimeChangeJob& job, uint32_t ms, CSoundClip& c
 }
 
 bool Info(const Task& task) {
+    SE_MARK();
     CSoundClip clip;
     if (!Load(task, clip)) return false;
     std::printf("%s: duration=%u ms samples=%u size=%llu rate=%u bits=%u channels=%u\n",
@@ -241,6 +253,7 @@ bool Info(const Task& task) {
 }
 
 bool Change(const Task& task, bool force) {
+    SE_MARK();
     const std::string output = HostToProgramPath(task.output);
     if (!force && NVireo::NFile::Exists(output.c_str())) {
         Fail(task.input, task.output + " exists; --force replaces it");
@@ -261,7 +274,8 @@ bool Change(const Task& task, bool force) {
     }
     CTimeChangeJob job;
     switch (ChangeWithProgress(job, ms, clip, task.input)) {
-        case EChangeResult::Done: break;
+        case EChangeResult::Done:
+            break;
         case EChangeResult::Unsupported:
             Fail(task.input, "its sample format (tag " + std::to_string(clip.wFormatTag) + ", " +
                                  std::to_string(clip.nChannels) + " channels, " +
@@ -284,6 +298,7 @@ bool Change(const Task& task, bool force) {
 }
 
 int Run(int argc, char** argv) {
+    SE_MARK();
     Options o;
     std::vector<Task> tasks;
     try {
@@ -315,7 +330,8 @@ int Run(int argc, char** argv) {
             std::fprintf(stderr, "%s: not a folder\n", o.outDir.c_str());
             return 1;
         }
-        for (Task& task : tasks) task.output = o.out.empty() ? JoinPath(o.outDir, BaseName(task.input)) : o.out;
+        for (Task& task : tasks)
+            task.output = o.out.empty() ? JoinPath(o.outDir, BaseName(task.input)) : o.out;
     }
 
     bool allDone = true;
@@ -342,6 +358,7 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int RunCli(int argc, char** argv) {
+    SE_MARK();
     // Failures of the file layer end one file with a message, not the whole batch.
     NVireo::NError::Record().policy = 1;
     return Run(argc, argv);
