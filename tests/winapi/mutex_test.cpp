@@ -16,7 +16,7 @@
 namespace {
 
 // Every test gets its own runtime folder, so runs in parallel never share a name.
-class Mutex : public ::testing::Test {
+class NamedMutex : public ::testing::Test {
 protected:
     void SetUp() override {
         const char* old = std::getenv("XDG_RUNTIME_DIR");
@@ -91,7 +91,7 @@ DWORD ErrorAfterHolderEnds(const char* name, Ending ending) {
     return error;
 }
 
-TEST_F(Mutex, OtherProcessesSeeTheNameHeldUntilItIsReleased) {
+TEST_F(NamedMutex, OtherProcessesSeeTheNameHeldUntilItIsReleased) {
     HANDLE first = CreateMutexA(nullptr, TRUE, "SeRetimer");
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
@@ -112,7 +112,7 @@ TEST_F(Mutex, OtherProcessesSeeTheNameHeldUntilItIsReleased) {
     EXPECT_TRUE(CloseHandle(second));
 }
 
-TEST_F(Mutex, ClosingTheHoldingHandleFreesTheName) {
+TEST_F(NamedMutex, ClosingTheHoldingHandleFreesTheName) {
     HANDLE holder = CreateMutexA(nullptr, TRUE, "Closed");
     ASSERT_NE(holder, nullptr);
     EXPECT_TRUE(CloseHandle(holder));
@@ -121,15 +121,15 @@ TEST_F(Mutex, ClosingTheHoldingHandleFreesTheName) {
     EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
 }
 
-TEST_F(Mutex, NameIsFreeAfterItsHolderExits) {
+TEST_F(NamedMutex, NameIsFreeAfterItsHolderExits) {
     EXPECT_EQ(ErrorAfterHolderEnds("Exits", Ending::Exits), ERROR_SUCCESS);
 }
 
-TEST_F(Mutex, NameIsFreeAfterItsHolderIsKilled) {
+TEST_F(NamedMutex, NameIsFreeAfterItsHolderIsKilled) {
     EXPECT_EQ(ErrorAfterHolderEnds("Killed", Ending::Killed), ERROR_SUCCESS);
 }
 
-TEST_F(Mutex, AnyNameBecomesItsOwnLockFile) {
+TEST_F(NamedMutex, AnyNameBecomesItsOwnLockFile) {
     // Separators, dots, a double-byte character whose trail byte is '\', names that only
     // differ where the readable prefix replaces bytes, and one too long to spell out.
     const std::string names[] = {
@@ -151,7 +151,7 @@ TEST_F(Mutex, AnyNameBecomesItsOwnLockFile) {
     for (HANDLE handle : handles) CloseHandle(handle);
 }
 
-TEST_F(Mutex, WithoutARuntimeFolderTheLockFileIsInTmpUnderTheUserId) {
+TEST_F(NamedMutex, WithoutARuntimeFolderTheLockFileIsInTmpUnderTheUserId) {
     unsetenv("XDG_RUNTIME_DIR");
     const std::string name = "tmp" + std::to_string(getpid());
     HANDLE mutex = CreateMutexA(nullptr, TRUE, name.c_str());
@@ -169,7 +169,7 @@ TEST_F(Mutex, WithoutARuntimeFolderTheLockFileIsInTmpUnderTheUserId) {
     if (!found.empty()) std::filesystem::remove(found);
 }
 
-TEST_F(Mutex, UnsupportedRequestsAreRefused) {
+TEST_F(NamedMutex, UnsupportedRequestsAreRefused) {
     SetLastError(ERROR_SUCCESS);
     EXPECT_EQ(CreateMutexA(nullptr, FALSE, "NotOwned"), nullptr);
     EXPECT_EQ(GetLastError(), ERROR_NOT_SUPPORTED);

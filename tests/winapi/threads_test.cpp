@@ -1,6 +1,7 @@
 // The layer's threads: ids known when CreateThread returns, exit codes from a return and
 // from ExitThread, waits that time out and waits that succeed (also several at once),
 // and handles that are closed while their thread still runs.
+#include <seh.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -39,6 +40,11 @@ DWORD ExitThroughExitThread(LPVOID) {
     LeaveFromDeepInside(3);
 }
 
+DWORD ExitFromInsideAGuard(LPVOID) {
+    return SehGuard([](void*) -> DWORD { ExitThread(9); }, nullptr,
+                    [](EXCEPTION_POINTERS*, DWORD) -> LONG { return 0; }, 1);
+}
+
 TEST(Threads, IdIsKnownWhenCreateThreadReturnsAndMatchesTheThreadsOwn) {
     Gate gate;
     DWORD id = 0;
@@ -57,8 +63,10 @@ TEST(Threads, ExitCodeComesFromTheReturnOrFromExitThread) {
     gate.go = true;
     HANDLE returning = CreateThread(nullptr, 0, WaitThenReturn, &gate, 0, nullptr);
     HANDLE exiting = CreateThread(nullptr, 256 * 1024, ExitThroughExitThread, nullptr, 0, nullptr);
+    HANDLE guarded = CreateThread(nullptr, 0, ExitFromInsideAGuard, nullptr, 0, nullptr);
     ASSERT_NE(returning, nullptr);
     ASSERT_NE(exiting, nullptr);
+    ASSERT_NE(guarded, nullptr);
     ASSERT_EQ(WaitForSingleObject(returning, INFINITE), WAIT_OBJECT_0);
     ASSERT_EQ(WaitForSingleObject(exiting, INFINITE), WAIT_OBJECT_0);
     DWORD code = 0;
@@ -66,6 +74,10 @@ TEST(Threads, ExitCodeComesFromTheReturnOrFromExitThread) {
     EXPECT_EQ(code, 7u);
     EXPECT_TRUE(GetExitCodeThread(exiting, &code));
     EXPECT_EQ(code, 0xC0DEu);
+    ASSERT_EQ(WaitForSingleObject(guarded, INFINITE), WAIT_OBJECT_0);
+    EXPECT_TRUE(GetExitCodeThread(guarded, &code));
+    EXPECT_EQ(code, 9u);
+    EXPECT_TRUE(CloseHandle(guarded));
     // A finished thread answers the same again: the second wait does not join twice.
     EXPECT_EQ(WaitForSingleObject(exiting, 0), WAIT_OBJECT_0);
     EXPECT_EQ(WaitForSingleObject(exiting, INFINITE), WAIT_OBJECT_0);

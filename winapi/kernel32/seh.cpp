@@ -37,6 +37,8 @@
 #include <sanitizer/asan_interface.h>
 #endif
 
+#include "kernel32/guards.h"
+
 namespace {
 
 struct Guard {
@@ -247,6 +249,8 @@ const char* Describe(DWORD code) {
 }
 
 }  // namespace
+
+void winapi::kernel32::LeaveAllGuards() { innermost = nullptr; }
 
 DWORD SehGuard(DWORD (*body)(void* argument), void* argument, SEH_FILTER filter, DWORD id) {
     InstallHandlers();

@@ -2,16 +2,21 @@
 // WaitForSingleObject and GetExitCodeThread, over POSIX threads.
 // Supports: CreateThread with default security, any stack size (0: the default; at least
 // PTHREAD_STACK_MIN) and flags 0; the new thread's id is in *threadId when CreateThread
-// returns. ExitThread on a thread made by CreateThread ends it with that exit code
-// (pthread_exit, which unwinds the thread's stack); on any other thread it ends the thread
-// and the code is lost. WaitForSingleObject on a thread handle, with INFINITE or a timeout
+// returns. ExitThread on a thread made by CreateThread ends it with that exit code: it
+// jumps back to where the thread began, skipping the frames in between as Windows does
+// (no destructors run), and the thread returns from there. Unwinding with pthread_exit
+// is no choice: glibc unwinds with the shared libgcc, which cannot walk frames whose
+// personality routine belongs to the statically linked C++ runtime of our executables. WaitForSingleObject on a thread handle, with INFINITE or a timeout
 // in milliseconds; any number of threads may wait on the same handle. Thread ids are the
 // kernel's thread ids (never 0), stable for a thread's life.
 // Does not support: security attributes, creation flags (CREATE_SUSPENDED), waiting on a
 // mutex handle: those answer a failure with ERROR_NOT_SUPPORTED and say so once on stderr.
+// ExitThread on a thread the layer did not start says so on stderr and ends the thread
+// with pthread_exit (which may abort the process, see above).
 #include <windows.h>
 
 #include <pthread.h>
+#include <setjmp.h>
 #include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
@@ -24,6 +29,7 @@
 #include <mutex>
 
 #include "backend/syserror.h"
+#include "kernel32/guards.h"
 #include "kernel32/handles.h"
 
 namespace {
@@ -75,8 +81,8 @@ private:
     bool detached_ = false;
 };
 
-// Records the exit code and wakes the waiters when the thread's function returns, and also
-// when ExitThread unwinds the thread's stack.
+// Records the exit code and wakes the waiters when the thread's function has returned or
+// ExitThread has left it.
 struct Finisher {
     std::shared_ptr<ThreadObject> thread;
     DWORD exitCode = 0;
@@ -88,8 +94,10 @@ struct Finisher {
     }
 };
 
-// The running CreateThread thread's finisher, for ExitThread.
+// The running CreateThread thread's finisher and the place in Run that ExitThread jumps
+// back to.
 thread_local Finisher* currentFinisher = nullptr;
+thread_local jmp_buf* exitLanding = nullptr;
 
 void* ThreadObject::Run(void* self) {
     std::unique_ptr<std::shared_ptr<ThreadObject>> owner(
@@ -103,9 +111,14 @@ void* ThreadObject::Run(void* self) {
         thread.started_ = true;
         thread.changed_.notify_all();
     }
-    currentFinisher = &finisher;
-    finisher.exitCode = thread.start_(thread.parameter_);
+    jmp_buf landing;
+    if (setjmp(landing) == 0) {
+        currentFinisher = &finisher;
+        exitLanding = &landing;
+        finisher.exitCode = thread.start_(thread.parameter_);
+    }
     currentFinisher = nullptr;
+    exitLanding = nullptr;
     return nullptr;
 }
 
@@ -185,10 +198,12 @@ HANDLE CreateThread(LPVOID security, SIZE_T stackSize, LPTHREAD_START_ROUTINE st
 }
 
 void ExitThread(DWORD exitCode) {
-    if (currentFinisher != nullptr) {
+    if (exitLanding != nullptr) {
         currentFinisher->exitCode = exitCode;
-        currentFinisher = nullptr;
+        winapi::kernel32::LeaveAllGuards();
+        longjmp(*exitLanding, 1);
     }
+    winapi::backend::WarnUnsupported("ExitThread on a thread that CreateThread did not start");
     pthread_exit(nullptr);
 }
 
