@@ -10,6 +10,9 @@ packages=(
   sox                                     # check the files we write, make sample clips
   ffmpeg                                  # the benchmark's reference resampler
   time                                    # peak memory in the benchmarks
+  libgtk-3-dev                            # message boxes and file dialogs
+  fonts-ipafont-gothic                    # a Japanese font, so dialogs show Japanese
+  xvfb xauth xdotool                      # the real dialogs under a virtual display in tests
 )
 
 missing=()

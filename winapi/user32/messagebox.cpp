@@ -1,0 +1,139 @@
+// user32 message boxes: MessageBoxA as a modal GTK3 message dialog.
+// Supports: MB_OK (answers IDOK; closing the box or Escape also answer IDOK, as on
+// Windows when there is no Cancel button) and MB_OKCANCEL (Cancel, Escape and closing
+// answer IDCANCEL); MB_ICONWARNING shows the warning icon; MB_SYSTEMMODAL keeps the box
+// above other windows; MB_TASKMODAL is accepted (the box is modal either way). OK is the
+// default button, so Return answers IDOK. The caption is the title (an empty caption
+// shows none, a null caption shows "Error" as on Windows); a null text shows nothing.
+// Does not support: other button sets, other icons, default-button, help or
+// foreground flags: they answer 0 with ERROR_NOT_SUPPORTED and say so once on stderr.
+// The owner window is accepted and ignored: the box is not tied to the program's window.
+// Headless (neither DISPLAY nor WAYLAND_DISPLAY set, or GTK cannot open the display):
+// caption and text go to standard error as UTF-8 and the answer is IDOK at once. Which
+// of the two applies is decided on the first call and kept for the process.
+// Threads: GTK is initialised on first use by whichever thread calls, and each box runs
+// its own main loop on the calling thread; calls are serialised by one lock. So a worker
+// thread may report a fatal error while the main thread goes on, as long as no other
+// code of the process drives GTK at the same time (GTK is not thread-safe). A box must
+// not be opened again from inside a seam answer (the lock is not recursive).
+// The process locale is left alone (GTK would otherwise call setlocale from whatever
+// thread comes first), so the buttons carry GTK's untranslated "OK" and "Cancel".
+#include <seams.h>
+#include <windows.h>
+
+#include <gtk/gtk.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+
+#include "backend/cp932.h"
+#include "backend/syserror.h"
+
+namespace {
+
+constexpr UINT kButtonMask = 0x0000000Fu;
+constexpr UINT kIconMask = 0x000000F0u;
+constexpr UINT kModalityMask = 0x00003000u;
+
+std::atomic<MESSAGE_BOX_ANSWER> seamAnswer{nullptr};
+
+std::mutex boxLock;  // one box at a time, and GTK driven by one thread at a time
+
+enum class Desktop { Unknown, Gtk, Headless };
+Desktop desktop = Desktop::Unknown;  // guarded by boxLock
+
+bool Supported(UINT type) {
+    const UINT buttons = type & kButtonMask;
+    const UINT icon = type & kIconMask;
+    const UINT rest = type & ~(kButtonMask | kIconMask | kModalityMask);
+    return (buttons == MB_OK || buttons == MB_OKCANCEL) && (icon == 0 || icon == MB_ICONWARNING) &&
+           (type & kModalityMask) != kModalityMask && rest == 0;
+}
+
+bool HasDisplayVariable(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0';
+}
+
+// Called with boxLock held.
+Desktop FindDesktop() {
+    if (desktop == Desktop::Unknown) {
+        desktop = Desktop::Headless;
+        if (HasDisplayVariable("DISPLAY") || HasDisplayVariable("WAYLAND_DISPLAY")) {
+            gtk_disable_setlocale();
+            if (gtk_init_check(nullptr, nullptr)) desktop = Desktop::Gtk;
+        }
+    }
+    return desktop;
+}
+
+int ShowDialog(const std::string& text, const std::string& caption, UINT type) {
+    const bool okCancel = (type & kButtonMask) == MB_OKCANCEL;
+    const bool warning = (type & kIconMask) == MB_ICONWARNING;
+    GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL,
+                                               warning ? GTK_MESSAGE_WARNING : GTK_MESSAGE_OTHER,
+                                               GTK_BUTTONS_NONE, "%s", text.c_str());
+    gtk_window_set_title(GTK_WINDOW(dialog), caption.c_str());
+    gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
+    if (warning) {
+        // GTK 3 no longer shows an icon for the message type by itself.
+        GtkWidget* icon = gtk_image_new_from_icon_name("dialog-warning", GTK_ICON_SIZE_DIALOG);
+        G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+        gtk_message_dialog_set_image(GTK_MESSAGE_DIALOG(dialog), icon);
+        G_GNUC_END_IGNORE_DEPRECATIONS
+        gtk_widget_show(icon);
+    }
+    if (type & MB_SYSTEMMODAL) gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
+    if (okCancel) gtk_dialog_add_button(GTK_DIALOG(dialog), "_Cancel", GTK_RESPONSE_CANCEL);
+    GtkWidget* ok = gtk_dialog_add_button(GTK_DIALOG(dialog), "_OK", GTK_RESPONSE_OK);
+    gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
+    gtk_widget_grab_focus(ok);
+
+    const gint response = gtk_dialog_run(GTK_DIALOG(dialog));
+    gtk_widget_destroy(dialog);
+    // Let GTK unmap and forget the window now; without a loop of our own nothing else
+    // would process those events until the next box. Bounded, in case something keeps
+    // queueing work.
+    for (int i = 0; i < 1000 && gtk_events_pending(); ++i) gtk_main_iteration_do(FALSE);
+
+    if (response == GTK_RESPONSE_OK) return IDOK;
+    if (response == GTK_RESPONSE_CANCEL) return IDCANCEL;
+    return okCancel ? IDCANCEL : IDOK;  // closed or Escape
+}
+
+void WriteHeadless(const std::string& text, const std::string& caption) {
+    if (caption.empty()) {
+        std::fprintf(stderr, "%s\n", text.c_str());
+    } else {
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    }
+    std::fflush(stderr);
+}
+
+}  // namespace
+
+void SetMessageBoxAnswer(MESSAGE_BOX_ANSWER answer) { seamAnswer.store(answer); }
+
+int MessageBoxA(HWND /*owner*/, LPCSTR text, LPCSTR caption, UINT type) {
+    if (!Supported(type)) {
+        winapi::backend::WarnUnsupported(
+            "MessageBoxA: only MB_OK or MB_OKCANCEL, MB_ICONWARNING, MB_SYSTEMMODAL, MB_TASKMODAL");
+        SetLastError(ERROR_NOT_SUPPORTED);
+        return 0;
+    }
+    if (const MESSAGE_BOX_ANSWER answer = seamAnswer.load()) return answer(text, caption, type);
+
+    const std::string utf8Text = winapi::backend::Cp932TextToUtf8(text != nullptr ? text : "");
+    const std::string utf8Caption =
+        caption != nullptr ? winapi::backend::Cp932TextToUtf8(caption) : std::string("Error");
+
+    std::lock_guard<std::mutex> hold(boxLock);
+    if (FindDesktop() == Desktop::Headless) {
+        WriteHeadless(utf8Text, utf8Caption);
+        return IDOK;
+    }
+    return ShowDialog(utf8Text, utf8Caption, type);
+}
