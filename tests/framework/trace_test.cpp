@@ -85,18 +85,6 @@ TEST(CallTrace, DumpShowsUsedSlotsInOrderThenTheSpareSlotThenThreeEmptyLines) {
     EXPECT_EQ(temp.ReadHostFile("released"), Slot(tid, "", 43, 8) + kUnusedSpare + "\n\n\n");
 }
 
-TEST(CallTrace, ThreadIdZeroUsesTheSpareSlot) {
-    TempFolder temp;
-    const int code = RunInChild([&] {
-        ResetTrace();
-        NVireo::NError::NameThread(0, "spare");
-        WriteText(temp / "dump", DumpText());
-        _exit(0);
-    });
-    ASSERT_EQ(code, 0);
-    EXPECT_EQ(temp.ReadHostFile("dump"), "\ttid=0:spare\n\tid=0:l=0\n\t\n\t\n\t\n\n\n\n\n");
-}
-
 TEST(CallTrace, NinthThreadWritesThreadErrorLogInTheHomeFolderAndEndsTheProcess) {
     TempFolder temp;
     std::filesystem::create_directory(temp / "elsewhere");
