@@ -157,34 +157,4 @@ TEST(Threads, ClosingTheHandleLetsTheThreadFinishAlone) {
     EXPECT_FALSE(CloseHandle(nullptr));
 }
 
-LONG volatile counter = 0;
-
-DWORD CountUp(LPVOID) {
-    for (int i = 0; i < 10000; ++i) InterlockedIncrement(&counter);
-    return 0;
-}
-
-TEST(Threads, ManyThreadsCountTogether) {
-    counter = 0;
-    std::vector<HANDLE> threads;
-    for (int i = 0; i < 16; ++i) {
-        threads.push_back(CreateThread(nullptr, 0, CountUp, nullptr, 0, nullptr));
-        ASSERT_NE(threads.back(), nullptr);
-    }
-    for (HANDLE thread : threads) {
-        EXPECT_EQ(WaitForSingleObject(thread, INFINITE), WAIT_OBJECT_0);
-        CloseHandle(thread);
-    }
-    EXPECT_EQ(counter, 160000);
-}
-
-TEST(Threads, UnsupportedRequestsAreRefused) {
-    SetLastError(ERROR_SUCCESS);
-    EXPECT_EQ(CreateThread(nullptr, 0, CountUp, nullptr, 0x4 /* CREATE_SUSPENDED */, nullptr),
-              nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_NOT_SUPPORTED);
-    EXPECT_EQ(CreateThread(nullptr, 0, nullptr, nullptr, 0, nullptr), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-}
-
 }  // namespace
