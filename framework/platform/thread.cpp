@@ -46,8 +46,9 @@ void Report(uint32_t site, const char* message) {
 // Runs the job body and turns every way it can end into the thread's exit code.
 DWORD RunBody(void* parameter) {
     CBasic& self = *static_cast<CBasic*>(parameter);
-    // Start holds the busy flag until the object is registered under this thread's id,
-    // so an error raised at once still finds its job.
+    // Start holds the busy flag until the object is registered and named under this
+    // thread's id, so an error raised at once still finds its job and the thread's trace
+    // slot is named before the thread can give it back.
     { CBusyScope started(self.busy); }
     int32_t code = -1;
     try {
@@ -106,15 +107,14 @@ void CBasic::Start(const char* threadName) {
             RecordSystemError();
         } else {
             threadId = id;
-            CBusyScope registry(Registry().busy);
-            Registry().threads.Insert(this);
+            {
+                CBusyScope registry(Registry().busy);
+                Registry().threads.Insert(this);
+            }
+            NVireo::NError::NameThread(threadId, name);
         }
     }
-    if (handle == nullptr) {
-        Report(82103, name);
-        return;
-    }
-    NVireo::NError::NameThread(threadId, name);
+    if (handle == nullptr) Report(82103, name);
 }
 
 bool CBasic::IsFinished() {

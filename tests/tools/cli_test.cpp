@@ -168,4 +168,25 @@ TEST(Cli, UnchangeableFormatsFailVisibly) {
     EXPECT_FALSE(std::filesystem::exists(folder / "o.wav"));
 }
 
+TEST(Cli, ATerminalBatchOfManyFilesCompletes) {
+    // In a terminal each change runs on a worker thread that shows progress; every one of
+    // them must give its trace slot back, or the ninth file would end the run.
+    TempFolder folder;
+    std::filesystem::create_directory(folder / "out");
+    std::string inputs;
+    for (int i = 0; i < 12; ++i) {
+        const std::string name = folder / ("clip" + std::to_string(i) + ".wav");
+        WriteFile(name, Canonical(Mono16(), Samples(200)));
+        inputs += " " + Quote(name);
+    }
+    int status = -1;
+    const std::string command = std::string(SE_CLI_PATH) + " --ms 50 --out-dir " +
+                                Quote(folder / "out") + inputs + "; echo exit=$?";
+    const std::string out = Capture("script -qec \"" + command + "\" /dev/null", &status);
+    EXPECT_NE(out.find("exit=0"), std::string::npos) << out;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder / "out"),
+                            std::filesystem::directory_iterator()),
+              12);
+}
+
 }  // namespace

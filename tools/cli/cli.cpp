@@ -220,6 +220,7 @@ EChangeResult ChangeWithProgress(CTimeChangeJob& job, uint32_t ms, CSoundClip& c
     std::atomic<bool> done{false};
     std::thread worker([&] {
         result = ChangeDuration(job, ms, clip);
+        NVireo::NError::ReleaseThread(GetCurrentThreadId());  // its trace slot is free again
         done = true;
     });
     const auto start = std::chrono::steady_clock::now();
