@@ -38,6 +38,7 @@ public:
     Child(const std::vector<std::pair<const char*, const char*>>& env, std::function<void()> body) {
         int fds[2];
         if (pipe(fds) != 0) return;
+        std::fflush(nullptr);  // nothing buffered is written twice
         pid_ = fork();
         if (pid_ == 0) {
             dup2(fds[1], STDERR_FILENO);

@@ -14,10 +14,12 @@
 // Threads: GTK is initialised on first use by whichever thread calls, and each box runs
 // its own main loop on the calling thread; calls are serialised by one lock. So a worker
 // thread may report a fatal error while the main thread goes on, as long as no other
-// code of the process drives GTK at the same time (GTK is not thread-safe). A box must
-// not be opened again from inside a seam answer (the lock is not recursive).
+// code of the process drives GTK at the same time (GTK is not thread-safe); the file
+// dialogs, when they come, must take the same lock.
 // The process locale is left alone (GTK would otherwise call setlocale from whatever
-// thread comes first), so the buttons carry GTK's untranslated "OK" and "Cancel".
+// thread comes first), so the buttons carry GTK's untranslated "OK" and "Cancel", and a
+// caption outside Latin-1 is set only as the UTF-8 window name (_NET_WM_NAME), which is
+// the one window managers show.
 #include <seams.h>
 #include <windows.h>
 
