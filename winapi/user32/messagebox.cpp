@@ -17,13 +17,12 @@
 // code of the process drives GTK at the same time (GTK is not thread-safe); the file
 // dialogs, when they come, must take the same lock.
 // The process locale is left alone (GTK would otherwise call setlocale from whatever
-// thread comes first), so the buttons carry GTK's untranslated "OK" and "Cancel", and a
-// caption outside Latin-1 is set only as the UTF-8 window name (_NET_WM_NAME), which is
-// the one window managers show.
+// thread comes first), so the buttons carry our own labels ("OK" and the Japanese for
+// Cancel) rather than GTK's translations, and a caption outside Latin-1 is set only as the UTF-8
+// window name (_NET_WM_NAME), which is the one window managers show.
+#include <gtk/gtk.h>
 #include <seams.h>
 #include <windows.h>
-
-#include <gtk/gtk.h>
 
 #include <atomic>
 #include <cstdio>
@@ -89,8 +88,15 @@ int ShowDialog(const std::string& text, const std::string& caption, UINT type) {
         gtk_widget_show(icon);
     }
     if (type & MB_SYSTEMMODAL) gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
-    if (okCancel) gtk_dialog_add_button(GTK_DIALOG(dialog), "_Cancel", GTK_RESPONSE_CANCEL);
-    GtkWidget* ok = gtk_dialog_add_button(GTK_DIALOG(dialog), "_OK", GTK_RESPONSE_OK);
+    // The program speaks Japanese: the button labels are its own, not GTK's (whose
+    // translations would need the process locale). UTF-8 written as escapes, since this
+    // file's narrow literals are compiled to code page 932.
+    if (okCancel) {
+        gtk_dialog_add_button(GTK_DIALOG(dialog),
+                              "\xE3\x82\xAD\xE3\x83\xA3\xE3\x83\xB3\xE3\x82\xBB\xE3\x83\xAB",
+                              GTK_RESPONSE_CANCEL);  // キャンセル
+    }
+    GtkWidget* ok = gtk_dialog_add_button(GTK_DIALOG(dialog), "OK", GTK_RESPONSE_OK);
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
     gtk_widget_grab_focus(ok);
 
