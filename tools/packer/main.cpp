@@ -1,0 +1,3 @@
+#include "tools/packer/pack.h"
+
+int main(int argc, char** argv) { return RunPacker(argc, argv); }
