@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the plain build, the
-# AddressSanitizer + UndefinedBehaviorSanitizer build, and a bounded run of the WAV
-# reader's fuzz target.
+# AddressSanitizer + UndefinedBehaviorSanitizer build, and bounded runs of the fuzz
+# targets of the WAV reader and the package reader.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -21,9 +21,17 @@ ctest --test-dir build-asan --output-on-failure -j"$jobs"
 
 echo "== fuzz the WAV reader for ${SE_FUZZ_SECONDS:=60} seconds"
 CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSE_FUZZ=ON >/dev/null
-cmake --build build-fuzz -j"$jobs" --target fuzz_wav
+cmake --build build-fuzz -j"$jobs" --target fuzz_wav fuzz_package
 mkdir -p build-fuzz/corpus
 build-fuzz/bin/fuzz_wav -max_total_time="$SE_FUZZ_SECONDS" -rss_limit_mb=2048 -print_final_stats=1 \
   build-fuzz/corpus fuzz/seeds 2>build-fuzz/fuzz.log || { tail -n 60 build-fuzz/fuzz.log; exit 1; }
 tail -n 12 build-fuzz/fuzz.log
 echo "fuzz: no failure in ${SE_FUZZ_SECONDS} seconds"
+
+echo "== fuzz the package reader for ${SE_FUZZ_PACKAGE_SECONDS:=20} seconds"
+mkdir -p build-fuzz/package-corpus
+build-fuzz/bin/fuzz_package -max_total_time="$SE_FUZZ_PACKAGE_SECONDS" -rss_limit_mb=2048 \
+  -print_final_stats=1 build-fuzz/package-corpus fuzz/package-seeds 2>build-fuzz/fuzz-package.log ||
+  { tail -n 60 build-fuzz/fuzz-package.log; exit 1; }
+tail -n 12 build-fuzz/fuzz-package.log
+echo "fuzz: no failure in the package reader in ${SE_FUZZ_PACKAGE_SECONDS} seconds"
