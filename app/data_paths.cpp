@@ -1,0 +1,33 @@
+#include "app/data_paths.h"
+
+#include "framework/error/trace.h"
+
+namespace Appli {
+
+namespace {
+
+bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+// Whether text ends with the single-byte character c (a double-byte character whose
+// trail byte equals c does not count).
+bool EndsWithCharacter(const std::string& text, char c) {
+    size_t i = 0, last = std::string::npos;
+    while (i < text.size()) {
+        last = i;
+        i += (IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ? 2 : 1;
+    }
+    return last != std::string::npos && last == text.size() - 1 && text[last] == c;
+}
+
+}  // namespace
+
+std::string JoinDataPath(const std::string& folder, const std::string& name) {
+    SE_MARK();
+    if (folder.empty()) return name;
+    const char separator = folder.find('/') != std::string::npos ? '/' : '\\';
+    std::string path = folder;
+    if (!EndsWithCharacter(path, separator)) path += separator;
+    return path + name;
+}
+
+}  // namespace Appli
