@@ -105,3 +105,18 @@ inline std::string Capture(const std::string& command, int* status = nullptr) {
     if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
     return out;
 }
+
+// A shell word: the text in single quotes (test paths hold no single quote).
+inline std::string Quote(const std::string& s) { return "'" + s + "'"; }
+
+// What a program printed on standard output and standard error, and its exit status.
+struct Result {
+    int status;
+    std::string out;
+};
+
+inline Result RunProgram(const std::string& program, const std::string& arguments) {
+    Result r;
+    r.out = Capture(program + " " + arguments + " 2>&1", &r.status);
+    return r;
+}

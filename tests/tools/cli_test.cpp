@@ -13,18 +13,7 @@ namespace {
 
 using namespace wavbytes;
 
-struct Result {
-    int status;
-    std::string out;  // standard output and standard error together
-};
-
-Result Cli(const std::string& arguments) {
-    Result r;
-    r.out = Capture(std::string(SE_CLI_PATH) + " " + arguments + " 2>&1", &r.status);
-    return r;
-}
-
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
+Result Cli(const std::string& arguments) { return RunProgram(SE_CLI_PATH, arguments); }
 
 Format Mono16() {
     Format f;

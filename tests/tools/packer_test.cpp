@@ -14,18 +14,7 @@ namespace {
 
 using NVireo::NRender::CPackage;
 
-struct Result {
-    int status;
-    std::string out;  // standard output and standard error together
-};
-
-Result Pack(const std::string& arguments) {
-    Result r;
-    r.out = Capture(std::string(SE_PACK_PATH) + " " + arguments + " 2>&1", &r.status);
-    return r;
-}
-
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
+Result Pack(const std::string& arguments) { return RunProgram(SE_PACK_PATH, arguments); }
 
 struct Listed {
     std::string name;
