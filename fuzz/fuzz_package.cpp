@@ -2,28 +2,19 @@
 // reported, never crash, never read out of bounds, never allocate more than the file
 // holds. Every entry of a directory that opens can be looked up by its own name when
 // that name is stored normalised.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
 #include "framework/error/error.h"
 #include "framework/render/package.h"
+#include "fuzz/fuzz_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Reports throw CObject; a damaged package may be reported, it must not crash.
     NVireo::NError::Record().policy = 1;
-    // One file per fuzzing process, removed when the process ends.
-    static const struct TempFile {
-        std::string path = "/tmp/se-fuzz-package-" + std::to_string(getpid());
-        ~TempFile() { std::remove(path.c_str()); }
-    } temp;
-    const std::string& path = temp.path;
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return 0;
-    const bool written = std::fwrite(data, 1, size, file) == size;
-    if (std::fclose(file) != 0 || !written) return 0;
+    const std::string path = WriteFuzzFile("package", {Bytes(data, size)});
+    if (path.empty()) return 0;
 
     NVireo::NRender::CPackage package;
     try {

@@ -1,26 +1,18 @@
 // Fuzz target for the settings parser: any bytes as a settings file load without a
 // crash or an out-of-bounds read, and what loaded saves as a text that loads to the same
 // values.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
 #include "app/settings.h"
 #include "framework/error/error.h"
+#include "fuzz/fuzz_file.h"
 
 namespace {
 
-const Appli::CSettingsKeys kKeys = {"ProductName", "Format", "Left", "Top",
-                                    "Maximised", "ClientWidth", "ClientHeight"};
-
-bool WriteAll(const std::string& path, const void* bytes, size_t size) {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return false;
-    const bool written = std::fwrite(bytes, 1, size, file) == size;
-    return std::fclose(file) == 0 && written;
-}
+const Appli::CSettingsKeys kKeys = {"ProductName", "Format",      "Left",        "Top",
+                                    "Maximised",   "ClientWidth", "ClientHeight"};
 
 bool Same(const Appli::CSettings& a, const Appli::CSettings& b) {
     return a.left == b.left && a.top == b.top && a.maximised == b.maximised &&
@@ -31,27 +23,25 @@ bool Same(const Appli::CSettings& a, const Appli::CSettings& b) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     NVireo::NError::Record().policy = 1;
-    static const struct TempFile {
-        std::string path = "/tmp/se-fuzz-settings-" + std::to_string(getpid());
-        ~TempFile() { std::remove(path.c_str()); }
-    } temp;
-    if (!WriteAll(temp.path, data, size)) return 0;
+    std::string path = WriteFuzzFile("settings", {Bytes(data, size)});
+    if (path.empty()) return 0;
 
     Appli::CSettings loaded;
     loaded.style = Appli::kResizableStyle;
     try {
-        if (!Appli::ParseSettings(temp.path.c_str(), kKeys, loaded)) __builtin_trap();
+        if (!Appli::ParseSettings(path.c_str(), kKeys, loaded)) __builtin_trap();
     } catch (const NVireo::NError::CObject&) {
         // A line too long for the reader may be reported.
         NVireo::NError::Clear();
         return 0;
     }
     const std::string text = Appli::SettingsText(loaded, kKeys, "SE Retimer");
-    if (!WriteAll(temp.path, text.data(), text.size())) return 0;
+    path = WriteFuzzFile("settings", {text});
+    if (path.empty()) return 0;
     Appli::CSettings again;
     again.style = Appli::kResizableStyle;
     try {
-        if (!Appli::ParseSettings(temp.path.c_str(), kKeys, again)) __builtin_trap();
+        if (!Appli::ParseSettings(path.c_str(), kKeys, again)) __builtin_trap();
     } catch (const NVireo::NError::CObject&) {
         __builtin_trap();
     }

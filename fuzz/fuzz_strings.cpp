@@ -1,31 +1,23 @@
 // Fuzz target for the string table reader: any bytes as a table either read or are
 // reported, never crash, never read beyond the table, never allocate more than it holds.
 // The bytes after the table (a second copy of the input) must stay unread.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
 #include "framework/error/error.h"
 #include "framework/text/string_table.h"
+#include "fuzz/fuzz_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Reports throw CObject; a damaged table may be reported, it must not crash.
     NVireo::NError::Record().policy = 1;
-    static const struct TempFile {
-        std::string path = "/tmp/se-fuzz-strings-" + std::to_string(getpid());
-        ~TempFile() { std::remove(path.c_str()); }
-    } temp;
-    FILE* file = std::fopen(temp.path.c_str(), "wb");
-    if (file == nullptr) return 0;
-    bool written = std::fwrite(data, 1, size, file) == size;
-    written = std::fwrite(data, 1, size, file) == size && written;
-    if (std::fclose(file) != 0 || !written) return 0;
+    const std::string path = WriteFuzzFile("strings", {Bytes(data, size), Bytes(data, size)});
+    if (path.empty()) return 0;
 
     NVireo::NText::CStringTable table;
     NVireo::NFile::NSTDIO::CBinary stream;
-    stream.Open(temp.path.c_str(), "rb");
+    stream.Open(path.c_str(), "rb");
     bool read = false;
     try {
         read = table.Read(stream, size);
