@@ -11,7 +11,11 @@ packages=(
   ffmpeg                                  # the benchmark's reference resampler
   time                                    # peak memory in the benchmarks
   libgtk-3-dev                            # message boxes and file dialogs
-  fonts-ipafont-gothic                    # a Japanese font, so dialogs show Japanese
+  libsdl2-dev                             # the window, input and the audio device
+  libfreetype-dev libfontconfig-dev       # glyphs of the interface text
+  libavformat-dev libavcodec-dev libswresample-dev libavutil-dev  # the music file
+  fonts-ipafont-gothic                    # a Japanese font for the interface and dialogs
+  imagemagick                             # tests look at screenshots of the real window
   xvfb xauth xdotool                      # the real dialogs under a virtual display in tests
 )
 

@@ -1,0 +1,31 @@
+// The shared SDL2 start-up and the event-handler slots of sdl_bridge.h.
+#include "backend/sdl_bridge.h"
+
+#include <SDL.h>
+
+#include <atomic>
+#include <mutex>
+
+namespace winapi::backend {
+namespace {
+std::mutex sdlMutex;
+std::atomic<void (*)(const SDL_Event&)> handlers[static_cast<int>(EventSlot::Count)];
+}  // namespace
+
+bool StartSdlSubsystem(unsigned subsystemFlags) {
+    std::lock_guard lock(sdlMutex);
+    if (SDL_WasInit(subsystemFlags) == subsystemFlags) return true;
+    return SDL_InitSubSystem(subsystemFlags) == 0;
+}
+
+void SetEventHandler(EventSlot slot, void (*handler)(const SDL_Event& event)) {
+    handlers[static_cast<int>(slot)].store(handler);
+}
+
+// Called by the event pump (user32) for each event it takes from SDL.
+void CallEventHandlers(const SDL_Event& event) {
+    for (auto& slot : handlers)
+        if (auto handler = slot.load()) handler(event);
+}
+
+}  // namespace winapi::backend
