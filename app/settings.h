@@ -4,6 +4,8 @@
 #pragma once
 
 #include <array>
+
+#include "framework/text/string_ids.h"
 #include <cstdint>
 #include <string>
 
@@ -13,8 +15,11 @@ namespace Appli {
 inline constexpr uint32_t kResizableStyle = 0x00CF0000u;
 
 // System string ids of the keys, in file order.
-inline constexpr std::array<uint32_t, 7> kSettingsKeyIds = {11000, 11010, 11020, 11030,
-                                                            11040, 11050, 11060};
+inline constexpr std::array<uint32_t, 7> kSettingsKeyIds = {
+    StringId::System::SettingsProduct,     StringId::System::SettingsFormat,
+    StringId::System::SettingsLeft,        StringId::System::SettingsTop,
+    StringId::System::SettingsMaximised,   StringId::System::SettingsClientWidth,
+    StringId::System::SettingsClientHeight};
 
 struct CSettings {
     int32_t left = 0;
