@@ -4,13 +4,32 @@
 #include <SDL.h>
 
 #include <atomic>
+#include <map>
 #include <mutex>
 
 namespace winapi::backend {
 namespace {
 std::mutex sdlMutex;
 std::atomic<void (*)(const SDL_Event&)> handlers[static_cast<int>(EventSlot::Count)];
+std::mutex windowsMutex;
+std::map<HWND, SDL_Window*> windows;
 }  // namespace
+
+SDL_Window* SdlWindowOf(HWND window) {
+    std::lock_guard lock(windowsMutex);
+    auto found = windows.find(window);
+    return found == windows.end() ? nullptr : found->second;
+}
+
+void RegisterSdlWindow(HWND window, SDL_Window* sdlWindow) {
+    std::lock_guard lock(windowsMutex);
+    windows[window] = sdlWindow;
+}
+
+void UnregisterSdlWindow(HWND window) {
+    std::lock_guard lock(windowsMutex);
+    windows.erase(window);
+}
 
 bool StartSdlSubsystem(unsigned subsystemFlags) {
     std::lock_guard lock(sdlMutex);

@@ -13,8 +13,10 @@ namespace winapi::backend {
 bool StartSdlSubsystem(unsigned subsystemFlags);
 
 // The SDL window behind a window handle; null for a handle that is not a live window.
-// Implemented by user32.
+// user32 registers each window it creates and unregisters it when it is destroyed.
 SDL_Window* SdlWindowOf(HWND window);
+void RegisterSdlWindow(HWND window, SDL_Window* sdlWindow);
+void UnregisterSdlWindow(HWND window);
 
 // A handler that the event pump calls for every SDL event before translating it, on the
 // thread that pumps. d3d8 uses it to hear of SDL_RENDER_DEVICE_RESET and
