@@ -27,6 +27,29 @@ typedef HWND__* HWND;
 typedef uintptr_t ULONG_PTR;
 typedef void* PVOID;
 
+// Types that both user32 and gdi32 use (Windows keeps them in windef.h).
+struct HDC__;
+typedef HDC__* HDC;
+struct HGDIOBJ__;
+typedef HGDIOBJ__* HGDIOBJ;
+typedef HGDIOBJ HFONT;
+typedef HGDIOBJ HBRUSH;
+typedef DWORD COLORREF;
+typedef struct tagPOINT {
+    LONG x;
+    LONG y;
+} POINT;
+typedef struct tagSIZE {
+    LONG cx;
+    LONG cy;
+} SIZE;
+typedef struct tagRECT {
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+} RECT;
+
 #ifndef TRUE
 #define TRUE 1
 #endif
