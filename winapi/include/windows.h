@@ -49,6 +49,14 @@ typedef struct tagRECT {
     LONG right;
     LONG bottom;
 } RECT;
+// A 64-bit value that Windows also shows as two 32-bit halves (low part first).
+typedef union _LARGE_INTEGER {
+    struct {
+        DWORD LowPart;
+        LONG HighPart;
+    };
+    int64_t QuadPart;
+} LARGE_INTEGER;
 
 #ifndef TRUE
 #define TRUE 1
