@@ -1,0 +1,25 @@
+// d3d8_seams.h: what tests use to reach into the Direct3D 8 device: force a lost device
+// as the presenter would report it, and read back the pixels the device drew or showed.
+// Not for the program itself.
+#pragma once
+
+#include <vector>
+
+#include "d3d8.h"
+
+// Makes the device lost, as when the renderer behind its window is reset: Present answers
+// D3DERR_DEVICELOST, TestCooperativeLevel answers D3DERR_DEVICELOST for the next
+// pollsWhileLost calls and then D3DERR_DEVICENOTRESET until Reset succeeds. FALSE for a
+// device this layer did not create.
+BOOL SeForceDeviceLoss(IDirect3DDevice8* device, UINT pollsWhileLost);
+
+// The current render target's pixels as 0xAARRGGBB values, top row first (the X byte of
+// an X8R8G8B8 target reads as 0xFF). Empty for a device this layer did not create.
+std::vector<DWORD> SeReadRenderTarget(IDirect3DDevice8* device, UINT* width, UINT* height);
+
+// The last frame Present handed to the presenter, in the same layout; empty before the
+// first Present. Kept whether or not the device has a window to show it in.
+std::vector<DWORD> SePresentedFrame(IDirect3DDevice8* device, UINT* width, UINT* height);
+
+// TRUE when the device shows its frames in a window (headless devices have none).
+BOOL SeHasPresenter(IDirect3DDevice8* device);
