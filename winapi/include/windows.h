@@ -108,6 +108,10 @@ DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languag
 // small receives the truncated, terminated path, the answer is size and the last error
 // ERROR_INSUFFICIENT_BUFFER.
 DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
+// Only the program itself (a null name): a fixed, non-null handle. A named module answers
+// null with ERROR_MOD_NOT_FOUND.
+HMODULE GetModuleHandleA(LPCSTR moduleName);
+#define ERROR_MOD_NOT_FOUND 126u
 BOOL SetCurrentDirectoryA(LPCSTR path);
 // Answers the length without terminator; when the buffer is too small, the size needed
 // including the terminator (the buffer is left alone).
