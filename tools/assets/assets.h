@@ -1,0 +1,33 @@
+// se-assets: draws the interface pictures and synthesises the interface sound effects
+// that data/ holds, byte for byte the same on every run.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace NAssets {
+
+// One generated file: its path below the data folder ("/" separators, lower case, the
+// package entry name) and its bytes.
+struct CFile {
+    std::string name;
+    std::vector<uint8_t> bytes;
+};
+
+// The five interface sound effects, pd/se/<name>.wav: 16-bit mono PCM at 44100 Hz.
+std::vector<CFile> MakeSoundEffects();
+// The check-box pictures and the title logo, each with its mask (asset_names.h).
+std::vector<CFile> MakePictures();
+
+// Every generated file, sound effects first.
+std::vector<CFile> MakeAll();
+
+// Writes every generated file below folder, making the folders they need; false with a
+// reason when a file cannot be written.
+bool WriteAll(const std::string& folder, std::string& reason);
+
+// Runs the command line: se-assets OUT_FOLDER.
+int RunAssets(int argc, char** argv);
+
+}  // namespace NAssets

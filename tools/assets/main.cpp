@@ -1,0 +1,3 @@
+#include "tools/assets/assets.h"
+
+int main(int argc, char** argv) { return NAssets::RunAssets(argc, argv); }
