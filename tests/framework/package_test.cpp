@@ -31,11 +31,12 @@ void Put(const TempFolder& folder, const std::string& hostName, const std::strin
     folder.WriteHostFile(hostName, bytes);
 }
 
-// Packs folder/src into folder/package (a fixed seed) and answers its program path.
+// Packs folder/src into folder/package (a fixed seed, every file as it is) and answers
+// its program path.
 std::string Pack(const TempFolder& folder) {
     std::filesystem::create_directories(folder / "src");
     std::string reason;
-    EXPECT_TRUE(PackFolder(folder / "package", folder / "src", 5, reason)) << reason;
+    EXPECT_TRUE(PackFolder(folder / "package", folder / "src", 5, reason, TextFiles::AsTheyAre)) << reason;
     return folder.ProgramPath("package");
 }
 

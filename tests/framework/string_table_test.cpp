@@ -24,8 +24,8 @@ using Entries = std::vector<std::pair<uint32_t, std::string>>;
 
 std::string Message() { return NVireo::NError::Record().message; }
 
-// Packs the named files (host names below the package root) into folder/package and
-// opens it as the program package.
+// Packs the named files (host names below the package root, finished bytes even for a
+// ".txt" name) into folder/package and opens it as the program package.
 void OpenPackage(const TempFolder& folder,
                  const std::vector<std::pair<std::string, std::string>>& files) {
     for (const auto& [name, bytes] : files) {
@@ -35,7 +35,7 @@ void OpenPackage(const TempFolder& folder,
     }
     std::filesystem::create_directories(folder / "src");
     std::string reason;
-    ASSERT_TRUE(PackFolder(folder / "package", folder / "src", 7, reason)) << reason;
+    ASSERT_TRUE(PackFolder(folder / "package", folder / "src", 7, reason, TextFiles::AsTheyAre)) << reason;
     NVireo::NRender::ProgramPackage().OpenFrom(folder.ProgramPath("package").c_str());
 }
 
