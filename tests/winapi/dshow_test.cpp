@@ -1,0 +1,196 @@
+// dshow and ole32: a filter graph made with CoCreateInstance renders a short WMA file
+// (encoded by the ffmpeg tool at test time), plays it to SDL's disk driver, reports
+// EC_COMPLETE at its end, plays again after a seek to the start, and holds still while
+// paused. The failures RenderFile and CoCreateInstance answer are checked in a table.
+#include <dshow.h>
+#include <gtest/gtest.h>
+#include <objbase.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "audio_child.h"
+#include "test_support.h"
+
+namespace {
+
+// A WMA file of seconds of a 440 Hz tone; empty when the ffmpeg tool is missing.
+std::string MakeWma(const TempFolder& folder, const std::string& name, double seconds) {
+    const std::string path = folder / name;
+    int status = -1;
+    Capture("ffmpeg -nostdin -loglevel error -f lavfi -i sine=frequency=440:sample_rate=44100:duration=" +
+                std::to_string(seconds) + " -ac 2 -c:a wmav2 -b:a 128k -y " + Quote(path) + " 2>&1",
+            &status);
+    return status == 0 ? path : std::string();
+}
+
+std::u16string Wide(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+
+#define CHILD_CHECK(notes, condition)                                                     \
+    do {                                                                                  \
+        if (!(condition))                                                                 \
+            (notes).Add("FAIL line " + std::to_string(__LINE__) + ": " #condition);      \
+    } while (0)
+
+void ExpectDone(const audiotest::Notes& notes) {
+    const auto lines = notes.Read();
+    ASSERT_FALSE(lines.empty());
+    for (const auto& line : lines) EXPECT_EQ(line.rfind("FAIL", 0), std::string::npos) << line;
+    EXPECT_EQ(lines.back(), "DONE");
+}
+
+// Waits up to timeoutMs for an event; answers its code or 0.
+LONG NextEvent(IMediaEventEx* events, LONG timeoutMs) {
+    LONG code = 0;
+    LONG_PTR p1 = 0, p2 = 0;
+    if (events->GetEvent(&code, &p1, &p2, timeoutMs) != S_OK) return 0;
+    events->FreeEventParams(code, p1, p2);
+    return code;
+}
+
+TEST(DshowGraph, PlaysToTheEndReportsCompleteAndPlaysAgainAfterASeek) {
+    TempFolder folder;
+    const std::string music = MakeWma(folder, "tone.wma", 0.4);
+    ASSERT_FALSE(music.empty()) << "the ffmpeg tool could not encode WMA";
+    const std::string output = folder / "mix.raw";
+    audiotest::Notes notes(folder / "notes.txt");
+    const int code = audiotest::RunWithDriver("disk", output, [&] {
+        CHILD_CHECK(notes, CoInitialize(nullptr) == S_OK);
+        IGraphBuilder* graph = nullptr;
+        CHILD_CHECK(notes, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                                            reinterpret_cast<void**>(&graph)) == S_OK);
+        if (graph == nullptr) return;
+        IMediaControl* control = nullptr;
+        IMediaEventEx* events = nullptr;
+        IMediaSeeking* seeking = nullptr;
+        IBasicAudio* audio = nullptr;
+        graph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&control));
+        graph->QueryInterface(IID_IMediaEventEx, reinterpret_cast<void**>(&events));
+        graph->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(&seeking));
+        graph->QueryInterface(IID_IBasicAudio, reinterpret_cast<void**>(&audio));
+        CHILD_CHECK(notes, control && events && seeking && audio);
+        const std::u16string path = Wide(music);
+        CHILD_CHECK(notes, graph->RenderFile(path.c_str(), nullptr) == S_OK);
+        OAFilterState state = -1;
+        CHILD_CHECK(notes, control->GetState(1, &state) == S_OK && state == State_Stopped);
+        LONGLONG duration = 0;
+        CHILD_CHECK(notes, seeking->GetDuration(&duration) == S_OK);
+        CHILD_CHECK(notes, duration > 3000000 && duration < 6000000);  // about 0.4 s
+        // Volume: hundredths of a decibel, -10000 to 0.
+        CHILD_CHECK(notes, audio->put_Volume(1) == E_INVALIDARG);
+        CHILD_CHECK(notes, audio->put_Volume(0) == S_OK);
+        // No event before the end.
+        CHILD_CHECK(notes, NextEvent(events, 0) == 0);
+        HRESULT ran = control->Run();
+        CHILD_CHECK(notes, ran == S_OK || ran == S_FALSE);
+        CHILD_CHECK(notes, NextEvent(events, 5000) == EC_COMPLETE);
+        CHILD_CHECK(notes, control->GetState(1, &state) == S_OK && state == State_Running);
+        // Back to the start and once more.
+        LONGLONG start = 0;
+        CHILD_CHECK(notes, seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr,
+                                                 AM_SEEKING_NoPositioning) == S_OK);
+        ran = control->Run();
+        CHILD_CHECK(notes, ran == S_OK || ran == S_FALSE);
+        Sleep(150);
+        // Paused, the position holds; run again, it goes on from there.
+        CHILD_CHECK(notes, control->Pause() == S_OK);
+        LONGLONG paused = 0, later = 0;
+        seeking->GetCurrentPosition(&paused);
+        Sleep(100);
+        seeking->GetCurrentPosition(&later);
+        CHILD_CHECK(notes, paused > 0 && later == paused);
+        CHILD_CHECK(notes, control->GetState(1, &state) == S_OK && state == State_Paused);
+        control->Run();
+        CHILD_CHECK(notes, NextEvent(events, 5000) == EC_COMPLETE);
+        CHILD_CHECK(notes, control->Stop() == S_OK);
+        Sleep(60);
+        audio->Release(), seeking->Release(), events->Release(), control->Release();
+        graph->Release();
+        CoUninitialize();
+        notes.Add("DONE");
+    });
+    ASSERT_EQ(code, kChildReturned);
+    ExpectDone(notes);
+    // Two whole plays of the tone, one of them with a pause inside: as many frames as the
+    // ffmpeg tool decodes from the file, twice (give or take a sample that is exactly 0).
+    int status = -1;
+    const std::string decoded =
+        Capture("ffmpeg -nostdin -loglevel error -i " + Quote(music) + " -f f32le -ac 2 -ar 44100 -", &status);
+    ASSERT_EQ(status, 0);
+    const long reference = static_cast<long>(decoded.size() / sizeof(audiotest::Frame));
+    ASSERT_GT(reference, static_cast<long>(0.3 * audiotest::kRate));
+    const auto mix = audiotest::ReadFrames(output);
+    long sounding = 0;
+    float peak = 0;
+    for (const auto& f : mix) {
+        if (f.left != 0.0f || f.right != 0.0f) ++sounding;
+        peak = std::max(peak, std::abs(f.left));
+    }
+    EXPECT_NEAR(sounding, 2 * reference, 16);
+    EXPECT_GT(peak, 0.05f);  // the tone itself, not a trickle
+}
+
+TEST(DshowGraph, FailuresAnswerTheirCodes) {
+    TempFolder folder;
+    folder.WriteHostFile("text.wma", "this is no media file at all");
+    const std::string music = MakeWma(folder, "tone.wma", 0.1);
+    ASSERT_FALSE(music.empty());
+    audiotest::Notes notes(folder / "notes.txt");
+    const int code = audiotest::RunWithDriver("dummy", "", [&] {
+        IGraphBuilder* graph = nullptr;
+        void** out = reinterpret_cast<void**>(&graph);
+        // COM first.
+        CHILD_CHECK(notes, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, out) ==
+                               CO_E_NOTINITIALIZED);
+        CHILD_CHECK(notes, CoInitialize(nullptr) == S_OK);
+        CHILD_CHECK(notes, CoInitialize(nullptr) == S_FALSE);
+        CHILD_CHECK(notes, CoCreateInstance(IID_IMediaControl, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, out) ==
+                               REGDB_E_CLASSNOTREG);
+        const struct {
+            std::string file;
+            HRESULT expected;
+        } rows[] = {
+            {folder / "missing.wma", VFW_E_NOT_FOUND},
+            {folder / "text.wma", VFW_E_UNSUPPORTED_STREAM},
+            {music, S_OK},
+        };
+        for (const auto& row : rows) {
+            CHILD_CHECK(notes, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, out) == S_OK);
+            if (graph == nullptr) continue;
+            const std::u16string path = Wide(row.file);
+            const HRESULT result = graph->RenderFile(path.c_str(), nullptr);
+            if (result != row.expected) notes.Add("FAIL " + row.file + " answered " + std::to_string(result));
+            graph->Release();
+            graph = nullptr;
+        }
+        CoUninitialize();
+        CoUninitialize();
+        notes.Add("DONE");
+    });
+    ASSERT_EQ(code, kChildReturned);
+    ExpectDone(notes);
+}
+
+TEST(DshowGraph, NoAudioDeviceIsAnsweredByRenderFile) {
+    TempFolder folder;
+    const std::string music = MakeWma(folder, "tone.wma", 0.1);
+    ASSERT_FALSE(music.empty());
+    audiotest::Notes notes(folder / "notes.txt");
+    const int code = audiotest::RunWithDriver("no-such-driver", "", [&] {
+        CoInitialize(nullptr);
+        IGraphBuilder* graph = nullptr;
+        CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                         reinterpret_cast<void**>(&graph));
+        if (graph == nullptr) return notes.Add("FAIL no graph");
+        const std::u16string path = Wide(music);
+        CHILD_CHECK(notes, graph->RenderFile(path.c_str(), nullptr) == VFW_E_NO_AUDIO_HARDWARE);
+        graph->Release();
+        notes.Add("DONE");
+    });
+    ASSERT_EQ(code, kChildReturned);
+    ExpectDone(notes);
+}
+
+}  // namespace
