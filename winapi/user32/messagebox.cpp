@@ -15,7 +15,7 @@
 // its own main loop on the calling thread; calls are serialised by one lock. So a worker
 // thread may report a fatal error while the main thread goes on, as long as no other
 // code of the process drives GTK at the same time (GTK is not thread-safe); the file
-// dialogs, when they come, must take the same lock.
+// dialogs take the same lock (backend/gtk_desktop).
 // The process locale is left alone (GTK would otherwise call setlocale from whatever
 // thread comes first), so the buttons carry our own labels ("OK" and the Japanese for
 // Cancel) rather than GTK's translations, and a caption outside Latin-1 is set only as the UTF-8
@@ -26,11 +26,11 @@
 
 #include <atomic>
 #include <cstdio>
-#include <cstdlib>
 #include <mutex>
 #include <string>
 
 #include "backend/cp932.h"
+#include "backend/gtk_desktop.h"
 #include "backend/syserror.h"
 
 namespace {
@@ -41,34 +41,12 @@ constexpr UINT kModalityMask = 0x00003000u;
 
 std::atomic<MESSAGE_BOX_ANSWER> seamAnswer{nullptr};
 
-std::mutex boxLock;  // one box at a time, and GTK driven by one thread at a time
-
-enum class Desktop { Unknown, Gtk, Headless };
-Desktop desktop = Desktop::Unknown;  // guarded by boxLock
-
 bool Supported(UINT type) {
     const UINT buttons = type & kButtonMask;
     const UINT icon = type & kIconMask;
     const UINT rest = type & ~(kButtonMask | kIconMask | kModalityMask);
     return (buttons == MB_OK || buttons == MB_OKCANCEL) && (icon == 0 || icon == MB_ICONWARNING) &&
            (type & kModalityMask) != kModalityMask && rest == 0;
-}
-
-bool HasDisplayVariable(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr && *value != '\0';
-}
-
-// Called with boxLock held.
-Desktop FindDesktop() {
-    if (desktop == Desktop::Unknown) {
-        desktop = Desktop::Headless;
-        if (HasDisplayVariable("DISPLAY") || HasDisplayVariable("WAYLAND_DISPLAY")) {
-            gtk_disable_setlocale();
-            if (gtk_init_check(nullptr, nullptr)) desktop = Desktop::Gtk;
-        }
-    }
-    return desktop;
 }
 
 int ShowDialog(const std::string& text, const std::string& caption, UINT type) {
@@ -102,10 +80,7 @@ int ShowDialog(const std::string& text, const std::string& caption, UINT type) {
 
     const gint response = gtk_dialog_run(GTK_DIALOG(dialog));
     gtk_widget_destroy(dialog);
-    // Let GTK unmap and forget the window now; without a loop of our own nothing else
-    // would process those events until the next box. Bounded, in case something keeps
-    // queueing work.
-    for (int i = 0; i < 1000 && gtk_events_pending(); ++i) gtk_main_iteration_do(FALSE);
+    winapi::backend::SettleGtk();
 
     if (response == GTK_RESPONSE_OK) return IDOK;
     if (response == GTK_RESPONSE_CANCEL) return IDCANCEL;
@@ -138,8 +113,8 @@ int MessageBoxA(HWND /*owner*/, LPCSTR text, LPCSTR caption, UINT type) {
     const std::string utf8Caption =
         caption != nullptr ? winapi::backend::Cp932TextToUtf8(caption) : std::string("Error");
 
-    std::lock_guard<std::mutex> hold(boxLock);
-    if (FindDesktop() == Desktop::Headless) {
+    std::lock_guard<std::mutex> hold(winapi::backend::GtkLock());
+    if (!winapi::backend::StartGtk()) {
         WriteHeadless(utf8Text, utf8Caption);
         return IDOK;
     }
