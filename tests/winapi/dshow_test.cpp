@@ -11,6 +11,11 @@
 #include <string>
 #include <vector>
 
+#include <hostpath.h>
+#include <stringapiset.h>
+
+#include <filesystem>
+
 #include "audio_child.h"
 #include "test_support.h"
 
@@ -27,6 +32,16 @@ std::string MakeWma(const TempFolder& folder, const std::string& name, double se
 }
 
 std::u16string Wide(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+
+// The UTF-16 form of a host path, as the program makes it: its code page 932 path through
+// MultiByteToWideChar.
+std::u16string WideProgramPath(const std::string& hostPath) {
+    const std::string program = HostToProgramPath(hostPath);
+    const int units = MultiByteToWideChar(CP_ACP, 0, program.c_str(), -1, nullptr, 0);
+    std::u16string wide(static_cast<size_t>(units > 0 ? units : 1), u'\0');
+    MultiByteToWideChar(CP_ACP, 0, program.c_str(), -1, wide.data(), units);
+    return wide;
+}
 
 #define CHILD_CHECK(notes, condition)                                                     \
     do {                                                                                  \
@@ -137,6 +152,10 @@ TEST(DshowGraph, FailuresAnswerTheirCodes) {
     folder.WriteHostFile("text.wma", "this is no media file at all");
     const std::string music = MakeWma(folder, "tone.wma", 0.1);
     ASSERT_FALSE(music.empty());
+    // A Japanese name, and a name with a letter code page 932 lacks, reach the file.
+    const std::string japanese = folder / U8(u8"曲.wma"), accented = folder / U8(u8"é.wma");
+    std::filesystem::copy_file(music, japanese);
+    std::filesystem::copy_file(music, accented);
     audiotest::Notes notes(folder / "notes.txt");
     const int code = audiotest::RunWithDriver("dummy", "", [&] {
         IGraphBuilder* graph = nullptr;
@@ -155,11 +174,13 @@ TEST(DshowGraph, FailuresAnswerTheirCodes) {
             {folder / "missing.wma", VFW_E_NOT_FOUND},
             {folder / "text.wma", VFW_E_UNSUPPORTED_STREAM},
             {music, S_OK},
+            {japanese, S_OK},
+            {accented, S_OK},
         };
         for (const auto& row : rows) {
             CHILD_CHECK(notes, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, out) == S_OK);
             if (graph == nullptr) continue;
-            const std::u16string path = Wide(row.file);
+            const std::u16string path = WideProgramPath(row.file);
             const HRESULT result = graph->RenderFile(path.c_str(), nullptr);
             if (result != row.expected) notes.Add("FAIL " + row.file + " answered " + std::to_string(result));
             graph->Release();
@@ -171,6 +192,35 @@ TEST(DshowGraph, FailuresAnswerTheirCodes) {
     });
     ASSERT_EQ(code, kChildReturned);
     ExpectDone(notes);
+}
+
+TEST(WideText, CodePage932BecomesUtf16) {
+    const struct {
+        const char* text;
+        int bytes;
+        std::u16string wide;
+    } rows[] = {
+        {"menu.wma", -1, std::u16string(u"menu.wma", 9)},  // with the terminator
+        {"ab", 1, u"a"},
+        {"\x82\xA0\x95\x5C", 4, u"\u3042\u8868"},  // a double-byte character ending in 0x5C
+        {"\xB1", 1, u"\uFF71"},                        // half-width katakana
+        {"\xF0\x40\xF9\xFC", 4, u"\uE000\uE757"},   // user-defined characters: private use
+        {"a\x81", 2, u"a\uFFFD"},                      // a lead byte without its trail
+    };
+    for (const auto& row : rows) {
+        char16_t out[16] = {};
+        const int units = MultiByteToWideChar(932, 0, row.text, row.bytes, out, 16);
+        EXPECT_EQ(std::u16string(out, static_cast<size_t>(units > 0 ? units : 0)), row.wide) << row.text;
+        EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, row.text, row.bytes, nullptr, 0), units);
+    }
+    char16_t small[2];
+    SetLastError(0);
+    EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, "abc", 3, small, 2), 0);
+    EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, "a\x81", 2, small, 2), 0);
+    EXPECT_EQ(GetLastError(), ERROR_NO_UNICODE_TRANSLATION);
+    EXPECT_EQ(MultiByteToWideChar(65001, 0, "a", 1, small, 2), 0);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
 }
 
 TEST(DshowGraph, NoAudioDeviceIsAnsweredByRenderFile) {
