@@ -6,6 +6,9 @@
 
 #include "framework/error/trace.h"
 #include "framework/platform/home.h"
+#include "framework/text/string_ids.h"
+#include "framework/text/string_table.h"
+#include "app/application_info.h"
 
 namespace Appli {
 
@@ -40,30 +43,36 @@ std::string ReportFolderName() {
 
 }  // namespace
 
-const CErrorMessageTexts& ErrorMessageTexts() {
+CErrorMessageTexts ErrorMessageTexts() {
     SE_MARK();
-    // Until the string tables are part of the program: the caption is their string 5210
-    // and the message their string 5340, the product name comes with the application
-    // information.
-    static const CErrorMessageTexts texts{
-        "エラー",
-        "エラーが発生したため終了します。\n詳しい内容は%sフォルダに記録されています。",
-        "SE Retimer",
+    // The system table's caption and message once start-up has loaded it; before that
+    // (a failure while starting), the same texts built in. Nothing here may fail again.
+    const auto& texts = NVireo::NText::SystemStrings().texts;
+    auto text = [&texts](uint32_t id, const char* builtIn) {
+        auto found = texts.find(id);
+        return found == texts.end() ? builtIn : found->second.c_str();
     };
-    return texts;
+    const std::string& product = ApplicationInfo().productName;
+    return CErrorMessageTexts{
+        text(StringId::System::ErrorCaption, "エラー"),
+        text(StringId::System::ErrorMessage,
+             "エラーが発生したため終了します。\n詳しい内容は%sフォルダに記録されています。"),
+        product.empty() ? "SE Retimer" : product.c_str(),
+    };
 }
 
-const char* WindowTitle() {
+const char* ReportWindowTitle() {
     SE_MARK();
-    // Until the application information is read from the version resource: the product
-    // name and the version.
-    return "SE Retimer 0.1.0";
+    // Only the one thread that reports an error asks for it.
+    static std::string title;
+    title = WindowTitle();
+    return title.c_str();
 }
 
 void ComposeErrorMessage(NVireo::NString::BBasic<char>& text,
                          NVireo::NString::BBasic<char>& caption) {
     SE_MARK();
-    const CErrorMessageTexts& texts = ErrorMessageTexts();
+    const CErrorMessageTexts texts = ErrorMessageTexts();
     caption.Assign("", 0);
     caption.Concat3(texts.caption, ":", texts.productName);
     text.Format(texts.message, ReportFolderName().c_str());
@@ -120,7 +129,7 @@ void InstallErrorHandlers() {
     SE_MARK();
     NVireo::NError::SetErrorHandler(new CErrorHandler);
     NVireo::NWindows::NSEH::SetStructuredExceptionHandler(new CSEHHandler);
-    NVireo::NError::SetWindowTitleSource(&WindowTitle);
+    NVireo::NError::SetWindowTitleSource(&ReportWindowTitle);
 }
 
 }  // namespace Appli

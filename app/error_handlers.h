@@ -20,10 +20,12 @@ struct CErrorMessageTexts {
     const char* message;
     const char* productName;
 };
-const CErrorMessageTexts& ErrorMessageTexts();
+// The system string table's texts once it is loaded, built-in ones before; the product
+// name of the application information (built in before it is read).
+CErrorMessageTexts ErrorMessageTexts();
 
-// The main window's title as BreakPoint.log starts with it.
-const char* WindowTitle();
+// The main window's title (see application_info.h) as BreakPoint.log starts with it.
+const char* ReportWindowTitle();
 
 // Caption "<caption>:<product name>" and the message with the report folder's name
 // ("error", without its separator).

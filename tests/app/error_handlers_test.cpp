@@ -71,7 +71,7 @@ protected:
     // empty lines) and a line end.
     void ExpectBreakPointLog(const std::string& threadId) const {
         const std::string log = Read("error/BreakPoint.log");
-        EXPECT_EQ(log.rfind(std::string(Appli::WindowTitle()) + "\n\n\n\n\ttid=", 0), 0u) << log;
+        EXPECT_EQ(log.rfind(std::string(Appli::ReportWindowTitle()) + "\n\n\n\n\ttid=", 0), 0u) << log;
         EXPECT_NE(log.find("\ttid=" + threadId + ":"), std::string::npos) << log;
         EXPECT_NE(log.find("\ttid=0:"), std::string::npos) << log;
         EXPECT_TRUE(log.ends_with("\t\n\n\n\n\n\n")) << log;
