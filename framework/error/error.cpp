@@ -12,6 +12,7 @@
 #include "framework/error/trace.h"
 #include "framework/platform/home.h"
 #include "framework/platform/thread.h"
+#include "framework/render/direct3d.h"
 
 namespace NVireo::NError {
 
@@ -42,12 +43,11 @@ void CopyText(char* target, size_t size, const char* source) {
     EndProcess();
 }
 
-// The Direct3D logs of the report ("caps.log" and "PresentParameters.log" when the device
-// exists, "Adapter.log" when the Direct3D object exists) are written here once the
-// device is part of the program; until then there is nothing to write.
+// The Direct3D logs of the report: "caps.log" and "PresentParameters.log" when the device
+// exists, "Adapter.log" when the Direct3D object exists.
 void WriteDirect3DLogs(const char* folder) {
     SE_MARK();
-    static_cast<void>(folder);
+    NVireo::NDirectX::N3D::WriteDirect3DLogs(folder);
 }
 
 }  // namespace

@@ -1,0 +1,813 @@
+// The Direct3D object, the device and the frame. Every Raise has its own site number
+// (861xx); Raise may return (an error is already being handled, or a caller's policy),
+// so each site answers false and leaves the state it has consistent.
+#include "framework/render/direct3d.h"
+
+#include <io.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "framework/error/error.h"
+#include "framework/error/trace.h"
+#include "framework/platform/home.h"
+#include "framework/render/texture.h"
+
+namespace NVireo::NDirectX::N3D {
+
+namespace {
+
+using NVireo::NError::kSite;
+using NVireo::NString::BBasic;
+
+// The SDK version the program was written against.
+constexpr UINT kSdkVersion = 220;
+constexpr UINT kDefaultAdapter = 0;
+constexpr uint32_t kMaxResetAttempts = 100;
+constexpr D3DCOLOR kOpaqueBlack = 0xFF000000u;
+
+bool (*pixelShaderProbe)() = nullptr;
+
+// A failing result is reported as "error code=0x%x" and answers true.
+bool Failed(HRESULT result, uint32_t site) {
+    if (SUCCEEDED(result)) return false;
+    char message[32];
+    std::snprintf(message, sizeof message, "error code=0x%x", static_cast<unsigned>(result));
+    Raise(kSite, site, message);
+    return true;
+}
+
+// A wrapped call without a device is a programming error: reported, and the call is not
+// made.
+bool NoDevice(const CDevice& device, uint32_t site) {
+    if (device.Exists()) return false;
+    Raise(kSite, site, "no device");
+    return true;
+}
+
+// Clears the presenting guard when the frame ends by any path.
+struct CPresentingScope {
+    CPresentingScope() { RendererState().presenting = true; }
+    ~CPresentingScope() { RendererState().presenting = false; }
+};
+
+// The desktop's bits per pixel: those of the default adapter's current display mode.
+// 0 when it cannot be read or its format is outside the table (reported).
+uint32_t DesktopBits() {
+    SE_MARK();
+    IDirect3D8* d3d = Direct3D().Get();
+    D3DDISPLAYMODE mode{};
+    if (d3d == nullptr || Failed(d3d->GetAdapterDisplayMode(kDefaultAdapter, &mode), 86101)) return 0;
+    const uint32_t bits = FormatBits(mode.Format);
+    if (bits == 0) {
+        char message[32];
+        std::snprintf(message, sizeof message, "format=%u", static_cast<unsigned>(mode.Format));
+        Raise(kSite, 86102, message);
+    }
+    return bits;
+}
+
+// Windowed, discarding, with the format of the first display mode of the desktop's depth
+// that holds the back buffer. No such mode is fatal, with the parameters in the message.
+bool ChooseBackBufferFormat(D3DPRESENT_PARAMETERS& p, uint32_t desktopBits) {
+    SE_MARK();
+    IDirect3D8* d3d = Direct3D().Get();
+    p.Windowed = TRUE;
+    p.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    const UINT count = d3d->GetAdapterModeCount(kDefaultAdapter);
+    for (UINT i = 0; i < count; ++i) {
+        D3DDISPLAYMODE mode{};
+        if (Failed(d3d->EnumAdapterModes(kDefaultAdapter, i, &mode), 86103)) return false;
+        if (FormatBits(mode.Format) == desktopBits && mode.Width >= p.BackBufferWidth &&
+            mode.Height >= p.BackBufferHeight) {
+            p.BackBufferFormat = mode.Format;
+            return true;
+        }
+    }
+    BBasic<char> message;
+    PresentParametersText(p, message);
+    message.AppendFormat("\n%u\n", desktopBits);
+    Raise(kSite, 86104, message.c_str());
+    return false;
+}
+
+// Whether the adapter answers "yes" (true), "no" (D3DERR_NOTAVAILABLE: false) or fails
+// (reported, false).
+bool Supported(HRESULT result, uint32_t site) {
+    if (result == D3DERR_NOTAVAILABLE) return false;
+    return !Failed(result, site);
+}
+
+const char* DeviceTypeName(uint32_t type) {
+    switch (type) {
+        case kHardware: return "D3DDEVTYPE_HAL";
+        case kReference: return "D3DDEVTYPE_REF";
+        case kSoftware: return "D3DDEVTYPE_SW";
+        default: return "";
+    }
+}
+
+// "name" and its value so that the value ends at column 36.
+int NameWidth(const char* name, int column) {
+    const int width = column - static_cast<int>(std::strlen(name));
+    return width < 0 ? 0 : width;
+}
+
+// Writes text to path in text mode, replacing the file; the emergency path when the file
+// cannot be opened.
+void WriteLog(const char* path, const BBasic<char>& text) {
+    SE_MARK();
+    FILE* log = nullptr;
+    if (fopen_s(&log, path, "w") != 0 || log == nullptr) NVireo::NError::EmergencyExit(path, 86105);
+    std::fputs(text.c_str(), log);
+    std::fclose(log);
+}
+
+}  // namespace
+
+uint32_t FormatBits(D3DFORMAT format) {
+    switch (static_cast<uint32_t>(format)) {
+        case 20: return 24;
+        case 21: case 22: case 62: case 63: case 64: case 65: case 71: case 75: case 77:
+        case 79: case 102: return 32;
+        case 23: case 24: case 25: case 29: case 30: case 40: case 51: case 60: case 61:
+        case 70: case 73: case 80: case 101: return 16;
+        case 27: case 28: case 41: case 50: case 52: return 8;
+        default: return 0;
+    }
+}
+
+// --- the Direct3D object --------------------------------------------------------------
+
+CDirect3D& Direct3D() {
+    static CDirect3D direct3D;
+    return direct3D;
+}
+
+bool CDirect3D::Create() {
+    SE_MARK();
+    object.Release();
+    object.Attach(Direct3DCreate8(kSdkVersion));
+    if (object.IsNull()) {
+        Raise(kSite, 86110, nullptr);
+        return false;
+    }
+    return true;
+}
+
+// --- process-wide records -------------------------------------------------------------
+
+D3DPRESENT_PARAMETERS& PresentParameters() {
+    static D3DPRESENT_PARAMETERS parameters = [] {
+        D3DPRESENT_PARAMETERS p{};
+        p.BackBufferCount = 1;
+        return p;
+    }();
+    return parameters;
+}
+
+D3DCAPS8& DeviceCaps() {
+    static D3DCAPS8 caps{};
+    return caps;
+}
+
+namespace {
+D3DFORMAT displayFormat = D3DFMT_UNKNOWN;
+}
+
+D3DFORMAT DisplayFormat() { return displayFormat; }
+
+CRendererState& RendererState() {
+    static CRendererState state;
+    return state;
+}
+
+void SetPixelShaderProbe(bool (*probe)()) { pixelShaderProbe = probe; }
+
+// --- the device -----------------------------------------------------------------------
+
+CDevice& Device() {
+    static CDevice device;
+    return device;
+}
+
+void CDevice::Release() {
+    SE_MARK();
+    object.Release();
+    type = 0;
+    behavior = 0;
+}
+
+bool CDevice::CreateWindowed(HWND window) {
+    SE_MARK();
+    IDirect3D8* d3d = Direct3D().Get();
+    if (d3d == nullptr) {
+        Raise(kSite, 86111, nullptr);
+        return false;
+    }
+    const uint32_t desktopBits = DesktopBits();
+    if (desktopBits == 0) return false;
+    D3DPRESENT_PARAMETERS p = PresentParameters();
+    if (!ChooseBackBufferFormat(p, desktopBits)) return false;
+    p.EnableAutoDepthStencil = TRUE;
+    p.AutoDepthStencilFormat = D3DFMT_D16;
+
+    Release();
+    D3DDISPLAYMODE mode{};
+    if (Failed(d3d->GetAdapterDisplayMode(kDefaultAdapter, &mode), 86112)) return false;
+    // The desktop's own format; the mode list above only checked that it can hold us.
+    p.BackBufferFormat = mode.Format;
+
+    static const D3DDEVTYPE kTypes[] = {D3DDEVTYPE_HAL, D3DDEVTYPE_REF, D3DDEVTYPE_SW};
+    static const DWORD kBehaviors[] = {D3DCREATE_HARDWARE_VERTEXPROCESSING,
+                                       D3DCREATE_MIXED_VERTEXPROCESSING,
+                                       D3DCREATE_SOFTWARE_VERTEXPROCESSING};
+    for (D3DDEVTYPE t : kTypes) {
+        for (DWORD b : kBehaviors) {
+            D3DPRESENT_PARAMETERS attempt = p;
+            IDirect3DDevice8* created = nullptr;
+            if (SUCCEEDED(d3d->CreateDevice(kDefaultAdapter, t, window, b, &attempt, &created)) &&
+                created != nullptr) {
+                object.Attach(created);
+                type = static_cast<uint32_t>(t);
+                behavior = b;
+                break;
+            }
+        }
+        if (Exists()) break;
+    }
+    if (!Exists()) return false;
+    PresentParameters() = p;
+
+    if (Failed(d3d->GetAdapterDisplayMode(kDefaultAdapter, &mode), 86113)) return false;
+    displayFormat = mode.Format;
+    if (Failed(object->GetDeviceCaps(&DeviceCaps()), 86114)) return false;
+    const D3DDEVTYPE deviceType = static_cast<D3DDEVTYPE>(type);
+    if (!Supported(d3d->CheckDeviceFormat(kDefaultAdapter, deviceType, mode.Format,
+                                          D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE, D3DFMT_D16),
+                   86115) ||
+        !Supported(d3d->CheckDepthStencilMatch(kDefaultAdapter, deviceType, mode.Format,
+                                               p.BackBufferFormat, D3DFMT_D16),
+                   86116)) {
+        Release();
+        return false;
+    }
+    depthFormat = D3DFMT_D16;
+    return true;
+}
+
+bool CDevice::BeginScene() { return !NoDevice(*this, 86119) && !Failed(object->BeginScene(), 86120); }
+bool CDevice::EndScene() { return !NoDevice(*this, 86119) && !Failed(object->EndScene(), 86121); }
+
+bool CDevice::Clear(DWORD flags, float z) {
+    if (NoDevice(*this, 86119)) return false;
+    return !Failed(object->Clear(0, nullptr, flags, kOpaqueBlack, z, 0), 86122);
+}
+
+bool CDevice::ClearAll() {
+    DWORD flags = D3DCLEAR_TARGET;
+    switch (static_cast<uint32_t>(PresentParameters().AutoDepthStencilFormat)) {
+        case 70: case 71: case 73: case 75: case 77: case 79: case 80: flags |= D3DCLEAR_ZBUFFER; break;
+        default: break;
+    }
+    return Clear(flags, 1.0f);
+}
+
+bool CDevice::SetFVF(DWORD fvf) {
+    return !NoDevice(*this, 86119) && !Failed(object->SetVertexShader(fvf), 86123);
+}
+
+bool CDevice::DrawUP(D3DPRIMITIVETYPE primitive, UINT count, const void* vertices, UINT stride) {
+    if (NoDevice(*this, 86119)) return false;
+    return !Failed(object->DrawPrimitiveUP(primitive, count, vertices, stride), 86124);
+}
+
+bool CDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
+    return !NoDevice(*this, 86119) && !Failed(object->SetRenderState(state, value), 86125);
+}
+
+bool CDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE stateType, DWORD value) {
+    if (NoDevice(*this, 86119)) return false;
+    return !Failed(object->SetTextureStageState(stage, stateType, value), 86126);
+}
+
+bool CDevice::SetTexture(IDirect3DBaseTexture8* texture) {
+    return !NoDevice(*this, 86119) && !Failed(object->SetTexture(0, texture), 86127);
+}
+
+IDirect3DTexture8* CDevice::CreateTexture(UINT width, UINT height, DWORD usage, D3DFORMAT format,
+                                          D3DPOOL pool) {
+    SE_MARK();
+    IDirect3DTexture8* texture = nullptr;
+    if (NoDevice(*this, 86119)) return nullptr;
+    if (Failed(object->CreateTexture(width, height, 1, usage, format, pool, &texture), 86128)) {
+        return nullptr;
+    }
+    return texture;
+}
+
+IDirect3DSurface8* CDevice::GetRenderTarget() {
+    SE_MARK();
+    IDirect3DSurface8* target = nullptr;
+    if (NoDevice(*this, 86119)) return nullptr;
+    if (Failed(object->GetRenderTarget(&target), 86129)) return nullptr;
+    return target;
+}
+
+bool CDevice::SetViewport(DWORD width, DWORD height, float minZ, float maxZ) {
+    const D3DPRESENT_PARAMETERS& p = PresentParameters();
+    D3DVIEWPORT8 viewport{};
+    viewport.X = 0;
+    viewport.Y = 0;
+    viewport.Width = width < p.BackBufferWidth ? width : p.BackBufferWidth;
+    viewport.Height = height < p.BackBufferHeight ? height : p.BackBufferHeight;
+    viewport.MinZ = minZ;
+    viewport.MaxZ = maxZ;
+    return !NoDevice(*this, 86119) && !Failed(object->SetViewport(&viewport), 86130);
+}
+
+HRESULT CDevice::Reset(const D3DPRESENT_PARAMETERS& parameters) {
+    SE_MARK();
+    PresentParameters() = parameters;
+    if (!Exists()) return D3DERR_INVALIDCALL;
+    return object->Reset(&PresentParameters());
+}
+
+bool CDevice::TestCooperativeLevel() {
+    SE_MARK();
+    if (!Exists()) return false;
+    const HRESULT result = object->TestCooperativeLevel();
+    if (result == D3DERR_DEVICELOST) return false;
+    if (result == D3DERR_DEVICENOTRESET) return ResetAndRestore();
+    if (SUCCEEDED(result)) {
+        RendererState().lostCount = 0;
+        return true;
+    }
+    Raise(kSite, 86131, "");
+    return false;
+}
+
+// --- start-up and shutdown ------------------------------------------------------------
+
+bool StartRenderer(HWND window) {
+    SE_MARK();
+    if (!Direct3D().Create()) return false;
+    CRendererState& state = RendererState();
+    if (!(state.brightness >= -0.5f && state.brightness <= 0.5f)) state.brightness = 0.0f;
+    if (!Device().CreateWindowed(window)) {
+        Raise(kSite, 86140, "");
+        return false;
+    }
+    if (Failed(Device().object->GetDeviceCaps(&DeviceCaps()), 86141)) return false;
+    if (!Device().SetRenderState(D3DRS_LASTPIXEL, FALSE)) return false;
+    state.cameraMatrices.assign(5, D3DMATRIX{});
+    ApplyDefaultStates();
+    return true;
+}
+
+void StopRenderer() {
+    SE_MARK();
+    RendererState().cameraMatrices.clear();
+    Device().Release();
+    Direct3D().Release();
+}
+
+// --- states and presets ---------------------------------------------------------------
+
+void ApplyDefaultStates() {
+    SE_MARK();
+    CDevice& device = Device();
+    for (DWORD stage = 0; stage < 8; ++stage) {
+        device.SetTextureStageState(stage, D3DTSS_ADDRESSU, D3DTADDRESS_CLAMP);
+        device.SetTextureStageState(stage, D3DTSS_ADDRESSV, D3DTADDRESS_CLAMP);
+    }
+    device.SetRenderState(D3DRS_LIGHTING, FALSE);
+    device.SetViewport(PresentParameters().BackBufferWidth, PresentParameters().BackBufferHeight,
+                       0.0f, 1.0f);
+    device.SetRenderState(D3DRS_LASTPIXEL, FALSE);
+    RendererState().pixelShaders = pixelShaderProbe != nullptr && pixelShaderProbe();
+}
+
+void SetBlend(char code) {
+    CDevice& device = Device();
+    DWORD source = 0, destination = 0;
+    switch (code) {
+        case 'a': source = D3DBLEND_ONE; destination = D3DBLEND_ONE; break;
+        case 'b': source = D3DBLEND_SRCALPHA; destination = D3DBLEND_INVSRCALPHA; break;
+        case 'm': source = D3DBLEND_ZERO; destination = D3DBLEND_SRCCOLOR; break;
+        case 's': source = D3DBLEND_ZERO; destination = D3DBLEND_INVSRCALPHA; break;
+        default: device.SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE); return;
+    }
+    device.SetRenderState(D3DRS_SRCBLEND, source);
+    device.SetRenderState(D3DRS_DESTBLEND, destination);
+    device.SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+}
+
+void SetTextureFactor(D3DCOLOR color) { Device().SetRenderState(D3DRS_TEXTUREFACTOR, color); }
+void DisableZ() { Device().SetRenderState(D3DRS_ZENABLE, FALSE); }
+void DisableZWrite() { Device().SetRenderState(D3DRS_ZWRITEENABLE, FALSE); }
+
+namespace {
+
+void StageColor(DWORD operation, DWORD argument1, DWORD argument2) {
+    Device().SetTextureStageState(0, D3DTSS_COLOROP, operation);
+    Device().SetTextureStageState(0, D3DTSS_COLORARG1, argument1);
+    Device().SetTextureStageState(0, D3DTSS_COLORARG2, argument2);
+}
+
+void StageAlpha(DWORD operation, DWORD argument1, DWORD argument2) {
+    Device().SetTextureStageState(0, D3DTSS_ALPHAOP, operation);
+    Device().SetTextureStageState(0, D3DTSS_ALPHAARG1, argument1);
+    Device().SetTextureStageState(0, D3DTSS_ALPHAARG2, argument2);
+}
+
+}  // namespace
+
+void PresetTextured() {
+    SE_MARK();
+    StageColor(D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT);
+    StageAlpha(D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT);
+    Device().SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    Device().SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+    Device().SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
+    SetBlend('b');
+}
+
+void PresetTinted() {
+    SE_MARK();
+    StageColor(D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_CURRENT);
+    StageAlpha(D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT);
+    SetBlend('b');
+}
+
+void PresetTintedModulated() {
+    SE_MARK();
+    StageColor(D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_CURRENT);
+    StageAlpha(D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_TFACTOR);
+    SetBlend('b');
+}
+
+void PresetAdditiveTint() {
+    SE_MARK();
+    StageColor(D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_TFACTOR);
+    SetBlend('a');
+}
+
+void PresetFlat(D3DCOLOR color, char blendCode) {
+    SE_MARK();
+    SetTextureFactor(color);
+    StageColor(D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_CURRENT);
+    SetBlend(blendCode);
+}
+
+void PresetFlatAdditive(D3DCOLOR color) {
+    SE_MARK();
+    SetTextureFactor(color);
+    StageColor(D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_CURRENT);
+    StageAlpha(D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_CURRENT);
+    SetBlend('a');
+}
+
+void PresetFlatAlpha(D3DCOLOR color) {
+    SE_MARK();
+    SetTextureFactor(color);
+    StageColor(D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_CURRENT);
+    StageAlpha(D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_CURRENT);
+    SetBlend('b');
+}
+
+void DrawFlatRect(float left, float top, float right, float bottom) {
+    SE_MARK();
+    struct CVertex {
+        float x, y, z, rhw;
+    };
+    const CVertex fan[4] = {
+        {left, top, 0.0f, 1.0f},
+        {right, top, 0.0f, 1.0f},
+        {right, bottom, 0.0f, 1.0f},
+        {left, bottom, 0.0f, 1.0f},
+    };
+    CDevice& device = Device();
+    device.SetTexture(nullptr);
+    device.SetFVF(D3DFVF_XYZRHW);
+    device.DrawUP(D3DPT_TRIANGLEFAN, 2, fan, sizeof(CVertex));
+}
+
+// --- the frame ------------------------------------------------------------------------
+
+D3DCOLOR BrightnessColor(float brightness) {
+    if (brightness < 0.0f) return static_cast<D3DCOLOR>(std::trunc(-brightness * 255.0f)) << 24;
+    if (brightness > 0.0f) {
+        return static_cast<D3DCOLOR>(std::trunc(brightness * 255.0f)) << 24 | 0x00FFFFFFu;
+    }
+    return 0;
+}
+
+void RenderFrame(const CFrameSteps& steps) {
+    SE_MARK();
+    CRendererState& state = RendererState();
+    CDevice& device = Device();
+    if (state.presenting || !device.Exists()) return;
+    CPresentingScope presenting;
+
+    if (steps.graphicEffect && steps.drawEffect) steps.drawEffect();
+    if (!device.BeginScene()) return;
+    ApplyDefaultStates();
+    if (steps.drawScene) steps.drawScene();
+    device.SetRenderState(D3DRS_ZENABLE, FALSE);
+    device.SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
+    if (steps.showFps) {
+        device.SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+        SetTextureFactor(0xFFFFFFFFu);
+        PresetTinted();
+        if (steps.drawFpsLine) steps.drawFpsLine();
+    }
+    if (state.brightness != 0.0f) {
+        PresetFlatAlpha(BrightnessColor(state.brightness));
+        DrawFlatRect(0.0f, 0.0f, static_cast<float>(PresentParameters().BackBufferWidth),
+                     static_cast<float>(PresentParameters().BackBufferHeight));
+    }
+    if (!device.EndScene()) return;
+    if (state.waitForVerticalBlank) {
+        D3DRASTER_STATUS raster{};
+        while (SUCCEEDED(device.object->GetRasterStatus(&raster)) && !raster.InVBlank) Sleep(1);
+    }
+    if (device.object->Present(nullptr, nullptr, nullptr, nullptr) == D3DERR_DEVICELOST) {
+        state.lostCount = 1;
+    }
+}
+
+// --- lost device ----------------------------------------------------------------------
+
+bool ResetAndRestore() {
+    SE_MARK();
+    CDevice& device = Device();
+    CRendererState& state = RendererState();
+    ReleaseRegisteredResources();
+    Sleep(100);
+
+    D3DPRESENT_PARAMETERS p = PresentParameters();
+    if (p.Windowed) {
+        const uint32_t bits = DesktopBits();
+        if (bits == 0) return false;
+        if (bits != FormatBits(p.BackBufferFormat) && !ChooseBackBufferFormat(p, bits)) return false;
+    }
+    const HRESULT result = device.Reset(p);
+    if (SUCCEEDED(result)) {
+        D3DDISPLAYMODE mode{};
+        if (SUCCEEDED(Direct3D().Get()->GetAdapterDisplayMode(kDefaultAdapter, &mode))) {
+            displayFormat = mode.Format;
+        }
+        if (!ReCreateRegisteredResources()) {
+            Raise(kSite, 86150, "");
+            return false;
+        }
+        state.lostCount = 0;
+        return true;
+    }
+    if (result == D3DERR_DEVICELOST || result == D3DERR_INVALIDCALL) {
+        if (++state.lostCount > kMaxResetAttempts) {
+            char message[32];
+            std::snprintf(message, sizeof message, "lost=%u", state.lostCount);
+            Raise(kSite, 86151, message);
+        }
+        return false;
+    }
+    const char* name = nullptr;
+    if (result == E_OUTOFMEMORY) name = "E_OUTOFMEMORY";
+    if (result == D3DERR_OUTOFVIDEOMEMORY) name = "D3DERR_OUTOFVIDEOMEMORY";
+    if (result == D3DERR_DRIVERINTERNALERROR) name = "D3DERR_DRIVERINTERNALERROR";
+    if (name == nullptr) {
+        Raise(kSite, 86152, "");
+        return false;
+    }
+    BBasic<char> message(name);
+    message.AppendFormat(":%u,%u\n", 0u, 0u);
+    PresentParametersText(PresentParameters(), message);
+    message.AppendChar('\n');
+    Raise(kSite, 86153, message.c_str());
+    return false;
+}
+
+// --- screenshots ----------------------------------------------------------------------
+
+BBasic<char> SaveScreenshot() {
+    SE_MARK();
+    BBasic<char> name;
+    if (!Device().Exists()) return name;
+    NVireo::NFile::EnterHomeFolder();
+    const DWORD attributes = GetFileAttributesA("ss");
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        CreateDirectoryA("ss", nullptr);
+    }
+    for (unsigned i = 0; i < 10000; ++i) {
+        name.Format("ss/%4u.bmp", i);
+        if (_access(name.c_str(), 0) != 0) {
+            if (CaptureRenderTarget(name.c_str())) return name;
+            return BBasic<char>();
+        }
+    }
+    return BBasic<char>();
+}
+
+// --- logs -----------------------------------------------------------------------------
+
+void PresentParametersText(const D3DPRESENT_PARAMETERS& p, BBasic<char>& out) {
+    SE_MARK();
+    const struct {
+        const char* name;
+        unsigned long long value;
+    } fields[] = {
+        {"BackBufferWidth", p.BackBufferWidth},
+        {"BackBufferHeight", p.BackBufferHeight},
+        {"BackBufferFormat", static_cast<uint32_t>(p.BackBufferFormat)},
+        {"BackBufferCount", p.BackBufferCount},
+        {"MultiSampleType", static_cast<uint32_t>(p.MultiSampleType)},
+        {"SwapEffect", static_cast<uint32_t>(p.SwapEffect)},
+        {"hDeviceWindow", reinterpret_cast<uintptr_t>(p.hDeviceWindow)},
+        {"Windowed", static_cast<uint32_t>(p.Windowed)},
+        {"EnableAutoDepthStencil", static_cast<uint32_t>(p.EnableAutoDepthStencil)},
+        {"AutoDepthStencilFormat", static_cast<uint32_t>(p.AutoDepthStencilFormat)},
+        {"Flags", p.Flags},
+        {"FullScreen_RefreshRateInHz", p.FullScreen_RefreshRateInHz},
+        {"FullScreen_PresentationInterval", p.FullScreen_PresentationInterval},
+    };
+    for (const auto& f : fields) out.AppendFormat("%-*s=%llu\n", 32, f.name, f.value);
+}
+
+void AdapterText(const D3DADAPTER_IDENTIFIER8& id, BBasic<char>& out) {
+    SE_MARK();
+    out.AppendFormat("%s\n", id.Driver);
+    out.AppendFormat("%s\n", id.Description);
+    const uint32_t high = static_cast<uint32_t>(id.DriverVersion.HighPart);
+    const uint32_t low = id.DriverVersion.LowPart;
+    const struct {
+        const char* name;
+        uint32_t value;
+    } version[] = {{"Product", high >> 16}, {"Version", high & 0xFFFF},
+                   {"SubVersion", low >> 16}, {"Build", low & 0xFFFF}};
+    for (const auto& v : version) out.AppendFormat("%s%*u\n", v.name, NameWidth(v.name, 36), v.value);
+    const struct {
+        const char* name;
+        uint32_t value;
+    } ids[] = {{"VendorId", id.VendorId}, {"DeviceId", id.DeviceId},
+               {"SubSysId", id.SubSysId}, {"Revision", id.Revision}};
+    for (const auto& v : ids) out.AppendFormat("%s%*x\n", v.name, NameWidth(v.name, 36), v.value);
+    const GUID& g = id.DeviceIdentifier;
+    out.AppendFormat("{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}\n", g.Data1, g.Data2,
+                     g.Data3, g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4],
+                     g.Data4[5], g.Data4[6], g.Data4[7]);
+    out.AppendChar('\n');
+    const uint32_t whql = id.WHQLLevel;
+    if (whql > 1) {
+        const struct {
+            const char* name;
+            uint32_t value;
+        } date[] = {{"year", whql >> 16}, {"month", (whql >> 8) & 0xFF}, {"day", whql & 0xFF}};
+        for (const auto& v : date) out.AppendFormat("%s%*u\n", v.name, NameWidth(v.name, 36), v.value);
+    } else {
+        out.AppendFormat("%s%*x\n", "WHQLLevel", NameWidth("WHQLLevel", 36), whql);
+    }
+}
+
+void ViewportText(const D3DVIEWPORT8& v, BBasic<char>& out) {
+    SE_MARK();
+    out.AppendFormat("x=%u\n", static_cast<unsigned>(v.X));
+    out.AppendFormat("y=%u\n", static_cast<unsigned>(v.Y));
+    out.AppendFormat("Width=%u\n", static_cast<unsigned>(v.Width));
+    out.AppendFormat("Height=%u\n", static_cast<unsigned>(v.Height));
+    out.AppendFormat("MinZ=%f\n", static_cast<double>(v.MinZ));
+    out.AppendFormat("MaxZ=%f\n", static_cast<double>(v.MaxZ));
+}
+
+namespace {
+
+// One capability line: the name, then the value ending at column 60.
+void CapsItem(BBasic<char>& out, const char* name, const char* value) {
+    out.AppendFormat("%s%*s\n", name, NameWidth(name, 60), value);
+}
+void CapsNumber(BBasic<char>& out, const char* name, unsigned long value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%lu", value);
+    CapsItem(out, name, text);
+}
+void CapsReal(BBasic<char>& out, const char* name, float value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%f", static_cast<double>(value));
+    CapsItem(out, name, text);
+}
+void CapsVersion(BBasic<char>& out, const char* name, DWORD version) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%lu.%lu", static_cast<unsigned long>((version >> 8) & 0xFF),
+                  static_cast<unsigned long>(version & 0xFF));
+    CapsItem(out, name, text);
+}
+
+struct CFlag {
+    const char* name;
+    DWORD bit;
+};
+
+// A bit-mask group: every flag with 1 or 0.
+template <size_t N>
+void CapsGroup(BBasic<char>& out, const char* group, DWORD mask, const CFlag (&flags)[N]) {
+    out.AppendFormat("\n%s{\n", group);
+    for (const CFlag& f : flags) {
+        // The tab counts as one column.
+        out.AppendFormat("\t%s%*s\n", f.name, NameWidth(f.name, 59), (mask & f.bit) ? "1" : "0");
+    }
+    out.Append("}\n\n", 3);
+}
+
+#define SE_FLAG(name) {#name, name}
+
+}  // namespace
+
+void CapsText(const D3DCAPS8& c, BBasic<char>& out) {
+    SE_MARK();
+    CapsItem(out, "DeviceType", DeviceTypeName(static_cast<uint32_t>(c.DeviceType)));
+    CapsNumber(out, "AdapterOrdinal", c.AdapterOrdinal);
+    static const CFlag kIntervals[] = {
+        SE_FLAG(D3DPRESENT_INTERVAL_IMMEDIATE), SE_FLAG(D3DPRESENT_INTERVAL_ONE),
+        SE_FLAG(D3DPRESENT_INTERVAL_TWO), SE_FLAG(D3DPRESENT_INTERVAL_THREE),
+        SE_FLAG(D3DPRESENT_INTERVAL_FOUR)};
+    CapsGroup(out, "PresentationIntervals", c.PresentationIntervals, kIntervals);
+    static const CFlag kBlend[] = {
+        SE_FLAG(D3DPBLENDCAPS_ZERO),         SE_FLAG(D3DPBLENDCAPS_ONE),
+        SE_FLAG(D3DPBLENDCAPS_SRCCOLOR),     SE_FLAG(D3DPBLENDCAPS_INVSRCCOLOR),
+        SE_FLAG(D3DPBLENDCAPS_SRCALPHA),     SE_FLAG(D3DPBLENDCAPS_INVSRCALPHA),
+        SE_FLAG(D3DPBLENDCAPS_DESTALPHA),    SE_FLAG(D3DPBLENDCAPS_INVDESTALPHA),
+        SE_FLAG(D3DPBLENDCAPS_DESTCOLOR),    SE_FLAG(D3DPBLENDCAPS_INVDESTCOLOR),
+        SE_FLAG(D3DPBLENDCAPS_SRCALPHASAT)};
+    CapsGroup(out, "SrcBlendCaps", c.SrcBlendCaps, kBlend);
+    CapsGroup(out, "DestBlendCaps", c.DestBlendCaps, kBlend);
+    static const CFlag kTexture[] = {
+        SE_FLAG(D3DPTEXTURECAPS_PERSPECTIVE), SE_FLAG(D3DPTEXTURECAPS_POW2),
+        SE_FLAG(D3DPTEXTURECAPS_ALPHA),       SE_FLAG(D3DPTEXTURECAPS_SQUAREONLY),
+        SE_FLAG(D3DPTEXTURECAPS_NONPOW2CONDITIONAL)};
+    CapsGroup(out, "TextureCaps", c.TextureCaps, kTexture);
+    static const CFlag kOps[] = {
+        SE_FLAG(D3DTEXOPCAPS_DISABLE), SE_FLAG(D3DTEXOPCAPS_SELECTARG1),
+        SE_FLAG(D3DTEXOPCAPS_SELECTARG2), SE_FLAG(D3DTEXOPCAPS_MODULATE)};
+    CapsGroup(out, "TextureOpCaps", c.TextureOpCaps, kOps);
+    CapsNumber(out, "MaxTextureWidth", c.MaxTextureWidth);
+    CapsNumber(out, "MaxTextureHeight", c.MaxTextureHeight);
+    CapsNumber(out, "MaxTextureAspectRatio", c.MaxTextureAspectRatio);
+    CapsNumber(out, "MaxTextureBlendStages", c.MaxTextureBlendStages);
+    CapsNumber(out, "MaxSimultaneousTextures", c.MaxSimultaneousTextures);
+    CapsNumber(out, "MaxPrimitiveCount", c.MaxPrimitiveCount);
+    CapsVersion(out, "VertexShaderVersion", c.VertexShaderVersion);
+    CapsVersion(out, "PixelShaderVersion", c.PixelShaderVersion);
+    CapsReal(out, "MaxPixelShaderValue", c.MaxPixelShaderValue);
+}
+
+void WriteAdapterLog(const char* path) {
+    SE_MARK();
+    IDirect3D8* d3d = Direct3D().Get();
+    if (d3d == nullptr) return;
+    BBasic<char> text;
+    D3DADAPTER_IDENTIFIER8 id{};
+    if (SUCCEEDED(d3d->GetAdapterIdentifier(kDefaultAdapter, 0, &id))) AdapterText(id, text);
+    const UINT count = d3d->GetAdapterModeCount(kDefaultAdapter);
+    text.AppendFormat("ModeCount=%i\n", static_cast<int>(count));
+    for (UINT i = 0; i < count; ++i) {
+        D3DDISPLAYMODE mode{};
+        if (FAILED(d3d->EnumAdapterModes(kDefaultAdapter, i, &mode))) break;
+        text.AppendFormat("%4i\t", static_cast<int>(i));
+        text.AppendFormat("Width=%4i,Height=%4i,RefreshRate=%3i,Format=%i\n",
+                          static_cast<int>(mode.Width), static_cast<int>(mode.Height),
+                          static_cast<int>(mode.RefreshRate), static_cast<int>(mode.Format));
+    }
+    text.AppendChar('\n');
+    WriteLog(path, text);
+}
+
+void WritePresentParametersLog(const char* path) {
+    SE_MARK();
+    DeleteFileA(path);
+    BBasic<char> text;
+    PresentParametersText(PresentParameters(), text);
+    WriteLog(path, text);
+}
+
+void WriteCapsLog(const char* path) {
+    SE_MARK();
+    if (!Device().Exists()) return;
+    BBasic<char> text;
+    CapsText(DeviceCaps(), text);
+    WriteLog(path, text);
+}
+
+void WriteDirect3DLogs(const char* folder) {
+    SE_MARK();
+    if (Device().Exists()) WriteCapsLog(NVireo::NError::ReportPath(folder, "caps.log").c_str());
+    if (Direct3D().Get() != nullptr) {
+        WriteAdapterLog(NVireo::NError::ReportPath(folder, "Adapter.log").c_str());
+    }
+    if (Device().Exists()) {
+        WritePresentParametersLog(NVireo::NError::ReportPath(folder, "PresentParameters.log").c_str());
+    }
+}
+
+}  // namespace NVireo::NDirectX::N3D
