@@ -146,7 +146,8 @@ TEST_F(FileDialogOnDisplay, EscapeCancelsWithNoError) {
 }
 
 // The dialog is marked transient for the owner's SDL window, so a window manager keeps
-// it above that window.
+// it above that window; keys the owner's window received meanwhile are dropped, as a
+// disabled owner would never have seen them.
 TEST_F(FileDialogOnDisplay, TheDialogStandsForItsOwnersWindow) {
     xvfb_support::Child child(Env(), [] {
         if (SDL_Init(SDL_INIT_VIDEO) != 0) return;
@@ -155,6 +156,9 @@ TEST_F(FileDialogOnDisplay, TheDialogStandsForItsOwnersWindow) {
         HWND owner = reinterpret_cast<HWND>(0x10);
         winapi::backend::RegisterSdlWindow(owner, window);
         ShowAndPrint(false, "Owned", owner);
+        SDL_PumpEvents();
+        std::fprintf(stderr, "owner keys %d\n", SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_KEYDOWN, SDL_KEYUP));
+        std::fflush(stderr);
         sleep(30);
     });
     std::string owner = X("search --sync --onlyvisible --name '^The owner$'");
@@ -166,8 +170,13 @@ TEST_F(FileDialogOnDisplay, TheDialogStandsForItsOwnersWindow) {
     char want[64];
     std::snprintf(want, sizeof want, "window id # 0x%lx", std::stoul(owner));
     EXPECT_NE(transient.find(want), std::string::npos) << transient;
+
+    X("windowfocus --sync " + owner);
+    X("key a b c");
+    X("windowfocus --sync " + window);
     X("key Escape");
     EXPECT_EQ(child.Line("answer "), "answer 0 0 1 ") << child.Err();
+    EXPECT_EQ(child.Line("owner keys "), "owner keys 0") << child.Err();
 }
 
 }  // namespace
