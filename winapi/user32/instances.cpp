@@ -1,0 +1,271 @@
+// user32 across processes: FindWindowA finds a window that another process of this
+// user created, and SetForegroundWindow on it asks that process to raise it. This is how
+// a second copy of the program brings the first one forward.
+// How: a process with windows of a class listens on a Unix socket named after the class
+// (upper case, in $XDG_RUNTIME_DIR, else /tmp with the user id in the name). Another
+// process connects and sends one line: "FIND" (optionally a tab and the window title)
+// or "RAISE"; the owner answers on its message pump ("HWND" or "NONE", "OK") and, for
+// RAISE, restores, raises and focuses its first window of the class. A socket left by a
+// process that ended is noticed (nobody answers the connection) and taken over.
+// Supports: one remote window per class (the owner's first window of that class); a
+// remote handle answers IsWindow and SetForegroundWindow only.
+// Does not support: messages to remote windows, windows of other users.
+#include <windows.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "backend/syserror.h"
+#include "user32/user32_state.h"
+
+namespace winapi::user32 {
+namespace {
+
+constexpr int kAnswerWaitMs = 3000;   // the owner answers on its next pump
+constexpr int kRequestWaitMs = 200;   // a client writes its line right after connecting
+
+struct Listener {
+    int fd;
+    std::string path;
+};
+
+std::mutex instancesLock;
+std::map<std::string, Listener> listeners;          // by upper-case class name
+std::map<HWND, std::string> remoteWindows;          // handle -> socket path
+uintptr_t nextRemote = 0x40000;
+
+std::string Upper(const std::string& text) {
+    std::string upper = text;
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return upper;
+}
+
+std::string SocketPath(const std::string& className) {
+    std::string folder;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime != nullptr && *runtime != '\0') {
+        folder = std::string(runtime) + "/se-window-";
+    } else {
+        folder = "/tmp/se-window-" + std::to_string(getuid()) + "-";
+    }
+    std::string name;
+    for (unsigned char c : Upper(className)) {
+        if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_') {
+            name += static_cast<char>(c);
+        } else {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", c);
+            name += escaped;
+        }
+    }
+    if (folder.size() + name.size() + 1 > sizeof(sockaddr_un{}.sun_path)) {
+        uint64_t hash = 1469598103934665603ull;  // FNV-1a of the class name
+        for (unsigned char c : Upper(className)) hash = (hash ^ c) * 1099511628211ull;
+        char hex[17];
+        std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+        name = std::string("H") + hex;
+    }
+    return folder + name;
+}
+
+sockaddr_un Address(const std::string& path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    return address;
+}
+
+// A connected socket to path, or -1.
+int Connect(const std::string& path) {
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    const sockaddr_un address = Address(path);
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// One line from fd (without its newline), waiting at most waitMs; empty on failure.
+std::string ReadLine(int fd, int waitMs) {
+    std::string line;
+    char c;
+    while (line.size() < 1024) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, waitMs) <= 0) return {};
+        const ssize_t n = read(fd, &c, 1);
+        if (n <= 0) return {};
+        if (c == '\n') return line;
+        line += c;
+    }
+    return {};
+}
+
+bool WriteLine(int fd, const std::string& line) {
+    const std::string text = line + "\n";
+    return send(fd, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size());
+}
+
+// The client's side of one exchange; empty when nobody answered.
+std::string Ask(const std::string& path, const std::string& request) {
+    const int fd = Connect(path);
+    if (fd < 0) return {};
+    std::string answer;
+    if (WriteLine(fd, request)) answer = ReadLine(fd, kAnswerWaitMs);
+    close(fd);
+    return answer;
+}
+
+// Our first live window of a class (and title, when one is given).
+Window* FirstWindow(const std::string& className, const std::string* title) {
+    for (const auto& [handle, window] : Windows()) {
+        if (window->destroying || !SameClassName(window->windowClass->name, className)) continue;
+        if (title != nullptr && window->title != *title) continue;
+        return window.get();
+    }
+    return nullptr;
+}
+
+void Answer(int fd, const std::string& className) {
+    const std::string request = ReadLine(fd, kRequestWaitMs);
+    if (request == "RAISE") {
+        Window* window;
+        {
+            std::lock_guard hold(Lock());
+            window = FirstWindow(className, nullptr);
+        }
+        if (window != nullptr) RaiseLocalWindow(*window);
+        WriteLine(fd, window != nullptr ? "OK" : "NONE");
+    } else if (request.rfind("FIND", 0) == 0) {
+        std::string title;
+        const bool byTitle = request.size() > 4 && request[4] == '\t';
+        if (byTitle) title = request.substr(5);
+        std::lock_guard hold(Lock());
+        WriteLine(fd, FirstWindow(className, byTitle ? &title : nullptr) != nullptr ? "HWND" : "NONE");
+    }
+}
+
+}  // namespace
+
+void PublishClass(const std::string& className) {
+    std::lock_guard hold(instancesLock);
+    const std::string key = Upper(className);
+    if (listeners.count(key) != 0) return;
+    const std::string path = SocketPath(className);
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) return;
+    const sockaddr_un address = Address(path);
+    int bound = bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    if (bound != 0 && errno == EADDRINUSE) {
+        const int other = Connect(path);
+        if (other >= 0) {  // another live process owns the class: it answers for it
+            close(other);
+            close(fd);
+            return;
+        }
+        unlink(path.c_str());  // left by a process that ended
+        bound = bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    }
+    if (bound != 0 || listen(fd, 8) != 0) {
+        close(fd);
+        return;
+    }
+    listeners[key] = Listener{fd, path};
+}
+
+void WithdrawClass(const std::string& className) {
+    std::lock_guard hold(instancesLock);
+    auto found = listeners.find(Upper(className));
+    if (found == listeners.end()) return;
+    close(found->second.fd);
+    unlink(found->second.path.c_str());
+    listeners.erase(found);
+}
+
+void ServeInstanceRequests() {
+    std::vector<std::pair<std::string, int>> waiting;  // class, listening socket
+    {
+        std::lock_guard hold(instancesLock);
+        for (const auto& [key, listener] : listeners) waiting.emplace_back(key, listener.fd);
+    }
+    for (const auto& [className, listening] : waiting) {
+        for (;;) {
+            const int fd = accept4(listening, nullptr, nullptr, SOCK_CLOEXEC);
+            if (fd < 0) break;
+            Answer(fd, className);
+            close(fd);
+        }
+    }
+}
+
+bool IsRemoteWindow(HWND window) {
+    std::lock_guard hold(instancesLock);
+    return remoteWindows.count(window) != 0;
+}
+
+BOOL RaiseRemoteWindow(HWND window) {
+    std::string path;
+    {
+        std::lock_guard hold(instancesLock);
+        path = remoteWindows[window];
+    }
+    if (Ask(path, "RAISE") == "OK") return TRUE;
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+}
+
+HWND FindRemoteWindow(const std::string& className, const char* title) {
+    const std::string path = SocketPath(className);
+    {
+        std::lock_guard hold(instancesLock);
+        if (listeners.count(Upper(className)) != 0) return nullptr;  // that is us
+    }
+    const std::string request = title != nullptr ? std::string("FIND\t") + title : "FIND";
+    if (Ask(path, request) != "HWND") return nullptr;
+    std::lock_guard hold(instancesLock);
+    for (const auto& [handle, known] : remoteWindows)
+        if (known == path) return handle;
+    HWND handle = reinterpret_cast<HWND>(nextRemote);
+    nextRemote += 4;
+    remoteWindows[handle] = path;
+    return handle;
+}
+
+}  // namespace winapi::user32
+
+using namespace winapi::user32;
+
+HWND FindWindowA(LPCSTR className, LPCSTR windowName) {
+    if (className != nullptr && reinterpret_cast<uintptr_t>(className) < 0x10000) {
+        winapi::backend::WarnUnsupported("FindWindowA: class atoms");
+        SetLastError(ERROR_NOT_SUPPORTED);
+        return nullptr;
+    }
+    {
+        std::lock_guard hold(Lock());
+        for (const auto& [handle, window] : Windows()) {
+            if (window->destroying) continue;
+            if (className != nullptr && !SameClassName(window->windowClass->name, className)) continue;
+            if (windowName != nullptr && window->title != windowName) continue;
+            return handle;
+        }
+    }
+    if (className == nullptr) return nullptr;
+    HWND remote = FindRemoteWindow(className, windowName);
+    if (remote == nullptr) SetLastError(ERROR_SUCCESS);  // not found is not a failure
+    return remote;
+}
