@@ -1,0 +1,40 @@
+// The main window's interface.
+#include "app/main_window.h"
+
+#include "framework/error/error.h"
+#include "framework/error/trace.h"
+#include "framework/platform/pointer_position.h"
+
+namespace Windows::Window::Main {
+namespace {
+
+MouseDispatcher mouseDispatcher = nullptr;
+
+}  // namespace
+
+void SetMouseDispatcher(MouseDispatcher dispatcher) { mouseDispatcher = dispatcher; }
+
+LRESULT CInterface::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    SE_MARK();
+    if (message == WM_SIZE) {
+        RECT client;
+        if (GetClientRect(window, &client)) {
+            clientWidth = client.right - client.left;
+            clientHeight = client.bottom - client.top;
+        } else {
+            RecordSystemError();
+            Raise(NVireo::NError::kSite, 8140, "GetClientRect");
+        }
+    } else if (message >= WM_MOUSEMOVE && message <= WM_MOUSEWHEEL) {
+        NVireo::NGUI::CurrentPointer() = NVireo::NGUI::PointerFromMessage(window, message, lParam);
+        if (mouseDispatcher != nullptr) mouseDispatcher(window, message, wParam, lParam);
+    }
+    return HandleMessage(window, message, wParam, lParam);
+}
+
+void CInterface::Reserved3() {
+    SE_MARK();
+    Raise(NVireo::NError::kSite, 8141, "");
+}
+
+}  // namespace Windows::Window::Main
