@@ -81,9 +81,11 @@ TEST(SoundEffectBank, LoadsOnTheFirstPressThenReusesAndRestarts) {
         okBuffer.buffer->GetVolume(&volume);
         CHILD_CHECK(notes, volume == -3750);
         // A second press while it sounds: the same buffer, back at its start.
-        Sleep(40);
         DWORD before = 0, after = 0;
-        okBuffer.buffer->GetCurrentPosition(&before, nullptr);
+        CHILD_CHECK(notes, audiotest::WaitFor([&] {
+            okBuffer.buffer->GetCurrentPosition(&before, nullptr);
+            return before > 0;
+        }));
         EffectVolume() = 1.0;
         bank.Play(0);
         okBuffer.buffer->GetCurrentPosition(&after, nullptr);

@@ -108,7 +108,11 @@ TEST(DshowGraph, PlaysToTheEndReportsCompleteAndPlaysAgainAfterASeek) {
                                                  AM_SEEKING_NoPositioning) == S_OK);
         ran = control->Run();
         CHILD_CHECK(notes, ran == S_OK || ran == S_FALSE);
-        Sleep(150);
+        CHILD_CHECK(notes, audiotest::WaitFor([&] {
+            LONGLONG position = 0;
+            seeking->GetCurrentPosition(&position);
+            return position > 500000;  // 50 ms played
+        }));
         // Paused, the position holds; run again, it goes on from there.
         CHILD_CHECK(notes, control->Pause() == S_OK);
         LONGLONG paused = 0, later = 0;
