@@ -36,8 +36,8 @@ void RemoveVoice(AudioVoice* voice);
 // voice reads (position, playing state, volume), so a change never lands mid-mix.
 std::unique_lock<std::mutex> LockMixer();
 
-// Mixes frames frames of every voice into out (zeroed first, clipped after). The device
-// callback calls it; exposed for the services' own checks.
+// Mixes frames frames of every voice into out (zeroed first, clipped after): the work of
+// the device callback, which holds the mixer lock around it.
 void MixVoices(float* out, uint32_t frames);
 
 }  // namespace winapi::backend
