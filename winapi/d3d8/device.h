@@ -1,0 +1,127 @@
+// The Direct3D 8 device: state, resources, drawing and presentation (see device.cpp).
+#pragma once
+
+#include <d3d8.h>
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "d3d8/objects.h"
+#include "d3d8/presenter.h"
+#include "d3d8/raster.h"
+
+namespace winapi::d3d8 {
+
+class CDevice final : public IDirect3DDevice8 {
+public:
+    // Checks the arguments as CreateDevice does and makes the device.
+    static HRESULT Create(IDirect3D8* direct3d, D3DDEVTYPE type, HWND focusWindow,
+                          DWORD behaviorFlags, D3DPRESENT_PARAMETERS* parameters,
+                          IDirect3DDevice8** device);
+
+    HRESULT QueryInterface(REFIID riid, void** object) override;
+    ULONG AddRef() override;
+    ULONG Release() override;
+    HRESULT TestCooperativeLevel() override;
+    UINT GetAvailableTextureMem() override;
+    HRESULT GetDirect3D(IDirect3D8** direct3d) override;
+    HRESULT GetDeviceCaps(D3DCAPS8* caps) override;
+    HRESULT GetDisplayMode(D3DDISPLAYMODE* mode) override;
+    HRESULT GetCreationParameters(D3DDEVICE_CREATION_PARAMETERS* parameters) override;
+    HRESULT Reset(D3DPRESENT_PARAMETERS* parameters) override;
+    HRESULT Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
+                    const _RGNDATA* dirtyRegion) override;
+    HRESULT GetBackBuffer(UINT backBuffer, D3DBACKBUFFER_TYPE type,
+                          IDirect3DSurface8** surface) override;
+    HRESULT GetRasterStatus(D3DRASTER_STATUS* status) override;
+    HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
+                          D3DPOOL pool, IDirect3DTexture8** texture) override;
+    HRESULT CreateRenderTarget(UINT width, UINT height, D3DFORMAT format,
+                               D3DMULTISAMPLE_TYPE multiSample, BOOL lockable,
+                               IDirect3DSurface8** surface) override;
+    HRESULT CreateImageSurface(UINT width, UINT height, D3DFORMAT format,
+                               IDirect3DSurface8** surface) override;
+    HRESULT CopyRects(IDirect3DSurface8* source, const RECT* sourceRects, UINT count,
+                      IDirect3DSurface8* destination, const POINT* destPoints) override;
+    HRESULT SetRenderTarget(IDirect3DSurface8* renderTarget,
+                            IDirect3DSurface8* depthStencil) override;
+    HRESULT GetRenderTarget(IDirect3DSurface8** surface) override;
+    HRESULT GetDepthStencilSurface(IDirect3DSurface8** surface) override;
+    HRESULT BeginScene() override;
+    HRESULT EndScene() override;
+    HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
+                  DWORD stencil) override;
+    HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) override;
+    HRESULT GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) override;
+    HRESULT SetViewport(const D3DVIEWPORT8* viewport) override;
+    HRESULT GetViewport(D3DVIEWPORT8* viewport) override;
+    HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) override;
+    HRESULT GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) override;
+    HRESULT GetTexture(DWORD stage, IDirect3DBaseTexture8** texture) override;
+    HRESULT SetTexture(DWORD stage, IDirect3DBaseTexture8* texture) override;
+    HRESULT GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD* value) override;
+    HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) override;
+    HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices,
+                            UINT stride) override;
+    HRESULT SetVertexShader(DWORD handle) override;
+    HRESULT GetVertexShader(DWORD* handle) override;
+    HRESULT CreatePixelShader(const DWORD* function, DWORD* handle) override;
+    HRESULT SetPixelShader(DWORD handle) override;
+    HRESULT GetPixelShader(DWORD* handle) override;
+    HRESULT DeletePixelShader(DWORD handle) override;
+    HRESULT SetPixelShaderConstant(DWORD firstRegister, const void* data, DWORD count) override;
+
+    // Test seams (d3d8_seams.h).
+    void ForceLoss(UINT pollsWhileLost);
+    std::vector<DWORD> ReadRenderTarget(UINT* width, UINT* height);
+    std::vector<DWORD> PresentedFrame(UINT* width, UINT* height) const;
+    bool HasPresenter() const { return presenter_ != nullptr; }
+
+private:
+    enum class ELoss { None, Lost, NotReset };
+    static constexpr int kRenderStates = 256;
+    static constexpr int kStageStates = 29;
+
+    CDevice(IDirect3D8* direct3d, D3DDEVTYPE type, HWND focusWindow, DWORD behaviorFlags);
+    ~CDevice();
+    static void OnRendererReset();
+
+    void BuildSurfaces();
+    void DropSurfacesAndBindings();
+    void ApplyDefaultStates();
+    bool Resettable() const;
+    void BindRenderTarget(CSurface* target, CSurface* depth);
+    PipelineState Pipeline();
+    void FullViewport();
+
+    std::atomic<ULONG> references_{1};
+    IDirect3D8* direct3d_;
+    D3DDEVICE_CREATION_PARAMETERS creation_;
+    D3DPRESENT_PARAMETERS parameters_{};
+    HWND window_ = nullptr;
+    std::shared_ptr<CDefaultPool> defaultPool_ = std::make_shared<CDefaultPool>();
+
+    CSurface* backBuffer_ = nullptr;
+    CSurface* autoDepth_ = nullptr;
+    CSurface* renderTarget_ = nullptr;  // device references
+    CSurface* depthStencil_ = nullptr;
+    CTexture* textures_[kStages] = {};
+
+    DWORD renderStates_[kRenderStates] = {};
+    DWORD stageStates_[kStages][kStageStates] = {};
+    DWORD fvf_ = 0;
+    D3DVIEWPORT8 viewport_{};
+    std::map<DWORD, D3DMATRIX> transforms_;
+    float pixelShaderConstants_[8][4] = {};
+    bool inScene_ = false;
+
+    ELoss loss_ = ELoss::None;
+    UINT pollsWhileLost_ = 0;
+    std::unique_ptr<CPresenter> presenter_;
+    std::vector<DWORD> presented_;
+    UINT presentedWidth_ = 0, presentedHeight_ = 0;
+};
+
+}  // namespace winapi::d3d8

@@ -1,0 +1,90 @@
+// The device's rasterizer: pre-transformed triangles, lines and points drawn on the
+// processor into a 32-bit colour image, with an optional 16-bit depth image, through
+// the fixed-function texture stages, alpha test, depth test and alpha blending.
+//
+// Rules: pixel centres lie on integer coordinates; a triangle covers a pixel whose
+// centre is inside it, or on a top or left edge (positions are snapped to 1/256 pixel,
+// so two triangles sharing an edge never both draw, nor both miss, a pixel on it).
+// Lines follow the diamond-exit rule: a line from one pixel centre to another draws the
+// first pixel and, unless the last-pixel state is on, not the last one. Texture
+// coordinates are sampled at pixel centres with point sampling (texel floor(u x width)),
+// and interpolated with perspective correction from each vertex's rhw.
+#pragma once
+
+#include <d3d8.h>
+
+#include <cstdint>
+
+#include "d3d8/objects.h"
+
+namespace winapi::d3d8 {
+
+constexpr int kStages = 8;
+constexpr int kMaxTexCoords = 8;
+
+// Positions farther than this from the origin (in pixels) are not drawn.
+constexpr double kCoordinateLimit = 4194304.0;
+
+struct Vertex {
+    float x = 0, y = 0, z = 0, rhw = 1;
+    uint32_t diffuse = 0xFFFFFFFFu;
+    uint32_t specular = 0;
+    float uv[kMaxTexCoords][2] = {};
+};
+
+struct StageState {
+    DWORD colorOp = D3DTOP_DISABLE, colorArg1 = D3DTA_TEXTURE, colorArg2 = D3DTA_CURRENT;
+    DWORD alphaOp = D3DTOP_DISABLE, alphaArg1 = D3DTA_TEXTURE, alphaArg2 = D3DTA_CURRENT;
+    DWORD texCoordIndex = 0;
+    DWORD addressU = D3DTADDRESS_WRAP, addressV = D3DTADDRESS_WRAP;
+    uint32_t borderColor = 0;
+    const Image* texture = nullptr;  // level 0 of the bound texture, or none
+};
+
+struct PipelineState {
+    Image* target = nullptr;  // A8R8G8B8 or X8R8G8B8
+    Image* depth = nullptr;   // D16, or none
+    // Pixels outside [left, right) x [top, bottom) are never touched (the viewport
+    // within the target).
+    LONG left = 0, top = 0, right = 0, bottom = 0;
+    bool zEnable = false, zWrite = false;
+    DWORD zFunc = D3DCMP_LESSEQUAL;
+    bool alphaTest = false;
+    DWORD alphaRef = 0, alphaFunc = D3DCMP_ALWAYS;
+    bool blend = false;
+    DWORD srcBlend = D3DBLEND_ONE, destBlend = D3DBLEND_ZERO, blendOp = D3DBLENDOP_ADD;
+    DWORD colorWriteMask = 0xF;
+    DWORD cull = D3DCULL_CCW;
+    bool flatShade = false;
+    bool lastPixel = true;
+    uint32_t textureFactor = 0xFFFFFFFFu;
+    StageState stages[kStages];
+    int texCoordCount = 0;  // coordinate sets each vertex carries
+};
+
+class CRasterizer {
+public:
+    explicit CRasterizer(const PipelineState& state) : s_(state) {}
+
+    // reversed: the winding counts the other way (odd triangles of a strip). flat: the
+    // vertex whose colours flat shading uses.
+    void Triangle(const Vertex& a, const Vertex& b, const Vertex& c, bool reversed,
+                  const Vertex& flat);
+    void Line(const Vertex& a, const Vertex& b);
+    void Point(const Vertex& a);
+
+private:
+    struct Sample;
+    void Shade(LONG x, LONG y, const Vertex* const v[3], const double w[3], double z,
+               const Vertex& flat);
+
+    const PipelineState& s_;
+};
+
+// Fills [left, right) x [top, bottom) of a 32-bit colour image with 0xAARRGGBB (an
+// X8R8G8B8 image stores 0xFF in the unused byte).
+void FillColor(Image& image, LONG left, LONG top, LONG right, LONG bottom, uint32_t argb);
+// Fills the same kind of rectangle of a D16 image with depth z (0..1, clamped).
+void FillDepth(Image& image, LONG left, LONG top, LONG right, LONG bottom, float z);
+
+}  // namespace winapi::d3d8

@@ -1,0 +1,36 @@
+// Test seams of the Direct3D 8 device (d3d8_seams.h).
+#include <d3d8_seams.h>
+
+#include "d3d8/device.h"
+
+namespace {
+
+winapi::d3d8::CDevice* Ours(IDirect3DDevice8* device) {
+    return dynamic_cast<winapi::d3d8::CDevice*>(device);
+}
+
+}  // namespace
+
+BOOL SeForceDeviceLoss(IDirect3DDevice8* device, UINT pollsWhileLost) {
+    winapi::d3d8::CDevice* ours = Ours(device);
+    if (ours == nullptr) return FALSE;
+    ours->ForceLoss(pollsWhileLost);
+    return TRUE;
+}
+
+std::vector<DWORD> SeReadRenderTarget(IDirect3DDevice8* device, UINT* width, UINT* height) {
+    winapi::d3d8::CDevice* ours = Ours(device);
+    if (ours == nullptr) return {};
+    return ours->ReadRenderTarget(width, height);
+}
+
+std::vector<DWORD> SePresentedFrame(IDirect3DDevice8* device, UINT* width, UINT* height) {
+    winapi::d3d8::CDevice* ours = Ours(device);
+    if (ours == nullptr) return {};
+    return ours->PresentedFrame(width, height);
+}
+
+BOOL SeHasPresenter(IDirect3DDevice8* device) {
+    winapi::d3d8::CDevice* ours = Ours(device);
+    return ours != nullptr && ours->HasPresenter() ? TRUE : FALSE;
+}
