@@ -104,7 +104,6 @@ bool Collect(const fs::path& folder, const fs::path& outPath, TextFiles textFile
     return true;
 }
 
-
 // String-table sources.
 
 const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
