@@ -4,9 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <cstring>
 #include <filesystem>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -256,12 +257,18 @@ TEST_F(PackageTest, DamagedDirectoriesAreReportedAsShortReads) {
         {"name length one past the end", withU32(good, firstLength, static_cast<uint32_t>(good.size())), ""},
         {"cut inside the directory", good.substr(0, good.size() - 9) + good.substr(good.size() - 4), ""},
     };
-    const std::regex shortRead(R"(-?\d+\(\d+\),T=\d+)");
+    // "<position>(<size>),T=<wanted>": the short-read report.
+    auto isShortRead = [](const std::string& text) {
+        int position = 0, consumed = 0;
+        unsigned size = 0, wanted = 0;
+        return std::sscanf(text.c_str(), "%d(%u),T=%u%n", &position, &size, &wanted, &consumed) == 3 &&
+               static_cast<size_t>(consumed) == text.size();
+    };
     for (const Case& c : cases) {
         folder.WriteHostFile("package", c.bytes);
         const std::string path = folder.ProgramPath("package");
         EXPECT_THROW(package.OpenFrom(path.c_str()), NVireo::NError::CObject) << c.what;
-        EXPECT_TRUE(std::regex_match(Message(), shortRead)) << c.what << ": " << Message();
+        EXPECT_TRUE(isShortRead(Message())) << c.what << ": " << Message();
         if (*c.message) {
             EXPECT_EQ(Message(), c.message) << c.what;
         }

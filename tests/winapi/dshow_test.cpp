@@ -157,7 +157,7 @@ TEST(DshowGraph, FailuresAnswerTheirCodes) {
     const std::string music = MakeWma(folder, "tone.wma", 0.1);
     ASSERT_FALSE(music.empty());
     // A Japanese name, and a name with a letter code page 932 lacks, reach the file.
-    const std::string japanese = folder / U8(u8"曲.wma"), accented = folder / U8(u8"é.wma");
+    const std::string japanese = folder / U8(u8"曲.wma"), accented = folder / U8(u8"\u00e9.wma");
     std::filesystem::copy_file(music, japanese);
     std::filesystem::copy_file(music, accented);
     audiotest::Notes notes(folder / "notes.txt");
