@@ -28,7 +28,7 @@ constexpr uint32_t kSiteNoFreeSlot = 13101;
 [[noreturn]] void NoFreeSlot(CCallTrace& trace, uint32_t threadId) {
     errorInProgress = 1;
     trace.busy.Leave();
-    NVireo::NFile::EnterHomeFolder();
+    NVireo::NFile::EnterEmergencyHomeFolder();
     AppendFormatted("ThreadError.log", "%s:l=%u:tid=%u", kSite, kSiteNoFreeSlot, threadId);
     EndProcess();
 }

@@ -25,6 +25,8 @@ std::string FolderOfExecutable() {
     return folder;
 }
 
+char emergencyHome[256] = {};
+
 std::string& Home() {
     static std::string home = FolderOfExecutable();
     return home;
@@ -41,6 +43,14 @@ void SetHomeFolder(const char* folder) {
     std::string parent, name;
     SplitPath(home.c_str(), parent, name);
     if (!name.empty()) home += '/';
+    CopyLimited(emergencyHome, home.c_str(), sizeof emergencyHome - 1);
+}
+
+const char* EmergencyHomeFolder() { return emergencyHome; }
+
+bool EnterEmergencyHomeFolder() {
+    if (emergencyHome[0] == '\0') return EnterHomeFolder();
+    return SetCurrentDirectoryA(emergencyHome) != FALSE;
 }
 
 bool EnterHomeFolder() {

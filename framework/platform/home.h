@@ -17,4 +17,11 @@ void SetHomeFolder(const char* folder);
 // Makes the home folder the current folder; false (GetLastError says why) on failure.
 bool EnterHomeFolder();
 
+// A copy of the home folder (at most 255 bytes, never a split double-byte character) in
+// a fixed buffer, kept by SetHomeFolder, for the last-resort writes that must not
+// allocate; empty until SetHomeFolder.
+const char* EmergencyHomeFolder();
+// Makes the emergency copy current (the home folder itself while the copy is empty).
+bool EnterEmergencyHomeFolder();
+
 }  // namespace NVireo::NFile
