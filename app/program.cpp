@@ -1,0 +1,426 @@
+// The program: start-up, the message loop, the frame, the main window's messages and
+// shutdown. Everything here runs on the main thread.
+#include "app/program.h"
+
+#include <objbase.h>
+#include <seh.h>
+
+#include <cerrno>
+#include <exception>
+#include <memory>
+#include <new>
+
+#include "app/app_state.h"
+#include "app/application_info.h"
+#include "app/bgm.h"
+#include "app/command_line.h"
+#include "app/error_handlers.h"
+#include "app/fade.h"
+#include "app/frame_timer.h"
+#include "app/keyboard_handler.h"
+#include "app/later_parts.h"
+#include "app/scene.h"
+#include "app/scenes/start_scenes.h"
+#include "app/settings.h"
+#include "app/sound_effects.h"
+#include "app/window_placement.h"
+#include "framework/error/error.h"
+#include "framework/error/trace.h"
+#include "framework/platform/dropped_files.h"
+#include "framework/platform/home.h"
+#include "framework/platform/keyboard.h"
+#include "framework/platform/thread.h"
+#include "framework/platform/window.h"
+#include "framework/render/direct3d.h"
+#include "framework/render/package.h"
+#include "framework/text/string_ids.h"
+#include "framework/text/string_table.h"
+#include "sound/sound_device.h"
+
+namespace Main {
+
+namespace {
+
+using NVireo::NError::kSite;
+
+// Site numbers of the reports of this file.
+constexpr uint32_t kSiteEscapedException = 11001;
+constexpr uint32_t kSitePureCall = 11002;
+constexpr uint32_t kSiteCoInitialize = 11003;
+constexpr uint32_t kSiteUpdateWindow = 11004;
+constexpr uint32_t kSiteLoopException = 11005;
+constexpr uint32_t kSiteOutOfMemory = 11006;
+constexpr uint32_t kSiteFillRect = 11007;
+constexpr uint32_t kSiteTextOut = 11008;
+constexpr uint32_t kSiteClientRect = 11009;
+constexpr DWORD kGuardStartUp = 1;
+
+// The style of the main window: a caption, the system menu and the minimise box.
+constexpr DWORD kMainWindowStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+
+// A runtime error number left behind by a start-up step is fatal: "CRT", the
+// checkpoint's number, the error's symbolic name.
+void CheckErrorNumber(uint32_t checkpoint) {
+    SE_MARK();
+    if (errno == 0) return;
+    const char* name = NVireo::NError::ErrorName(errno);
+    Raise("CRT", checkpoint, name ? name : "");
+}
+
+// The window system, audio, font and rendering libraries under the layer leave error
+// numbers of their own internal probing behind (a configuration file they looked for,
+// a socket that was not there) even when the call succeeds; those name no failure of
+// the program, so they are dropped after each call into them.
+void ForgetLibraryErrorNumber() { errno = 0; }
+
+void ReportSystemFailure(uint32_t site) {
+    RecordSystemError();
+    Raise(kSite, site, "");
+}
+
+std::terminate_handler previousTerminate = nullptr;
+
+// A pure virtual call (and any other way to std::terminate) is reported first; the
+// handler that was installed before then ends the process as it would have.
+[[noreturn]] void ReportPureCall() {
+    Raise(kSite, kSitePureCall, "");
+    if (previousTerminate) previousTerminate();
+    std::abort();
+}
+
+bool EffectsOn() { return EffectHooks().effectsOn && EffectHooks().effectsOn(); }
+
+bool& EffectsBuilt() {
+    static bool built = false;
+    return built;
+}
+
+HWND MainHandle() { return NVireo::NWindow::MainWindowHandle(); }
+
+// Steps 4 to 15 and the window phase; false when start-up stops early (a second copy).
+bool StartUp(std::unique_ptr<Window::CMain>& window) {
+    SE_MARK();
+    // Data paths are the constants of data_paths.h; the package lies below the home folder.
+    NVireo::NFile::EnterHomeFolder();
+    NVireo::NRender::ProgramPackage().Open();
+    previousTerminate = std::set_terminate(ReportPureCall);
+    CheckErrorNumber(4);
+
+    if (FAILED(CoInitialize(nullptr))) ReportSystemFailure(kSiteCoInitialize);
+
+    NVireo::NText::ApplicationStrings().Load(NVireo::NText::kApplicationStringsName);
+    NVireo::NText::SystemStrings().Load(NVireo::NText::kSystemStringsName);
+    CheckErrorNumber(6);
+
+    char programPath[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, programPath, sizeof programPath);
+    Appli::LoadApplicationInfo(programPath);
+    CheckErrorNumber(7);
+
+    // One copy at a time: a second one brings the first to the front and ends. The
+    // mutex is held until the process ends.
+    static NVireo::NSynchronization::CMutex single;
+    const std::string instanceName = Appli::InstanceName();
+    if (!single.CreateSingle(instanceName.c_str())) {
+        HWND first = FindWindowA(instanceName.c_str(), nullptr);
+        if (first != nullptr) SetForegroundWindow(first);
+        return false;
+    }
+
+    D3DPRESENT_PARAMETERS& presentation = NVireo::NDirectX::N3D::PresentParameters();
+    presentation.BackBufferWidth = NVireo::NDirectX::N3D::kBackBufferWidth;
+    presentation.BackBufferHeight = NVireo::NDirectX::N3D::kBackBufferHeight;
+    presentation.Windowed = TRUE;
+    Appli::Settings().style = kMainWindowStyle;
+
+    NVireo::NFile::EnterHomeFolder();
+    if (!Appli::LoadSettings()) {
+        // No settings file is the first run, an ordinary outcome: the error number its
+        // failed open left behind names no failure.
+        Appli::Settings().firstRun = true;
+        errno = 0;
+    }
+    CheckErrorNumber(10);
+    CheckErrorNumber(11);
+
+    window = std::make_unique<Window::CMain>();
+    NVireo::NWindow::SetMainWindow(window.get());
+    Keyborad::SetHandler(std::make_unique<Keyborad::CWindower>());
+    Keyborad::Hooks().saveScreenshot = [] { NVireo::NDirectX::N3D::SaveScreenshot(); };
+    Keyborad::Hooks().goToTitleStart = Scene::GoToTitleStart;
+    window->Create(instanceName.c_str(), Appli::WindowTitle().c_str(), kMainWindowStyle);
+    ForgetLibraryErrorNumber();
+
+    // The window phase.
+    NVireo::NDirectX::NSound::SoundDevice().Create(window->hwnd);
+    ForgetLibraryErrorNumber();
+    SoundEffectBank().Reset(new SE::CSEID);
+    NVireo::NDrop::AcceptDroppedFiles();
+    Appli::PlaceMainWindow(*window);
+    if (!UpdateWindow(window->hwnd)) ReportSystemFailure(kSiteUpdateWindow);
+    ShowWindow(window->hwnd, SW_SHOW);
+    ForgetLibraryErrorNumber();
+    NVireo::NDirectX::N3D::StartRenderer(window->hwnd);
+    ForgetLibraryErrorNumber();
+    if (TextHooks().createCaches) TextHooks().createCaches();
+    if (EffectHooks().createCamera) EffectHooks().createCamera();
+    SetFrameRate(40);  // makes the frame-rate line's font through fontconfig
+    ForgetLibraryErrorNumber();
+    if (EffectsOn() && EffectHooks().buildTargets) {
+        EffectHooks().buildTargets();
+        EffectsBuilt() = true;
+    }
+    CheckErrorNumber(14);
+
+    State().ready = 1;
+    CheckErrorNumber(15);
+    return true;
+}
+
+struct CRunArguments {
+    Main::CInterface* program;
+    int exitCode;
+};
+
+int RunGuardedBody(Main::CInterface& program) {
+    SE_MARK();
+    std::unique_ptr<Window::CMain> window;
+    errno = 0;
+    if (!StartUp(window)) return 0;
+    program.CreateFirstScene();
+    UpdateWindow(window->hwnd);
+    ShowWindow(window->hwnd, SW_SHOW);
+    FrameTimer().Restart();
+    int exitCode = 0;
+    try {
+        exitCode = MessageLoop();
+    } catch (const NVireo::NError::CObject&) {
+        throw;
+    } catch (const std::bad_alloc&) {
+        Raise(kSite, kSiteOutOfMemory, "");
+    } catch (...) {
+        Raise(kSite, kSiteLoopException, "");
+    }
+    NVireo::NWindow::SetMainWindow(nullptr);
+    window.reset();
+    return exitCode;
+}
+
+DWORD GuardedRun(void* argument) {
+    CRunArguments& run = *static_cast<CRunArguments*>(argument);
+    try {
+        run.exitCode = RunGuardedBody(*run.program);
+    } catch (const NVireo::NError::CObject&) {
+        throw;
+    } catch (...) {
+        Raise(kSite, kSiteEscapedException, "");
+    }
+    return 0;
+}
+
+}  // namespace
+
+int CInterface::Run() {
+    SE_MARK();
+    FixHomeFolder();
+    Appli::InstallErrorHandlers();
+    CRunArguments run{this, 0};
+    SehGuard(GuardedRun, &run, NVireo::NError::StructuredExceptionFilter, kGuardStartUp);
+    return run.exitCode;
+}
+
+NVireo::NGame::NScene::CInterface* CTester::CreateFirstScene() {
+    SE_MARK();
+    return new Scene::Tester::CMain;
+}
+
+bool DrawStep() {
+    SE_MARK();
+    const CState& state = State();
+    if (NVireo::NError::errorInProgress || state.quitting) return false;
+    HWND window = MainHandle();
+    if (!state.ready) {
+        // Before the renderer is up: a white client area with the start-up text.
+        if (window == nullptr) return false;
+        HDC dc = GetDC(window);
+        RECT client{};
+        if (!GetClientRect(window, &client)) ReportSystemFailure(kSiteClientRect);
+        if (!FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)))) {
+            ReportSystemFailure(kSiteFillRect);
+        }
+        SetBkMode(dc, TRANSPARENT);
+        const std::string& text =
+            NVireo::NText::SystemStrings().Get(StringId::System::StartingPlaceholder);
+        if (!TextOutA(dc, 100, 100, text.c_str(), static_cast<int>(text.size()))) {
+            ReportSystemFailure(kSiteTextOut);
+        }
+        ReleaseDC(window, dc);
+        return false;
+    }
+    // The last frame overran its slot: this one only updates.
+    if (FrameTimer().late) return false;
+    bool rendered = false;
+    if (NVireo::NDirectX::N3D::Device().TestCooperativeLevel()) {
+        NVireo::NDirectX::N3D::CFrameSteps steps;
+        steps.graphicEffect = EffectsBuilt() && EffectsOn();
+        steps.showFps = state.showFps != 0;
+        steps.drawEffect = [] {
+            if (NVireo::NGame::NScene::Current()) NVireo::NGame::NScene::Current()->DrawEffect();
+        };
+        steps.drawScene = [] {
+            if (NVireo::NGame::NScene::Current()) NVireo::NGame::NScene::Current()->Draw();
+            Object::Single::Fade::DrawActiveFade();
+        };
+        steps.drawFpsLine = [] {
+            if (TextHooks().drawFpsLine) {
+                TextHooks().drawFpsLine(FrameTimer().FpsText().c_str(), FpsFont());
+            }
+        };
+        NVireo::NDirectX::N3D::RenderFrame(steps);
+        rendered = true;
+    }
+    if (window != nullptr) ValidateRect(window, nullptr);
+    return rendered;
+}
+
+EIdle IdleAction() {
+    if (NVireo::NError::errorInProgress) return EIdle::kNothing;
+    const CState& state = State();
+    if (state.active || state.runWhenInactive) return EIdle::kFrame;
+    return EIdle::kWait;
+}
+
+void Frame() {
+    SE_MARK();
+    CState& state = State();
+    if (state.quitting) return;
+
+    NVireo::NGame::MarkLowestKeyIfToggled();
+    if (WidgetHooks().step) WidgetHooks().step();
+    if (HelpLineHooks().update) HelpLineHooks().update();
+    Pulse().Advance(FrameTimer().targetFps);
+    Phases().Advance(FrameTimer().targetFps);
+    Object::Single::Fade::RetireFinishedFade();
+    if (NVireo::NGame::NScene::CInterface* scene = NVireo::NGame::NScene::Current()) {
+        scene->Update();  // may switch: scene may be gone now
+        POINT pointer{0, 0};
+        if (!GetCursorPos(&pointer) || !ScreenToClient(MainHandle(), &pointer)) pointer = {0, 0};
+        if (WidgetHooks().pickUnderPointer) WidgetHooks().pickUnderPointer(pointer);
+    } else {
+        SendMessageA(MainHandle(), WM_CLOSE, 0, 0);
+    }
+
+    DrawStep();
+
+    if (state.active) {
+        FrameTimer().Step();
+    } else {
+        FrameTimer().late = false;
+    }
+}
+
+int MessageLoop() {
+    SE_MARK();
+    MSG message{};
+    while (MainHandle() != nullptr) {
+        if (message.message == WM_QUIT) return static_cast<int>(message.wParam);
+        if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+            continue;
+        }
+        switch (IdleAction()) {
+        case EIdle::kFrame:
+            Frame();
+            break;
+        case EIdle::kWait:
+            WaitMessage();
+            break;
+        case EIdle::kNothing:
+            break;
+        }
+    }
+    // The window is gone: its WM_DESTROY posted the quit message still waiting here.
+    if (message.message == WM_QUIT) return static_cast<int>(message.wParam);
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) return static_cast<int>(message.wParam);
+    }
+    return 0;
+}
+
+void ChangeActivation(bool active) {
+    SE_MARK();
+    CState& state = State();
+    if (NVireo::NError::errorInProgress || state.quitting) return;
+    NVireo::NGame::MarkLowestKeyChanged();
+    if (active) {
+        state.active = 1;
+    } else {
+        InvalidateRect(nullptr, nullptr, TRUE);
+        state.active = 0;
+    }
+    BGM::Streamer().SetActive(active);
+}
+
+void ShutDown() {
+    SE_MARK();
+    Object::Single::Fade::CRegistry::DeleteAll();
+    Scene::EndScenes();
+    if (EffectHooks().deleteCamera) EffectHooks().deleteCamera();
+    BGM::Streamer().Shutdown();
+    SoundEffectBank().ReleaseAll();
+    if (TextHooks().releaseCaches) TextHooks().releaseCaches();
+    if (EffectsBuilt() && EffectHooks().releaseTargets) EffectHooks().releaseTargets();
+    EffectsBuilt() = false;
+    NVireo::NDirectX::N3D::StopRenderer();
+    Keyborad::SetHandler(nullptr);
+    if (WidgetHooks().releasePointConverter) WidgetHooks().releasePointConverter();
+    State().quitting = 1;
+    NVireo::NError::SetErrorHandler(nullptr);
+    Appli::SaveSettings(Appli::ApplicationInfo().productName.c_str());
+    InvalidateRect(nullptr, nullptr, TRUE);
+}
+
+}  // namespace Main
+
+namespace Window {
+
+LRESULT CMain::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    SE_MARK();
+    const Main::CState& state = Main::State();
+    switch (message) {
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        break;
+    case WM_MOVE:
+        Appli::RememberWindowMove(window);
+        break;
+    case WM_SIZE:
+        if (!NVireo::NError::errorInProgress && !state.quitting && state.ready) {
+            Appli::RememberWindowSize(window, wParam, lParam);
+        }
+        break;
+    case WM_ACTIVATE:
+        Main::ChangeActivation(LOWORD(wParam) != WA_INACTIVE);
+        break;
+    case WM_PAINT:
+        SE_MARK();
+        if (!NVireo::NError::errorInProgress) Main::DrawStep();
+        break;
+    case WM_CLOSE:
+        Main::ShutDown();
+        break;
+    case WM_KEYDOWN:
+        if (!NVireo::NError::errorInProgress && !state.quitting && Keyborad::Handler()) {
+            Keyborad::Handler()->OnKeyDown(wParam, lParam);
+        }
+        break;
+    case WM_DROPFILES:
+        return NVireo::NDrop::HandleDroppedFiles(reinterpret_cast<HDROP>(wParam));
+    default:
+        break;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+}  // namespace Window

@@ -1,0 +1,65 @@
+// The program: start-up in its order, the message loop, one frame, the main window's
+// messages, activation, and shutdown in its order.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "app/main_window.h"
+
+namespace NVireo::NGame::NScene {
+class CInterface;
+}
+
+namespace Main {
+
+class CInterface {
+public:
+    // The scene the message loop starts with.
+    virtual NVireo::NGame::NScene::CInterface* CreateFirstScene() = 0;
+    virtual ~CInterface() = default;
+
+    // The whole run: start-up, the message loop, and the exit code (WM_QUIT's wParam; 0
+    // when start-up stops early, as for a second copy of the program).
+    int Run();
+};
+
+// The program's application object: it starts with the boot scene.
+class CTester : public CInterface {
+public:
+    NVireo::NGame::NScene::CInterface* CreateFirstScene() override;
+};
+
+// One frame: the updates, the current scene's Update, the drawing, the pacing. Called
+// by the message loop whenever no message waits and frames run.
+void Frame();
+// The frame's drawing step alone (also WM_PAINT's). True when a frame was rendered.
+bool DrawStep();
+
+// What the message loop does when no message waits.
+enum class EIdle { kNothing, kFrame, kWait };
+// Nothing while an error is being handled; a frame while the window is active or
+// frames run while inactive; otherwise wait for the next message.
+EIdle IdleAction();
+
+// The message loop: dispatches waiting messages, runs a frame when none waits (while
+// the window is active or frames run while inactive), else waits for a message.
+// Returns WM_QUIT's wParam.
+int MessageLoop();
+
+// The activation change of the main window (WM_ACTIVATE).
+void ChangeActivation(bool active);
+// The shutdown sequence of WM_CLOSE (everything but destroying the window).
+void ShutDown();
+
+}  // namespace Main
+
+namespace Window {
+
+class CMain : public Windows::Window::Main::CInterface {
+public:
+    LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
+};
+
+}  // namespace Window

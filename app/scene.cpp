@@ -1,0 +1,149 @@
+// The scene bases, the current scene and the switches.
+#include "app/scene.h"
+
+#include "app/fade.h"
+#include "app/frame_timer.h"
+#include "app/later_parts.h"
+#include "app/scenes/start_scenes.h"
+#include "app/scenes/title.h"
+#include "app/scenes/workspace.h"
+#include "framework/error/error.h"
+#include "framework/error/trace.h"
+#include "framework/platform/keyboard.h"
+#include "framework/render/direct3d.h"
+
+namespace NVireo::NGame::NScene {
+
+namespace {
+
+CInterface*& CurrentSlot() {
+    static CInterface* current = nullptr;
+    return current;
+}
+
+}  // namespace
+
+CInterface::CInterface() {
+    SE_MARK();
+    CInterface*& current = CurrentSlot();
+    CInterface* old = current;
+    current = nullptr;
+    delete old;
+    current = this;
+    SE_MARK();
+}
+
+CInterface::~CInterface() {
+    // A scene whose construction failed, or one deleted from outside, leaves no dangling
+    // current scene behind.
+    if (CurrentSlot() == this) CurrentSlot() = nullptr;
+    if (::Main::WidgetHooks().resetHover) ::Main::WidgetHooks().resetHover();
+}
+
+CInterface* Current() { return CurrentSlot(); }
+
+}  // namespace NVireo::NGame::NScene
+
+namespace Scene {
+
+CInterface::CInterface() {
+    SE_MARK();
+    NVireo::NGame::ResetLowestKey();
+}
+
+CInterface::~CInterface() {
+    if (::Main::HelpLineHooks().resetCells) ::Main::HelpLineHooks().resetCells();
+    if (::Main::WidgetHooks().resetHover) ::Main::WidgetHooks().resetHover();
+}
+
+IFadeInBlackt::IFadeInBlackt() : startTick(::Main::ClockNow()) { SE_MARK(); }
+
+uint32_t IFadeInBlackt::FadeAlpha(uint32_t now) const {
+    uint32_t base = startTick;
+    uint32_t carry = carried;
+    if (now < base) {  // the clock wrapped since the scene began
+        carry -= base;
+        base = 0;
+    }
+    const uint32_t elapsed = carry - base + now;
+    if (elapsed >= durationMs) return 0;
+    const double opacity = 1.0 - static_cast<double>(elapsed) / durationMs;
+    if (opacity <= 0.0) return 0;
+    return static_cast<uint32_t>(opacity * 255.0);
+}
+
+void IFadeInBlackt::Draw() {
+    SE_MARK();
+    DrawScene();
+    DrawOverlay();
+    DrawBlackRectangle(FadeAlpha(::Main::ClockNow()));
+}
+
+void IFadeInBlackt::DrawOverlay() {
+    SE_MARK();
+    if (::Main::HelpLineHooks().drawOverlay) ::Main::HelpLineHooks().drawOverlay();
+}
+
+void EndScenes() {
+    SE_MARK();
+    delete NVireo::NGame::NScene::Current();
+}
+
+namespace {
+
+// The switch's common tail: the new scene starts with a fresh second of pacing.
+void AfterSwitch() { ::Main::FrameTimer().Restart(); }
+
+}  // namespace
+
+void GoToOpeningStart() {
+    SE_MARK();
+    new Opening::CStart;
+    AfterSwitch();
+    SE_MARK();
+}
+
+void GoToTitleStart() {
+    SE_MARK();
+    new Title::CStart;
+    AfterSwitch();
+    SE_MARK();
+}
+
+void GoToTitle() {
+    SE_MARK();
+    new Title::CMain;
+    new Object::Single::Fade::CIn;
+    AfterSwitch();
+    SE_MARK();
+}
+
+void GoToMainStart() {
+    SE_MARK();
+    new Main::CStart;
+    AfterSwitch();
+    SE_MARK();
+}
+
+void GoToWorkSpace() {
+    SE_MARK();
+    new Main::CWorkSpace;
+    AfterSwitch();
+    SE_MARK();
+}
+
+void ClearBackBuffer() {
+    SE_MARK();
+    NVireo::NDirectX::N3D::Device().ClearAll();
+}
+
+void DrawBlackRectangle(uint32_t alpha) {
+    SE_MARK();
+    if (alpha == 0) return;
+    namespace N3D = NVireo::NDirectX::N3D;
+    N3D::PresetFlatAlpha(static_cast<D3DCOLOR>(alpha > 255 ? 255 : alpha) << 24);
+    N3D::DrawFlatRect(0.0f, 0.0f, static_cast<float>(N3D::PresentParameters().BackBufferWidth),
+                      static_cast<float>(N3D::PresentParameters().BackBufferHeight));
+}
+
+}  // namespace Scene
