@@ -1,5 +1,6 @@
 // The program's loop decisions, activation, late frames and the end of the scenes, with
 // a real main window under SDL's dummy video driver.
+#include <SDL.h>
 #include <windows.h>
 
 #include <cstdlib>
@@ -38,6 +39,24 @@ public:
 
 class ProgramShell : public ::testing::Test {
 protected:
+    // The dummy video driver is this suite's own: later tests that fork children onto a
+    // real display must find SDL's video uninitialised and the variable as it was.
+    static void SetUpTestSuite() {
+        const char* driver = std::getenv("SDL_VIDEODRIVER");
+        hadDriver = driver != nullptr;
+        if (driver) savedDriver = driver;
+    }
+    static void TearDownTestSuite() {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        if (hadDriver) {
+            setenv("SDL_VIDEODRIVER", savedDriver.c_str(), 1);
+        } else {
+            unsetenv("SDL_VIDEODRIVER");
+        }
+    }
+    static inline bool hadDriver = false;
+    static inline std::string savedDriver;
+
     RaisePolicy throwing;
     TempFolder home;
     std::string previousHome = NVireo::NFile::HomeFolder();
@@ -64,6 +83,9 @@ protected:
         if (window_) {
             NVireo::NWindow::SetMainWindow(nullptr);
             delete window_;
+            // The program's one window class carries this test's name: give it back so
+            // later tests register theirs.
+            if (NVireo::NWindow::WindowMapCount() == 0) NVireo::NWindow::UnregisterWindowClass();
         }
         MSG message;
         while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {

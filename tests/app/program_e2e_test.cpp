@@ -1,0 +1,188 @@
+// The real program under an Xvfb server of its own, driven with xdotool: its window, the
+// screenshot and quit keys, the settings file, a second copy, and the saved placement.
+// Each test runs a copy of the program in a temporary folder (its home folder) so the
+// files it writes land there.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <sstream>
+#include <thread>
+
+#include "test_support.h"
+#include "winapi/xvfb_support.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr char kTitle[] = "SE Retimer : Ver 1.00.1";
+
+class ProgramEndToEnd : public xvfb_support::XvfbTest {
+protected:
+    TempFolder home;
+
+    void SetUp() override {
+        XvfbTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        namespace fs = std::filesystem;
+        const fs::path program(SE_PROGRAM_PATH);
+        fs::copy_file(program, home / "se-retimer");
+        fs::create_directories(home / "Data");
+        fs::copy_file(program.parent_path() / "Data/package", home / "Data/package");
+    }
+    void TearDown() override {
+        for (pid_t pid : started_) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+        XvfbTest::TearDown();
+    }
+
+    // Starts the program on the test's display; audio goes nowhere.
+    pid_t Start() {
+        std::fflush(nullptr);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            setenv("DISPLAY", display_.c_str(), 1);
+            unsetenv("WAYLAND_DISPLAY");
+            setenv("SDL_AUDIODRIVER", "dummy", 1);
+            unsetenv("SDL_VIDEODRIVER");
+            const std::string path = home / "se-retimer";
+            execl(path.c_str(), path.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        started_.push_back(pid);
+        return pid;
+    }
+
+    // The exit status once the program ended within the limit; -1 when it did not.
+    int WaitFor(pid_t pid, std::chrono::seconds limit = 20s) {
+        const auto deadline = xvfb_support::Clock::now() + limit;
+        while (xvfb_support::Clock::now() < deadline) {
+            int status = 0;
+            if (waitpid(pid, &status, WNOHANG) == pid) {
+                std::erase(started_, pid);
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+            }
+            std::this_thread::sleep_for(50ms);
+        }
+        return -1;
+    }
+
+    // The program's window id, once it is mapped.
+    std::string FindWindow() {
+        std::string id = X(std::string("search --sync --onlyvisible --name '") + kTitle + "'");
+        return id.substr(0, id.find('\n'));
+    }
+
+    // Waits until path exists (the program writes it on a key press).
+    bool AppearsWithin(const std::string& path, std::chrono::seconds limit = 10s) {
+        const auto deadline = xvfb_support::Clock::now() + limit;
+        while (xvfb_support::Clock::now() < deadline) {
+            if (std::filesystem::exists(path)) return true;
+            std::this_thread::sleep_for(50ms);
+        }
+        return false;
+    }
+
+    void Key(const std::string& window, const std::string& key) {
+        X("key --window " + window + " " + key);
+    }
+
+    std::vector<pid_t> started_;
+};
+
+// "Geometry: 640x480" and "Position: 80,60 (screen: 0)" of xdotool getwindowgeometry.
+struct Geometry {
+    int x = -1, y = -1, width = 0, height = 0;
+};
+Geometry Parse(const std::string& text) {
+    Geometry g;
+    const size_t position = text.find("Position: ");
+    if (position != std::string::npos) std::sscanf(text.c_str() + position, "Position: %d,%d", &g.x, &g.y);
+    const size_t geometry = text.find("Geometry: ");
+    if (geometry != std::string::npos) {
+        std::sscanf(text.c_str() + geometry, "Geometry: %dx%d", &g.width, &g.height);
+    }
+    return g;
+}
+
+TEST_F(ProgramEndToEnd, RunsItsWindowTakesAScreenshotAndQuitsWithF12) {
+    const pid_t program = Start();
+    const std::string window = FindWindow();
+    ASSERT_FALSE(window.empty()) << "no window titled " << kTitle;
+    EXPECT_EQ(X("getwindowname " + window), std::string(kTitle) + "\n");
+    const Geometry g = Parse(X("getwindowgeometry " + window));
+    EXPECT_EQ(g.width, 640);
+    EXPECT_EQ(g.height, 480);
+    X("windowactivate --sync " + window);
+    std::this_thread::sleep_for(1s);  // the boot scenes and the workspace's fade-in
+
+    // F5 with M and B held toggles the frame-rate line; the program goes on running.
+    X("keydown --window " + window + " m b");
+    Key(window, "F5");
+    X("keyup --window " + window + " m b");
+
+    Key(window, "F7");
+    ASSERT_TRUE(AppearsWithin(home / "ss/   0.bmp"));
+    const std::string shot = home / "ss/   0.bmp";
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(Capture("identify -format '%w %h' " + Quote(shot) + " 2>/dev/null"), "640 480");
+    // The empty workspace is black once faded in: no trace of the white start-up paint.
+    EXPECT_EQ(Capture("convert " + Quote(shot) + " -format '%[fx:maxima.r+maxima.g+maxima.b]' info: 2>/dev/null"),
+              "0");
+
+    Key(window, "F12");
+    EXPECT_EQ(WaitFor(program), 0);
+    const std::string settings = home.ReadHostFile("Data/settings.ini");
+    EXPECT_NE(settings.find("ProductName"), std::string::npos) << settings;
+    EXPECT_NE(settings.find("SE Retimer"), std::string::npos) << settings;
+}
+
+TEST_F(ProgramEndToEnd, ASecondCopyEndsAtOnceAndLeavesTheFirstRunning) {
+    const pid_t first = Start();
+    const std::string window = FindWindow();
+    ASSERT_FALSE(window.empty());
+    const pid_t second = Start();
+    EXPECT_EQ(WaitFor(second), 0);
+    // Still one window of the program, and the first copy runs on.
+    const std::string found = X(std::string("search --onlyvisible --name '") + kTitle + "'");
+    EXPECT_EQ(std::count(found.begin(), found.end(), '\n'), 1) << found;
+    int status = 0;
+    EXPECT_EQ(waitpid(first, &status, WNOHANG), 0);
+    Key(window, "F12");
+    EXPECT_EQ(WaitFor(first), 0);
+}
+
+TEST_F(ProgramEndToEnd, PlacementIsKeptBetweenRunsAndMinus10000Centres) {
+    // Saved at a position: the next run opens there and saves it again.
+    home.WriteHostFile("Data/settings.ini",
+                       "ProductName                     =SE Retimer\nFormat                          =1\n"
+                       "WindowLeft                      =30\nWindowTop                       =20\n");
+    pid_t program = Start();
+    std::string window = FindWindow();
+    ASSERT_FALSE(window.empty());
+    Key(window, "F12");
+    ASSERT_EQ(WaitFor(program), 0);
+    const std::string saved = home.ReadHostFile("Data/settings.ini");
+    EXPECT_NE(saved.find("=30\n"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("=20\n"), std::string::npos) << saved;
+
+    // -10000: centred on the 800 x 600 screen.
+    home.WriteHostFile("Data/settings.ini",
+                       "ProductName                     =SE Retimer\nFormat                          =1\n"
+                       "WindowLeft                      =-10000\nWindowTop                       =20\n");
+    program = Start();
+    window = FindWindow();
+    ASSERT_FALSE(window.empty());
+    const Geometry centred = Parse(X("getwindowgeometry " + window));
+    EXPECT_NEAR(centred.x + centred.width / 2, 400, 20);
+    EXPECT_NEAR(centred.y + centred.height / 2, 300, 40);
+    Key(window, "F12");
+    EXPECT_EQ(WaitFor(program), 0);
+}
+
+}  // namespace
