@@ -1,19 +1,37 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and shows the retimer at work on a sample clip it
-# makes: its properties, then the clip changed to 750 ms and to 1.5 times its length.
+# Installs what is missing, builds, and starts SE Retimer. Given a WAV file, the program
+# opens with it: scripts/run.sh [clip.wav]
 set -euo pipefail
-cd "$(dirname "$0")/.."
+root="$(cd "$(dirname "$0")/.." && pwd)"
 
+# The program changes to its own folder at start: hand it the clip's full path.
+args=()
+if [ $# -gt 0 ]; then
+  if [ ! -f "$1" ]; then
+    echo "run.sh: no such file: $1" >&2
+    exit 2
+  fi
+  args=("$(realpath "$1")")
+fi
+
+cd "$root"
 scripts/setup.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)"
 
-cli=build/bin/se-retimer-cli
-demo=build/demo
-mkdir -p "$demo"
-sox -q -n -r 44100 -c 2 -b 16 "$demo/sample.wav" synth 1.2 pluck C4 fade 0 1.2 0.3
-"$cli" --info "$demo/sample.wav"
-"$cli" --force --ms 750 -o "$demo/sample-750ms.wav" "$demo/sample.wav"
-"$cli" --force --ratio 1.5 -o "$demo/sample-x1.5.wav" "$demo/sample.wav"
-"$cli" --info "$demo/sample-750ms.wav" "$demo/sample-x1.5.wav"
-echo "Listen: play $demo/sample.wav $demo/sample-750ms.wav $demo/sample-x1.5.wav"
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  cat >&2 <<'TEXT'
+SE Retimer is a windowed program, and this session has no display ($DISPLAY and
+$WAYLAND_DISPLAY are not set).
+
+Run it on a virtual display instead:
+    xvfb-run -a build/bin/se-retimer [clip.wav]
+
+or change clips without a window, with the command-line retimer:
+    build/bin/se-retimer-cli --info clip.wav
+    build/bin/se-retimer-cli --ms 750 -o out.wav clip.wav
+TEXT
+  exit 1
+fi
+
+exec build/bin/se-retimer "${args[@]}"
