@@ -32,8 +32,10 @@ CCallTrace& CallTrace();
 // 1 from first use, never cleared.
 extern std::atomic<int> traceEnabled;
 
-// A distinct number for each function, from its file and full signature.
-consteval int32_t FunctionNumber(const char* file, const char* function) {
+// A distinct number for each function, from its file and full signature. SE_MARK stores
+// it in a constexpr variable, so it is always computed at compile time. (Not consteval:
+// clang 14 refuses consteval calls in member functions of class templates.)
+constexpr int32_t FunctionNumber(const char* file, const char* function) {
     uint32_t h = 2166136261u;
     for (; *file; ++file) h = (h ^ static_cast<unsigned char>(*file)) * 16777619u;
     for (; *function; ++function) h = (h ^ static_cast<unsigned char>(*function)) * 16777619u;
