@@ -50,6 +50,10 @@ protected:
             unsetenv("WAYLAND_DISPLAY");
             setenv("SDL_AUDIODRIVER", "dummy", 1);
             unsetenv("SDL_VIDEODRIVER");
+            // The single-instance lock and the first copy's socket live in the runtime
+            // folder: one per test, so tests running side by side are not each other's
+            // first copy.
+            setenv("XDG_RUNTIME_DIR", home.HostPath("").c_str(), 1);
             const std::string path = home / "se-retimer";
             execl(path.c_str(), path.c_str(), static_cast<char*>(nullptr));
             _exit(127);
