@@ -54,6 +54,10 @@ protected:
             // folder: one per test, so tests running side by side are not each other's
             // first copy.
             setenv("XDG_RUNTIME_DIR", home.HostPath("").c_str(), 1);
+            // In the sanitizer build the exit code must be the program's own: the blocks
+            // that D-Bus and fontconfig keep until exit would otherwise turn it into the
+            // leak checker's. (The in-process tests check our own code for leaks.)
+            setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
             const std::string path = home / "se-retimer";
             execl(path.c_str(), path.c_str(), static_cast<char*>(nullptr));
             _exit(127);
