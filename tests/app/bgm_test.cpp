@@ -24,19 +24,6 @@ bool MakeMenuWma(const TempFolder& folder, double seconds) {
     return status == 0;
 }
 
-#define CHILD_CHECK(notes, condition)                                                     \
-    do {                                                                                  \
-        if (!(condition))                                                                 \
-            (notes).Add("FAIL line " + std::to_string(__LINE__) + ": " #condition);      \
-    } while (0)
-
-void ExpectDone(const audiotest::Notes& notes) {
-    const auto lines = notes.Read();
-    ASSERT_FALSE(lines.empty());
-    for (const auto& line : lines) EXPECT_EQ(line.rfind("FAIL", 0), std::string::npos) << line;
-    EXPECT_EQ(lines.back(), "DONE");
-}
-
 LONGLONG Position(BGM::CStreamer& streamer) {
     LONGLONG position = -1;
     streamer.seeking->GetCurrentPosition(&position);

@@ -41,19 +41,6 @@ std::string PackEffect(const TempFolder& folder, const wavbytes::Format& format)
     return folder.ProgramPath("package");
 }
 
-#define CHILD_CHECK(notes, condition)                                                     \
-    do {                                                                                  \
-        if (!(condition))                                                                 \
-            (notes).Add("FAIL line " + std::to_string(__LINE__) + ": " #condition);      \
-    } while (0)
-
-void ExpectDone(const audiotest::Notes& notes) {
-    const auto lines = notes.Read();
-    ASSERT_FALSE(lines.empty());
-    for (const auto& line : lines) EXPECT_EQ(line.rfind("FAIL", 0), std::string::npos) << line;
-    EXPECT_EQ(lines.back(), "DONE");
-}
-
 TEST(SoundEffectBank, LoadsOnTheFirstPressThenReusesAndRestarts) {
     TempFolder folder;
     const std::string package = PackEffect(folder, wavbytes::Format{1, 1, 44100, 16});

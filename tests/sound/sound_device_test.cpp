@@ -46,19 +46,6 @@ CSoundClip Clip(uint32_t frames, int first) {
     return clip;
 }
 
-#define CHILD_CHECK(notes, condition)                                                     \
-    do {                                                                                  \
-        if (!(condition))                                                                 \
-            (notes).Add("FAIL line " + std::to_string(__LINE__) + ": " #condition);      \
-    } while (0)
-
-void ExpectDone(const audiotest::Notes& notes) {
-    const auto lines = notes.Read();
-    ASSERT_FALSE(lines.empty());
-    for (const auto& line : lines) EXPECT_EQ(line.rfind("FAIL", 0), std::string::npos) << line;
-    EXPECT_EQ(lines.back(), "DONE");
-}
-
 TEST(ClipPlayback, EachPlayRebuildsTheBufferFromTheCurrentClip) {
     TempFolder folder;
     const std::string output = folder / "mix.raw";

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+
+#include <gtest/gtest.h>
 #include <functional>
 #include <string>
 #include <vector>
@@ -75,6 +77,21 @@ inline std::vector<Frame> Sounding(const std::vector<Frame>& frames) {
 inline bool WaitFor(const std::function<bool()>& done) {
     for (int i = 0; i < 1000 && !done(); ++i) Sleep(5);
     return done();
+}
+
+// In a child: notes a failed condition with its line; the parent's ExpectDone reports it.
+#define CHILD_CHECK(notes, condition)                                                     \
+    do {                                                                                  \
+        if (!(condition))                                                                 \
+            (notes).Add("FAIL line " + std::to_string(__LINE__) + ": " #condition);      \
+    } while (0)
+
+// In the parent: the child noted no failure and got to its end ("DONE").
+inline void ExpectDone(const Notes& notes) {
+    const auto lines = notes.Read();
+    ASSERT_FALSE(lines.empty());
+    for (const auto& line : lines) EXPECT_EQ(line.rfind("FAIL", 0), std::string::npos) << line;
+    EXPECT_EQ(lines.back(), "DONE");
 }
 
 }  // namespace audiotest

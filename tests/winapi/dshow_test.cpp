@@ -43,19 +43,6 @@ std::u16string WideProgramPath(const std::string& hostPath) {
     return wide;
 }
 
-#define CHILD_CHECK(notes, condition)                                                     \
-    do {                                                                                  \
-        if (!(condition))                                                                 \
-            (notes).Add("FAIL line " + std::to_string(__LINE__) + ": " #condition);      \
-    } while (0)
-
-void ExpectDone(const audiotest::Notes& notes) {
-    const auto lines = notes.Read();
-    ASSERT_FALSE(lines.empty());
-    for (const auto& line : lines) EXPECT_EQ(line.rfind("FAIL", 0), std::string::npos) << line;
-    EXPECT_EQ(lines.back(), "DONE");
-}
-
 // Waits up to timeoutMs for an event; answers its code or 0.
 LONG NextEvent(IMediaEventEx* events, LONG timeoutMs) {
     LONG code = 0;

@@ -68,12 +68,6 @@ bool Playing(IDirectSoundBuffer* buffer) {
     return (status & DSBSTATUS_PLAYING) != 0;
 }
 
-#define CHILD_CHECK(notes, condition)                                                     \
-    do {                                                                                  \
-        if (!(condition))                                                                 \
-            (notes).Add("FAIL line " + std::to_string(__LINE__) + ": " #condition);      \
-    } while (0)
-
 void ExpectNoFailures(const audiotest::Notes& notes) {
     const auto lines = notes.Read();
     ASSERT_FALSE(lines.empty()) << "the child wrote nothing";
