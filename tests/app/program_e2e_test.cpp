@@ -173,6 +173,17 @@ TEST_F(ProgramEndToEnd, PlacementIsKeptBetweenRunsAndMinus10000Centres) {
     pid_t program = Start();
     std::string window = FindWindow();
     ASSERT_FALSE(window.empty());
+    // The client area lies inside the frame the window's rectangle includes (3 pixels
+    // and the 23-pixel caption). The window may show before it reaches its place.
+    Geometry placed;
+    const auto deadline = xvfb_support::Clock::now() + 10s;
+    do {
+        placed = Parse(X("getwindowgeometry " + window));
+        if (placed.x == 33 && placed.y == 46) break;
+        std::this_thread::sleep_for(50ms);
+    } while (xvfb_support::Clock::now() < deadline);
+    EXPECT_EQ(placed.x, 33);
+    EXPECT_EQ(placed.y, 46);
     Key(window, "F12");
     ASSERT_EQ(WaitFor(program), 0);
     const std::string saved = home.ReadHostFile("Data/settings.ini");

@@ -1,5 +1,5 @@
 // Presenting the Direct3D 8 device's frames through SDL2 (see presenter.h).
-// Supports: any SDL video driver, including "dummy" (a software renderer).
+// Supports: any SDL video driver, including "dummy", through SDL's software renderer.
 // Does not support: vertical-blank synchronisation (frames are shown at once).
 #include "d3d8/presenter.h"
 
@@ -15,7 +15,13 @@ std::unique_ptr<CPresenter> CPresenter::ForWindow(HWND window, UINT width, UINT 
     SDL_Renderer* renderer = SDL_GetRenderer(sdlWindow);
     bool owns = false;
     if (renderer == nullptr) {
-        renderer = SDL_CreateRenderer(sdlWindow, -1, 0);
+        // The frames are drawn on the CPU already; SDL's software renderer only copies
+        // them to the window. An accelerated renderer (or an accelerated window surface
+        // under the software one) would gain nothing, and SDL re-creates the window
+        // underneath to give it an OpenGL surface: a new window, in the place a new
+        // window goes rather than where the program put it.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        renderer = SDL_CreateRenderer(sdlWindow, -1, SDL_RENDERER_SOFTWARE);
         owns = renderer != nullptr;
     }
     std::unique_ptr<CPresenter> presenter(new CPresenter(sdlWindow, renderer, owns));
