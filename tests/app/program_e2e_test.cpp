@@ -41,14 +41,15 @@ protected:
         XvfbTest::TearDown();
     }
 
-    // Starts the program on the test's display; audio goes nowhere.
-    pid_t Start() {
+    // Starts the program on the test's display; audio goes nowhere (or, with an audio
+    // driver that does not exist, there is no audio device at all).
+    pid_t Start(const char* audioDriver = "dummy") {
         std::fflush(nullptr);
         const pid_t pid = fork();
         if (pid == 0) {
             setenv("DISPLAY", display_.c_str(), 1);
             unsetenv("WAYLAND_DISPLAY");
-            setenv("SDL_AUDIODRIVER", "dummy", 1);
+            setenv("SDL_AUDIODRIVER", audioDriver, 1);
             unsetenv("SDL_VIDEODRIVER");
             // The single-instance lock and the first copy's socket live in the runtime
             // folder: one per test, so tests running side by side are not each other's
@@ -163,6 +164,18 @@ TEST_F(ProgramEndToEnd, ASecondCopyEndsAtOnceAndLeavesTheFirstRunning) {
     EXPECT_EQ(waitpid(first, &status, WNOHANG), 0);
     Key(window, "F12");
     EXPECT_EQ(WaitFor(first), 0);
+}
+
+TEST_F(ProgramEndToEnd, RunsSilentlyWithoutAnAudioDevice) {
+    const pid_t program = Start("no-such-audio-driver");
+    const std::string window = FindWindow();
+    ASSERT_FALSE(window.empty());
+    X("windowactivate --sync " + window);
+    std::this_thread::sleep_for(1s);
+    int status = 0;
+    EXPECT_EQ(waitpid(program, &status, WNOHANG), 0) << "the program ended without sound";
+    Key(window, "F12");
+    EXPECT_EQ(WaitFor(program), 0);
 }
 
 TEST_F(ProgramEndToEnd, PlacementIsKeptBetweenRunsAndMinus10000Centres) {
