@@ -23,6 +23,7 @@
 #include "app/scenes/start_scenes.h"
 #include "app/settings.h"
 #include "app/sound_effects.h"
+#include "app/widget_hooks.h"
 #include "app/window_placement.h"
 #include "framework/error/error.h"
 #include "framework/error/trace.h"
@@ -182,9 +183,16 @@ struct CRunArguments {
     int exitCode;
 };
 
+// Links the pieces the shell reaches through its hook records.
+void LinkPieces() {
+    SE_MARK();
+    InstallWidgetHooks();
+}
+
 int RunGuardedBody(Main::CInterface& program) {
     SE_MARK();
     std::unique_ptr<Window::CMain> window;
+    LinkPieces();
     errno = 0;
     if (!StartUp(window)) return 0;
     program.CreateFirstScene();
