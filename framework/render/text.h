@@ -95,6 +95,10 @@ uint32_t CharacterLength(const char* text);
 // Characters of text, a double-byte character counting once.
 uint32_t CountCharacters(const char* text);
 
+// The font the program's texts use: height pixels (the cell height), the Shift-JIS
+// character set, the modern family and no face name; every other field 0.
+LOGFONTA JapaneseFont(LONG height);
+
 namespace NChip {
 
 // One corner of a chip's quad (D3DFVF_XYZRHW | D3DFVF_TEX1, 24 bytes).
@@ -113,6 +117,10 @@ public:
     int32_t advance = 0;                       // the glyph's cell increment
     int32_t lineHeight = 0;                    // the font's tmHeight
     CVertex vertices[4]{};                     // top-left, top-right, bottom-right, bottom-left
+    // The rows the quad shows, as fractions of the line height from its top: 0 and 1
+    // show the whole character cell.
+    float rowTop = 0.0f;
+    float rowBottom = 1.0f;
 
     CTexture() = default;
     ~CTexture() override = default;
@@ -129,11 +137,13 @@ public:
     // Creates the texture for glyph's size and copies its pixels in; the vertices span
     // the whole texture at the origin.
     bool Fill(const NFont::NBuffer::CMonochrome& glyph);
-    // Which rows of the texture the quad shows (0 top, 1 bottom): the first two vertices
-    // take top, the last two bottom.
+    // Which rows of the character cell the quad shows (fractions of the line height, 0
+    // top, 1 bottom): the first two vertices take top, the last two bottom. The quad
+    // keeps its top-left corner and shrinks with the rows, so clipped text is cut, not
+    // squeezed.
     void SetRows(float top, float bottom);
     // The quad's top-left corner at (x, y) (with the half-pixel offset, so a 1:1 draw
-    // shows each texel once), its size the texture's width and the shown rows' height,
+    // shows each texel once), its size the texture's width by the shown rows' height,
     // times scale; depth z.
     void Place(float x, float y, float scale, float z);
     // Sets the texture on stage 0, draws the quad as a fan of two triangles in the
@@ -155,11 +165,13 @@ public:
 
 }  // namespace NChip
 
-// A font handle several owners share; deleted (a failure is fatal) with the last.
+// A font handle several owners share; the last owner gives it back.
 class CSharedFont {
 public:
     explicit CSharedFont(HFONT made) : handle(made) {}
     ~CSharedFont();
+    // DeleteObject now (a failure is fatal); the handle is null afterwards.
+    void Release();
     CSharedFont(const CSharedFont&) = delete;
     CSharedFont& operator=(const CSharedFont&) = delete;
     HFONT handle;
@@ -259,6 +271,9 @@ public:
     void ClearAll();
 
 private:
+    // Gives up the set's share of the font, deleting it when no other owner holds it.
+    void ReleaseFont();
+
     LOGFONTA font_{};
     std::shared_ptr<CSharedFont> shared_;
 };
