@@ -89,10 +89,12 @@ bool Ready(const CBasic& file) {
     return false;
 }
 
-// One fread of exactly count bytes. A short read answers false; reported (with the
-// position it started at, the file's size and the count) when report is set, and then
+// One fread of exactly count bytes. A short read answers false; reported at site (with
+// the position it started at, the file's size and the count) unless site is 0, and then
 // the bytes are zeroed.
-bool ReadExact(CBasic& file, void* bytes, size_t count, bool report) {
+constexpr uint32_t kSiteShortRead = 83002;
+bool ReadExact(CBasic& file, void* bytes, size_t count, uint32_t site) {
+    const bool report = site != 0;
     if (report ? !Ready(file) : file.stream == nullptr) {
         if (count != 0) std::memset(bytes, 0, count);
         return false;
@@ -106,7 +108,7 @@ bool ReadExact(CBasic& file, void* bytes, size_t count, bool report) {
         char message[64];
         std::snprintf(message, sizeof message, "%d(%u),T=%u", static_cast<int>(start),
                       static_cast<unsigned>(QuietSize(file.stream)), static_cast<unsigned>(count));
-        Report(83002, message);
+        Report(site, message);
         std::memset(bytes, 0, count);
     }
     return false;
@@ -270,27 +272,32 @@ void CBasic::ReadLine(std::string& out) {
 
 void CBasic::ReadU8(uint8_t& out) {
     SE_MARK();
-    ReadExact(*this, &out, 1, true);
+    ReadExact(*this, &out, 1, kSiteShortRead);
 }
 
 void CBasic::ReadU16(uint16_t& out) {
     SE_MARK();
     uint8_t bytes[2];
-    ReadExact(*this, bytes, sizeof bytes, true);
+    ReadExact(*this, bytes, sizeof bytes, kSiteShortRead);
     out = static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
 }
 
 void CBasic::ReadU32(uint32_t& out) {
     SE_MARK();
     uint8_t bytes[4];
-    ReadExact(*this, bytes, sizeof bytes, true);
+    ReadExact(*this, bytes, sizeof bytes, kSiteShortRead);
     out = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
 }
 
-void CBasic::ReadBytes(void* bytes, size_t count) { ReadExact(*this, bytes, count, true); }
+void CBasic::ReadBytes(void* bytes, size_t count) { ReadExact(*this, bytes, count, kSiteShortRead); }
 
-bool CBasic::TryRead(void* bytes, size_t count) { return ReadExact(*this, bytes, count, false); }
+bool CBasic::ReadBytes(void* bytes, size_t count, uint32_t site) {
+    SE_MARK();
+    return ReadExact(*this, bytes, count, site);
+}
+
+bool CBasic::TryRead(void* bytes, size_t count) { return ReadExact(*this, bytes, count, 0); }
 
 void CBasic::WriteU16(uint16_t value) {
     SE_MARK();

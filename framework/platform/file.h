@@ -67,6 +67,8 @@ public:
     void ReadU16(uint16_t& out);
     void ReadU32(uint32_t& out);
     void ReadBytes(void* bytes, size_t count);
+    // The same, reported as the caller's own site; answers false after a short read.
+    bool ReadBytes(void* bytes, size_t count, uint32_t site);
     // Exact read that reports nothing: false on a short read (for files the user chose).
     bool TryRead(void* bytes, size_t count);
 

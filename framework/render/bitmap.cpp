@@ -40,18 +40,6 @@ void PutLe32(uint8_t* p, uint32_t v) {
     PutLe16(p + 2, v >> 16);
 }
 
-// An exact read; a file that ends first is reported as the file layer reports a short
-// read ("position(file size),T=bytes wanted") and answers false.
-bool ReadExact(CBinary& file, void* bytes, size_t count, uint32_t site) {
-    SE_MARK();
-    const uint64_t position = file.Position();
-    if (file.TryRead(bytes, count)) return true;
-    char message[64];
-    std::snprintf(message, sizeof message, "%d(%u),T=%u", static_cast<int>(position),
-                  static_cast<unsigned>(file.Size()), static_cast<unsigned>(count));
-    Raise(kSite, site, message);
-    return false;
-}
 
 struct CHeader {
     uint16_t bfType;
@@ -134,7 +122,7 @@ bool ReadBmp(CBinary& file, const char* name, uint32_t maxWidth, uint32_t maxHei
     image = CBitmap{};
     if (name == nullptr) name = "";
     uint8_t bytes[kHeaderBytes];
-    if (!ReadExact(file, bytes, sizeof bytes, 86205)) return false;
+    if (!file.ReadBytes(bytes, sizeof bytes, 86205)) return false;
     const CHeader header = ParseHeader(bytes);
     if (!CheckHeader(header, name, maxWidth, maxHeight)) return false;
 
@@ -162,8 +150,8 @@ bool ReadBmp(CBinary& file, const char* name, uint32_t maxWidth, uint32_t maxHei
     // Stored rows run bottom-up; the image keeps its top row first.
     for (uint32_t stored = 0; stored < height; ++stored) {
         uint8_t* row = pixels.data() + size_t{height - 1 - stored} * rowBytes;
-        if (!ReadExact(file, row, rowBytes, 86206)) return false;
-        if (padding != 0 && !ReadExact(file, skipped, padding, 86207)) return false;
+        if (!file.ReadBytes(row, rowBytes, 86206)) return false;
+        if (padding != 0 && !file.ReadBytes(skipped, padding, 86207)) return false;
     }
     image.width = width;
     image.height = height;

@@ -106,17 +106,6 @@ void ClearLevel(const D3DLOCKED_RECT& rect, uint32_t height, uint32_t rowBytes) 
     }
 }
 
-// Reads exactly count bytes, reporting a short read as the file layer does.
-bool ReadExact(CBinary& file, void* bytes, size_t count, uint32_t site) {
-    SE_MARK();
-    const uint64_t position = file.Position();
-    if (file.TryRead(bytes, count)) return true;
-    char message[64];
-    std::snprintf(message, sizeof message, "%d(%u),T=%u", static_cast<int>(position),
-                  static_cast<unsigned>(file.Size()), static_cast<unsigned>(count));
-    Raise(kSite, site, message);
-    return false;
-}
 
 }  // namespace
 
@@ -269,7 +258,7 @@ bool CBasic::FillFromColorEntry(CBinary& entry, const char* entryName, int32_t k
                                 const volatile uint8_t* stop) {
     SE_MARK();
     uint8_t size[8];
-    if (!ReadExact(entry, size, sizeof size, 86320)) return false;
+    if (!entry.ReadBytes(size, sizeof size, 86320)) return false;
     const uint32_t width = size[0] | size[1] << 8 | size[2] << 16 | static_cast<uint32_t>(size[3]) << 24;
     const uint32_t height = size[4] | size[5] << 8 | size[6] << 16 | static_cast<uint32_t>(size[7]) << 24;
     uint32_t sideX = PowerOfTwoSide(width);
@@ -295,7 +284,7 @@ bool CBasic::FillFromColorEntry(CBinary& entry, const char* entryName, int32_t k
         return false;
     }
     std::vector<uint8_t> pixels(bytes);
-    if (!ReadExact(entry, pixels.data(), pixels.size(), 86323)) return false;
+    if (!entry.ReadBytes(pixels.data(), pixels.size(), 86323)) return false;
 
     if (!Create(sideX, sideY, kind)) return false;
     D3DSURFACE_DESC desc{};
