@@ -41,17 +41,23 @@ bool IsSeparator(const char* line) {
 std::vector<CPanel> Panels(const std::vector<bool>& separators, int32_t fontHeight) {
     SE_MARK();
     std::vector<CPanel> panels;
-    int32_t top = 0;
+    const int32_t pitch = fontHeight + kMargin;
+    uint32_t first = 0;  // the index of the group's first line
     uint32_t lines = 0;
     auto close = [&] {
-        const int32_t height = static_cast<int32_t>(lines) * (fontHeight + kMargin) + kMargin;
-        panels.push_back({top, height, lines});
-        top += height;
+        // A panel frames its own lines: it starts a margin above the first of them, so a
+        // separator's slot stays free between two panels. A group without lines has
+        // nothing to frame.
+        if (lines != 0) {
+            panels.push_back({static_cast<int32_t>(first) * pitch,
+                              static_cast<int32_t>(lines) * pitch + kMargin, lines});
+        }
         lines = 0;
     };
-    for (bool separator : separators) {
-        if (separator) {
+    for (uint32_t i = 0; i < separators.size(); ++i) {
+        if (separators[i]) {
             close();
+            first = i + 1;
         } else {
             ++lines;
         }

@@ -48,8 +48,10 @@ struct CPanel {
 };
 
 // The panels of a box whose lines are described by separator flags (true: a "*" line),
-// for a font of fontHeight: one panel per group of lines between separators, each as
-// high as its own lines, stacked from the box's top.
+// for a font of fontHeight: one panel per group of lines between separators, as high as
+// its own lines. Lines keep the places they would have without separators (LineTop), and
+// each panel frames its lines, so the slot of a separator is a gap between two panels.
+// Groups without lines get no panel.
 std::vector<CPanel> Panels(const std::vector<bool>& separators, int32_t fontHeight);
 
 // The offset from the box's top of line k (separators counted) in a font of fontHeight.
