@@ -1,12 +1,17 @@
 // The scroll bar's value model (thumb size, paging, pixels per value, clamping, rounding),
 // its parts, and its input behaviour: arrow auto-repeat against a test clock, track
-// paging that stops under the pointer and becomes a drag, dragging past the ends.
+// paging that stops under the pointer and becomes a drag, dragging past the ends; the
+// same through the widget dispatcher's entries; and what the drawn bar looks like.
 #include "framework/gui/scroll_bar.h"
 
+#include <d3d8_seams.h>
 #include <gtest/gtest.h>
 
 #include <vector>
 
+#include "framework/gui/dispatch.h"
+#include "framework/gui/scroll_bar_view.h"
+#include "framework/render/direct3d.h"
 #include "test_support.h"
 
 namespace {
@@ -413,6 +418,190 @@ TEST_F(ScrollBarTest, VerticalBarsRunDownwards) {
     PressAt(bar, 110, 160);
     bar.OnPointerMove(At(110, 170), MK_LBUTTON);
     EXPECT_EQ(bar.GetValue(), 40);
+}
+
+}  // namespace
+
+namespace {
+
+// The bar driven the way the program drives it: presses and releases through the widget
+// dispatcher, and each frame the tick, then the pick at the (still) pointer.
+class ScrollBarDispatch : public ScrollBarTest {
+protected:
+    void SetUp() override {
+        ScrollBarTest::SetUp();
+        ASSERT_TRUE(GetCursorPos(&cursor_));
+        bar_.SetGeometry(100, 100, 200);
+        bar_.Register(kWindow);
+    }
+    void TearDown() override {
+        NVireo::NGUI::ClearActiveWidget();
+        ScrollBarTest::TearDown();
+    }
+
+    // The pointer of a message at a client position; its screen pair is the cursor's, as
+    // the frame's pick sees it.
+    PointerPosition Pointer(int32_t x, int32_t y) const { return PointerPosition{cursor_.x, cursor_.y, x, y}; }
+    void Button(UINT message, int32_t x, int32_t y) {
+        NVireo::NGUI::CurrentPointer() = Pointer(x, y);
+        NVireo::NGUI::Dispatch(Pointer(x, y), kWindow, message, message == WM_LBUTTONDOWN ? MK_LBUTTON : 0);
+    }
+    void Frame(uint32_t t, int32_t x, int32_t y) {
+        testNow = t;
+        NVireo::NGUI::TickAll();
+        NVireo::NGUI::PickAtCursor(POINT{x, y});
+    }
+
+    static inline const HWND kWindow = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x5CB0));
+    POINT cursor_{};
+    Bar bar_;
+};
+
+TEST_F(ScrollBarDispatch, HeldTrackPagesToThePointerThroughTheFrameEntries) {
+    bar_.SetRange(0, 1000);
+    ASSERT_TRUE(NVireo::NGUI::SelectHover(200, 110));
+    ASSERT_TRUE(bar_.IsActive());
+    Button(WM_LBUTTONDOWN, 200, 110);
+    ASSERT_EQ(bar_.pressed, 1u);
+    for (uint32_t t = 0; t < 6000; t += 300) Frame(1000 + t, 200, 110);
+    EXPECT_EQ(bar_.GetValue(), 497);
+    EXPECT_EQ(bar_.part, uint32_t{NScrollBar::kThumb});
+    Button(WM_LBUTTONUP, 200, 110);
+    EXPECT_EQ(bar_.pressed, 0u);
+}
+
+TEST_F(ScrollBarDispatch, APressHeldWhileThePointerMovesFollowsThePartUnderIt) {
+    bar_.SetRange(0, 100);  // thumb 125..174
+    bar_.SetValue(50);      // thumb 175..224
+    ASSERT_TRUE(NVireo::NGUI::SelectHover(290, 110));
+    Button(WM_LBUTTONDOWN, 290, 110);
+    Frame(1000, 290, 110);
+    EXPECT_EQ(bar_.GetValue(), 51);
+    // Onto the thumb: the tick still sees the arrow (the pick comes after it), then the
+    // repeat stops.
+    Frame(1300, 200, 110);
+    EXPECT_EQ(bar_.GetValue(), 52);
+    EXPECT_EQ(bar_.part, uint32_t{NScrollBar::kThumb});
+    Frame(1600, 200, 110);
+    Frame(1900, 200, 110);
+    EXPECT_EQ(bar_.GetValue(), 52);
+    // Off the bar nothing is under the pointer; onto the other arrow, it acts at once.
+    Frame(1910, 200, 140);
+    EXPECT_EQ(bar_.part, uint32_t{NScrollBar::kNone});
+    Frame(1920, 110, 110);
+    Frame(1930, 110, 110);
+    EXPECT_EQ(bar_.GetValue(), 51);
+    Button(WM_LBUTTONUP, 110, 110);
+    EXPECT_EQ(bar_.pressed, 0u);
+    Frame(3000, 110, 110);
+    EXPECT_EQ(bar_.GetValue(), 51);
+}
+
+}  // namespace
+
+namespace {
+
+// Drawing on the headless device: which colour lands where for the bar's looks.
+class ScrollBarDrawing : public ScrollBarTest {
+protected:
+    void SetUp() override {
+        ScrollBarTest::SetUp();
+        namespace NR = NVireo::NDirectX::N3D;
+        D3DPRESENT_PARAMETERS& p = NR::PresentParameters();
+        p = D3DPRESENT_PARAMETERS{};
+        p.BackBufferCount = 1;
+        p.BackBufferWidth = NR::kBackBufferWidth;
+        p.BackBufferHeight = NR::kBackBufferHeight;
+        ASSERT_TRUE(NR::StartRenderer(reinterpret_cast<HWND>(static_cast<uintptr_t>(0x5E60))))
+            << NVireo::NError::Record().message;
+        bar_.SetGeometry(100, 100, 200);  // arrows 100..123 and 276..299, rows 100..124
+        bar_.SetRange(0, 100);            // thumb 125..174
+    }
+    void TearDown() override {
+        NVireo::NDirectX::N3D::StopRenderer();
+        ScrollBarTest::TearDown();
+    }
+
+    // Draws the bar over black and answers the target as 0xRRGGBB, top row first.
+    std::vector<uint32_t> Drawn() {
+        namespace NR = NVireo::NDirectX::N3D;
+        EXPECT_TRUE(NR::Device().BeginScene());
+        NR::ApplyDefaultStates();
+        NR::Device().ClearAll();
+        bar_.Draw();
+        EXPECT_TRUE(NR::Device().EndScene());
+        UINT w = 0, h = 0;
+        std::vector<DWORD> pixels = SeReadRenderTarget(NR::Device().Get(), &w, &h);
+        std::vector<uint32_t> rgb(pixels.size());
+        for (size_t i = 0; i < pixels.size(); ++i) rgb[i] = pixels[i] & 0xFFFFFFu;
+        width_ = w;
+        return rgb;
+    }
+    uint32_t At(const std::vector<uint32_t>& target, int32_t x, int32_t y) const {
+        return target.at(static_cast<size_t>(y) * width_ + static_cast<size_t>(x));
+    }
+    static int Brightness(uint32_t c) { return static_cast<int>((c >> 16 & 0xFF) + (c >> 8 & 0xFF) + (c & 0xFF)); }
+
+    NVireo::NDirectX::N3D::NGUI::CScrollBar bar_;
+    UINT width_ = 0;
+};
+
+TEST_F(ScrollBarDrawing, IdleBarShowsTrackThumbAndArrows) {
+    const std::vector<uint32_t> t = Drawn();
+    const uint32_t track = At(t, 250, 112);
+    const uint32_t thumbFill = At(t, 150, 112);
+    EXPECT_NE(track, 0u) << "the dark bar is drawn";
+    EXPECT_GT(Brightness(thumbFill), Brightness(track)) << "the thumb is lighter than the track";
+    EXPECT_GT(Brightness(At(t, 150, 100)), Brightness(thumbFill)) << "a light top edge";
+    EXPECT_GT(Brightness(At(t, 125, 112)), Brightness(thumbFill)) << "a light left edge";
+    EXPECT_LT(Brightness(At(t, 150, 124)), Brightness(thumbFill)) << "a dark bottom edge";
+    EXPECT_LT(Brightness(At(t, 174, 112)), Brightness(thumbFill)) << "a dark right edge";
+    EXPECT_EQ(At(t, 112, 112), 0xFFFFFFu) << "the first arrow's triangle";
+    EXPECT_EQ(At(t, 288, 112), 0xFFFFFFu) << "the second arrow's triangle";
+    EXPECT_EQ(At(t, 101, 112), At(t, 277, 112)) << "both arrow boxes are filled alike";
+    EXPECT_EQ(At(t, 99, 112), 0u);
+    EXPECT_EQ(At(t, 300, 112), 0u);
+    EXPECT_EQ(At(t, 150, 125), 0u);
+}
+
+TEST_F(ScrollBarDrawing, HeldPartsLookSunken) {
+    const std::vector<uint32_t> idle = Drawn();
+    const uint32_t thumbFill = At(idle, 150, 112);
+
+    // A held track after the thumb: that stretch takes the fill colour, the other not.
+    bar_.SetValue(50);  // thumb 175..224
+    const std::vector<uint32_t> before = Drawn();
+    ASSERT_TRUE(bar_.HitTest(250, 112));
+    bar_.OnLeftDown(NVireo::NGUI::PointerPosition{250, 112, 250, 112}, MK_LBUTTON);
+    std::vector<uint32_t> t = Drawn();
+    EXPECT_EQ(At(t, 250, 112), thumbFill);
+    EXPECT_EQ(At(t, 150, 112), At(before, 150, 112));
+    bar_.OnLeftUp(NVireo::NGUI::PointerPosition{250, 112, 250, 112}, 0);
+
+    // A held thumb loses its light edges.
+    ASSERT_TRUE(bar_.HitTest(200, 112));
+    bar_.OnLeftDown(NVireo::NGUI::PointerPosition{200, 112, 200, 112}, MK_LBUTTON);
+    t = Drawn();
+    EXPECT_LT(Brightness(At(t, 200, 100)), Brightness(At(before, 200, 100)));
+    EXPECT_EQ(At(t, 200, 112), At(before, 200, 112));
+    bar_.OnLeftUp(NVireo::NGUI::PointerPosition{200, 112, 200, 112}, 0);
+
+    // A held arrow is drawn flat, its triangle still there.
+    ASSERT_TRUE(bar_.HitTest(110, 112));
+    bar_.OnLeftDown(NVireo::NGUI::PointerPosition{110, 112, 110, 112}, MK_LBUTTON);
+    t = Drawn();
+    EXPECT_LT(Brightness(At(t, 110, 100)), Brightness(At(before, 110, 100)));
+    EXPECT_EQ(At(t, 112, 112), 0xFFFFFFu);
+}
+
+TEST_F(ScrollBarDrawing, EmptyRangeDrawsNoTrianglesAndADisabledBarNothing) {
+    bar_.SetRange(5, 5);
+    std::vector<uint32_t> t = Drawn();
+    EXPECT_NE(At(t, 112, 112), 0xFFFFFFu);
+    EXPECT_EQ(At(t, 112, 112), At(t, 104, 112)) << "the arrow box is plain fill";
+    bar_.SetEnabled(false);
+    t = Drawn();
+    for (int32_t x = 100; x < 300; x += 7) EXPECT_EQ(At(t, x, 112), 0u) << x;
 }
 
 }  // namespace
