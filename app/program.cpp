@@ -17,13 +17,16 @@
 #include "app/error_handlers.h"
 #include "app/fade.h"
 #include "app/frame_timer.h"
+#include "app/gui/button_hooks.h"
 #include "app/keyboard_handler.h"
 #include "app/later_parts.h"
 #include "app/scene.h"
 #include "app/scenes/start_scenes.h"
 #include "app/settings.h"
 #include "app/sound_effects.h"
+#include "app/text_hooks.h"
 #include "app/widget_hooks.h"
+#include "app/workspace_hooks.h"
 #include "app/window_placement.h"
 #include "framework/error/error.h"
 #include "framework/error/trace.h"
@@ -187,6 +190,9 @@ struct CRunArguments {
 void LinkPieces() {
     SE_MARK();
     InstallWidgetHooks();
+    Button::InstallButtonHooks();
+    InstallTextHooks();
+    InstallWorkspaceHooks();
 }
 
 int RunGuardedBody(Main::CInterface& program) {
