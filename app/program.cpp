@@ -18,6 +18,7 @@
 #include "app/fade.h"
 #include "app/frame_timer.h"
 #include "app/gui/button_hooks.h"
+#include "app/help_hooks.h"
 #include "app/keyboard_handler.h"
 #include "app/later_parts.h"
 #include "app/scene.h"
@@ -192,6 +193,7 @@ void LinkPieces() {
     InstallWidgetHooks();
     Button::InstallButtonHooks();
     InstallTextHooks();
+    InstallHelpLineHooks();
     InstallWorkspaceHooks();
 }
 
@@ -316,6 +318,10 @@ void Frame() {
     Phases().Advance(FrameTimer().targetFps);
     Object::Single::Fade::RetireFinishedFade();
     if (NVireo::NGame::NScene::CInterface* scene = NVireo::NGame::NScene::Current()) {
+        // The message pump, the pointer query and the last frame's presentation went
+        // through the window system's libraries, which leave error numbers of their own
+        // probing behind: a scene that checks the runtime's error number sees only its own.
+        ForgetLibraryErrorNumber();
         scene->Update();  // may switch: scene may be gone now
         POINT pointer{0, 0};
         if (!GetCursorPos(&pointer) || !ScreenToClient(MainHandle(), &pointer)) pointer = {0, 0};
