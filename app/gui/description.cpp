@@ -9,10 +9,7 @@
 #include "framework/error/error.h"
 #include "framework/error/trace.h"
 #include "framework/gui/description.h"
-#if __has_include("framework/gui/palette.h")
 #include "framework/gui/palette.h"
-#define SE_HAS_GUI_PALETTE 1
-#endif
 #include "framework/gui/widget.h"
 #include "framework/platform/window.h"
 #include "framework/render/direct3d.h"
@@ -93,7 +90,7 @@ void CBase<TSet>::Draw() {
         separators.push_back(ND::IsSeparator(line.c_str()));
     }
     const ND::CSize size = ND::BoxSize(h, LongestLine(), 0);
-    const CBoxColors palette = BoxColors();
+    const NVireo::NGUI::CGuiPalette& palette = NVireo::NGUI::GuiPalette();
     for (const ND::CPanel& panel : ND::Panels(separators, h)) {
         const int32_t panelTop = top + panel.top;
         ND::DrawFramedRect(left, panelTop, left + size.width, panelTop + panel.height,
@@ -119,15 +116,6 @@ void CBase<TSet>::DrawLines() {
 
 template class CBase<Label::Out::CMainBoxer>;
 
-CBoxColors BoxColors() {
-    SE_MARK();
-#ifdef SE_HAS_GUI_PALETTE
-    const NVireo::NGUI::CGuiPalette& palette = NVireo::NGUI::GuiPalette();
-    return {palette.fill, palette.light, palette.dark};
-#else
-    return {0xE0827D73u, 0xE0FFFAE6u, 0xE0413E39u};
-#endif
-}
 
 CBasic::CBasic() : CBase<Label::Out::CMainBoxer>(Label::kSetFontHeight) { SE_MARK(); }
 

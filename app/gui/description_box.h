@@ -30,15 +30,6 @@ public:
 
 extern template class CBase<Label::Out::CMainBoxer>;
 
-// The GUI palette's fill, light and dark colours (0xAARRGGBB) that boxes and the help bar
-// are drawn with.
-struct CBoxColors {
-    DWORD fill;
-    DWORD light;
-    DWORD dark;
-};
-CBoxColors BoxColors();
-
 // The shared box.
 class CBasic : public CBase<Label::Out::CMainBoxer> {
 public:

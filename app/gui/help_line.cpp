@@ -6,7 +6,7 @@
 #include "framework/error/error.h"
 #include "framework/error/trace.h"
 #include "framework/gui/description.h"
-#include "app/gui/description_box.h"
+#include "framework/gui/palette.h"
 #include "framework/platform/window.h"
 #include "framework/render/direct3d.h"
 
@@ -241,7 +241,7 @@ void CObject::DrawUnderline() {
 
 void CObject::DrawBarBackground() {
     SE_MARK();
-    const Normal::CBoxColors palette = Normal::BoxColors();
+    const NVireo::NGUI::CGuiPalette& palette = NVireo::NGUI::GuiPalette();
     const double ratio = opening.Ratio();
     const bool open = ratio >= 1.0;
     const int32_t width = barArea.right - barArea.left;

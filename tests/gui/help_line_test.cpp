@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "description_render.h"
-#include "app/gui/description_box.h"
+#include "framework/gui/palette.h"
 
 namespace {
 
@@ -197,7 +197,7 @@ TEST_F(HelpLineBar, AreasFollowTheScreenSize) {
 
 class HelpLineDrawing : public Frame {
 protected:
-    uint32_t Fill() const { return OverBlack(Help::Normal::BoxColors().fill); }
+    uint32_t Fill() const { return OverBlack(NVireo::NGUI::GuiPalette().fill); }
     // colour (with alpha) over an opaque 0xRRGGBB below.
     static uint32_t Over(uint32_t argb, uint32_t below) {
         const uint32_t alpha = argb >> 24;
@@ -250,8 +250,8 @@ TEST_F(HelpLineDrawing, TheBarOpensFromTheLeftWhileItsEdgesGrowFromTheRight) {
     ASSERT_EQ(line.opening.current, 100);  // ratio 100 / 136
     Draw([&] { line.DrawOverlay(); });
     const uint32_t fill = Fill();
-    const uint32_t darkOnBlack = OverBlack(Help::Normal::BoxColors().dark);
-    const uint32_t darkOnFill = Over(Help::Normal::BoxColors().dark, fill);
+    const uint32_t darkOnBlack = OverBlack(NVireo::NGUI::GuiPalette().dark);
+    const uint32_t darkOnFill = Over(NVireo::NGUI::GuiPalette().dark, fill);
     struct Probe {
         int32_t x, y;
         uint32_t expected;
@@ -317,7 +317,7 @@ TEST_F(HelpLineDrawing, StarLinesDrawStackedPanelsAsWideAsTheLongestLine) {
     Draw([&] { line.DrawOverlay(); });
 
     const uint32_t fill = Fill();
-    const uint32_t edge = Over(Help::Normal::BoxColors().light, fill);
+    const uint32_t edge = Over(NVireo::NGUI::GuiPalette().light, fill);
     struct Probe {
         int32_t x, y;
         uint32_t expected;
