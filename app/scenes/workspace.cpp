@@ -1,13 +1,281 @@
-// The workspace scene.
+// The workspace scene: panel, waveform, commands and drops.
 #include "app/scenes/workspace.h"
 
+#include "app/frame_timer.h"
+#include "app/gui/description.h"
+#include "app/gui/help_line.h"
+#include "app/scenes/time_changer.h"
+#include "app/scenes/workspace_commands.h"
+#include "framework/error/error.h"
 #include "framework/error/trace.h"
+#include "framework/platform/dropped_files.h"
+#include "framework/render/direct3d.h"
+#include "sound/sound_device.h"
 
 namespace Scene::Main {
+
+namespace {
+
+namespace N3D = NVireo::NDirectX::N3D;
+namespace NSound = NVireo::NDirectX::NSound;
+
+CWorkSpace*& CurrentSlot() {
+    static CWorkSpace* current = nullptr;
+    return current;
+}
+
+// The command column: caption and hover help of each command, in button order.
+struct CCommandText {
+    const char* caption;
+    const char* description;
+};
+constexpr CCommandText kCommands[kCommandCount] = {
+    {"再生時間変更", "データの再生時間を変更します"},
+    {"初期化", "初期化して無音にします"},
+    {"読み込み", "wavファイルを読み込みます"},
+    {"保存", "現在のデータを保存します"},
+    {"再生", "現在のデータを再生します"},
+    {"停止", "再生をストップします"},
+};
+
+constexpr const char kDropHint[] = "画面上にwavファイルをドラック&ドロップしても読み込みができます";
+
+// Graph geometry: 400 x 100 pixels at x 70, one below the other 110 apart from y 164.
+constexpr int32_t kGraphLeft = 70;
+constexpr int32_t kGraphRight = 470;
+constexpr int32_t kGraphTop = 164;
+constexpr int32_t kGraphStep = 110;
+constexpr int32_t kGraphHeight = 100;
+
+// Lines in the current flat preset, from pairs of end points.
+struct CLineVertex {
+    float x, y, z, rhw;
+};
+
+void DrawLineList(const std::vector<CLineVertex>& vertices) {
+    SE_MARK();
+    if (vertices.size() < 2) return;
+    N3D::CDevice& device = N3D::Device();
+    device.SetTexture(nullptr);
+    device.SetFVF(D3DFVF_XYZRHW);
+    device.DrawUP(D3DPT_LINELIST, static_cast<UINT>(vertices.size() / 2), vertices.data(),
+                  sizeof(CLineVertex));
+}
+
+void DrawLineStrip(const std::vector<CLineVertex>& vertices) {
+    SE_MARK();
+    if (vertices.size() < 2) return;
+    N3D::CDevice& device = N3D::Device();
+    device.SetTexture(nullptr);
+    device.SetFVF(D3DFVF_XYZRHW);
+    device.DrawUP(D3DPT_LINESTRIP, static_cast<UINT>(vertices.size() - 1), vertices.data(),
+                  sizeof(CLineVertex));
+}
+
+void AddLine(std::vector<CLineVertex>& lines, double x0, double y0, double x1, double y1) {
+    lines.push_back({static_cast<float>(x0), static_cast<float>(y0), 0.0f, 1.0f});
+    lines.push_back({static_cast<float>(x1), static_cast<float>(y1), 0.0f, 1.0f});
+}
+
+}  // namespace
+
+// --- the command owner ------------------------------------------------------------------
+
+void Button::CNexter::Select(int32_t number) {
+    SE_MARK();
+    if (number < 0 || number >= kCommandCount) return;
+    CWorkSpace* workspace = CWorkSpace::Current();
+    if (workspace != nullptr) workspace->RunCommand(number);
+}
+
+// --- channel graphs -----------------------------------------------------------------------
+
+CWaveGraph::CWaveGraph(uint32_t channel)
+    : left(kGraphLeft),
+      top(kGraphTop + kGraphStep * static_cast<int32_t>(channel)),
+      right(kGraphRight),
+      bottom(kGraphTop + kGraphStep * static_cast<int32_t>(channel) + kGraphHeight) {}
+
+void CWaveGraph::Draw() const {
+    SE_MARK();
+    if (bitsPerSample != 8 && bitsPerSample != 16) return;
+    const double width = right - left;
+    const double height = bottom - top;
+
+    N3D::PresetFlatAlpha(kPanelFill);
+    N3D::DrawFlatRect(static_cast<float>(left), static_cast<float>(top), static_cast<float>(right),
+                      static_cast<float>(bottom));
+
+    std::vector<CLineVertex> lines;
+    AddLine(lines, left, top, right, top);
+    AddLine(lines, right, top, right, bottom);
+    AddLine(lines, right, bottom, left, bottom);
+    AddLine(lines, left, bottom, left, top);
+    N3D::PresetFlatAlpha(kFrame);
+    DrawLineList(lines);
+
+    lines.clear();
+    for (int32_t k = 1; k <= 5; ++k) {
+        const int32_t y = bottom - static_cast<int32_t>(k * height / 6);
+        AddLine(lines, left, y, right, y);
+    }
+    N3D::PresetFlatAlpha(kGrid);
+    DrawLineList(lines);
+
+    lines.clear();
+    const int32_t centre = top + static_cast<int32_t>(height * 0.5);
+    AddLine(lines, left, centre, right, centre);
+    N3D::PresetFlatAlpha(kCentre);
+    DrawLineList(lines);
+
+    const size_t n = values.size();
+    if (n < 2) return;
+    std::vector<CLineVertex> strip;
+    strip.reserve(n);
+    for (size_t j = 0; j < n; ++j) {
+        const double x = left + static_cast<double>(j) * width / static_cast<double>(n - 1);
+        const double y = WaveY(values[j], bitsPerSample, top, bottom);
+        strip.push_back({static_cast<float>(x), static_cast<float>(y), 0.0f, 1.0f});
+    }
+    N3D::PresetFlatAlpha(kWave);
+    DrawLineStrip(strip);
+}
+
+// --- the scene ------------------------------------------------------------------------------
+
+RECT CommandRect(int32_t number, int32_t width) {
+    const int32_t left = width - 144;
+    return RECT{left, 66 + 32 * number, left + 127, 93 + 32 * number};
+}
+
+CWorkSpace* CWorkSpace::Current() { return CurrentSlot(); }
+
+CWorkSpace::CWorkSpace() {
+    SE_MARK();
+    const int32_t width = ::Button::NDetail::ScreenWidth();
+    for (int32_t i = 0; i < kCommandCount; ++i) {
+        Help::CLines description;
+        Help::AddLine(description, kCommands[i].description);
+        commands.AddButton().Setup(CommandRect(i, width), kCommands[i].caption, description,
+                                   ::Button::ShortcutKey(i), i);
+    }
+    CurrentSlot() = this;
+    RefreshCommands();
+    NVireo::NDrop::DroppedFiles().Clear();
+    RebuildWaveform();
+    RebuildInfo();
+    Help::Line::SetBarText(kDropHint);
+}
+
+CWorkSpace::~CWorkSpace() {
+    if (CurrentSlot() == this) CurrentSlot() = nullptr;
+}
+
+void CWorkSpace::RefreshCommands() {
+    SE_MARK();
+    const CClipState& state = SharedClipState();
+    const bool playing = NSound::IsClipPlaying();
+    int32_t number = 0;
+    for (CCommandButton& button : commands.buttons) {
+        const bool enable = CommandEnabled(number++, state, playing);
+        if (enable == button.disabled) button.SetEnabled(enable);
+    }
+}
+
+void CWorkSpace::RebuildWaveform() {
+    SE_MARK();
+    const CSoundClip& clip = SharedClipState().clip;
+    graphs.clear();
+    for (uint32_t channel = 0; channel < clip.nChannels; ++channel) graphs.emplace_back(channel);
+    MakePreviewCopy(preview, clip);
+    std::vector<CChannelValues> channels = ChannelValues(preview);
+    for (size_t i = 0; i < graphs.size() && i < channels.size(); ++i) {
+        graphs[i].bitsPerSample = channels[i].bitsPerSample;
+        graphs[i].values = std::move(channels[i].values);
+    }
+}
+
+void CWorkSpace::RebuildInfo() {
+    SE_MARK();
+    std::vector<CPanelLine> lines = PanelLines(SharedClipState());
+    bool same = lines.size() == panelLines.size();
+    for (size_t i = 0; same && i < lines.size(); ++i) {
+        same = lines[i].text == panelLines[i].text && lines[i].description == panelLines[i].description;
+    }
+    if (same) return;
+    // Rendering a text costs a texture per character: the labels are made again only
+    // when what they say has changed.
+    panelLabels.Clear();
+    int32_t y = kPanelY;
+    for (const CPanelLine& line : lines) {
+        Label::Aid::TA::CSingle& label = panelLabels.AppendNew();
+        label.SetupAid(y, line.text.c_str(), line.description.empty() ? nullptr : line.description.c_str(),
+                       1.0);
+        y += kPanelLineStep;
+    }
+    panelLines = std::move(lines);
+}
+
+void CWorkSpace::Initialise() {
+    SE_MARK();
+    if (!NSound::ClipBuffer().Empty()) NSound::StopClip();
+    CClipState& state = SharedClipState();
+    MakeSilentStereo(state.clip, state.currentDurationMs);
+    state.loaded = false;
+    state.currentDurationMs = 0;
+    RebuildWaveform();
+    RebuildInfo();
+}
+
+void CWorkSpace::RunCommand(int32_t number) {
+    SE_MARK();
+    // A command reached by a click runs whatever the buttons showed when they were last
+    // refreshed; the rules are asked again so a stale state never runs a command.
+    if (!CommandEnabled(number, SharedClipState(), NSound::IsClipPlaying())) return;
+    switch (number) {
+        case kChangeDuration:
+            new CTimeChanger;
+            ::Main::FrameTimer().Restart();
+            return;
+        case kInitialise:
+            Initialise();
+            return;
+        case kLoad:
+            ChooseFileToLoad();
+            return;
+        case kSave:
+            ChooseFileToSave();
+            return;
+        case kPlay:
+            PlayCurrentClip();
+            return;
+        case kStop:
+            NSound::StopClip();
+            return;
+        default:
+            return;
+    }
+}
+
+void CWorkSpace::Update() {
+    SE_MARK();
+    RebuildInfo();
+    Help::Normal::PlaceAtCursor(Help::Normal::SecondBox());
+    RefreshCommands();
+    if (commands.PollButtons()) return;  // a command may have replaced this scene
+    NVireo::NDrop::CDroppedFiles& dropped = NVireo::NDrop::DroppedFiles();
+    if (dropped.Empty()) return;
+    const std::string path = dropped.Path(0);
+    dropped.Clear();
+    StartLoading(path);  // the loading job checks the file
+}
 
 void CWorkSpace::DrawScene() {
     SE_MARK();
     ClearBackBuffer();
+    for (const CWaveGraph& graph : graphs) graph.Draw();
+    for (Label::Aid::TA::CSingle& label : panelLabels) label.Draw();
+    commands.DrawButtons();
 }
 
 }  // namespace Scene::Main

@@ -1,0 +1,117 @@
+// The duration dialog.
+#include "app/scenes/time_changer.h"
+
+#include "app/frame_timer.h"
+#include "app/gui/description.h"
+#include "app/gui/help_line.h"
+#include "app/later_parts.h"
+#include "app/scenes/wait.h"
+#include "app/scenes/workspace_model.h"
+#include "framework/containers/nstring.h"
+#include "framework/error/trace.h"
+#include "framework/text/string_ids.h"
+#include "framework/text/string_table.h"
+#include "sound/clip.h"
+
+namespace Scene::Main {
+
+namespace {
+
+CTimeChanger*& CurrentSlot() {
+    static CTimeChanger* current = nullptr;
+    return current;
+}
+
+// The button ids.
+constexpr int32_t kConfirm = 0;
+constexpr int32_t kCancel = 1;
+
+}  // namespace
+
+CTimeChanger* CTimeChanger::Current() { return CurrentSlot(); }
+
+CTimeChanger::CTimeChanger() {
+    SE_MARK();
+    Help::CLines description;
+    Help::AddLine(description, "音声の再生時間(ミリ秒単位)");
+    bar.Setup(100, 200, 200, "再生時間", description);
+    bar.SetRange(kMinimumValue, kMaximumValue);
+    bar.SetValue(static_cast<int32_t>(SharedClipState().currentDurationMs / kStepMs));
+    bar.SetEnabled(true);
+
+    CurrentSlot() = this;
+
+    const NVireo::NText::CStringTable& strings = NVireo::NText::ApplicationStrings();
+    const int32_t width = ::Button::NDetail::ScreenWidth();
+    Help::CLines confirmLines;
+    Help::AddLine(confirmLines, strings.Get(StringId::Application::ConfirmDescription).c_str());
+    buttons.AddButton().SetupAt(width / 2 - width / 4 - 64,
+                                strings.Get(StringId::Application::ConfirmCaption).c_str(), confirmLines,
+                                ::Button::ShortcutKey(0), kConfirm);
+    Help::CLines cancelLines;
+    Help::AddLine(cancelLines, strings.Get(StringId::Application::CancelDescription).c_str());
+    buttons.AddButton().SetupAt(width / 2 + width / 4 - 64,
+                                strings.Get(StringId::Application::CancelCaption).c_str(), cancelLines,
+                                ::Button::ShortcutKey(1), kCancel);
+
+    Help::Line::SetTitle("再生時間変更");
+    Help::Line::SetBarText("スクロールバーで再生時間を変更してください");
+}
+
+CTimeChanger::~CTimeChanger() {
+    if (CurrentSlot() == this) CurrentSlot() = nullptr;
+}
+
+uint32_t CTimeChanger::ChosenMs() {
+    SE_MARK();
+    return static_cast<uint32_t>(bar.GetValue()) * kStepMs;
+}
+
+std::string CTimeChanger::ValueText(uint32_t ms) {
+    SE_MARK();
+    const double seconds = ms / 1000.0;
+    NVireo::NString::BBasic<char> text;
+    text.Format("%uミリ秒(約%0.2f秒)(約%0.2f分)", ms, seconds, seconds / 60.0);
+    return text.c_str();
+}
+
+void CTimeChanger::Update() {
+    SE_MARK();
+    if (!bar.disabled) {
+        bar.Update();
+        bar.SetValueText(ValueText(ChosenMs()).c_str());
+    }
+    buttons.PollButtons();  // last: a chosen button replaces this scene
+}
+
+void CTimeChanger::Draw() {
+    SE_MARK();
+    ClearBackBuffer();
+    bar.Draw();
+    buttons.DrawButtons();
+    if (::Main::HelpLineHooks().drawOverlay) ::Main::HelpLineHooks().drawOverlay();
+}
+
+void CTimeChanger::CNexter::Select(int32_t id) {
+    SE_MARK();
+    CTimeChanger* dialog = Current();
+    if (id != kConfirm || dialog == nullptr) {
+        GoToWorkSpace();
+        return;
+    }
+    const uint32_t ms = dialog->ChosenMs();
+    CClipState& state = SharedClipState();
+    if (state.loaded) {
+        state.requestedDurationMs = ms;
+        GoToTimeChangeWait();
+        return;
+    }
+    // Without a loaded clip there is nothing to change: the workspace gets a silent clip
+    // of the chosen length, still not loaded.
+    state.currentDurationMs = ms;
+    MakeSilentStereo(state.clip, ms);
+    state.loaded = false;
+    GoToWorkSpace();
+}
+
+}  // namespace Scene::Main

@@ -1,0 +1,84 @@
+// The workspace's dialogs, playback and messages.
+#include "app/scenes/workspace_commands.h"
+
+#include <windows.h>
+
+#include "app/frame_timer.h"
+#include "app/scenes/wait.h"
+#include "app/scenes/workspace_model.h"
+#include "framework/error/trace.h"
+#include "framework/platform/dialog.h"
+#include "framework/platform/file.h"
+#include "framework/platform/window.h"
+#include "sound/clip.h"
+#include "sound/sound_device.h"
+
+namespace Scene::Main {
+
+namespace {
+
+namespace NDialog = NVireo::NCommonDialogBox::NFile;
+
+// The one filter both dialogs show.
+constexpr const char kFilterName[] = "Wave File";
+constexpr const char kExtension[] = "wav";
+
+}  // namespace
+
+void ShowMessage(const std::string& text) {
+    SE_MARK();
+    MessageBoxA(NVireo::NWindow::MainWindowHandle(), text.c_str(), "", MB_OK | MB_SYSTEMMODAL);
+}
+
+void StartLoading(const std::string& path) {
+    SE_MARK();
+    SharedClipState().jobPath = path;
+    new CLoading;
+    ::Main::FrameTimer().Restart();
+}
+
+bool ChooseFileToLoad() {
+    SE_MARK();
+    const HWND window = NVireo::NWindow::MainWindowHandle();
+    NDialog::CDialog dialog(kFilterName, kExtension);
+    ShowWindow(window, SW_HIDE);
+    const bool chosen = dialog.ChooseOpenFile(window);
+    ShowWindow(window, SW_SHOW);
+    if (!chosen) return false;
+    const std::string path = dialog.name;
+    // The loading job opens the file for reading, and a file it cannot open would end
+    // the program there: a missing or unreadable file is refused here instead.
+    if (!NVireo::NFile::Exists(path.c_str())) {
+        ShowMessage(path + "は\n現在、読み込みができません");
+        return false;
+    }
+    StartLoading(path);
+    return true;
+}
+
+bool ChooseFileToSave() {
+    SE_MARK();
+    const HWND window = NVireo::NWindow::MainWindowHandle();
+    NDialog::CDialog dialog(kFilterName, kExtension);
+    if (!dialog.ChooseSaveFile(window)) return false;
+    std::string path = dialog.name;
+    if (!NDialog::ConfirmSavePath(path, window)) return false;
+    if (!NVireo::NFile::IsWritable(path.c_str())) {
+        ShowMessage(path + "は\n現在、書き込みができません");
+        return false;
+    }
+    SharedClipState().jobPath = path;
+    new CSaving;
+    ::Main::FrameTimer().Restart();
+    return true;
+}
+
+void PlayCurrentClip() {
+    SE_MARK();
+    const CClipState& state = SharedClipState();
+    if (NVireo::NDirectX::NSound::PlayClip(state.clip) == NVireo::NDirectX::NSound::EClipPlay::Refused) {
+        ShowMessage(state.currentFilePath + "\nこの形式のデータは再生できません");
+    }
+}
+
+}  // namespace Scene::Main

@@ -1,0 +1,29 @@
+// What the workspace's commands do beyond its own screen: the open-file and save-file
+// dialogs with their accessibility checks, playback and the messages for ordinary outcomes.
+#pragma once
+
+#include <string>
+
+namespace Scene::Main {
+
+// Shows text in a system-modal box without caption, owned by the main window.
+void ShowMessage(const std::string& text);
+
+// The open-file dialog (the main window hidden while it is shown). A chosen file that
+// can be read is stored in jobPath and the loading wait screen starts (answers true: the
+// workspace is gone). A file that cannot be read shows "<path>は\n現在、読み込みができません".
+bool ChooseFileToLoad();
+
+// The save-file dialog: ".wav" completed, replacing a file confirmed first, then a path
+// that can be written is stored in jobPath and the saving wait screen starts (answers
+// true). A path that cannot be written shows "<path>は\n現在、書き込みができません".
+bool ChooseFileToSave();
+
+// Plays the shared clip from its start; a clip the sound device refuses shows a message
+// instead.
+void PlayCurrentClip();
+
+// Stores path in jobPath and starts the loading wait screen.
+void StartLoading(const std::string& path);
+
+}  // namespace Scene::Main
