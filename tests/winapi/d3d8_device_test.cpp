@@ -42,7 +42,7 @@ TEST(D3d8Adapter, ReportsOneAdapterWithThirtyTwoBitModes) {
     EXPECT_EQ(caps.MaxTextureWidth, 4096u);
     EXPECT_EQ(caps.MaxTextureHeight, 4096u);
     EXPECT_EQ(caps.MaxTextureAspectRatio, 4096u);
-    EXPECT_EQ(caps.PixelShaderVersion, 0u);
+    EXPECT_EQ(caps.PixelShaderVersion, D3DPS_VERSION(1, 1));
     EXPECT_EQ(caps.TextureCaps & D3DPTEXTURECAPS_POW2, 0u);
     EXPECT_NE(caps.SrcBlendCaps & D3DPBLENDCAPS_SRCALPHA, 0u);
     EXPECT_EQ(d3d->Release(), 0u);

@@ -8,10 +8,11 @@
 // CURRENT, TEXTURE, TFACTOR, SPECULAR with COMPLEMENT and ALPHAREPLICATE); point
 // sampling with wrap, mirror, clamp and border addressing; alpha test; depth test;
 // blending with every factor and operation; colour write masks; culling; flat and
-// Gouraud shading; Clear; CopyRects; render targets; lost devices and Reset.
+// Gouraud shading; Clear; CopyRects; render targets and render-target textures in the
+// default pool; ps.1.0 and ps.1.1 pixel shaders (shader.h), which outlive Reset; lost
+// devices and Reset.
 // Does not support (a defined failure, said once on standard error): full-screen
-// devices, untransformed vertices and lighting, vertex and pixel shaders (the caps
-// report none), fog, specular addition, stencil, wire-frame and point fill, line
+// devices, untransformed vertices and lighting, vertex shaders, fog, specular addition, stencil, wire-frame and point fill, line
 // patterns, depth bias, texture wrapping states, filtering other than point sampling,
 // mip-mapped sampling, texture transforms, multisampling.
 #include "d3d8/device.h"
@@ -335,6 +336,7 @@ void CDevice::ApplyDefaultStates() {
     fvf_ = 0;
     transforms_.clear();
     std::memset(pixelShaderConstants_, 0, sizeof pixelShaderConstants_);
+    pixelShader_ = 0;
     inScene_ = false;
     if (renderTarget_ != nullptr) FullViewport();
 }
@@ -442,6 +444,10 @@ HRESULT CDevice::GetDeviceCaps(D3DCAPS8* caps) {
     if (caps == nullptr) return D3DERR_INVALIDCALL;
     *caps = DeviceCaps();
     caps->DeviceType = creation_.DeviceType;
+    if (withoutPixelShaders_) {
+        caps->PixelShaderVersion = 0;
+        caps->MaxPixelShaderValue = 0.0f;
+    }
     return D3D_OK;
 }
 
@@ -693,6 +699,10 @@ PipelineState CDevice::Pipeline() {
         stage.texture = textures_[i] ? &textures_[i]->Level(0)->Pixels() : nullptr;
     }
     s.texCoordCount = LayoutOf(fvf_).texCount;
+    if (pixelShader_ != 0) {
+        s.shader = pixelShaders_.at(pixelShader_).get();
+        s.shaderConstants = pixelShaderConstants_;
+    }
     return s;
 }
 
@@ -948,29 +958,40 @@ HRESULT CDevice::GetVertexShader(DWORD* handle) {
 }
 
 HRESULT CDevice::CreatePixelShader(const DWORD* function, DWORD* handle) {
-    if (function == nullptr || handle == nullptr) return D3DERR_INVALIDCALL;
-    WarnUnsupported("Direct3D pixel shaders (the device reports none)");
-    return D3DERR_INVALIDCALL;
+    if (function == nullptr || handle == nullptr || withoutPixelShaders_) return D3DERR_INVALIDCALL;
+    std::shared_ptr<const PixelProgram> program = DecodePixelShader(function);
+    if (!program) return D3DERR_INVALIDCALL;
+    *handle = nextPixelShader_++;
+    pixelShaders_[*handle] = std::move(program);
+    return D3D_OK;
 }
 
 HRESULT CDevice::SetPixelShader(DWORD handle) {
-    // Only the fixed-function pipeline (handle 0) exists.
-    return handle == 0 ? D3D_OK : D3DERR_INVALIDCALL;
+    // 0 is the fixed-function pipeline.
+    if (handle != 0 && pixelShaders_.find(handle) == pixelShaders_.end()) return D3DERR_INVALIDCALL;
+    pixelShader_ = handle;
+    return D3D_OK;
 }
 
 HRESULT CDevice::GetPixelShader(DWORD* handle) {
     if (handle == nullptr) return D3DERR_INVALIDCALL;
-    *handle = 0;
+    *handle = pixelShader_;
     return D3D_OK;
 }
 
 HRESULT CDevice::DeletePixelShader(DWORD handle) {
-    (void)handle;
-    return D3DERR_INVALIDCALL;  // no shader was ever created
+    const auto found = pixelShaders_.find(handle);
+    if (found == pixelShaders_.end()) return D3DERR_INVALIDCALL;
+    pixelShaders_.erase(found);
+    if (pixelShader_ == handle) pixelShader_ = 0;
+    return D3D_OK;
 }
 
 HRESULT CDevice::SetPixelShaderConstant(DWORD firstRegister, const void* data, DWORD count) {
-    if (data == nullptr || firstRegister > 8 || count > 8 - firstRegister) return D3DERR_INVALIDCALL;
+    const DWORD registers = DWORD(kPixelShaderConstants);
+    if (data == nullptr || firstRegister > registers || count > registers - firstRegister) {
+        return D3DERR_INVALIDCALL;
+    }
     std::memcpy(pixelShaderConstants_[firstRegister], data, size_t(count) * 4 * sizeof(float));
     return D3D_OK;
 }
@@ -988,6 +1009,11 @@ std::vector<DWORD> CDevice::ReadRenderTarget(UINT* width, UINT* height) {
     if (width) *width = image.width;
     if (height) *height = image.height;
     return pixels;
+}
+
+UINT CDevice::DefaultPoolCount() const {
+    std::lock_guard<std::mutex> hold(defaultPool_->lock);
+    return UINT(defaultPool_->members.size());
 }
 
 std::vector<DWORD> CDevice::PresentedFrame(UINT* width, UINT* height) const {

@@ -78,6 +78,9 @@ public:
     std::vector<DWORD> ReadRenderTarget(UINT* width, UINT* height);
     std::vector<DWORD> PresentedFrame(UINT* width, UINT* height) const;
     bool HasPresenter() const { return presenter_ != nullptr; }
+    UINT PixelShaderCount() const { return UINT(pixelShaders_.size()); }
+    void WithoutPixelShaders(bool without) { withoutPixelShaders_ = without; }
+    UINT DefaultPoolCount() const;
 
 private:
     enum class ELoss { None, Lost, NotReset };
@@ -114,7 +117,12 @@ private:
     DWORD fvf_ = 0;
     D3DVIEWPORT8 viewport_{};
     std::map<DWORD, D3DMATRIX> transforms_;
-    float pixelShaderConstants_[8][4] = {};
+    float pixelShaderConstants_[kPixelShaderConstants][4] = {};
+    // Pixel shaders by handle; they outlive Reset, which only unsets the current one.
+    std::map<DWORD, std::shared_ptr<const PixelProgram>> pixelShaders_;
+    DWORD nextPixelShader_ = 1;
+    DWORD pixelShader_ = 0;
+    bool withoutPixelShaders_ = false;  // a test's stand-in for a device without them
     bool inScene_ = false;
 
     ELoss loss_ = ELoss::None;

@@ -7,8 +7,8 @@
 // Capabilities as reported: textures up to 4096 x 4096 of any size (no power-of-two or
 // square rule, aspect ratio up to 4096), point sampling, wrap/mirror/clamp/border
 // addressing, eight texture stages with the operations DISABLE to BLENDCURRENTALPHA,
-// every blend factor and operation, depth and alpha tests with every comparison, no
-// pixel or vertex shaders (version 0.0), no stencil, no fog.
+// every blend factor and operation, depth and alpha tests with every comparison, pixel
+// shaders 1.1 (values -1..1), no vertex shaders (version 0.0), no stencil, no fog.
 #include <d3d8.h>
 
 #include <SDL.h>
@@ -128,6 +128,8 @@ D3DCAPS8 DeviceCaps() {
     c.MaxVertexIndex = 0xFFFFF;
     c.MaxStreams = 1;
     c.MaxStreamStride = 256;
+    c.PixelShaderVersion = D3DPS_VERSION(1, 1);
+    c.MaxPixelShaderValue = 1.0f;
     return c;
 }
 

@@ -170,9 +170,14 @@ void CRasterizer::Shade(LONG x, LONG y, const Vertex* const v[3], const double w
     }
     const Rgba factor = Unpack(s.textureFactor);
 
-    // The texture stages, until the first whose colour operation is off.
     Rgba current = diffuse;
-    for (int stageIndex = 0; stageIndex < kStages; ++stageIndex) {
+    if (s.shader != nullptr) {
+        uint32_t shaded = 0;
+        if (!ShadeProgram(v, w, Pack(diffuse), Pack(specular), shaded)) return;
+        current = Unpack(shaded);
+    }
+    // The texture stages, until the first whose colour operation is off.
+    for (int stageIndex = 0; stageIndex < kStages && s.shader == nullptr; ++stageIndex) {
         const StageState& stage = s.stages[stageIndex];
         if (stage.colorOp == D3DTOP_DISABLE) break;
         Rgba texel = diffuse;  // a stage without a texture reads the diffuse colour
@@ -250,6 +255,51 @@ void CRasterizer::Shade(LONG x, LONG y, const Vertex* const v[3], const double w
     std::memcpy(cell, &packed, 4);
 
     if (depthCell != nullptr && s.zWrite) *depthCell = depth;
+}
+
+bool CRasterizer::ShadeProgram(const Vertex* const v[3], const double w[3], uint32_t diffuse,
+                               uint32_t specular, uint32_t& out) {
+    const PipelineState& s = s_;
+    PixelInputs in;
+    auto toReals = [](uint32_t argb, float c[4]) {
+        const Rgba x = Unpack(argb);
+        c[0] = float(x.r) / 255.0f;
+        c[1] = float(x.g) / 255.0f;
+        c[2] = float(x.b) / 255.0f;
+        c[3] = float(x.a) / 255.0f;
+    };
+    toReals(diffuse, in.diffuse);
+    toReals(specular, in.specular);
+    in.constants = s.shaderConstants;
+    for (int stageIndex = 0; stageIndex < kPixelShaderTextures; ++stageIndex) {
+        const StageState& stage = s.stages[stageIndex];
+        const DWORD set = stage.texCoordIndex & 0xFFFFu;
+        double u = 0, t = 0;
+        if (int(set) < s.texCoordCount) {
+            for (int i = 0; i < 3; ++i) {
+                u += w[i] * double(v[i]->uv[set][0]);
+                t += w[i] * double(v[i]->uv[set][1]);
+            }
+        }
+        float* coordinates = in.coordinates[stageIndex];
+        coordinates[0] = float(u);
+        coordinates[1] = float(t);
+        coordinates[2] = 0.0f;
+        coordinates[3] = 1.0f;
+        float* texel = in.texel[stageIndex];
+        if ((s.shader->sampledStages & (1u << stageIndex)) != 0 && stage.texture != nullptr) {
+            toReals(SamplePoint(stage, u, t), texel);
+        } else {
+            // A stage without a texture samples opaque black.
+            texel[0] = texel[1] = texel[2] = 0.0f;
+            texel[3] = 1.0f;
+        }
+    }
+    float result[4];
+    if (!RunPixelShader(*s.shader, in, result)) return false;
+    auto channel = [](float c) { return int(std::lround(double(c) * 255.0)); };
+    out = Pack({channel(result[3]), channel(result[0]), channel(result[1]), channel(result[2])});
+    return true;
 }
 
 namespace {

@@ -8,7 +8,8 @@
 // Lines follow the diamond-exit rule: a line from one pixel centre to another draws the
 // first pixel and, unless the last-pixel state is on, not the last one. Texture
 // coordinates are sampled at pixel centres with point sampling (texel floor(u x width)),
-// and interpolated with perspective correction from each vertex's rhw.
+// and interpolated with perspective correction from each vertex's rhw. A pixel shader,
+// when one is set, takes the place of the texture stages' operations.
 #pragma once
 
 #include <d3d8.h>
@@ -16,6 +17,7 @@
 #include <cstdint>
 
 #include "d3d8/objects.h"
+#include "d3d8/shader.h"
 
 namespace winapi::d3d8 {
 
@@ -60,6 +62,10 @@ struct PipelineState {
     uint32_t textureFactor = 0xFFFFFFFFu;
     StageState stages[kStages];
     int texCoordCount = 0;  // coordinate sets each vertex carries
+    // The pixel shader in place of the stages' operations (the stages still give the
+    // textures, their coordinate sets and addressing), with its constants.
+    const PixelProgram* shader = nullptr;
+    const float (*shaderConstants)[4] = nullptr;
 };
 
 class CRasterizer {
@@ -77,6 +83,9 @@ private:
     struct Sample;
     void Shade(LONG x, LONG y, const Vertex* const v[3], const double w[3], double z,
                const Vertex& flat);
+    // The colour a pixel shader gives; false when it discards the pixel.
+    bool ShadeProgram(const Vertex* const v[3], const double w[3], uint32_t diffuse,
+                      uint32_t specular, uint32_t& out);
 
     const PipelineState& s_;
 };

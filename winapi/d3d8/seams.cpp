@@ -34,3 +34,20 @@ BOOL SeHasPresenter(IDirect3DDevice8* device) {
     winapi::d3d8::CDevice* ours = Ours(device);
     return ours != nullptr && ours->HasPresenter() ? TRUE : FALSE;
 }
+
+UINT SeDefaultPoolCount(IDirect3DDevice8* device) {
+    winapi::d3d8::CDevice* ours = Ours(device);
+    return ours != nullptr ? ours->DefaultPoolCount() : 0;
+}
+
+UINT SePixelShaderCount(IDirect3DDevice8* device) {
+    winapi::d3d8::CDevice* ours = Ours(device);
+    return ours != nullptr ? ours->PixelShaderCount() : 0;
+}
+
+BOOL SeWithoutPixelShaders(IDirect3DDevice8* device, BOOL without) {
+    winapi::d3d8::CDevice* ours = Ours(device);
+    if (ours == nullptr) return FALSE;
+    ours->WithoutPixelShaders(without != FALSE);
+    return TRUE;
+}

@@ -23,3 +23,13 @@ std::vector<DWORD> SePresentedFrame(IDirect3DDevice8* device, UINT* width, UINT*
 
 // TRUE when the device shows its frames in a window (headless devices have none).
 BOOL SeHasPresenter(IDirect3DDevice8* device);
+
+// How many resources of the default pool (render targets, render-target textures and
+// other default-pool textures) are alive, and how many pixel shaders exist; 0 for a
+// device this layer did not create.
+UINT SeDefaultPoolCount(IDirect3DDevice8* device);
+UINT SePixelShaderCount(IDirect3DDevice8* device);
+
+// Makes the device answer as one without pixel shaders (caps version 0, CreatePixelShader
+// refused) while without is TRUE. FALSE for a device this layer did not create.
+BOOL SeWithoutPixelShaders(IDirect3DDevice8* device, BOOL without);

@@ -530,6 +530,68 @@ typedef enum _D3DTEXTUREFILTERTYPE {
 #define D3DSHADER_VERSION_MAJOR(version) (((version) >> 8) & 0xFFu)
 #define D3DSHADER_VERSION_MINOR(version) (((version) >> 0) & 0xFFu)
 
+// Shader function tokens: a version token, instructions (an opcode token followed by its
+// destination and source parameter tokens) and the end token. Only the opcodes of the
+// pixel-shader subset the device runs are named here.
+#define D3DSI_OPCODE_MASK 0x0000FFFFu
+#define D3DSI_COISSUE 0x40000000u
+typedef enum _D3DSHADER_INSTRUCTION_OPCODE_TYPE {
+    D3DSIO_NOP = 0,
+    D3DSIO_MOV = 1,
+    D3DSIO_ADD = 2,
+    D3DSIO_SUB = 3,
+    D3DSIO_MAD = 4,
+    D3DSIO_MUL = 5,
+    D3DSIO_DP3 = 8,
+    D3DSIO_DP4 = 9,
+    D3DSIO_LRP = 18,
+    D3DSIO_TEXCOORD = 64,
+    D3DSIO_TEXKILL = 65,
+    D3DSIO_TEX = 66,
+    D3DSIO_CND = 80,
+    D3DSIO_DEF = 81,
+    D3DSIO_CMP = 88,
+    D3DSIO_BEM = 89,
+    D3DSIO_COMMENT = 0xFFFE,
+    D3DSIO_END = 0xFFFF,
+    D3DSIO_FORCE_DWORD = 0x7fffffff
+} D3DSHADER_INSTRUCTION_OPCODE_TYPE;
+
+// Parameter tokens: bit 31 set, the register number in the low bits, its type in bits
+// 28..30; a destination has a write mask and modifiers, a source a swizzle and modifier.
+#define D3DSP_REGNUM_MASK 0x00001FFFu
+#define D3DSP_WRITEMASK_0 0x00010000u
+#define D3DSP_WRITEMASK_1 0x00020000u
+#define D3DSP_WRITEMASK_2 0x00040000u
+#define D3DSP_WRITEMASK_3 0x00080000u
+#define D3DSP_WRITEMASK_ALL 0x000F0000u
+#define D3DSP_DSTMOD_SHIFT 20
+#define D3DSP_DSTMOD_MASK (0xFu << D3DSP_DSTMOD_SHIFT)
+#define D3DSPDM_NONE (0u << D3DSP_DSTMOD_SHIFT)
+#define D3DSPDM_SATURATE (1u << D3DSP_DSTMOD_SHIFT)
+#define D3DSP_DSTSHIFT_SHIFT 24
+#define D3DSP_DSTSHIFT_MASK (0xFu << D3DSP_DSTSHIFT_SHIFT)
+#define D3DSP_REGTYPE_SHIFT 28
+#define D3DSP_REGTYPE_MASK (0x7u << D3DSP_REGTYPE_SHIFT)
+#define D3DSPR_TEMP (0u << D3DSP_REGTYPE_SHIFT)
+#define D3DSPR_INPUT (1u << D3DSP_REGTYPE_SHIFT)
+#define D3DSPR_CONST (2u << D3DSP_REGTYPE_SHIFT)
+#define D3DSPR_TEXTURE (3u << D3DSP_REGTYPE_SHIFT)
+#define D3DSP_SWIZZLE_SHIFT 16
+#define D3DSP_SWIZZLE_MASK (0xFFu << D3DSP_SWIZZLE_SHIFT)
+#define D3DSP_NOSWIZZLE (0xE4u << D3DSP_SWIZZLE_SHIFT)
+#define D3DSP_REPLICATEALPHA (0xFFu << D3DSP_SWIZZLE_SHIFT)
+#define D3DSP_SRCMOD_SHIFT 24
+#define D3DSP_SRCMOD_MASK (0xFu << D3DSP_SRCMOD_SHIFT)
+#define D3DSPSM_NONE (0u << D3DSP_SRCMOD_SHIFT)
+#define D3DSPSM_NEG (1u << D3DSP_SRCMOD_SHIFT)
+#define D3DSPSM_BIAS (2u << D3DSP_SRCMOD_SHIFT)
+#define D3DSPSM_BIASNEG (3u << D3DSP_SRCMOD_SHIFT)
+#define D3DSPSM_SIGN (4u << D3DSP_SRCMOD_SHIFT)
+#define D3DSPSM_SIGNNEG (5u << D3DSP_SRCMOD_SHIFT)
+#define D3DSPSM_COMP (6u << D3DSP_SRCMOD_SHIFT)
+#define D3DPS_END() 0x0000FFFFu
+
 // Result codes of the Direct3D calls.
 #define MAKE_D3DHRESULT(code) ((HRESULT)(0x88760000u | (DWORD)(code)))
 #define D3D_OK S_OK
