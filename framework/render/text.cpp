@@ -106,9 +106,19 @@ bool CTexture::ReCreate() {
     SE_MARK();
     HFONT made = MakeFont(font, 86610);
     if (made == nullptr) return false;
+    // The chip comes back where its owner placed it, showing the same rows.
     const BBasic<char> kept(character);
+    CVertex placed[4];
+    std::memcpy(placed, vertices, sizeof placed);
+    const float top = rowTop;
+    const float bottom = rowBottom;
     const bool rendered = Render(kept.c_str(), made, font);
     GiveBackFont(made, 86611);
+    if (rendered) {
+        std::memcpy(vertices, placed, sizeof placed);
+        rowTop = top;
+        rowBottom = bottom;
+    }
     return rendered;
 }
 
