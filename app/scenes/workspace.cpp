@@ -209,8 +209,10 @@ void CWorkSpace::RebuildInfo() {
     int32_t y = kPanelY;
     for (const CPanelLine& line : lines) {
         Label::Aid::TA::CSingle& label = panelLabels.AppendNew();
-        label.SetupAid(y, line.text.c_str(), line.description.empty() ? nullptr : line.description.c_str(),
-                       1.0);
+        label.SetupAid(y, line.text.c_str(), line.description.c_str(), 1.0);
+        // A line without hover text has no description at all, so hovering it shows no
+        // empty box.
+        if (line.description.empty()) label.description.Clear();
         y += kPanelLineStep;
     }
     panelLines = std::move(lines);

@@ -204,6 +204,18 @@ TEST_F(Workspace, ALoadEnablesAllButStopAndInitialiseTakesItBack) {
     EXPECT_EQ(loaded.panelLines[1].text, "再生時間       500ミリ秒(約0.5秒)(約0.01分)");
     EXPECT_EQ(loaded.panelLines[2].text, "サンプル総数   44100");
     EXPECT_EQ(loaded.panelLabels.count, 5);
+    // Only the file name's line has a hover text: its folder.
+    int32_t line = 0;
+    for (const auto& label : loaded.panelLabels) {
+        if (line++ == 0) {
+            ASSERT_EQ(label.description.count, 1);
+            EXPECT_EQ(std::string((*label.description.begin()).c_str()), folder.Program() + "/");
+        } else {
+            EXPECT_EQ(label.description.count, 0) << line;
+        }
+        EXPECT_EQ(label.x, 70);
+        EXPECT_EQ(label.y, 64 + 18 * (line - 1));
+    }
     ASSERT_EQ(loaded.graphs.size(), 2u);
     EXPECT_GE(loaded.graphs[0].values.size(), 400u);  // about 2000 bytes of the clip
     Frame();
