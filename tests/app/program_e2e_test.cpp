@@ -135,8 +135,13 @@ TEST_F(ProgramEndToEnd, RunsItsWindowTakesAScreenshotAndQuitsWithF12) {
     const std::string shot = home / "ss/   0.bmp";
     std::this_thread::sleep_for(200ms);
     EXPECT_EQ(Capture("identify -format '%w %h' " + Quote(shot) + " 2>/dev/null"), "640 480");
-    // The empty workspace is black once faded in: no trace of the white start-up paint.
-    EXPECT_EQ(Capture("convert " + Quote(shot) + " -format '%[fx:maxima.r+maxima.g+maxima.b]' info: 2>/dev/null"),
+    // The workspace once faded in: black left of its graphs (no trace of the white
+    // start-up paint), and the first channel's graph drawn.
+    EXPECT_EQ(Capture("convert " + Quote(shot) +
+                      " -crop 60x300+0+100 -format '%[fx:maxima.r+maxima.g+maxima.b]' info: 2>/dev/null"),
+              "0");
+    EXPECT_NE(Capture("convert " + Quote(shot) +
+                      " -crop 100x10+100+166 -format '%[fx:maxima.r+maxima.g+maxima.b]' info: 2>/dev/null"),
               "0");
 
     // F5 with M and B held shows the frame-rate line: white text in the top 16 rows,
