@@ -14,6 +14,7 @@
 #include "app/application_info.h"
 #include "app/bgm.h"
 #include "app/command_line.h"
+#include "app/effect_hooks.h"
 #include "app/error_handlers.h"
 #include "app/fade.h"
 #include "app/frame_timer.h"
@@ -194,6 +195,7 @@ void LinkPieces() {
     Button::InstallButtonHooks();
     InstallTextHooks();
     InstallHelpLineHooks();
+    InstallEffectHooks();
     InstallWorkspaceHooks();
 }
 

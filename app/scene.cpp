@@ -4,6 +4,7 @@
 #include "app/fade.h"
 #include "app/frame_timer.h"
 #include "app/later_parts.h"
+#include "app/scenes/setting.h"
 #include "app/scenes/start_scenes.h"
 #include "app/scenes/title.h"
 #include "app/scenes/workspace.h"
@@ -116,6 +117,12 @@ void GoToTitle() {
     new Object::Single::Fade::CIn;
     AfterSwitch();
     SE_MARK();
+}
+
+void GoToSetting() {
+    SE_MARK();
+    new Setting::CMain;
+    AfterSwitch();
 }
 
 void GoToMainStart() {

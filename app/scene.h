@@ -70,6 +70,7 @@ void EndScenes();
 void GoToOpeningStart();
 void GoToTitleStart();
 void GoToTitle();
+void GoToSetting();
 void GoToMainStart();
 void GoToWorkSpace();
 

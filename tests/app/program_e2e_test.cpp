@@ -236,4 +236,65 @@ TEST_F(ProgramEndToEnd, PlacementIsKeptBetweenRunsAndMinus10000Centres) {
     EXPECT_EQ(WaitFor(program), 0);
 }
 
+// The brightest channel sum (0 to 3) of an area ("WxH+X+Y") of a screenshot.
+std::string Brightest(const std::string& shot, const std::string& area) {
+    return Capture("convert " + Quote(shot) + " -crop " + area +
+                   " -format '%[fx:maxima.r+maxima.g+maxima.b]' info: 2>/dev/null");
+}
+
+TEST_F(ProgramEndToEnd, TitleAndSettingsFromTheWorkspaceAndOut) {
+    const pid_t program = Start();
+    const std::string window = FindWindow();
+    ASSERT_FALSE(window.empty());
+    // The buttons' keys work only while the window is active: without a window manager
+    // the keyboard focus is what makes it so.
+    X("windowfocus --sync " + window);
+    std::this_thread::sleep_for(1s);
+    int shots = 0;
+    const auto shoot = [&]() {
+        Key(window, "F7");
+        char name[16];
+        std::snprintf(name, sizeof name, "ss/%4d.bmp", shots++);
+        const std::string path = home / name;
+        EXPECT_TRUE(AppearsWithin(path)) << path;
+        std::this_thread::sleep_for(200ms);
+        return path;
+    };
+    const auto click = [&](int x, int y) {
+        X("mousemove --window " + window + " " + std::to_string(x) + " " + std::to_string(y));
+        std::this_thread::sleep_for(200ms);
+        X("click --window " + window + " 1");
+        std::this_thread::sleep_for(300ms);
+    };
+
+    // F9: the title menu, its four buttons in their column once they have slid in.
+    Key(window, "F9");
+    std::this_thread::sleep_for(1s);
+    const std::string title = shoot();
+    EXPECT_NE(Brightest(title, "127x27+200+282"), "0") << "the first menu button";
+    EXPECT_NE(Brightest(title, "127x27+200+378"), "0") << "the last menu button";
+    EXPECT_EQ(Brightest(title, "60x100+0+280"), "0") << "nothing left of the column";
+
+    // E: the setting scene, its caption where the title's logo was. The buttons read the
+    // key's state once a frame, so it is held for a few frames, as a hand would.
+    X("keydown --window " + window + " e");
+    std::this_thread::sleep_for(200ms);
+    X("keyup --window " + window + " e");
+    std::this_thread::sleep_for(1s);
+    const std::string setting = shoot();
+    EXPECT_NE(Brightest(setting, "300x40+140+96"), "0") << "the \"Setting\" caption";
+    EXPECT_EQ(Brightest(setting, "127x27+200+378"), "0") << "the title's buttons are gone";
+
+    // Back (its plate at the left end of the help line's title area): the title again.
+    click(55, 50);
+    std::this_thread::sleep_for(1s);
+    const std::string again = shoot();
+    EXPECT_NE(Brightest(again, "127x27+200+378"), "0") << "back on the title";
+
+    // "終了" ends the program normally, and the settings file is written.
+    click(260, 390);
+    EXPECT_EQ(WaitFor(program), 0);
+    EXPECT_NE(home.ReadHostFile("Data/settings.ini").find("SE Retimer"), std::string::npos);
+}
+
 }  // namespace
