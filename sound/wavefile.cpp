@@ -206,7 +206,8 @@ bool SaveToFile(CWaveFile& wave, const char* path, CSoundClip& clip) {
     bool ok = stream.TryOpen(temporary, "wb");
     ok = ok && Transfer(wave, stream, EDirection::Output, clip);
     ok = stream.TryClose() && ok;
-    ok = ok && MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING);
+    // An abort that came while the samples were written still keeps the old file.
+    ok = ok && !wave.abort && MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING);
     if (!ok) DeleteFileA(temporary);
     return ok;
 }

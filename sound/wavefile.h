@@ -10,7 +10,8 @@
 #include "sound/clip.h"
 
 // One read or write. The owner may set abort from another thread to give up; it is
-// looked at before the header and again before the sample bytes.
+// looked at before the header and again before the sample bytes, and a save looks once
+// more before its finished file replaces the target.
 struct CWaveFile {
     std::atomic<bool> abort{false};
     uint32_t riffSize = 0;
