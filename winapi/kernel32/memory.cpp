@@ -20,9 +20,11 @@
 namespace {
 
 std::mutex regionsLock;
+// Never destroyed: objects with static storage may give their regions back while the
+// process exits, after a map of static storage would already be gone.
 std::map<void*, size_t>& Regions() {
-    static std::map<void*, size_t> regions;
-    return regions;
+    static auto* regions = new std::map<void*, size_t>;
+    return *regions;
 }
 
 }  // namespace
