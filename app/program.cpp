@@ -19,6 +19,7 @@
 #include "app/fade.h"
 #include "app/frame_timer.h"
 #include "app/gui/button_hooks.h"
+#include "app/gui/check_box.h"
 #include "app/help_hooks.h"
 #include "app/keyboard_handler.h"
 #include "app/later_parts.h"
@@ -96,11 +97,6 @@ std::terminate_handler previousTerminate = nullptr;
 
 bool EffectsOn() { return EffectHooks().effectsOn && EffectHooks().effectsOn(); }
 
-bool& EffectsBuilt() {
-    static bool built = false;
-    return built;
-}
-
 HWND MainHandle() { return NVireo::NWindow::MainWindowHandle(); }
 
 // Steps 4 to 15 and the window phase; false when start-up stops early (a second copy).
@@ -172,10 +168,7 @@ bool StartUp(std::unique_ptr<Window::CMain>& window) {
     if (EffectHooks().createCamera) EffectHooks().createCamera();
     SetFrameRate(40);  // makes the frame-rate line's font through fontconfig
     ForgetLibraryErrorNumber();
-    if (EffectsOn() && EffectHooks().buildTargets) {
-        EffectHooks().buildTargets();
-        EffectsBuilt() = true;
-    }
+    if (EffectsOn() && EffectHooks().buildTargets) EffectHooks().buildTargets();
     CheckErrorNumber(14);
 
     State().ready = 1;
@@ -280,7 +273,7 @@ bool DrawStep() {
     bool rendered = false;
     if (NVireo::NDirectX::N3D::Device().TestCooperativeLevel()) {
         NVireo::NDirectX::N3D::CFrameSteps steps;
-        steps.graphicEffect = EffectsBuilt() && EffectsOn();
+        steps.graphicEffect = EffectsOn();  // also when switched on in the settings
         steps.showFps = state.showFps != 0;
         steps.drawEffect = [] {
             if (NVireo::NGame::NScene::Current()) NVireo::NGame::NScene::Current()->DrawEffect();
@@ -392,8 +385,9 @@ void ShutDown() {
     BGM::Streamer().Shutdown();
     SoundEffectBank().ReleaseAll();
     if (TextHooks().releaseCaches) TextHooks().releaseCaches();
-    if (EffectsBuilt() && EffectHooks().releaseTargets) EffectHooks().releaseTargets();
-    EffectsBuilt() = false;
+    // Whether built at start-up or switched on later; nothing to do when never built.
+    if (EffectHooks().releaseTargets) EffectHooks().releaseTargets();
+    Button::Image::ReleaseCheckBoxPictures();
     NVireo::NDirectX::N3D::StopRenderer();
     Keyborad::SetHandler(nullptr);
     if (WidgetHooks().releasePointConverter) WidgetHooks().releasePointConverter();
