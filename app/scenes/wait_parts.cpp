@@ -1,41 +1,45 @@
 // The wait screens' widgets.
 #include "app/scenes/wait_parts.h"
 
+#include "app/gui/help_line.h"
 #include "framework/error/trace.h"
 
 namespace Scene::Main {
 
 void SetWaitTitle(const char* text) {
     SE_MARK();
-    (void)text;
+    Help::Line::SetTitle(text);
 }
 
 void SetWaitBar(const char* text) {
     SE_MARK();
-    (void)text;
+    Help::Line::SetBarText(text);
 }
 
-CProgressText::CProgressText() { SE_MARK(); }
-
-CProgressText::~CProgressText() { SE_MARK(); }
+CProgressText::CProgressText() {
+    SE_MARK();
+    label.SetFontHeight(kFontHeight);
+}
 
 void CProgressText::Draw(int32_t x, int32_t y, const std::string& text) {
     SE_MARK();
-    (void)x;
-    (void)y;
-    (void)text;
+    label.Draw(x, y, text.c_str());
 }
 
 }  // namespace Scene::Main
 
 namespace Scene::Main::Button::Break {
 
-CObject::CObject() { SE_MARK(); }
+CObject::CObject() {
+    SE_MARK();
+    Help::CLines lines;
+    Help::AddLine(lines, "強制的に中止します");
+    Setup(RECT{120, 360, 189, 391}, "中止", lines, 0, 0);
+}
 
-CObject::~CObject() { SE_MARK(); }
-
-void CObject::Step() { SE_MARK(); }
-
-void CObject::Draw() { SE_MARK(); }
+void CObject::Step() {
+    SE_MARK();
+    PollShortcut();
+}
 
 }  // namespace Scene::Main::Button::Break

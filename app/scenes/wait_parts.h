@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "app/gui/button.h"
+#include "app/gui/label.h"
 #include "app/scenes/wait.h"
 
 namespace Scene::Main {
@@ -13,33 +15,32 @@ namespace Scene::Main {
 void SetWaitTitle(const char* text);
 void SetWaitBar(const char* text);
 
-// The duration change's progress line: one text drawn each frame in the default text
-// colours, through a chip set, so the changing digits render each glyph only once.
+// The duration change's progress line: drawn each frame in the default text colours
+// through a chip set, so the changing digits render each glyph only once.
 class CProgressText {
 public:
-    CProgressText();
-    ~CProgressText();
-    CProgressText(const CProgressText&) = delete;
-    CProgressText& operator=(const CProgressText&) = delete;
+    static constexpr int32_t kFontHeight = 16;
 
+    CProgressText();
     void Draw(int32_t x, int32_t y, const std::string& text);
+
+    CLabelProgressOuter label;
 };
 
 }  // namespace Scene::Main
 
 namespace Scene::Main::Button::Break {
 
-// The "中止" box button at (120, 360) to (189, 391) with the help "強制的に中止します".
-class CObject {
+// The "中止" box button at (120, 360) to (189, 391) with the help "強制的に中止します";
+// it has no shortcut key.
+class CObject : public ::Button::Box::CPlate<CNexter> {
 public:
     CObject();
-    ~CObject();
-    CObject(const CObject&) = delete;
-    CObject& operator=(const CObject&) = delete;
 
-    // Once per frame while the change runs; a click switches to the workspace.
+    // Once per frame while the change runs. A click (the dispatcher's release, or this
+    // poll) goes to CNexter, which switches to the workspace: nothing touches the button
+    // after that.
     void Step();
-    void Draw();
 };
 
 }  // namespace Scene::Main::Button::Break
