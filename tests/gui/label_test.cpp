@@ -34,8 +34,16 @@ void ExpectHits(Label::BNormal& label, std::initializer_list<HitCase> cases) {
 // font height per byte.
 class Labels : public testing::Test {
 protected:
-    void SetUp() override { Help::Normal::ClearAll(); }
+    // No device: the boxes are placed on a 640 x 480 back buffer all the same.
+    void SetUp() override {
+        Help::Normal::ClearAll();
+        D3DPRESENT_PARAMETERS& p = NVireo::NDirectX::N3D::PresentParameters();
+        p = D3DPRESENT_PARAMETERS{};
+        p.BackBufferWidth = 640;
+        p.BackBufferHeight = 480;
+    }
     void TearDown() override {
+        NVireo::NDirectX::N3D::PresentParameters() = D3DPRESENT_PARAMETERS{};
         Help::Normal::ClearAll();
         Help::Normal::SharedBox().mode = 0;
         NVireo::NGUI::ResetHover();
