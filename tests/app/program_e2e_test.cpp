@@ -331,4 +331,108 @@ TEST_F(ProgramEndToEnd, OpensTheFileNamedOnTheCommandLineAndEndsCleanly) {
     EXPECT_EQ(WaitFor(program), 0);
 }
 
+// A whole session driven by keys, the mouse and the real save dialog: open a clip from
+// the command line, lengthen it by 100 ms in the duration dialog, save it under a new
+// name, play it. The saved file is what the batch tool writes for the same change, and
+// the clip reaches the audio device.
+TEST_F(ProgramEndToEnd, ChangesADurationSavesItAndPlaysIt) {
+    // A second of a 16-bit mono ramp at 44100 Hz.
+    std::string wave = "RIFF";
+    const auto le32 = [&](uint32_t v) {
+        for (int i = 0; i < 4; ++i) wave.push_back(static_cast<char>(v >> (8 * i)));
+    };
+    const auto le16 = [&](uint16_t v) {
+        wave.push_back(static_cast<char>(v));
+        wave.push_back(static_cast<char>(v >> 8));
+    };
+    le32(36 + 88200);
+    wave += "WAVEfmt ";
+    le32(16);
+    le16(1), le16(1), le32(44100), le32(88200), le16(2), le16(16);
+    wave += "data";
+    le32(88200);
+    for (int i = 0; i < 44100; ++i) le16(static_cast<uint16_t>((i * 37) % 20000 - 10000));
+    home.WriteHostFile("clip.wav", wave);
+    const std::string audio = home.HostPath("played.raw");
+    setenv("SDL_DISKAUDIOFILE", audio.c_str(), 1);
+    const pid_t program = Start("disk", home.HostPath("clip.wav").c_str());
+    unsetenv("SDL_DISKAUDIOFILE");
+    const std::string window = FindWindow();
+    ASSERT_FALSE(window.empty());
+    X("windowfocus --sync " + window);
+    std::this_thread::sleep_for(3s);  // loading, then the workspace
+    // The buttons read their keys once a frame: each is held for a few frames.
+    const auto hold = [&](const std::string& key) {
+        X("keydown --window " + window + " " + key);
+        std::this_thread::sleep_for(200ms);
+        X("keyup --window " + window + " " + key);
+        std::this_thread::sleep_for(500ms);
+    };
+
+    // Q opens the duration dialog at 1000 ms; the bar's right arrow adds 100 ms; Q
+    // confirms, and the change runs behind its wait screen.
+    hold("q");
+    X("mousemove --window " + window + " 288 212");
+    std::this_thread::sleep_for(300ms);
+    // The bar steps in its frame while the button is down: held for two frames.
+    X("mousedown --window " + window + " 1");
+    std::this_thread::sleep_for(60ms);
+    X("mouseup --window " + window + " 1");
+    std::this_thread::sleep_for(300ms);
+    hold("q");
+    std::this_thread::sleep_for(3s);
+
+    // R: the save dialog, the second visible window (its Japanese title is beyond
+    // xdotool's name search). The name typed there, Return, and the file is written.
+    hold("r");
+    const auto dialogWindow = [&]() -> std::string {
+        std::istringstream found(X("search --onlyvisible --classname ."));
+        for (std::string id; std::getline(found, id);) {
+            if (!id.empty() && id != window) return id;
+        }
+        return "";
+    };
+    std::string dialog;
+    for (auto until = xvfb_support::Clock::now() + 15s;
+         dialog.empty() && xvfb_support::Clock::now() < until;) {
+        std::this_thread::sleep_for(300ms);
+        dialog = dialogWindow();
+    }
+    ASSERT_FALSE(dialog.empty()) << "no save dialog";
+    X("windowfocus --sync " + dialog);
+    std::this_thread::sleep_for(500ms);
+    const std::string saved = home.HostPath("longer.wav");
+    X("type --delay 20 " + Quote(saved));
+    const auto deadline = xvfb_support::Clock::now() + 20s;
+    while (!std::filesystem::exists(saved) && xvfb_support::Clock::now() < deadline) {
+        if (!dialogWindow().empty()) X("key Return");
+        std::this_thread::sleep_for(500ms);
+    }
+    ASSERT_TRUE(std::filesystem::exists(saved));
+    std::this_thread::sleep_for(1s);
+
+    // T plays the clip: the device's output file fills with its samples.
+    X("windowfocus --sync " + window);
+    hold("t");
+    std::this_thread::sleep_for(1s);
+    Key(window, "F12");
+    EXPECT_EQ(WaitFor(program), 0);
+
+    // Longer by whole 100 ms steps (one, unless a slow machine repeated the arrow): the
+    // batch tool changes the same clip to the same length.
+    const std::string longer = home.ReadHostFile("longer.wav");
+    ASSERT_GT(longer.size(), 44u + 88200u) << "not lengthened";
+    const size_t milliseconds = (longer.size() - 44) / 2 * 1000 / 44100;
+    EXPECT_EQ(milliseconds % 100, 0u);
+    const std::string reference = home.HostPath("reference.wav");
+    const Result cli = RunProgram(SE_CLI_PATH, "--ms " + std::to_string(milliseconds) + " -o " +
+                                                   Quote(reference) + " " + Quote(home.HostPath("clip.wav")));
+    ASSERT_EQ(cli.status, 0) << cli.out;
+    EXPECT_TRUE(longer == home.ReadHostFile("reference.wav"))
+        << "the saved clip differs from the batch tool's: " << longer.size() << " bytes against "
+        << home.ReadHostFile("reference.wav").size();
+    const std::string played = home.ReadHostFile("played.raw");
+    EXPECT_NE(played.find_first_not_of('\0'), std::string::npos) << "nothing was played";
+}
+
 }  // namespace
