@@ -10,7 +10,9 @@
 #include <filesystem>
 #include <sstream>
 #include <thread>
+#include <vector>
 
+#include "sound/wav_bytes.h"
 #include "test_support.h"
 #include "winapi/xvfb_support.h"
 
@@ -236,6 +238,13 @@ TEST_F(ProgramEndToEnd, PlacementIsKeptBetweenRunsAndMinus10000Centres) {
     EXPECT_EQ(WaitFor(program), 0);
 }
 
+// A second of 16-bit mono sound at 44100 Hz made of bytes.
+void WriteMonoSecond(const std::string& path, const wavbytes::Bytes& bytes) {
+    wavbytes::Format format;
+    format.channels = 1;
+    WriteFile(path, wavbytes::Canonical(format, bytes));
+}
+
 // The brightest channel sum (0 to 3) of an area ("WxH+X+Y") of a screenshot.
 std::string Brightest(const std::string& shot, const std::string& area) {
     return Capture("convert " + Quote(shot) + " -crop " + area +
@@ -298,24 +307,9 @@ TEST_F(ProgramEndToEnd, TitleAndSettingsFromTheWorkspaceAndOut) {
 }
 
 TEST_F(ProgramEndToEnd, OpensTheFileNamedOnTheCommandLineAndEndsCleanly) {
-    // A second of 16-bit mono silence at 44100 Hz: large enough to be held in pages of
-    // its own rather than on the heap.
-    std::string wave = "RIFF";
-    const auto le32 = [&](uint32_t v) {
-        for (int i = 0; i < 4; ++i) wave.push_back(static_cast<char>(v >> (8 * i)));
-    };
-    const auto le16 = [&](uint16_t v) {
-        wave.push_back(static_cast<char>(v));
-        wave.push_back(static_cast<char>(v >> 8));
-    };
-    le32(36 + 88200);
-    wave += "WAVEfmt ";
-    le32(16);
-    le16(1), le16(1), le32(44100), le32(88200), le16(2), le16(16);
-    wave += "data";
-    le32(88200);
-    wave.append(88200, '\0');
-    home.WriteHostFile("clip.wav", wave);
+    // A second of silence: large enough to be held in pages of its own rather than on
+    // the heap.
+    WriteMonoSecond(home / "clip.wav", wavbytes::Bytes(88200, 0));
 
     const pid_t program = Start("dummy", home.HostPath("clip.wav").c_str());
     const std::string window = FindWindow();
@@ -336,23 +330,7 @@ TEST_F(ProgramEndToEnd, OpensTheFileNamedOnTheCommandLineAndEndsCleanly) {
 // name, play it. The saved file is what the batch tool writes for the same change, and
 // the clip reaches the audio device.
 TEST_F(ProgramEndToEnd, ChangesADurationSavesItAndPlaysIt) {
-    // A second of a 16-bit mono ramp at 44100 Hz.
-    std::string wave = "RIFF";
-    const auto le32 = [&](uint32_t v) {
-        for (int i = 0; i < 4; ++i) wave.push_back(static_cast<char>(v >> (8 * i)));
-    };
-    const auto le16 = [&](uint16_t v) {
-        wave.push_back(static_cast<char>(v));
-        wave.push_back(static_cast<char>(v >> 8));
-    };
-    le32(36 + 88200);
-    wave += "WAVEfmt ";
-    le32(16);
-    le16(1), le16(1), le32(44100), le32(88200), le16(2), le16(16);
-    wave += "data";
-    le32(88200);
-    for (int i = 0; i < 44100; ++i) le16(static_cast<uint16_t>((i * 37) % 20000 - 10000));
-    home.WriteHostFile("clip.wav", wave);
+    WriteMonoSecond(home / "clip.wav", wavbytes::Samples(88200));
     const std::string audio = home.HostPath("played.raw");
     setenv("SDL_DISKAUDIOFILE", audio.c_str(), 1);
     const pid_t program = Start("disk", home.HostPath("clip.wav").c_str());
