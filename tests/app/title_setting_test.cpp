@@ -8,23 +8,14 @@
 #include <cerrno>
 #include <string>
 
-#include "app/app_state.h"
 #include "app/bgm.h"
-#include "app/keyboard_handler.h"
 #include "app/scenes/setting.h"
 #include "app/scenes/start_scenes.h"
 #include "app/scenes/title.h"
 #include "app/sound_effects.h"
-#include "framework/gui/palette.h"
-#include "framework/platform/home.h"
-#include "framework/platform/keyboard.h"
-#include "framework/platform/window.h"
+#include "gui/main_window_fixture.h"
 #include "framework/render/direct3d.h"
 #include "framework/render/effects.h"
-#include "framework/render/package.h"
-#include "framework/text/string_table.h"
-#include "test_support.h"
-#include "winapi/user32_support.h"
 
 namespace {
 
@@ -35,45 +26,12 @@ T* CurrentAs() {
     return dynamic_cast<T*>(NVireo::NGame::NScene::Current());
 }
 
-const HWND kHeadlessWindow = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x5E60));
-
-class CPlainMainWindow : public NVireo::NWindow::BBasic {
-public:
-    LRESULT OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override {
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
-};
-
-// The program's texts and pictures, the headless device, and a main window whose key
-// state the shortcut polls read.
-class TitleAndSetting : public user32_test::WindowTest {
+// The shared main window, keys, device and package, with the scenes' process-wide
+// values put back after each test.
+class TitleAndSetting : public gui_test::MainWindowTest {
 protected:
     void SetUp() override {
-        WindowTest::SetUp();
-        const std::string package = previousHome_ + "Data/package";
-        NVireo::NRender::ProgramPackage().OpenFrom(package.c_str());
-        NVireo::NText::SystemStrings().Load(NVireo::NText::kSystemStringsName);
-        NVireo::NText::ApplicationStrings().Load(NVireo::NText::kApplicationStringsName);
-        D3DPRESENT_PARAMETERS& p = N3D::PresentParameters();
-        p = D3DPRESENT_PARAMETERS{};
-        p.BackBufferCount = 1;
-        p.BackBufferWidth = N3D::kBackBufferWidth;
-        p.BackBufferHeight = N3D::kBackBufferHeight;
-        ASSERT_TRUE(N3D::StartRenderer(kHeadlessWindow));
-        if (NVireo::NWindow::WindowMapCount() == 0) NVireo::NWindow::UnregisterWindowClass();
-        window_.Create("SE title test", "title", 0x00CA0000u);
-        ASSERT_NE(window_.hwnd, nullptr);
-        NVireo::NWindow::SetMainWindow(&window_);
-        Keyborad::WatchProgramKeys();
-        for (char key : std::string("QWERTASDFGZX")) {
-            NVireo::NGame::CKeyEntry* entry = NVireo::NGame::WatchedKey(key);
-            ASSERT_NE(entry, nullptr) << key;
-            entry->toggle = static_cast<uint8_t>(GetKeyState(key) & 1);
-            entry->changed = false;
-        }
-        Main::State() = Main::CState{};
-        Main::State().active = 1;
-        NVireo::NGUI::SetGuiPalette(NVireo::NGUI::kDefaultGuiBase);
+        MainWindowTest::SetUp();
         Scene::Title::SceneReturnMarker() = 2;
     }
     void TearDown() override {
@@ -84,18 +42,9 @@ protected:
         EffectVolume() = 0.0;
         N3D::RendererState().brightness = 0.0f;
         Scene::Title::SceneReturnMarker() = 2;
-        N3D::StopRenderer();
-        Main::State() = Main::CState{};
-        NVireo::NWindow::SetMainWindow(nullptr);
-        if (window_.hwnd != nullptr) DestroyWindow(window_.hwnd);
-        WindowTest::TearDown();
-        if (NVireo::NWindow::WindowMapCount() == 0) NVireo::NWindow::UnregisterWindowClass();
+        MainWindowTest::TearDown();
     }
 
-    void Key(SDL_Keycode key, bool down) {
-        WindowTest::Key(window_.hwnd, key, down);
-        user32_test::Pump();
-    }
     // One frame of the current scene: Update, then Draw when a scene is left. As in the
     // main loop, error numbers the font and window libraries left behind are dropped.
     static void Frame() {
@@ -111,10 +60,6 @@ protected:
             FAIL() << "reported: " << r.file << " " << r.line << " " << r.message;
         }
     }
-
-    RaisePolicy policy_;
-    std::string previousHome_ = NVireo::NFile::HomeFolder();
-    CPlainMainWindow window_;
 };
 
 TEST_F(TitleAndSetting, TheMenuSlidesInTheFirstButtonAfterFiveFramesTheLastAfterEight) {

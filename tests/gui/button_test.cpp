@@ -33,6 +33,7 @@
 #include "test_support.h"
 #include "winapi/audio_child.h"
 #include "winapi/user32_support.h"
+#include "main_window_fixture.h"
 
 namespace {
 
@@ -104,75 +105,13 @@ struct Lines : Help::CLines {
     }
 };
 
-// Any handle that names no SDL window: the device draws without a presenter.
-const HWND kHeadlessWindow = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x5E5E));
-
-// Hands its mouse messages to the widget dispatcher, as the program's main window does.
-class CTestMainWindow : public NVireo::NWindow::BBasic {
-public:
-    LRESULT OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override {
-        if ((message >= WM_MOUSEMOVE && message <= WM_MBUTTONDBLCLK) || message == WM_MOUSEWHEEL) {
-            NVireo::NGUI::HandleMouseMessage(window, message, wParam, lParam);
-        }
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
-};
-
-// A main window for the widgets to register against, the key state it gets from
-// injected events, the headless device, and the built package's texts and pictures.
-class Buttons : public user32_test::WindowTest {
+// The main window, keys, headless device and package of the widget tests, with the
+// owners' record emptied for each test.
+class Buttons : public gui_test::MainWindowTest {
 protected:
     void SetUp() override {
-        WindowTest::SetUp();
-        const std::string package = previousHome_ + "Data/package";
-        NVireo::NRender::ProgramPackage().OpenFrom(package.c_str());
-        NVireo::NText::ApplicationStrings().Load(NVireo::NText::kApplicationStringsName);
-        D3DPRESENT_PARAMETERS& p = N3D::PresentParameters();
-        p = D3DPRESENT_PARAMETERS{};
-        p.BackBufferCount = 1;
-        p.BackBufferWidth = N3D::kBackBufferWidth;
-        p.BackBufferHeight = N3D::kBackBufferHeight;
-        ASSERT_TRUE(N3D::StartRenderer(kHeadlessWindow));
-        if (NVireo::NWindow::WindowMapCount() == 0) NVireo::NWindow::UnregisterWindowClass();
-        window_.Create("SE button test", "buttons", 0x00CA0000u);
-        ASSERT_NE(window_.hwnd, nullptr);
-        NVireo::NWindow::SetMainWindow(&window_);
-        Keyborad::WatchProgramKeys();
-        // Each test starts with every key's toggle taken as seen, whatever earlier tests
-        // pressed while nothing asked.
-        for (char key : std::string("QWERTASDFGZX")) {
-            NVireo::NGame::CKeyEntry* entry = NVireo::NGame::WatchedKey(key);
-            ASSERT_NE(entry, nullptr) << key;
-            entry->toggle = static_cast<uint8_t>(GetKeyState(key) & 1);
-            entry->changed = false;
-        }
-        Main::State() = Main::CState{};
-        Main::State().active = 1;
+        MainWindowTest::SetUp();
         Calls().clear();
-        NVireo::NGUI::SetGuiPalette(NVireo::NGUI::kDefaultGuiBase);
-    }
-    void TearDown() override {
-        Button::Image::ReleaseCheckBoxPictures();
-        N3D::StopRenderer();
-        Main::State() = Main::CState{};
-        NVireo::NWindow::SetMainWindow(nullptr);
-        if (window_.hwnd != nullptr) DestroyWindow(window_.hwnd);
-        WindowTest::TearDown();
-        if (NVireo::NWindow::WindowMapCount() == 0) NVireo::NWindow::UnregisterWindowClass();
-    }
-
-    void Key(SDL_Keycode key, bool down) {
-        WindowTest::Key(window_.hwnd, key, down);
-        user32_test::Pump();
-    }
-    // The pointer moved to (x, y) of the client area, or a button went down or up there.
-    void MoveTo(int x, int y) {
-        Motion(window_.hwnd, x, y);
-        user32_test::Pump();
-    }
-    void Mouse(Uint8 button, bool down, int x, int y) {
-        WindowTest::Button(window_.hwnd, button, down, x, y);
-        user32_test::Pump();
     }
 
     static std::vector<std::string> Texts(const Help::CLines& lines) {
@@ -181,9 +120,6 @@ protected:
         return texts;
     }
 
-    RaisePolicy policy_;
-    std::string previousHome_ = NVireo::NFile::HomeFolder();
-    CTestMainWindow window_;
     NVireo::NGUI::PointerPosition pointer_{0, 0, 0, 0};
 };
 
