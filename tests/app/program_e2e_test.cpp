@@ -151,7 +151,7 @@ TEST_F(ProgramEndToEnd, RunsItsWindowTakesAScreenshotAndQuitsWithF12) {
     X("keydown --window " + window + " m b");
     Key(window, "F5");
     X("keyup --window " + window + " m b");
-    std::this_thread::sleep_for(300ms);
+    std::this_thread::sleep_for(1s);  // a few frames, also in the slower sanitizer build
     Key(window, "F7");
     ASSERT_TRUE(AppearsWithin(home / "ss/   1.bmp"));
     const std::string withLine = home / "ss/   1.bmp";
