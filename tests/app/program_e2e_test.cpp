@@ -347,16 +347,19 @@ TEST_F(ProgramEndToEnd, ChangesADurationSavesItAndPlaysIt) {
         std::this_thread::sleep_for(500ms);
     };
 
-    // Q opens the duration dialog at 1000 ms; the bar's right arrow adds 100 ms; Q
+    // Q opens the duration dialog at 1000 ms; the bar's right arrow lengthens it; Q
     // confirms, and the change runs behind its wait screen.
     hold("q");
+    std::this_thread::sleep_for(1s);  // the dialog opens
     X("mousemove --window " + window + " 288 212");
     std::this_thread::sleep_for(300ms);
-    // The bar steps in its frame while the button is down: held for two frames.
+    // The bar steps in a frame while the button is down, so the button is held for
+    // several frames: a press and release handled before one frame would add nothing
+    // on a loaded machine. Held past the repeat delay, it adds more steps, all whole.
     X("mousedown --window " + window + " 1");
-    std::this_thread::sleep_for(60ms);
+    std::this_thread::sleep_for(400ms);
     X("mouseup --window " + window + " 1");
-    std::this_thread::sleep_for(300ms);
+    std::this_thread::sleep_for(500ms);
     hold("q");
     std::this_thread::sleep_for(3s);
 
@@ -396,8 +399,8 @@ TEST_F(ProgramEndToEnd, ChangesADurationSavesItAndPlaysIt) {
     Key(window, "F12");
     EXPECT_EQ(WaitFor(program), 0);
 
-    // Longer by whole 100 ms steps (one, unless a slow machine repeated the arrow): the
-    // batch tool changes the same clip to the same length.
+    // Longer by whole 100 ms steps (how many depends on the frames the button was held
+    // for): the batch tool changes the same clip to the same length.
     const std::string longer = home.ReadHostFile("longer.wav");
     ASSERT_GT(longer.size(), 44u + 88200u) << "not lengthened";
     const size_t milliseconds = (longer.size() - 44) / 2 * 1000 / 44100;
