@@ -99,35 +99,38 @@ void DrawLine(N3D::NText::CLine& line, const BNormal& label) {
 
 }  // namespace
 
-namespace Normal::TA {
-
-void CSingle::SetText(const char* newText) {
+template <class Base>
+void BOwnLine<Base>::SetText(const char* newText) {
     SE_MARK();
-    text = NVireo::NString::BBasic<char>(newText != nullptr ? newText : "");
-    RenderLine(line, newText, fontHeight, x, y);
+    this->text = NVireo::NString::BBasic<char>(newText != nullptr ? newText : "");
+    RenderLine(line, newText, fontHeight, this->x, this->y);
 }
 
-int32_t CSingle::GetFontHeight() {
+template <class Base>
+int32_t BOwnLine<Base>::GetFontHeight() {
     SE_MARK();
     return fontHeight;
 }
 
-bool CSingle::GetRect(RECT& rect) {
+template <class Base>
+bool BOwnLine<Base>::GetRect(RECT& rect) {
     SE_MARK();
-    return LineRect(line, x, y, scale, rect);
+    return LineRect(line, this->x, this->y, this->scale, rect);
 }
 
-void CSingle::DrawText() {
+template <class Base>
+void BOwnLine<Base>::DrawText() {
     SE_MARK();
     DrawLine(line, *this);
 }
 
-bool CSingle::HasText() {
+template <class Base>
+bool BOwnLine<Base>::HasText() {
     SE_MARK();
     return line.ChipCount() != 0;
 }
 
-}  // namespace Normal::TA
+template class BOwnLine<BNormal>;
 
 void CCaption::Setup(double newScale) {
     SE_MARK();
@@ -178,32 +181,6 @@ void CSingle::SetupAid(int32_t newY, const char* newText, const char* descriptio
     Help::AddLine(description, descriptionLine);
 }
 
-void CSingle::SetText(const char* newText) {
-    SE_MARK();
-    text = NVireo::NString::BBasic<char>(newText != nullptr ? newText : "");
-    RenderLine(line, newText, fontHeight, x, y);
-}
-
-int32_t CSingle::GetFontHeight() {
-    SE_MARK();
-    return fontHeight;
-}
-
-bool CSingle::GetRect(RECT& rect) {
-    SE_MARK();
-    return LineRect(line, x, y, scale, rect);
-}
-
-void CSingle::DrawText() {
-    SE_MARK();
-    DrawLine(line, *this);
-}
-
-bool CSingle::HasText() {
-    SE_MARK();
-    return line.ChipCount() != 0;
-}
-
 }  // namespace TA
 
 namespace TS {
@@ -246,6 +223,8 @@ bool CSingle::HasText() {
 }  // namespace TS
 
 }  // namespace Aid
+
+template class BOwnLine<Aid::CBase>;
 
 // --- text sets that keep their colours --------------------------------------------------
 

@@ -66,10 +66,10 @@ public:
     virtual bool HasText() = 0;
 };
 
-namespace Normal::TA {
-
-// A label with one text line of its own, rendered when the text is set.
-class CSingle : public BNormal {
+// A label (Base is BNormal or one of its kinds) with one text line of its own,
+// rendered when the text is set.
+template <class Base>
+class BOwnLine : public Base {
 public:
     NVireo::NDirectX::N3D::NText::CLine line;
     int32_t fontHeight = kAidFontHeight;
@@ -81,6 +81,10 @@ public:
     void DrawText() override;
     bool HasText() override;
 };
+
+namespace Normal::TA {
+
+class CSingle : public BOwnLine<BNormal> {};
 
 }  // namespace Normal::TA
 
@@ -107,20 +111,11 @@ public:
 namespace TA {
 
 // An aid label with its own text line.
-class CSingle : public CBase {
+class CSingle : public BOwnLine<CBase> {
 public:
-    NVireo::NDirectX::N3D::NText::CLine line;
-    int32_t fontHeight = kAidFontHeight;
-
     // text in the 14-pixel font at (70, y) at newScale, with one description line.
     void SetupAid(int32_t newY, const char* newText, const char* descriptionLine,
                   double newScale);
-
-    void SetText(const char* newText) override;
-    int32_t GetFontHeight() override;
-    bool GetRect(RECT& rect) override;
-    void DrawText() override;
-    bool HasText() override;
 };
 
 }  // namespace TA
