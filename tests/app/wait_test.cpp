@@ -17,8 +17,7 @@
 #include "app/workspace_hooks.h"
 #include "framework/platform/home.h"
 #include "framework/render/direct3d.h"
-#include "framework/render/package.h"
-#include "framework/text/string_table.h"
+#include "headless_device.h"
 #include "sound/wav_bytes.h"
 #include "test_support.h"
 
@@ -32,8 +31,6 @@ int RecordMessage(LPCSTR text, LPCSTR, UINT) {
     messages.push_back(text);
     return IDOK;
 }
-
-const HWND kHeadlessWindow = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x5E5E));
 
 // A clip of frames one-byte frames 0, 1, 2, ... (wrapping) at 8000 Hz, mono 8-bit.
 void MakeRamp(CSoundClip& clip, uint32_t frames) {
@@ -86,17 +83,8 @@ protected:
 
     void SetUp() override {
         // Widgets take their texts from the built package beside the test program.
-        const std::string package = previousHome + "Data/package";
-        NVireo::NRender::ProgramPackage().OpenFrom(package.c_str());
-        NVireo::NText::SystemStrings().Load(NVireo::NText::kSystemStringsName);
-        NVireo::NText::ApplicationStrings().Load(NVireo::NText::kApplicationStringsName);
-        namespace N3D = NVireo::NDirectX::N3D;
-        D3DPRESENT_PARAMETERS& p = N3D::PresentParameters();
-        p = D3DPRESENT_PARAMETERS{};
-        p.BackBufferCount = 1;
-        p.BackBufferWidth = N3D::kBackBufferWidth;
-        p.BackBufferHeight = N3D::kBackBufferHeight;
-        ASSERT_TRUE(N3D::StartRenderer(kHeadlessWindow));
+        headless::OpenProgramPackage(previousHome);
+        ASSERT_TRUE(headless::StartDevice());
         messages.clear();
         SetMessageBoxAnswer(RecordMessage);
         ResetClipState();

@@ -18,9 +18,9 @@
 #include "framework/platform/dropped_files.h"
 #include "framework/platform/home.h"
 #include "framework/render/direct3d.h"
-#include "framework/render/package.h"
 #include "framework/text/string_ids.h"
 #include "framework/text/string_table.h"
+#include "headless_device.h"
 #include "sound/wav_bytes.h"
 #include "test_support.h"
 
@@ -50,8 +50,6 @@ const char* AnswerDialog(const OPENFILENAMEA*, BOOL) {
     return dialogAnswer.empty() ? nullptr : dialogAnswer.c_str();
 }
 
-const HWND kHeadlessWindow = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x5E5F));
-
 template <typename T>
 T* CurrentAs() {
     return dynamic_cast<T*>(NVireo::NGame::NScene::Current());
@@ -71,17 +69,8 @@ protected:
     std::string previousHome = NVireo::NFile::HomeFolder();
 
     void SetUp() override {
-        const std::string package = previousHome + "Data/package";
-        NVireo::NRender::ProgramPackage().OpenFrom(package.c_str());
-        NVireo::NText::SystemStrings().Load(NVireo::NText::kSystemStringsName);
-        NVireo::NText::ApplicationStrings().Load(NVireo::NText::kApplicationStringsName);
-        namespace N3D = NVireo::NDirectX::N3D;
-        D3DPRESENT_PARAMETERS& p = N3D::PresentParameters();
-        p = D3DPRESENT_PARAMETERS{};
-        p.BackBufferCount = 1;
-        p.BackBufferWidth = N3D::kBackBufferWidth;
-        p.BackBufferHeight = N3D::kBackBufferHeight;
-        ASSERT_TRUE(N3D::StartRenderer(kHeadlessWindow));
+        headless::OpenProgramPackage(previousHome);
+        ASSERT_TRUE(headless::StartDevice());
         messages.clear();
         messageAnswer = IDOK;
         dialogAnswer.clear();

@@ -19,6 +19,7 @@
 #include "framework/render/package.h"
 #include "framework/render/texture.h"
 #include "render_bmp_bytes.h"
+#include "headless_device.h"
 #include "test_support.h"
 #include "tools/packer/pack.h"
 
@@ -27,31 +28,16 @@ namespace {
 using namespace NVireo::NDirectX::N3D;
 
 // Any handle that names no SDL window: the device draws without a presenter.
-const HWND kHeadlessWindow = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x5E5E));
 
 std::string Message() { return NVireo::NError::Record().message; }
 
 // The difference of two colours, the largest over red, green and blue.
-int Distance(uint32_t a, uint32_t b) {
-    int largest = 0;
-    for (int shift : {0, 8, 16}) {
-        const int d = std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF));
-        largest = std::max(largest, d);
-    }
-    return largest;
-}
+using headless::ColorDistance;
 
 class RenderDevice : public testing::Test {
 protected:
     void SetUp() override {
-        D3DPRESENT_PARAMETERS& p = PresentParameters();
-        p = D3DPRESENT_PARAMETERS{};
-        p.BackBufferCount = 1;
-        p.BackBufferWidth = kBackBufferWidth;
-        p.BackBufferHeight = kBackBufferHeight;
-        RendererState().brightness = 0.0f;
-        RendererState().lostCount = 0;
-        ASSERT_TRUE(StartRenderer(kHeadlessWindow)) << Message();
+        ASSERT_TRUE(headless::StartDevice()) << Message();
     }
     void TearDown() override { StopRenderer(); }
 
@@ -136,7 +122,7 @@ TEST_F(RenderDevice, FlatPresetsAndBlendCodesOnABigQuad) {
         DrawFlatRect(100, 100, 540, 380);
         ASSERT_TRUE(Device().EndScene());
         const std::vector<DWORD> target = Target();
-        EXPECT_LE(Distance(At(target, 320, 240), c.expected), 1)
+        EXPECT_LE(ColorDistance(At(target, 320, 240), c.expected), 1)
             << std::hex << At(target, 320, 240) << " " << c.expected;
         EXPECT_EQ(At(target, 20, 20), background & 0xFFFFFFu);  // outside the quad
     }
@@ -256,7 +242,7 @@ TEST_F(RenderImages, TexturedAndTintedPresetsUseTheMaskAndTheFactor) {
         sprite.Draw(100, 100, 4.0f, 4.0f);  // 256 x 256
         ASSERT_TRUE(Device().EndScene());
         const std::vector<DWORD> target = Target();
-        EXPECT_LE(Distance(At(target, 228, 228), c.expected), 2)
+        EXPECT_LE(ColorDistance(At(target, 228, 228), c.expected), 2)
             << std::hex << At(target, 228, 228) << " " << c.expected;
     }
 }
@@ -405,9 +391,9 @@ TEST_F(RenderImages, BrightnessDrawsABlackOrWhiteOverlayAtHalfAlpha) {
         UINT w = 0, h = 0;
         const std::vector<DWORD> frame = SePresentedFrame(Device().Get(), &w, &h);
         ASSERT_EQ(frame.size(), size_t{640} * 480);
-        EXPECT_LE(Distance(At(frame, 320, 240), c.expected), 1) << std::hex << At(frame, 320, 240);
-        EXPECT_LE(Distance(At(frame, 0, 0), c.expected), 1);
-        EXPECT_LE(Distance(At(frame, 639, 479), c.expected), 1);
+        EXPECT_LE(ColorDistance(At(frame, 320, 240), c.expected), 1) << std::hex << At(frame, 320, 240);
+        EXPECT_LE(ColorDistance(At(frame, 0, 0), c.expected), 1);
+        EXPECT_LE(ColorDistance(At(frame, 639, 479), c.expected), 1);
     }
     EXPECT_EQ(BrightnessColor(-0.5f), 0x7F000000u);
     EXPECT_EQ(BrightnessColor(0.5f), 0x7FFFFFFFu);

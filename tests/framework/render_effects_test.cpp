@@ -14,25 +14,18 @@
 #include "app/later_parts.h"
 #include "framework/render/camera.h"
 #include "framework/render/direct3d.h"
+#include "headless_device.h"
 #include "test_support.h"
 
 namespace {
 
 using namespace NVireo::NDirectX::N3D;
 
-const HWND kHeadlessWindow = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x5E5F));
-
 class RenderEffects : public testing::Test {
 protected:
     void SetUp() override {
-        D3DPRESENT_PARAMETERS& p = PresentParameters();
-        p = D3DPRESENT_PARAMETERS{};
-        p.BackBufferCount = 1;
-        p.BackBufferWidth = kBackBufferWidth;
-        p.BackBufferHeight = kBackBufferHeight;
-        RendererState().lostCount = 0;
         InstallPixelShaderProbe();
-        ASSERT_TRUE(StartRenderer(kHeadlessWindow));
+        ASSERT_TRUE(headless::StartDevice());
         baseTextures_ = SeDefaultPoolCount(Device().Get());
     }
     void TearDown() override {

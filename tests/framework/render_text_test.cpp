@@ -13,6 +13,7 @@
 #include "app/later_parts.h"
 #include "app/text_hooks.h"
 #include "framework/render/direct3d.h"
+#include "headless_device.h"
 #include "test_support.h"
 
 namespace {
@@ -21,22 +22,13 @@ using namespace NVireo::NDirectX::N3D;
 using NText::CLine;
 using NText::JapaneseFont;
 
-const HWND kHeadlessWindow = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x7E47));
-
 constexpr DWORD kWhite = 0xFFFFFF;
 constexpr DWORD kBlack = 0x000000;
 
 class RenderText : public testing::Test {
 protected:
     void SetUp() override {
-        D3DPRESENT_PARAMETERS& p = PresentParameters();
-        p = D3DPRESENT_PARAMETERS{};
-        p.BackBufferCount = 1;
-        p.BackBufferWidth = kBackBufferWidth;
-        p.BackBufferHeight = kBackBufferHeight;
-        RendererState().brightness = 0.0f;
-        RendererState().lostCount = 0;
-        ASSERT_TRUE(StartRenderer(kHeadlessWindow)) << NVireo::NError::Record().message;
+        ASSERT_TRUE(headless::StartDevice()) << NVireo::NError::Record().message;
     }
     void TearDown() override {
         Main::ReleaseTextCaches();

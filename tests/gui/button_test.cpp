@@ -546,14 +546,7 @@ uint32_t OverBlack(DWORD c) {
     return out;
 }
 
-int Distance(uint32_t a, uint32_t b) {
-    int largest = 0;
-    for (int shift : {0, 8, 16}) {
-        const int d = std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF));
-        largest = std::max(largest, d);
-    }
-    return largest;
-}
+using headless::ColorDistance;
 
 class ButtonPixels : public Buttons {
 protected:
@@ -590,11 +583,11 @@ TEST_F(ButtonPixels, ABoxButtonIsFilledAndEdgedAndSinksWhenPressed) {
         const std::vector<uint32_t> frame = Frame([&] { button.Draw(); });
         const uint32_t topLeft = pressed ? dark : light;
         const uint32_t bottomRight = pressed ? light : dark;
-        EXPECT_LE(Distance(At(frame, 200, 120), fill), 1) << std::hex << At(frame, 200, 120);
-        EXPECT_LE(Distance(At(frame, 200, 100), topLeft), 1);   // top edge
-        EXPECT_LE(Distance(At(frame, 100, 120), topLeft), 1);   // left edge
-        EXPECT_LE(Distance(At(frame, 200, 139), bottomRight), 1);  // bottom edge
-        EXPECT_LE(Distance(At(frame, 299, 120), bottomRight), 1);  // right edge
+        EXPECT_LE(ColorDistance(At(frame, 200, 120), fill), 1) << std::hex << At(frame, 200, 120);
+        EXPECT_LE(ColorDistance(At(frame, 200, 100), topLeft), 1);   // top edge
+        EXPECT_LE(ColorDistance(At(frame, 100, 120), topLeft), 1);   // left edge
+        EXPECT_LE(ColorDistance(At(frame, 200, 139), bottomRight), 1);  // bottom edge
+        EXPECT_LE(ColorDistance(At(frame, 299, 120), bottomRight), 1);  // right edge
         EXPECT_EQ(At(frame, 200, 140), 0u) << "the bottom is exclusive";
         EXPECT_EQ(At(frame, 300, 120), 0u) << "the right is exclusive";
         EXPECT_EQ(At(frame, 99, 120), 0u);
@@ -618,16 +611,16 @@ TEST_F(ButtonPixels, TheActiveButtonUnderThePointerGlowsWithThePulse) {
     MoveTo(200, 120);
     ASSERT_TRUE(button.IsActive());
     std::vector<uint32_t> frame = Frame([&] { button.Draw(); });
-    EXPECT_LE(Distance(At(frame, 200, 120), fill + 0x808080u), 1) << std::hex << At(frame, 200, 120);
+    EXPECT_LE(ColorDistance(At(frame, 200, 120), fill + 0x808080u), 1) << std::hex << At(frame, 200, 120);
     Main::Pulse().value = 0.5f;
     frame = Frame([&] { button.Draw(); });
-    EXPECT_LE(Distance(At(frame, 250, 130), fill + 0x404040u), 1);
+    EXPECT_LE(ColorDistance(At(frame, 250, 130), fill + 0x404040u), 1);
     // Active but the cursor elsewhere: no glow.
     MoveTo(50, 50);
     NVireo::NGUI::Registry().active = &button;
     NVireo::NGUI::Registry().activeOwner = button.ownerWindow;
     frame = Frame([&] { button.Draw(); });
-    EXPECT_LE(Distance(At(frame, 200, 120), fill), 1);
+    EXPECT_LE(ColorDistance(At(frame, 200, 120), fill), 1);
     NVireo::NGUI::ClearActiveWidget();
     Main::Pulse().value = savedPulse;
 }
@@ -687,11 +680,11 @@ TEST_F(ButtonPixels, TheFullBackPlateSinksWithDarkEdgesAllRound) {
         plate.state = pressed ? kPressed : kIdle;
         const std::vector<uint32_t> frame = Frame([&] { plate.Draw(); });
         const uint32_t topLeft = OverBlack(pressed ? palette.dark : palette.light);
-        EXPECT_LE(Distance(At(frame, middleX, plate.top), topLeft), 1);
-        EXPECT_LE(Distance(At(frame, 0, middleY), topLeft), 1);
-        EXPECT_LE(Distance(At(frame, middleX, plate.bottom - 1), OverBlack(palette.dark)), 1);
-        EXPECT_LE(Distance(At(frame, plate.right - 1, middleY), OverBlack(palette.dark)), 1);
-        EXPECT_LE(Distance(At(frame, middleX, middleY), OverBlack(palette.fill)), 1);
+        EXPECT_LE(ColorDistance(At(frame, middleX, plate.top), topLeft), 1);
+        EXPECT_LE(ColorDistance(At(frame, 0, middleY), topLeft), 1);
+        EXPECT_LE(ColorDistance(At(frame, middleX, plate.bottom - 1), OverBlack(palette.dark)), 1);
+        EXPECT_LE(ColorDistance(At(frame, plate.right - 1, middleY), OverBlack(palette.dark)), 1);
+        EXPECT_LE(ColorDistance(At(frame, middleX, middleY), OverBlack(palette.fill)), 1);
     }
 }
 

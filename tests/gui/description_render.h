@@ -15,14 +15,12 @@
 #include "app/gui/description_box.h"
 #include "framework/error/error.h"
 #include "framework/render/direct3d.h"
+#include "headless_device.h"
 #include "test_support.h"
 
 namespace gui_render {
 
 namespace N3D = NVireo::NDirectX::N3D;
-
-// Any handle that names no SDL window: the device draws without a presenter.
-inline const HWND kHeadlessWindow = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x5E5E));
 
 // The clock the help line's stopwatch reads, in milliseconds.
 inline uint32_t& FakeNow() {
@@ -38,27 +36,12 @@ inline uint32_t OverBlack(uint32_t argb) {
     return rgb;
 }
 
-// The largest difference over red, green and blue.
-inline int Distance(uint32_t a, uint32_t b) {
-    int largest = 0;
-    for (int shift : {0, 8, 16}) {
-        const int d = std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF));
-        largest = std::max(largest, d);
-    }
-    return largest;
-}
+using headless::ColorDistance;
 
 class Frame : public testing::Test {
 protected:
     void SetUp() override {
-        D3DPRESENT_PARAMETERS& p = N3D::PresentParameters();
-        p = D3DPRESENT_PARAMETERS{};
-        p.BackBufferCount = 1;
-        p.BackBufferWidth = N3D::kBackBufferWidth;
-        p.BackBufferHeight = N3D::kBackBufferHeight;
-        N3D::RendererState().brightness = 0.0f;
-        N3D::RendererState().lostCount = 0;
-        ASSERT_TRUE(N3D::StartRenderer(kHeadlessWindow)) << NVireo::NError::Record().message;
+        ASSERT_TRUE(headless::StartDevice()) << NVireo::NError::Record().message;
         FakeNow() = 0;
         ::Main::FrameTimer().time.now = [] { return FakeNow(); };
         Help::Normal::ClearAll();
@@ -94,7 +77,7 @@ protected:
     bool AnyNear(int32_t left, int32_t top, int32_t right, int32_t bottom, uint32_t color) const {
         for (int32_t y = top; y < bottom; ++y)
             for (int32_t x = left; x < right; ++x)
-                if (Distance(At(x, y), color) <= 2) return true;
+                if (ColorDistance(At(x, y), color) <= 2) return true;
         return false;
     }
     // Rows of the rectangle holding a pixel near colour: the first and one past the last
@@ -104,7 +87,7 @@ protected:
         int32_t first = -1, last = -1;
         for (int32_t y = top; y < bottom; ++y)
             for (int32_t x = left; x < right; ++x)
-                if (Distance(At(x, y), color) <= 2) {
+                if (ColorDistance(At(x, y), color) <= 2) {
                     if (first < 0) first = y;
                     last = y;
                 }

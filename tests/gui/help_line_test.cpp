@@ -228,7 +228,7 @@ TEST_F(HelpLineDrawing, TheTitleIsUnderlinedAcrossTheTitleArea) {
         {30, 29, 0x000000},   {609, 28, 0x000000},
     };
     for (const Probe& p : probes) {
-        EXPECT_LE(Distance(At(p.x, p.y), p.expected), 3)
+        EXPECT_LE(ColorDistance(At(p.x, p.y), p.expected), 3)
             << p.x << "," << p.y << ": " << std::hex << At(p.x, p.y);
     }
     // The title's text, white, at the title area's left from y = 14.
@@ -264,7 +264,7 @@ TEST_F(HelpLineDrawing, TheBarOpensFromTheLeftWhileItsEdgesGrowFromTheRight) {
         {639, 462, darkOnBlack},
     };
     for (const Probe& p : half) {
-        EXPECT_LE(Distance(At(p.x, p.y), p.expected), 2)
+        EXPECT_LE(ColorDistance(At(p.x, p.y), p.expected), 2)
             << p.x << "," << p.y << ": " << std::hex << At(p.x, p.y) << " " << p.expected;
     }
     // The text stands in the 14 rows from 13 below the bar's top.
@@ -275,9 +275,9 @@ TEST_F(HelpLineDrawing, TheBarOpensFromTheLeftWhileItsEdgesGrowFromTheRight) {
 
     for (int i = 0; i < 8; ++i) line.UpdateOverlay();
     Draw([&] { line.DrawOverlay(); });
-    EXPECT_LE(Distance(At(639, 440), fill), 2);
-    EXPECT_LE(Distance(At(0, 422), darkOnFill), 2);
-    EXPECT_LE(Distance(At(0, 462), darkOnBlack), 2);
+    EXPECT_LE(ColorDistance(At(639, 440), fill), 2);
+    EXPECT_LE(ColorDistance(At(0, 422), darkOnFill), 2);
+    EXPECT_LE(ColorDistance(At(0, 462), darkOnBlack), 2);
 }
 
 TEST_F(HelpLineDrawing, BarTextScrollsLeftOnePixelAFrameAfterThePause) {
@@ -331,7 +331,7 @@ TEST_F(HelpLineDrawing, StarLinesDrawStackedPanelsAsWideAsTheLongestLine) {
         {157, 170, fill},
     };
     for (const Probe& p : probes) {
-        EXPECT_LE(Distance(At(p.x, p.y), p.expected), 2)
+        EXPECT_LE(ColorDistance(At(p.x, p.y), p.expected), 2)
             << p.x << "," << p.y << ": " << std::hex << At(p.x, p.y) << " " << p.expected;
     }
     // Each line in its panel, 6 pixels in: "abcd" from row 130, "ef" from row 166.
@@ -359,7 +359,7 @@ TEST_F(HelpLineDrawing, TheSecondBoxIsDrawnOnceWithTheOthers) {
     ASSERT_EQ(second.top, 400 - 24 - 24);
     Help::Line::CObject line;
     Draw([&] { line.DrawOverlay(); });
-    EXPECT_LE(Distance(At(second.left + 2, second.top + 2), Fill()), 2);  // not darkened twice
+    EXPECT_LE(ColorDistance(At(second.left + 2, second.top + 2), Fill()), 2);  // not darkened twice
 }
 
 TEST_F(HelpLineDrawing, AHiddenOverlayDrawsNothingButKeepsUpdating) {

@@ -18,15 +18,11 @@
 #include "framework/platform/keyboard.h"
 #include "framework/platform/window.h"
 #include "framework/render/direct3d.h"
-#include "framework/render/package.h"
-#include "framework/text/string_table.h"
+#include "headless_device.h"
 #include "test_support.h"
 #include "winapi/user32_support.h"
 
 namespace gui_test {
-
-// Any handle that names no SDL window: the device draws without a presenter.
-inline const HWND kHeadlessWindow = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x5E5E));
 
 // Hands its mouse messages to the widget dispatcher, as the program's main window does.
 class CTestMainWindow : public NVireo::NWindow::BBasic {
@@ -42,18 +38,9 @@ public:
 class MainWindowTest : public user32_test::WindowTest {
 protected:
     void SetUp() override {
-        namespace N3D = NVireo::NDirectX::N3D;
         WindowTest::SetUp();
-        const std::string package = previousHome_ + "Data/package";
-        NVireo::NRender::ProgramPackage().OpenFrom(package.c_str());
-        NVireo::NText::SystemStrings().Load(NVireo::NText::kSystemStringsName);
-        NVireo::NText::ApplicationStrings().Load(NVireo::NText::kApplicationStringsName);
-        D3DPRESENT_PARAMETERS& p = N3D::PresentParameters();
-        p = D3DPRESENT_PARAMETERS{};
-        p.BackBufferCount = 1;
-        p.BackBufferWidth = N3D::kBackBufferWidth;
-        p.BackBufferHeight = N3D::kBackBufferHeight;
-        ASSERT_TRUE(N3D::StartRenderer(kHeadlessWindow));
+        headless::OpenProgramPackage(previousHome_);
+        ASSERT_TRUE(headless::StartDevice());
         if (NVireo::NWindow::WindowMapCount() == 0) NVireo::NWindow::UnregisterWindowClass();
         window_.Create("SE widget test", "widgets", 0x00CA0000u);
         ASSERT_NE(window_.hwnd, nullptr);

@@ -6,8 +6,7 @@
 
 #include "framework/platform/home.h"
 #include "framework/render/direct3d.h"
-#include "framework/render/package.h"
-#include "framework/text/string_table.h"
+#include "headless_device.h"
 #include "test_support.h"
 
 namespace {
@@ -15,7 +14,6 @@ namespace {
 using NVireo::NGUI::PointerPosition;
 namespace NR = NVireo::NDirectX::N3D;
 
-const HWND kHeadlessWindow = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x5E5F));
 
 PointerPosition At(int32_t x, int32_t y) { return PointerPosition{x + 50, y + 40, x, y}; }
 
@@ -25,12 +23,7 @@ WPARAM Wheel(int16_t delta) { return MAKEWPARAM(0, static_cast<uint16_t>(delta))
 class ScrollBarObject : public testing::Test {
 protected:
     void SetUp() override {
-        D3DPRESENT_PARAMETERS& p = NR::PresentParameters();
-        p = D3DPRESENT_PARAMETERS{};
-        p.BackBufferCount = 1;
-        p.BackBufferWidth = NR::kBackBufferWidth;
-        p.BackBufferHeight = NR::kBackBufferHeight;
-        ASSERT_TRUE(NR::StartRenderer(kHeadlessWindow)) << NVireo::NError::Record().message;
+        ASSERT_TRUE(headless::StartDevice()) << NVireo::NError::Record().message;
         Help::AddLine(lines_, "first line");
         Help::AddLine(lines_, "second line");
         bar_.Setup(100, 200, 200, "Volume", lines_);
@@ -147,9 +140,7 @@ TEST_F(ScrollBarObject, FractionTextIsTheShareOfTheRange) {
 
 TEST_F(ScrollBarObject, WithoutItsOwnDescriptionABarExplainsItsParts) {
     // The built package beside the test program holds the application's texts.
-    const std::string package = NVireo::NFile::HomeFolder() + "Data/package";
-    NVireo::NRender::ProgramPackage().OpenFrom(package.c_str());
-    NVireo::NText::ApplicationStrings().Load(NVireo::NText::kApplicationStringsName);
+    headless::OpenProgramPackage(NVireo::NFile::HomeFolder());
     ScrollBar::CObject bar;
     bar.Setup(100, 300, 160, "Time");
     ASSERT_EQ(bar.description.count, 4);

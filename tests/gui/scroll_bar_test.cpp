@@ -12,6 +12,7 @@
 #include "framework/gui/dispatch.h"
 #include "framework/gui/scroll_bar_view.h"
 #include "framework/render/direct3d.h"
+#include "headless_device.h"
 #include "test_support.h"
 
 namespace {
@@ -506,14 +507,7 @@ class ScrollBarDrawing : public ScrollBarTest {
 protected:
     void SetUp() override {
         ScrollBarTest::SetUp();
-        namespace NR = NVireo::NDirectX::N3D;
-        D3DPRESENT_PARAMETERS& p = NR::PresentParameters();
-        p = D3DPRESENT_PARAMETERS{};
-        p.BackBufferCount = 1;
-        p.BackBufferWidth = NR::kBackBufferWidth;
-        p.BackBufferHeight = NR::kBackBufferHeight;
-        ASSERT_TRUE(NR::StartRenderer(reinterpret_cast<HWND>(static_cast<uintptr_t>(0x5E60))))
-            << NVireo::NError::Record().message;
+        ASSERT_TRUE(headless::StartDevice()) << NVireo::NError::Record().message;
         bar_.SetGeometry(100, 100, 200);  // arrows 100..123 and 276..299, rows 100..124
         bar_.SetRange(0, 100);            // thumb 125..174
     }
