@@ -14,10 +14,10 @@
 #include <SDL.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <cstring>
 
+#include "backend/com_object.h"
 #include "d3d8/adapter.h"
 #include "d3d8/device.h"
 #include "d3d8/pixels.h"
@@ -135,24 +135,8 @@ D3DCAPS8 DeviceCaps() {
 
 namespace {
 
-class CDirect3D final : public IDirect3D8 {
+class CDirect3D final : public winapi::backend::CSingleInterface<IDirect3D8> {
 public:
-    HRESULT QueryInterface(REFIID riid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDirect3D8) {
-            *object = static_cast<IDirect3D8*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++references_; }
-    ULONG Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
 
     UINT GetAdapterCount() override { return 1; }
 
@@ -248,8 +232,8 @@ public:
     }
 
 private:
-    ~CDirect3D() = default;
-    std::atomic<ULONG> references_{1};
+    ~CDirect3D() override = default;
+    bool Answers(REFIID riid) const override { return riid == IID_IDirect3D8; }
 };
 
 }  // namespace

@@ -12,7 +12,6 @@
 // texm3x3... and the like), flags, macros and includes.
 #include <d3dx8.h>
 
-#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "backend/com_object.h"
 #include "backend/syserror.h"
 
 namespace {
@@ -27,32 +27,16 @@ namespace {
 using winapi::backend::WarnUnsupported;
 
 // Bytes handed out by the D3DX functions.
-class CBuffer final : public ID3DXBuffer {
+class CBuffer final : public winapi::backend::CSingleInterface<ID3DXBuffer> {
 public:
     explicit CBuffer(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
 
-    HRESULT QueryInterface(REFIID riid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_ID3DXBuffer) {
-            *object = static_cast<ID3DXBuffer*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++references_; }
-    ULONG Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
     void* GetBufferPointer() override { return bytes_.data(); }
     DWORD GetBufferSize() override { return DWORD(bytes_.size()); }
 
 private:
-    ~CBuffer() = default;
-    std::atomic<ULONG> references_{1};
+    ~CBuffer() override = default;
+    bool Answers(REFIID riid) const override { return riid == IID_ID3DXBuffer; }
     std::vector<uint8_t> bytes_;
 };
 

@@ -20,13 +20,13 @@
 // Without any audio device DirectSoundCreate8 answers DSERR_NODRIVER.
 #include <dsound.h>
 
-#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <new>
 #include <vector>
 
 #include "backend/audio_mixer.h"
+#include "backend/com_object.h"
 #include "backend/syserror.h"
 
 using winapi::backend::AudioVoice;
@@ -162,14 +162,11 @@ float ReadSample(const uint8_t* p, SampleKind kind) {
 
 class CSound;
 
-class CBuffer final : public IDirectSoundBuffer8, public AudioVoice {
+class CBuffer final : public winapi::backend::CSingleInterface<IDirectSoundBuffer8>,
+                      public AudioVoice {
 public:
     CBuffer(CSound* owner, const Layout& layout, DWORD flags, DWORD bytes);
     ~CBuffer() override;
-
-    HRESULT QueryInterface(REFIID riid, void** object) override;
-    ULONG AddRef() override { return ++references_; }
-    ULONG Release() override;
 
     HRESULT GetCaps(LPDSBCAPS) override { return Unsupported("IDirectSoundBuffer::GetCaps"); }
     HRESULT GetCurrentPosition(LPDWORD playCursor, LPDWORD writeCursor) override;
@@ -210,7 +207,10 @@ private:
                static_cast<size_t>(p - memory_.data()) <= memory_.size() - bytes;
     }
 
-    std::atomic<ULONG> references_{1};
+    bool Answers(REFIID riid) const override {
+        return riid == IID_IDirectSoundBuffer || riid == IID_IDirectSoundBuffer8;
+    }
+
     CSound* owner_;
     Layout layout_;
     DWORD flags_;
@@ -226,27 +226,8 @@ private:
     float gain_ = 1.0f;
 };
 
-class CSound final : public IDirectSound8 {
+class CSound final : public winapi::backend::CSingleInterface<IDirectSound8> {
 public:
-    HRESULT QueryInterface(REFIID riid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDirectSound || riid == IID_IDirectSound8) {
-            *object = static_cast<IDirectSound8*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++references_; }
-    ULONG Release() override {
-        const ULONG left = --references_;
-        if (left == 0) {
-            winapi::backend::ReleaseAudioDevice();
-            delete this;
-        }
-        return left;
-    }
 
     HRESULT CreateSoundBuffer(LPCDSBUFFERDESC desc, LPDIRECTSOUNDBUFFER* buffer,
                               LPUNKNOWN outer) override {
@@ -301,7 +282,11 @@ public:
     }
 
 private:
-    std::atomic<ULONG> references_{1};
+    // The last reference gives the audio device back.
+    ~CSound() override { winapi::backend::ReleaseAudioDevice(); }
+    bool Answers(REFIID riid) const override {
+        return riid == IID_IDirectSound || riid == IID_IDirectSound8;
+    }
 };
 
 CBuffer::CBuffer(CSound* owner, const Layout& layout, DWORD flags, DWORD bytes)
@@ -314,23 +299,6 @@ CBuffer::CBuffer(CSound* owner, const Layout& layout, DWORD flags, DWORD bytes)
 CBuffer::~CBuffer() {
     winapi::backend::RemoveVoice(this);  // never mixed again once this returns
     owner_->Release();
-}
-
-HRESULT CBuffer::QueryInterface(REFIID riid, void** object) {
-    if (object == nullptr) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDirectSoundBuffer || riid == IID_IDirectSoundBuffer8) {
-        *object = static_cast<IDirectSoundBuffer8*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG CBuffer::Release() {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
 }
 
 HRESULT CBuffer::GetCurrentPosition(LPDWORD playCursor, LPDWORD writeCursor) {
