@@ -38,9 +38,11 @@ constexpr UINT kMaxTextureSize = 4096;
 constexpr UINT kMaxPrimitives = 0xFFFFF;
 
 std::mutex liveLock;
+// Never destroyed: a device held by a static of the program may be released while the
+// process exits, after function-local statics made later are gone.
 std::set<CDevice*>& LiveDevices() {
-    static std::set<CDevice*> devices;
-    return devices;
+    static auto* devices = new std::set<CDevice*>;
+    return *devices;
 }
 
 DWORD FloatBits(float value) {
