@@ -16,9 +16,11 @@ namespace {
 
 std::mutex tableLock;
 
+// Never destroyed: threads held by the program's statics close their handles while the
+// process exits, after function-local statics made later are gone.
 std::unordered_map<HANDLE, std::shared_ptr<KernelObject>>& Table() {
-    static std::unordered_map<HANDLE, std::shared_ptr<KernelObject>> table;
-    return table;
+    static auto* table = new std::unordered_map<HANDLE, std::shared_ptr<KernelObject>>;
+    return *table;
 }
 
 }  // namespace
