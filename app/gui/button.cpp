@@ -107,15 +107,6 @@ bool CursorOver(NVireo::NGUI::CInterface& widget, bool converted) {
     return widget.HitTest(px, py);
 }
 
-LOGFONTA CaptionFont(int32_t height) {
-    SE_MARK();
-    LOGFONTA font{};
-    font.lfHeight = height;
-    font.lfCharSet = SHIFTJIS_CHARSET;
-    font.lfPitchAndFamily = FF_MODERN;
-    return font;
-}
-
 NVireo::NString::BBasic<char> KeyLine(uint16_t key) {
     SE_MARK();
     const std::string& format =

@@ -69,8 +69,6 @@ void PickAtCursor();
 // its HitTestPointer; with converted = false the position goes to HitTest as it is.
 bool CursorOver(NVireo::NGUI::CInterface& widget, bool converted);
 
-// A Japanese monospace font of height pixels (no face name, modern family, Shift-JIS).
-LOGFONTA CaptionFont(int32_t height);
 // The description: a copy of lines, plus the shortcut-key line (text 900 with the key)
 // when key is not 0.
 void SetDescription(CBase& button, const Help::CLines& lines, uint16_t key);
@@ -235,7 +233,7 @@ public:
         caption = NVireo::NString::BBasic<char>(newCaption != nullptr ? newCaption : "");
         const NVireo::NString::BBasic<char> shown =
             NDetail::DisplayedCaption(caption.c_str(), this->shortcutKey);
-        const LOGFONTA font = NDetail::CaptionFont(kBoxCaptionHeight);
+        const LOGFONTA font = NVireo::NDirectX::N3D::NText::JapaneseFont(kBoxCaptionHeight);
         idleText.SetText(shown.c_str(), font);
         pressedText.SetText(shown.c_str(), font);
         this->LayoutCaption();

@@ -35,7 +35,7 @@ namespace Title {
 
 CNormalCell::CNormalCell(const char* text, int32_t atX, int32_t atY) : x(atX), y(atY) {
     SE_MARK();
-    line.SetText(text, Label::FontOf(kTitleFontHeight));
+    line.SetText(text, N3D::NText::JapaneseFont(kTitleFontHeight));
     line.Place(static_cast<float>(x), static_cast<float>(y), 1.0f, 0.0f);
 }
 

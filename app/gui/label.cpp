@@ -21,15 +21,6 @@ void SetDefaultTextColors(DWORD text, DWORD outline) {
     DefaultTextColors().outline = outline;
 }
 
-LOGFONTA FontOf(int32_t height) {
-    SE_MARK();
-    LOGFONTA font{};
-    font.lfHeight = height;
-    font.lfCharSet = SHIFTJIS_CHARSET;
-    font.lfPitchAndFamily = FF_MODERN;
-    return font;
-}
-
 namespace {
 
 // A length scaled and rounded to whole pixels.
@@ -80,7 +71,7 @@ namespace {
 void RenderLine(N3D::NText::CLine& line, const char* newText, int32_t fontHeight, int32_t x,
                 int32_t y) {
     SE_MARK();
-    line.SetText(newText != nullptr ? newText : "", FontOf(fontHeight));
+    line.SetText(newText != nullptr ? newText : "", N3D::NText::JapaneseFont(fontHeight));
     line.Place(static_cast<float>(x), static_cast<float>(y), 1.0f, 0.0f);
 }
 
@@ -210,7 +201,7 @@ bool CSingle::GetRect(RECT& rect) {
 void CSingle::DrawText() {
     SE_MARK();
     // The chips are made on first draw, so a label can be set up before the device exists.
-    set.SetFontIfChanged(FontOf(fontHeight));
+    set.SetFontIfChanged(N3D::NText::JapaneseFont(fontHeight));
     set.DrawTextWithOutline(outlineColor, textColor, static_cast<float>(x), static_cast<float>(y),
                             static_cast<float>(scale), caption.c_str());
 }
@@ -249,7 +240,7 @@ void CBoxer::Draw(int32_t x, int32_t y, const char* text, double scale) {
     SE_MARK();
     if (fontHeight_ == 0 || text == nullptr) return;
     // The font is made on first draw, so a set can exist before the device does.
-    SetFontIfChanged(FontOf(fontHeight_));
+    SetFontIfChanged(N3D::NText::JapaneseFont(fontHeight_));
     DrawTextWithOutline(outlineColor, textColor, static_cast<float>(x), static_cast<float>(y),
                         static_cast<float>(scale), text);
 }

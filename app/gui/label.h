@@ -29,10 +29,6 @@ inline constexpr int32_t kAidFontHeight = 14;
 inline constexpr int32_t kSetFontHeight = 12;
 inline constexpr int32_t kCaptionFontHeight = 18;
 
-// The font every label, box and help line uses: height pixels tall (cell height), the
-// modern family, the Shift-JIS character set, no face name.
-LOGFONTA FontOf(int32_t height);
-
 // The base of every label. The text's top-left corner is (x, y); scale 0 hides it.
 class BNormal : public NVireo::NGUI::CInterface {
 public:
@@ -153,7 +149,7 @@ public:
     DWORD outlineColor;
 
     CBoxer();
-    // The font height (FontOf) the set draws in. The font itself is made when the set
+    // The font height (JapaneseFont) the set draws in. The font itself is made when the set
     // first draws, so a set may exist before the device does.
     void SetFontHeight(int32_t height);
     int32_t FontHeight() const;

@@ -149,7 +149,7 @@ TEST_F(Labels, LabelsAndTextSetsStartWithTheDefaultTextColours) {
 }
 
 TEST_F(Labels, TheFontIsTheModernShiftJisFamilyWithoutAFace) {
-    const LOGFONTA font = Label::FontOf(14);
+    const LOGFONTA font = NVireo::NDirectX::N3D::NText::JapaneseFont(14);
     EXPECT_EQ(font.lfHeight, 14);
     EXPECT_EQ(font.lfWidth, 0);
     EXPECT_EQ(font.lfCharSet, SHIFTJIS_CHARSET);
