@@ -29,15 +29,6 @@ constexpr D3DCOLOR kOpaqueBlack = 0xFF000000u;
 
 bool (*pixelShaderProbe)() = nullptr;
 
-// A failing result is reported as "error code=0x%x" and answers true.
-bool Failed(HRESULT result, uint32_t site) {
-    if (SUCCEEDED(result)) return false;
-    char message[32];
-    std::snprintf(message, sizeof message, "error code=0x%x", static_cast<unsigned>(result));
-    Raise(kSite, site, message);
-    return true;
-}
-
 // A wrapped call without a device is a programming error: reported, and the call is not
 // made.
 bool NoDevice(const CDevice& device, uint32_t site) {
@@ -58,7 +49,7 @@ uint32_t DesktopBits() {
     SE_MARK();
     IDirect3D8* d3d = Direct3D().Get();
     D3DDISPLAYMODE mode{};
-    if (d3d == nullptr || Failed(d3d->GetAdapterDisplayMode(kDefaultAdapter, &mode), 86101)) return 0;
+    if (d3d == nullptr || RaiseIfFailed(d3d->GetAdapterDisplayMode(kDefaultAdapter, &mode), 86101)) return 0;
     const uint32_t bits = FormatBits(mode.Format);
     if (bits == 0) {
         char message[32];
@@ -78,7 +69,7 @@ bool ChooseBackBufferFormat(D3DPRESENT_PARAMETERS& p, uint32_t desktopBits) {
     const UINT count = d3d->GetAdapterModeCount(kDefaultAdapter);
     for (UINT i = 0; i < count; ++i) {
         D3DDISPLAYMODE mode{};
-        if (Failed(d3d->EnumAdapterModes(kDefaultAdapter, i, &mode), 86103)) return false;
+        if (RaiseIfFailed(d3d->EnumAdapterModes(kDefaultAdapter, i, &mode), 86103)) return false;
         if (FormatBits(mode.Format) == desktopBits && mode.Width >= p.BackBufferWidth &&
             mode.Height >= p.BackBufferHeight) {
             p.BackBufferFormat = mode.Format;
@@ -96,7 +87,7 @@ bool ChooseBackBufferFormat(D3DPRESENT_PARAMETERS& p, uint32_t desktopBits) {
 // (reported, false).
 bool Supported(HRESULT result, uint32_t site) {
     if (result == D3DERR_NOTAVAILABLE) return false;
-    return !Failed(result, site);
+    return !RaiseIfFailed(result, site);
 }
 
 const char* DeviceTypeName(uint32_t type) {
@@ -215,7 +206,7 @@ bool CDevice::CreateWindowed(HWND window) {
 
     Release();
     D3DDISPLAYMODE mode{};
-    if (Failed(d3d->GetAdapterDisplayMode(kDefaultAdapter, &mode), 86112)) return false;
+    if (RaiseIfFailed(d3d->GetAdapterDisplayMode(kDefaultAdapter, &mode), 86112)) return false;
     // The desktop's own format; the mode list above only checked that it can hold us.
     p.BackBufferFormat = mode.Format;
 
@@ -240,9 +231,9 @@ bool CDevice::CreateWindowed(HWND window) {
     if (!Exists()) return false;
     PresentParameters() = p;
 
-    if (Failed(d3d->GetAdapterDisplayMode(kDefaultAdapter, &mode), 86113)) return false;
+    if (RaiseIfFailed(d3d->GetAdapterDisplayMode(kDefaultAdapter, &mode), 86113)) return false;
     displayFormat = mode.Format;
-    if (Failed(object->GetDeviceCaps(&DeviceCaps()), 86114)) return false;
+    if (RaiseIfFailed(object->GetDeviceCaps(&DeviceCaps()), 86114)) return false;
     const D3DDEVTYPE deviceType = static_cast<D3DDEVTYPE>(type);
     if (!Supported(d3d->CheckDeviceFormat(kDefaultAdapter, deviceType, mode.Format,
                                           D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE, D3DFMT_D16),
@@ -257,12 +248,12 @@ bool CDevice::CreateWindowed(HWND window) {
     return true;
 }
 
-bool CDevice::BeginScene() { return !NoDevice(*this, 86119) && !Failed(object->BeginScene(), 86120); }
-bool CDevice::EndScene() { return !NoDevice(*this, 86119) && !Failed(object->EndScene(), 86121); }
+bool CDevice::BeginScene() { return !NoDevice(*this, 86119) && !RaiseIfFailed(object->BeginScene(), 86120); }
+bool CDevice::EndScene() { return !NoDevice(*this, 86119) && !RaiseIfFailed(object->EndScene(), 86121); }
 
 bool CDevice::Clear(DWORD flags, float z) {
     if (NoDevice(*this, 86119)) return false;
-    return !Failed(object->Clear(0, nullptr, flags, kOpaqueBlack, z, 0), 86122);
+    return !RaiseIfFailed(object->Clear(0, nullptr, flags, kOpaqueBlack, z, 0), 86122);
 }
 
 bool CDevice::ClearAll() {
@@ -275,25 +266,25 @@ bool CDevice::ClearAll() {
 }
 
 bool CDevice::SetFVF(DWORD fvf) {
-    return !NoDevice(*this, 86119) && !Failed(object->SetVertexShader(fvf), 86123);
+    return !NoDevice(*this, 86119) && !RaiseIfFailed(object->SetVertexShader(fvf), 86123);
 }
 
 bool CDevice::DrawUP(D3DPRIMITIVETYPE primitive, UINT count, const void* vertices, UINT stride) {
     if (NoDevice(*this, 86119)) return false;
-    return !Failed(object->DrawPrimitiveUP(primitive, count, vertices, stride), 86124);
+    return !RaiseIfFailed(object->DrawPrimitiveUP(primitive, count, vertices, stride), 86124);
 }
 
 bool CDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
-    return !NoDevice(*this, 86119) && !Failed(object->SetRenderState(state, value), 86125);
+    return !NoDevice(*this, 86119) && !RaiseIfFailed(object->SetRenderState(state, value), 86125);
 }
 
 bool CDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE stateType, DWORD value) {
     if (NoDevice(*this, 86119)) return false;
-    return !Failed(object->SetTextureStageState(stage, stateType, value), 86126);
+    return !RaiseIfFailed(object->SetTextureStageState(stage, stateType, value), 86126);
 }
 
 bool CDevice::SetTexture(IDirect3DBaseTexture8* texture) {
-    return !NoDevice(*this, 86119) && !Failed(object->SetTexture(0, texture), 86127);
+    return !NoDevice(*this, 86119) && !RaiseIfFailed(object->SetTexture(0, texture), 86127);
 }
 
 IDirect3DTexture8* CDevice::CreateTexture(UINT width, UINT height, DWORD usage, D3DFORMAT format,
@@ -301,7 +292,7 @@ IDirect3DTexture8* CDevice::CreateTexture(UINT width, UINT height, DWORD usage, 
     SE_MARK();
     IDirect3DTexture8* texture = nullptr;
     if (NoDevice(*this, 86119)) return nullptr;
-    if (Failed(object->CreateTexture(width, height, 1, usage, format, pool, &texture), 86128)) {
+    if (RaiseIfFailed(object->CreateTexture(width, height, 1, usage, format, pool, &texture), 86128)) {
         return nullptr;
     }
     return texture;
@@ -311,7 +302,7 @@ IDirect3DSurface8* CDevice::GetRenderTarget() {
     SE_MARK();
     IDirect3DSurface8* target = nullptr;
     if (NoDevice(*this, 86119)) return nullptr;
-    if (Failed(object->GetRenderTarget(&target), 86129)) return nullptr;
+    if (RaiseIfFailed(object->GetRenderTarget(&target), 86129)) return nullptr;
     return target;
 }
 
@@ -324,7 +315,7 @@ bool CDevice::SetViewport(DWORD width, DWORD height, float minZ, float maxZ) {
     viewport.Height = height < p.BackBufferHeight ? height : p.BackBufferHeight;
     viewport.MinZ = minZ;
     viewport.MaxZ = maxZ;
-    return !NoDevice(*this, 86119) && !Failed(object->SetViewport(&viewport), 86130);
+    return !NoDevice(*this, 86119) && !RaiseIfFailed(object->SetViewport(&viewport), 86130);
 }
 
 HRESULT CDevice::Reset(const D3DPRESENT_PARAMETERS& parameters) {
@@ -350,6 +341,14 @@ bool CDevice::TestCooperativeLevel() {
 
 // --- start-up and shutdown ------------------------------------------------------------
 
+bool RaiseIfFailed(HRESULT result, uint32_t site) {
+    if (SUCCEEDED(result)) return false;
+    char message[32];
+    std::snprintf(message, sizeof message, "error code=0x%x", static_cast<unsigned>(result));
+    Raise(kSite, site, message);
+    return true;
+}
+
 bool StartRenderer(HWND window) {
     SE_MARK();
     if (!Direct3D().Create()) return false;
@@ -359,7 +358,7 @@ bool StartRenderer(HWND window) {
         Raise(kSite, 86140, "");
         return false;
     }
-    if (Failed(Device().object->GetDeviceCaps(&DeviceCaps()), 86141)) return false;
+    if (RaiseIfFailed(Device().object->GetDeviceCaps(&DeviceCaps()), 86141)) return false;
     if (!Device().SetRenderState(D3DRS_LASTPIXEL, FALSE)) return false;
     state.cameraMatrices.assign(5, D3DMATRIX{});
     ApplyDefaultStates();

@@ -102,6 +102,10 @@ CRendererState& RendererState();
 // "no pixel shaders". The graphic-effect resources install theirs.
 void SetPixelShaderProbe(bool (*probe)());
 
+// A failing result of a Direct3D call is reported at site as "error code=0x%x" (fatal)
+// and answers true; a success answers false.
+bool RaiseIfFailed(HRESULT result, uint32_t site);
+
 // Start-up after the main window is shown: the Direct3D object, the brightness range
 // check, the windowed device for window, its capabilities, the last-pixel state, the
 // camera's matrix block and the default states. Each failure is fatal (false when the

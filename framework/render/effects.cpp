@@ -15,14 +15,6 @@ namespace {
 
 using NVireo::NError::kSite;
 
-bool Failed(HRESULT result, uint32_t site) {
-    if (SUCCEEDED(result)) return false;
-    char message[32];
-    std::snprintf(message, sizeof message, "error code=0x%x", static_cast<unsigned>(result));
-    Raise(kSite, site, message);
-    return true;
-}
-
 // A screen-aligned quad from (left, top) to (right, bottom) with texture coordinates 0 to 1,
 // in the sprites' strip order: right-top, right-bottom, left-top, left-bottom.
 void FillQuad(CQuadVertex (&quad)[4], float left, float top, float right, float bottom) {
@@ -55,9 +47,9 @@ bool CPixelShader::Create(const char* text) {
     }
     const HRESULT assembled = D3DXAssembleShader(text, static_cast<UINT>(std::strlen(text)), 0, nullptr,
                                                  code.Receive(), nullptr);
-    if (Failed(assembled, 86402)) return false;
+    if (RaiseIfFailed(assembled, 86402)) return false;
     DWORD made = 0;
-    if (Failed(device->CreatePixelShader(code.Tokens(), &made), 86403)) {
+    if (RaiseIfFailed(device->CreatePixelShader(code.Tokens(), &made), 86403)) {
         code.Release();
         return false;
     }
@@ -71,7 +63,7 @@ void CPixelShader::Release() {
     handle = 0;
     code.Release();
     // Without a device the handle went with it.
-    if (old != 0 && Device().Exists()) Failed(Device().Get()->DeletePixelShader(old), 86404);
+    if (old != 0 && Device().Exists()) RaiseIfFailed(Device().Get()->DeletePixelShader(old), 86404);
 }
 
 }  // namespace NShader

@@ -24,14 +24,6 @@ using NVireo::NString::BBasic;
 constexpr DWORD kChipFvf = D3DFVF_XYZRHW | D3DFVF_TEX1;
 static_assert(sizeof(NChip::CVertex) == 24, "a chip vertex is x, y, z, rhw, u, v");
 
-bool Failed(HRESULT result, uint32_t site) {
-    if (SUCCEEDED(result)) return false;
-    char message[32];
-    std::snprintf(message, sizeof message, "error code=0x%x", static_cast<unsigned>(result));
-    Raise(kSite, site, message);
-    return true;
-}
-
 // A font made from logical; null (reported) on failure.
 HFONT MakeFont(const LOGFONTA& logical, uint32_t site) {
     HFONT font = CreateFontIndirectA(&logical);
@@ -139,7 +131,7 @@ bool CTexture::Fill(const NFont::NBuffer::CMonochrome& glyph) {
     if (made == nullptr) return false;
     Attach(made);
     D3DSURFACE_DESC desc{};
-    if (Failed(object->GetLevelDesc(0, &desc), 86612)) {
+    if (RaiseIfFailed(object->GetLevelDesc(0, &desc), 86612)) {
         Release();
         return false;
     }
@@ -149,7 +141,7 @@ bool CTexture::Fill(const NFont::NBuffer::CMonochrome& glyph) {
     textureHeight = desc.Height;
 
     D3DLOCKED_RECT locked{};
-    if (Failed(object->LockRect(0, &locked, nullptr, 0), 86613)) {
+    if (RaiseIfFailed(object->LockRect(0, &locked, nullptr, 0), 86613)) {
         Release();
         return false;
     }
@@ -172,7 +164,7 @@ bool CTexture::Fill(const NFont::NBuffer::CMonochrome& glyph) {
             std::memset(row + static_cast<ptrdiff_t>(x) * texel, 0xFF, texel);
         }
     }
-    if (Failed(object->UnlockRect(0), 86614)) {
+    if (RaiseIfFailed(object->UnlockRect(0), 86614)) {
         Release();
         return false;
     }

@@ -25,14 +25,6 @@ using NVireo::NString::BBasic;
 
 constexpr uint32_t kLargestSide = 4096;
 
-bool Failed(HRESULT result, uint32_t site) {
-    if (SUCCEEDED(result)) return false;
-    char message[32];
-    std::snprintf(message, sizeof message, "error code=0x%x", static_cast<unsigned>(result));
-    Raise(kSite, site, message);
-    return true;
-}
-
 const char* FormatName(D3DFORMAT format) {
     switch (format) {
         case D3DFMT_A8R8G8B8: return "D3DFMT_A8R8G8B8";
@@ -85,12 +77,12 @@ public:
         if (locked_) texture_->UnlockRect(0);
     }
     bool Lock(D3DLOCKED_RECT& rect, uint32_t site) {
-        locked_ = !Failed(texture_->LockRect(0, &rect, nullptr, 0), site);
+        locked_ = !RaiseIfFailed(texture_->LockRect(0, &rect, nullptr, 0), site);
         return locked_;
     }
     bool Unlock(uint32_t site) {
         locked_ = false;
-        return !Failed(texture_->UnlockRect(0), site);
+        return !RaiseIfFailed(texture_->UnlockRect(0), site);
     }
 
 private:
@@ -207,7 +199,7 @@ bool CBasic::Create(uint32_t width, uint32_t height, int32_t kind) {
     if (texture == nullptr) return false;
     Attach(texture);
     D3DSURFACE_DESC desc{};
-    if (Failed(object->GetLevelDesc(0, &desc), 86312)) {
+    if (RaiseIfFailed(object->GetLevelDesc(0, &desc), 86312)) {
         Release();
         return false;
     }
@@ -230,7 +222,7 @@ bool CBasic::FillFromImages(const NImage::CBitmap& colour, const NImage::CBitmap
     }
     if (!Create(colour.width, colour.height, kind)) return false;
     D3DSURFACE_DESC desc{};
-    if (Failed(object->GetLevelDesc(0, &desc), 86314)) return false;
+    if (RaiseIfFailed(object->GetLevelDesc(0, &desc), 86314)) return false;
     CLockedLevel level(object);
     D3DLOCKED_RECT rect{};
     if (!level.Lock(rect, 86315)) return false;
@@ -288,7 +280,7 @@ bool CBasic::FillFromColorEntry(CBinary& entry, const char* entryName, int32_t k
 
     if (!Create(sideX, sideY, kind)) return false;
     D3DSURFACE_DESC desc{};
-    if (Failed(object->GetLevelDesc(0, &desc), 86324)) return false;
+    if (RaiseIfFailed(object->GetLevelDesc(0, &desc), 86324)) return false;
     CLockedLevel level(object);
     D3DLOCKED_RECT rect{};
     if (!level.Lock(rect, 86325)) return false;
@@ -546,24 +538,24 @@ bool CaptureRenderTarget(const char* path) {
     NVireo::CCOM::CObject<IDirect3DSurface8> target(Device().GetRenderTarget());
     if (target.IsNull()) return false;
     D3DSURFACE_DESC desc{};
-    if (Failed(target->GetDesc(&desc), 86360)) return false;
+    if (RaiseIfFailed(target->GetDesc(&desc), 86360)) return false;
     NSurface::CBasic image;
     IDirect3DSurface8* created = nullptr;
-    if (Failed(Device().object->CreateImageSurface(desc.Width, desc.Height,
+    if (RaiseIfFailed(Device().object->CreateImageSurface(desc.Width, desc.Height,
                                                    PresentParameters().BackBufferFormat, &created),
                86361)) {
         return false;
     }
     image.Attach(created);
-    if (Failed(Device().object->CopyRects(target.Get(), nullptr, 0, image.Get(), nullptr), 86362)) {
+    if (RaiseIfFailed(Device().object->CopyRects(target.Get(), nullptr, 0, image.Get(), nullptr), 86362)) {
         return false;
     }
     D3DSURFACE_DESC imageDesc{};
-    if (Failed(image->GetDesc(&imageDesc), 86363)) return false;
+    if (RaiseIfFailed(image->GetDesc(&imageDesc), 86363)) return false;
     const uint32_t bytes = NImage::BytesPerPixel(imageDesc.Format);
     if (bytes == 0) return false;
     D3DLOCKED_RECT rect{};
-    if (Failed(image->LockRect(&rect, nullptr, D3DLOCK_READONLY), 86364)) return false;
+    if (RaiseIfFailed(image->LockRect(&rect, nullptr, D3DLOCK_READONLY), 86364)) return false;
     std::vector<uint32_t> pixels(size_t{imageDesc.Width} * imageDesc.Height);
     for (uint32_t y = 0; y < imageDesc.Height; ++y) {
         const uint8_t* row = static_cast<const uint8_t*>(rect.pBits) + static_cast<ptrdiff_t>(y) * rect.Pitch;
