@@ -17,7 +17,7 @@
 #include "app/workspace_hooks.h"
 #include "framework/platform/home.h"
 #include "framework/render/direct3d.h"
-#include "headless_device.h"
+#include "scene_fixture.h"
 #include "sound/wav_bytes.h"
 #include "test_support.h"
 
@@ -75,19 +75,13 @@ bool WaitScreenIsCurrent() {
     return dynamic_cast<Scene::Main::BWait*>(NVireo::NGame::NScene::Current()) != nullptr;
 }
 
-class WaitScreens : public ::testing::Test {
+class WaitScreens : public scene_test::HeadlessSceneTest {
 protected:
-    RaisePolicy throwing;
-    TempFolder folder;
-    std::string previousHome = NVireo::NFile::HomeFolder();
-
     void SetUp() override {
-        // Widgets take their texts from the built package beside the test program.
-        headless::OpenProgramPackage(previousHome);
-        ASSERT_TRUE(headless::StartDevice());
+        HeadlessSceneTest::SetUp();
+        if (HasFatalFailure()) return;
         messages.clear();
         SetMessageBoxAnswer(RecordMessage);
-        ResetClipState();
         // A loaded clip that every failed job must leave exactly as it is.
         CClipState& s = SharedClipState();
         MakeRamp(s.clip, 800);
@@ -96,19 +90,8 @@ protected:
         s.currentFilePath = "before.wav";
     }
     void TearDown() override {
-        Scene::EndScenes();
+        HeadlessSceneTest::TearDown();
         SetMessageBoxAnswer(nullptr);
-        ResetClipState();
-        NVireo::NDirectX::N3D::StopRenderer();
-    }
-    static void ResetClipState() {
-        CClipState& s = SharedClipState();
-        s.clip.Format() = CSoundFormat{};
-        s.clip.data.Clear();
-        s.loaded = false;
-        s.currentDurationMs = s.requestedDurationMs = 0;
-        s.jobPath.clear();
-        s.currentFilePath.clear();
     }
 
     // Runs frames until the wait screen has handed over.

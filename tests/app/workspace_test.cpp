@@ -20,7 +20,7 @@
 #include "framework/render/direct3d.h"
 #include "framework/text/string_ids.h"
 #include "framework/text/string_table.h"
-#include "headless_device.h"
+#include "scene_fixture.h"
 #include "sound/wav_bytes.h"
 #include "test_support.h"
 
@@ -62,40 +62,24 @@ std::vector<bool> Enabled(CWorkSpace& workspace) {
     return enabled;
 }
 
-class Workspace : public ::testing::Test {
+class Workspace : public scene_test::HeadlessSceneTest {
 protected:
-    RaisePolicy throwing;
-    TempFolder folder;
-    std::string previousHome = NVireo::NFile::HomeFolder();
-
     void SetUp() override {
-        headless::OpenProgramPackage(previousHome);
-        ASSERT_TRUE(headless::StartDevice());
+        HeadlessSceneTest::SetUp();
+        if (HasFatalFailure()) return;
         messages.clear();
         messageAnswer = IDOK;
         dialogAnswer.clear();
         dialogCalls = 0;
         SetMessageBoxAnswer(RecordMessage);
         SetFileDialogAnswer(AnswerDialog);
-        ResetClipState();
         NVireo::NDrop::DroppedFiles().Clear();
     }
     void TearDown() override {
-        Scene::EndScenes();
+        HeadlessSceneTest::TearDown();
         SetMessageBoxAnswer(nullptr);
         SetFileDialogAnswer(nullptr);
-        ResetClipState();
         NVireo::NDrop::DroppedFiles().Clear();
-        NVireo::NDirectX::N3D::StopRenderer();
-    }
-    static void ResetClipState() {
-        CClipState& s = SharedClipState();
-        s.clip.Format() = CSoundFormat{};
-        s.clip.data.Clear();
-        s.loaded = false;
-        s.currentDurationMs = s.requestedDurationMs = 0;
-        s.jobPath.clear();
-        s.currentFilePath.clear();
     }
 
     // The first start: the prepared clip, then the workspace.
