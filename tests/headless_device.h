@@ -46,7 +46,8 @@ inline void OpenProgramPackage(const std::string& home) {
 inline int ColorDistance(uint32_t a, uint32_t b) {
     int largest = 0;
     for (int shift : {0, 8, 16}) {
-        const int d = std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF));
+        const int d =
+            std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF));
         largest = std::max(largest, d);
     }
     return largest;

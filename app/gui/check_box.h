@@ -125,7 +125,8 @@ public:
         const Button::Image::CChip& picture = this->pictures->on;
         labelX = static_cast<int32_t>(picture.MaskWidth()) + 222;
         labelY = atY + (static_cast<int32_t>(picture.MaskHeight()) - kSmallFontHeight) / 2;
-        labelText.SetText(label.c_str(), NVireo::NDirectX::N3D::NText::JapaneseFont(kSmallFontHeight));
+        labelText.SetText(label.c_str(),
+                          NVireo::NDirectX::N3D::NText::JapaneseFont(kSmallFontHeight));
         labelText.Place(static_cast<float>(labelX), static_cast<float>(labelY), 1.0f, 0.0f);
     }
 

@@ -110,8 +110,7 @@ namespace TA {
 class CSingle : public BOwnLine<CBase> {
 public:
     // text in the 14-pixel font at (70, y) at newScale, with one description line.
-    void SetupAid(int32_t newY, const char* newText, const char* descriptionLine,
-                  double newScale);
+    void SetupAid(int32_t newY, const char* newText, const char* descriptionLine, double newScale);
 };
 
 }  // namespace TA

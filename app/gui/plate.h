@@ -82,7 +82,8 @@ public:
         caption = NVireo::NString::BBasic<char>("全戻り");
         displayedCaption.Format("[%c] ", static_cast<int>(this->shortcutKey));
         displayedCaption.AppendFormat("%s", caption.c_str());
-        captionText.SetText(displayedCaption.c_str(), NVireo::NDirectX::N3D::NText::JapaneseFont(fontHeight));
+        captionText.SetText(displayedCaption.c_str(),
+                            NVireo::NDirectX::N3D::NText::JapaneseFont(fontHeight));
         this->left = atX;
         this->top = atY;
         this->right = atX + captionText.Width() + 8;

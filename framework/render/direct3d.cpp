@@ -49,7 +49,8 @@ uint32_t DesktopBits() {
     SE_MARK();
     IDirect3D8* d3d = Direct3D().Get();
     D3DDISPLAYMODE mode{};
-    if (d3d == nullptr || RaiseIfFailed(d3d->GetAdapterDisplayMode(kDefaultAdapter, &mode), 86101)) return 0;
+    if (d3d == nullptr || RaiseIfFailed(d3d->GetAdapterDisplayMode(kDefaultAdapter, &mode), 86101))
+        return 0;
     const uint32_t bits = FormatBits(mode.Format);
     if (bits == 0) {
         char message[32];
@@ -248,8 +249,12 @@ bool CDevice::CreateWindowed(HWND window) {
     return true;
 }
 
-bool CDevice::BeginScene() { return !NoDevice(*this, 86119) && !RaiseIfFailed(object->BeginScene(), 86120); }
-bool CDevice::EndScene() { return !NoDevice(*this, 86119) && !RaiseIfFailed(object->EndScene(), 86121); }
+bool CDevice::BeginScene() {
+    return !NoDevice(*this, 86119) && !RaiseIfFailed(object->BeginScene(), 86120);
+}
+bool CDevice::EndScene() {
+    return !NoDevice(*this, 86119) && !RaiseIfFailed(object->EndScene(), 86121);
+}
 
 bool CDevice::Clear(DWORD flags, float z) {
     if (NoDevice(*this, 86119)) return false;
@@ -292,7 +297,8 @@ IDirect3DTexture8* CDevice::CreateTexture(UINT width, UINT height, DWORD usage, 
     SE_MARK();
     IDirect3DTexture8* texture = nullptr;
     if (NoDevice(*this, 86119)) return nullptr;
-    if (RaiseIfFailed(object->CreateTexture(width, height, 1, usage, format, pool, &texture), 86128)) {
+    if (RaiseIfFailed(object->CreateTexture(width, height, 1, usage, format, pool, &texture),
+                      86128)) {
         return nullptr;
     }
     return texture;

@@ -541,13 +541,14 @@ bool CaptureRenderTarget(const char* path) {
     if (RaiseIfFailed(target->GetDesc(&desc), 86360)) return false;
     NSurface::CBasic image;
     IDirect3DSurface8* created = nullptr;
-    if (RaiseIfFailed(Device().object->CreateImageSurface(desc.Width, desc.Height,
-                                                   PresentParameters().BackBufferFormat, &created),
-               86361)) {
+    if (RaiseIfFailed(Device().object->CreateImageSurface(
+                          desc.Width, desc.Height, PresentParameters().BackBufferFormat, &created),
+                      86361)) {
         return false;
     }
     image.Attach(created);
-    if (RaiseIfFailed(Device().object->CopyRects(target.Get(), nullptr, 0, image.Get(), nullptr), 86362)) {
+    if (RaiseIfFailed(Device().object->CopyRects(target.Get(), nullptr, 0, image.Get(), nullptr),
+                      86362)) {
         return false;
     }
     D3DSURFACE_DESC imageDesc{};

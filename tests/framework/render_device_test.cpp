@@ -18,8 +18,8 @@
 #include "framework/render/bitmap.h"
 #include "framework/render/package.h"
 #include "framework/render/texture.h"
-#include "render_bmp_bytes.h"
 #include "headless_device.h"
+#include "render_bmp_bytes.h"
 #include "test_support.h"
 #include "tools/packer/pack.h"
 
@@ -36,9 +36,7 @@ using headless::ColorDistance;
 
 class RenderDevice : public testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(headless::StartDevice()) << Message();
-    }
+    void SetUp() override { ASSERT_TRUE(headless::StartDevice()) << Message(); }
     void TearDown() override { StopRenderer(); }
 
     // The render target as 0xAARRGGBB, top row first.
@@ -391,7 +389,8 @@ TEST_F(RenderImages, BrightnessDrawsABlackOrWhiteOverlayAtHalfAlpha) {
         UINT w = 0, h = 0;
         const std::vector<DWORD> frame = SePresentedFrame(Device().Get(), &w, &h);
         ASSERT_EQ(frame.size(), size_t{640} * 480);
-        EXPECT_LE(ColorDistance(At(frame, 320, 240), c.expected), 1) << std::hex << At(frame, 320, 240);
+        EXPECT_LE(ColorDistance(At(frame, 320, 240), c.expected), 1)
+            << std::hex << At(frame, 320, 240);
         EXPECT_LE(ColorDistance(At(frame, 0, 0), c.expected), 1);
         EXPECT_LE(ColorDistance(At(frame, 639, 479), c.expected), 1);
     }

@@ -584,8 +584,8 @@ TEST_F(ButtonPixels, ABoxButtonIsFilledAndEdgedAndSinksWhenPressed) {
         const uint32_t topLeft = pressed ? dark : light;
         const uint32_t bottomRight = pressed ? light : dark;
         EXPECT_LE(ColorDistance(At(frame, 200, 120), fill), 1) << std::hex << At(frame, 200, 120);
-        EXPECT_LE(ColorDistance(At(frame, 200, 100), topLeft), 1);   // top edge
-        EXPECT_LE(ColorDistance(At(frame, 100, 120), topLeft), 1);   // left edge
+        EXPECT_LE(ColorDistance(At(frame, 200, 100), topLeft), 1);      // top edge
+        EXPECT_LE(ColorDistance(At(frame, 100, 120), topLeft), 1);      // left edge
         EXPECT_LE(ColorDistance(At(frame, 200, 139), bottomRight), 1);  // bottom edge
         EXPECT_LE(ColorDistance(At(frame, 299, 120), bottomRight), 1);  // right edge
         EXPECT_EQ(At(frame, 200, 140), 0u) << "the bottom is exclusive";
@@ -611,7 +611,8 @@ TEST_F(ButtonPixels, TheActiveButtonUnderThePointerGlowsWithThePulse) {
     MoveTo(200, 120);
     ASSERT_TRUE(button.IsActive());
     std::vector<uint32_t> frame = Frame([&] { button.Draw(); });
-    EXPECT_LE(ColorDistance(At(frame, 200, 120), fill + 0x808080u), 1) << std::hex << At(frame, 200, 120);
+    EXPECT_LE(ColorDistance(At(frame, 200, 120), fill + 0x808080u), 1)
+        << std::hex << At(frame, 200, 120);
     Main::Pulse().value = 0.5f;
     frame = Frame([&] { button.Draw(); });
     EXPECT_LE(ColorDistance(At(frame, 250, 130), fill + 0x404040u), 1);

@@ -14,7 +14,6 @@ namespace {
 using NVireo::NGUI::PointerPosition;
 namespace NR = NVireo::NDirectX::N3D;
 
-
 PointerPosition At(int32_t x, int32_t y) { return PointerPosition{x + 50, y + 40, x, y}; }
 
 // The wheel message's first parameter: the delta in the high word.

@@ -137,7 +137,6 @@ namespace {
 
 class CDirect3D final : public winapi::backend::CSingleInterface<IDirect3D8> {
 public:
-
     UINT GetAdapterCount() override { return 1; }
 
     HRESULT GetAdapterIdentifier(UINT adapter, DWORD flags, D3DADAPTER_IDENTIFIER8* id) override {

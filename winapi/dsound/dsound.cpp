@@ -228,7 +228,6 @@ private:
 
 class CSound final : public winapi::backend::CSingleInterface<IDirectSound8> {
 public:
-
     HRESULT CreateSoundBuffer(LPCDSBUFFERDESC desc, LPDIRECTSOUNDBUFFER* buffer,
                               LPUNKNOWN outer) override {
         if (buffer == nullptr || desc == nullptr) return DSERR_INVALIDPARAM;
