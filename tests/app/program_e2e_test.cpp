@@ -395,7 +395,7 @@ TEST_F(ProgramEndToEnd, OpensTheFileNamedOnTheCommandLineAndEndsCleanly) {
 }
 
 // A whole session driven by keys, the mouse and the real save dialog: open a clip from
-// the command line, lengthen it by 100 ms in the duration dialog, save it under a new
+// the command line, lengthen it in the duration dialog, save it under a new
 // name, play it. The saved file is what the batch tool writes for the same change, and
 // the clip reaches the audio device.
 TEST_F(ProgramEndToEnd, ChangesADurationSavesItAndPlaysIt) {
