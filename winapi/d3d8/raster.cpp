@@ -134,6 +134,11 @@ int Operate(DWORD op, int a1, int a2, const Rgba& diffuse, const Rgba& texture,
     }
 }
 
+// Whether the three vertices carry the same value of member.
+bool SameForAll(const Vertex* const v[3], uint32_t Vertex::*member) {
+    return v[0]->*member == v[1]->*member && v[1]->*member == v[2]->*member;
+}
+
 }  // namespace
 
 void CRasterizer::Shade(LONG x, LONG y, const Vertex* const v[3], const double w[3], double z,
@@ -146,14 +151,24 @@ void CRasterizer::Shade(LONG x, LONG y, const Vertex* const v[3], const double w
         depth = DepthValue(z);
         if (!Compare(s.zFunc, depth, *depthCell)) return;
     }
+    uint32_t color;
+    if (!PixelColor(v, w, flat, color)) return;
+    Store(x, y, color);
+    if (depthCell != nullptr && s.zWrite) *depthCell = depth;
+}
 
-    // The diffuse and specular colours at this pixel.
+bool CRasterizer::PixelColor(const Vertex* const v[3], const double w[3], const Vertex& flat,
+                             uint32_t& color) const {
+    const PipelineState& s = s_;
+    // The diffuse and specular colours at this pixel. A colour all three vertices share
+    // is the colour everywhere (the weights sum to one), so it is not interpolated.
     Rgba diffuse, specular;
     if (s.flatShade) {
         diffuse = Unpack(flat.diffuse);
         specular = Unpack(flat.specular);
     } else {
         auto interpolate = [&](uint32_t Vertex::*member) {
+            if (SameForAll(v, member)) return Unpack(v[0]->*member);
             double c[4] = {0, 0, 0, 0};
             for (int i = 0; i < 3; ++i) {
                 const uint32_t value = v[i]->*member;
@@ -173,7 +188,7 @@ void CRasterizer::Shade(LONG x, LONG y, const Vertex* const v[3], const double w
     Rgba current = diffuse;
     if (s.shader != nullptr) {
         uint32_t shaded = 0;
-        if (!ShadeProgram(v, w, Pack(diffuse), Pack(specular), shaded)) return;
+        if (!ShadeProgram(v, w, Pack(diffuse), Pack(specular), shaded)) return false;
         current = Unpack(shaded);
     }
     // The texture stages, until the first whose colour operation is off.
@@ -219,8 +234,14 @@ void CRasterizer::Shade(LONG x, LONG y, const Vertex* const v[3], const double w
         current = next;
     }
 
-    if (s.alphaTest && !Compare(s.alphaFunc, uint32_t(current.a), s.alphaRef & 0xFFu)) return;
+    if (s.alphaTest && !Compare(s.alphaFunc, uint32_t(current.a), s.alphaRef & 0xFFu)) return false;
+    color = Pack(current);
+    return true;
+}
 
+void CRasterizer::Store(LONG x, LONG y, uint32_t color) {
+    const PipelineState& s = s_;
+    const Rgba current = Unpack(color);
     uint8_t* cell = s.target->Row(UINT(y)) + size_t(x) * 4;
     uint32_t stored;
     std::memcpy(&stored, cell, 4);
@@ -229,7 +250,15 @@ void CRasterizer::Shade(LONG x, LONG y, const Vertex* const v[3], const double w
     if (!keepsAlpha) dst.a = 255;
 
     Rgba out = current;
-    if (s.blend) {
+    if (s.blend && s.blendOp == D3DBLENDOP_ADD && s.srcBlend == D3DBLEND_SRCALPHA &&
+        s.destBlend == D3DBLEND_INVSRCALPHA) {
+        // The usual alpha blend, the same sums as below without looking up each factor.
+        const int fs = current.a, fd = 255 - current.a;
+        out.r = Clamp255(Mul(current.r, fs) + Mul(dst.r, fd));
+        out.g = Clamp255(Mul(current.g, fs) + Mul(dst.g, fd));
+        out.b = Clamp255(Mul(current.b, fs) + Mul(dst.b, fd));
+        out.a = Clamp255(Mul(current.a, fs) + Mul(dst.a, fd));
+    } else if (s.blend) {
         const DWORD src = s.srcBlend, dest = s.destBlend;
         int fs[4], fd[4];
         for (int ch = 0; ch < 3; ++ch) {
@@ -253,12 +282,10 @@ void CRasterizer::Shade(LONG x, LONG y, const Vertex* const v[3], const double w
     if (!keepsAlpha) out.a = 255;
     const uint32_t packed = Pack(out);
     std::memcpy(cell, &packed, 4);
-
-    if (depthCell != nullptr && s.zWrite) *depthCell = depth;
 }
 
 bool CRasterizer::ShadeProgram(const Vertex* const v[3], const double w[3], uint32_t diffuse,
-                               uint32_t specular, uint32_t& out) {
+                               uint32_t specular, uint32_t& out) const {
     const PipelineState& s = s_;
     PixelInputs in;
     auto toReals = [](uint32_t argb, float c[4]) {
@@ -315,6 +342,19 @@ double Rhw(const Vertex& v) { return (std::isfinite(v.rhw) && v.rhw > 0) ? doubl
 
 }  // namespace
 
+bool CRasterizer::UsesWeights(const Vertex* const v[3]) const {
+    const PipelineState& s = s_;
+    if (s.shader != nullptr || (s.zEnable && s.depth != nullptr)) return true;
+    if (!s.flatShade && (!SameForAll(v, &Vertex::diffuse) || !SameForAll(v, &Vertex::specular))) {
+        return true;
+    }
+    for (const StageState& stage : s.stages) {
+        if (stage.colorOp == D3DTOP_DISABLE) break;
+        if (stage.texture != nullptr) return true;
+    }
+    return false;
+}
+
 void CRasterizer::Triangle(const Vertex& a, const Vertex& b, const Vertex& c, bool reversed,
                            const Vertex& flat) {
     if (!Drawable(a) || !Drawable(b) || !Drawable(c)) {
@@ -359,6 +399,14 @@ void CRasterizer::Triangle(const Vertex& a, const Vertex& b, const Vertex& c, bo
     }
     const double rhw[3] = {Rhw(*v[0]), Rhw(*v[1]), Rhw(*v[2])};
     const double inverseArea = 1.0 / double(area);
+    // Without weights every pixel gets the same colour from the stages: it is worked out
+    // once, and each pixel is only blended.
+    const bool weighted = UsesWeights(v);
+    uint32_t constantColor = 0;
+    if (!weighted) {
+        const double unused[3] = {1, 0, 0};
+        if (!PixelColor(v, unused, flat, constantColor)) return;  // alpha-tested away
+    }
     for (int64_t py = minY; py <= maxY; ++py) {
         const int64_t Py = py * 256;
         for (int64_t px = minX; px <= maxX; ++px) {
@@ -371,6 +419,10 @@ void CRasterizer::Triangle(const Vertex& a, const Vertex& b, const Vertex& c, bo
                 inside = e[i] + bias[i] >= 0;
             }
             if (!inside) continue;
+            if (!weighted) {
+                Store(LONG(px), LONG(py), constantColor);
+                continue;
+            }
             double screen[3], w[3], sum = 0;
             for (int i = 0; i < 3; ++i) {
                 screen[i] = double(e[i]) * inverseArea;

@@ -81,11 +81,21 @@ public:
 
 private:
     struct Sample;
+    // Whether drawing a triangle of v reads the barycentric weights or the depth: for
+    // interpolated colours, texture coordinates, a pixel shader or the depth test.
+    bool UsesWeights(const Vertex* const v[3]) const;
+    // Depth test, colour, blend and depth write of one pixel.
     void Shade(LONG x, LONG y, const Vertex* const v[3], const double w[3], double z,
                const Vertex& flat);
+    // The colour the stages or the pixel shader give a pixel (0xAARRGGBB), after the
+    // alpha test; false when the pixel is discarded.
+    bool PixelColor(const Vertex* const v[3], const double w[3], const Vertex& flat,
+                    uint32_t& color) const;
+    // Blends color into the target at (x, y) and stores it through the write mask.
+    void Store(LONG x, LONG y, uint32_t color);
     // The colour a pixel shader gives; false when it discards the pixel.
     bool ShadeProgram(const Vertex* const v[3], const double w[3], uint32_t diffuse,
-                      uint32_t specular, uint32_t& out);
+                      uint32_t specular, uint32_t& out) const;
 
     const PipelineState& s_;
 };
