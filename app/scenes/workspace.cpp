@@ -47,29 +47,20 @@ constexpr int32_t kGraphTop = 164;
 constexpr int32_t kGraphStep = 110;
 constexpr int32_t kGraphHeight = 100;
 
-// Lines in the current flat preset, from pairs of end points.
+// An end point of a line, drawn in the current flat preset.
 struct CLineVertex {
     float x, y, z, rhw;
 };
 
-void DrawLineList(const std::vector<CLineVertex>& vertices) {
+// A list (pairs of end points) or a strip of lines, untextured.
+void DrawLines(D3DPRIMITIVETYPE kind, const std::vector<CLineVertex>& vertices) {
     SE_MARK();
     if (vertices.size() < 2) return;
+    const size_t count = kind == D3DPT_LINELIST ? vertices.size() / 2 : vertices.size() - 1;
     N3D::CDevice& device = N3D::Device();
     device.SetTexture(nullptr);
     device.SetFVF(D3DFVF_XYZRHW);
-    device.DrawUP(D3DPT_LINELIST, static_cast<UINT>(vertices.size() / 2), vertices.data(),
-                  sizeof(CLineVertex));
-}
-
-void DrawLineStrip(const std::vector<CLineVertex>& vertices) {
-    SE_MARK();
-    if (vertices.size() < 2) return;
-    N3D::CDevice& device = N3D::Device();
-    device.SetTexture(nullptr);
-    device.SetFVF(D3DFVF_XYZRHW);
-    device.DrawUP(D3DPT_LINESTRIP, static_cast<UINT>(vertices.size() - 1), vertices.data(),
-                  sizeof(CLineVertex));
+    device.DrawUP(kind, static_cast<UINT>(count), vertices.data(), sizeof(CLineVertex));
 }
 
 void AddLine(std::vector<CLineVertex>& lines, double x0, double y0, double x1, double y1) {
@@ -112,7 +103,7 @@ void CWaveGraph::Draw() const {
     AddLine(lines, right, bottom, left, bottom);
     AddLine(lines, left, bottom, left, top);
     N3D::PresetFlatAlpha(kFrame);
-    DrawLineList(lines);
+    DrawLines(D3DPT_LINELIST, lines);
 
     lines.clear();
     for (int32_t k = 1; k <= 5; ++k) {
@@ -120,13 +111,13 @@ void CWaveGraph::Draw() const {
         AddLine(lines, left, y, right, y);
     }
     N3D::PresetFlatAlpha(kGrid);
-    DrawLineList(lines);
+    DrawLines(D3DPT_LINELIST, lines);
 
     lines.clear();
     const int32_t centre = top + static_cast<int32_t>(height * 0.5);
     AddLine(lines, left, centre, right, centre);
     N3D::PresetFlatAlpha(kCentre);
-    DrawLineList(lines);
+    DrawLines(D3DPT_LINELIST, lines);
 
     const size_t n = values.size();
     if (n < 2) return;
@@ -138,7 +129,7 @@ void CWaveGraph::Draw() const {
         strip.push_back({static_cast<float>(x), static_cast<float>(y), 0.0f, 1.0f});
     }
     N3D::PresetFlatAlpha(kWave);
-    DrawLineStrip(strip);
+    DrawLines(D3DPT_LINESTRIP, strip);
 }
 
 // --- the scene ------------------------------------------------------------------------------

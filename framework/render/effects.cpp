@@ -15,13 +15,9 @@ namespace {
 
 using NVireo::NError::kSite;
 
-// A screen-aligned quad from (left, top) to (right, bottom) with texture coordinates 0 to 1,
-// in the sprites' strip order: right-top, right-bottom, left-top, left-bottom.
+// A screen-aligned quad from (left, top) to (right, bottom) over the whole texture.
 void FillQuad(CQuadVertex (&quad)[4], float left, float top, float right, float bottom) {
-    quad[0] = {right, top, 0.0f, 1.0f, 1.0f, 0.0f};
-    quad[1] = {right, bottom, 0.0f, 1.0f, 1.0f, 1.0f};
-    quad[2] = {left, top, 0.0f, 1.0f, 0.0f, 0.0f};
-    quad[3] = {left, bottom, 0.0f, 1.0f, 0.0f, 1.0f};
+    TexturedQuad(left, top, right, bottom, 1.0f, 1.0f, quad);
 }
 
 // The state lives until shutdown deletes it; a plain pointer, so nothing runs at exit

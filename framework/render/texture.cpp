@@ -494,6 +494,14 @@ bool LoadImage(NTexture::CBasic& texture, const CImageDescriptor& d, std::vector
 
 // --- sprites ----------------------------------------------------------------------------
 
+void TexturedQuad(float left, float top, float right, float bottom, float uMax, float vMax,
+                  CQuadVertex (&out)[4]) {
+    out[0] = {right, top, 0.0f, 1.0f, uMax, 0.0f};
+    out[1] = {right, bottom, 0.0f, 1.0f, uMax, vMax};
+    out[2] = {left, top, 0.0f, 1.0f, 0.0f, 0.0f};
+    out[3] = {left, bottom, 0.0f, 1.0f, 0.0f, vMax};
+}
+
 void SpriteQuad(float x, float y, float scaleX, float scaleY, uint32_t imageWidth,
                 uint32_t imageHeight, uint32_t textureWidth, uint32_t textureHeight,
                 CQuadVertex (&out)[4]) {
@@ -503,10 +511,7 @@ void SpriteQuad(float x, float y, float scaleX, float scaleY, uint32_t imageWidt
     const float top = y - 0.5f;
     const float right = left + std::trunc(static_cast<float>(imageWidth) * scaleX);
     const float bottom = top + std::trunc(static_cast<float>(imageHeight) * scaleY);
-    out[0] = {right, top, 0.0f, 1.0f, uMax, 0.0f};
-    out[1] = {right, bottom, 0.0f, 1.0f, uMax, vMax};
-    out[2] = {left, top, 0.0f, 1.0f, 0.0f, 0.0f};
-    out[3] = {left, bottom, 0.0f, 1.0f, 0.0f, vMax};
+    TexturedQuad(left, top, right, bottom, uMax, vMax, out);
 }
 
 namespace NSprite {

@@ -195,6 +195,10 @@ public:
 struct CQuadVertex {
     float x, y, z, rhw, u, v;
 };
+// A screen-aligned quad from (left, top) to (right, bottom) whose texture coordinates run
+// from 0 to uMax and vMax, in strip order: right-top, right-bottom, left-top, left-bottom.
+void TexturedQuad(float left, float top, float right, float bottom, float uMax, float vMax,
+                  CQuadVertex (&out)[4]);
 void SpriteQuad(float x, float y, float scaleX, float scaleY, uint32_t imageWidth,
                 uint32_t imageHeight, uint32_t textureWidth, uint32_t textureHeight,
                 CQuadVertex (&out)[4]);

@@ -12,9 +12,10 @@
 // default pool; ps.1.0 and ps.1.1 pixel shaders (shader.h), which outlive Reset; lost
 // devices and Reset.
 // Does not support (a defined failure, said once on standard error): full-screen
-// devices, untransformed vertices and lighting, vertex shaders, fog, specular addition, stencil, wire-frame and point fill, line
-// patterns, depth bias, texture wrapping states, filtering other than point sampling,
-// mip-mapped sampling, texture transforms, multisampling.
+// devices, untransformed vertices and lighting, vertex shaders, fog, specular addition,
+// stencil, wire-frame and point fill, line patterns, depth bias, texture wrapping states,
+// filtering other than point sampling, mip-mapped sampling, texture transforms,
+// multisampling.
 #include "d3d8/device.h"
 
 #include <algorithm>

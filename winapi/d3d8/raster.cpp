@@ -157,6 +157,18 @@ void CRasterizer::Shade(LONG x, LONG y, const Vertex* const v[3], const double w
     if (depthCell != nullptr && s.zWrite) *depthCell = depth;
 }
 
+void CRasterizer::StageCoordinates(const StageState& stage, const Vertex* const v[3],
+                                   const double w[3], double& u, double& t) const {
+    const DWORD set = stage.texCoordIndex & 0xFFFFu;
+    u = 0;
+    t = 0;
+    if (int(set) >= s_.texCoordCount) return;
+    for (int i = 0; i < 3; ++i) {
+        u += w[i] * double(v[i]->uv[set][0]);
+        t += w[i] * double(v[i]->uv[set][1]);
+    }
+}
+
 bool CRasterizer::PixelColor(const Vertex* const v[3], const double w[3], const Vertex& flat,
                              uint32_t& color) const {
     const PipelineState& s = s_;
@@ -197,14 +209,8 @@ bool CRasterizer::PixelColor(const Vertex* const v[3], const double w[3], const 
         if (stage.colorOp == D3DTOP_DISABLE) break;
         Rgba texel = diffuse;  // a stage without a texture reads the diffuse colour
         if (stage.texture != nullptr) {
-            const DWORD set = stage.texCoordIndex & 0xFFFFu;
-            double u = 0, t = 0;
-            if (int(set) < s.texCoordCount) {
-                for (int i = 0; i < 3; ++i) {
-                    u += w[i] * double(v[i]->uv[set][0]);
-                    t += w[i] * double(v[i]->uv[set][1]);
-                }
-            }
+            double u, t;
+            StageCoordinates(stage, v, w, u, t);
             texel = Unpack(SamplePoint(stage, u, t));
         }
         auto argument = [&](DWORD arg) {
@@ -300,14 +306,8 @@ bool CRasterizer::ShadeProgram(const Vertex* const v[3], const double w[3], uint
     in.constants = s.shaderConstants;
     for (int stageIndex = 0; stageIndex < kPixelShaderTextures; ++stageIndex) {
         const StageState& stage = s.stages[stageIndex];
-        const DWORD set = stage.texCoordIndex & 0xFFFFu;
-        double u = 0, t = 0;
-        if (int(set) < s.texCoordCount) {
-            for (int i = 0; i < 3; ++i) {
-                u += w[i] * double(v[i]->uv[set][0]);
-                t += w[i] * double(v[i]->uv[set][1]);
-            }
-        }
+        double u, t;
+        StageCoordinates(stage, v, w, u, t);
         float* coordinates = in.coordinates[stageIndex];
         coordinates[0] = float(u);
         coordinates[1] = float(t);

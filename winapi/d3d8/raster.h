@@ -87,6 +87,10 @@ private:
     // Depth test, colour, blend and depth write of one pixel.
     void Shade(LONG x, LONG y, const Vertex* const v[3], const double w[3], double z,
                const Vertex& flat);
+    // The texture coordinates of stage's coordinate set at the weights w (0, 0 when the
+    // vertices carry no such set).
+    void StageCoordinates(const StageState& stage, const Vertex* const v[3], const double w[3],
+                          double& u, double& t) const;
     // The colour the stages or the pixel shader give a pixel (0xAARRGGBB), after the
     // alpha test; false when the pixel is discarded.
     bool PixelColor(const Vertex* const v[3], const double w[3], const Vertex& flat,
