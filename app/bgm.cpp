@@ -171,7 +171,8 @@ void CStreamer::SetActive(bool active) {
 void CStreamer::SetVolume(double volume) {
     SE_MARK();
     if (audio == nullptr) return;
-    CheckShow(audio->put_Volume(NVireo::NDirectX::NSound::VolumeToAttenuation(volume)), kSiteVolume);
+    CheckShow(audio->put_Volume(NVireo::NDirectX::NSound::VolumeToAttenuation(volume)),
+              kSiteVolume);
 }
 
 void CStreamer::Stop() {

@@ -59,7 +59,8 @@ void BuildTargets() {
     SE_MARK();
     N3D::CEffectState& state = N3D::CreateEffectState();
     if (!state.AnyFlag() || !N3D::CanUseEffect()) return;
-    state.Build(N3D::PresentParameters().BackBufferWidth, N3D::PresentParameters().BackBufferHeight);
+    state.Build(N3D::PresentParameters().BackBufferWidth,
+                N3D::PresentParameters().BackBufferHeight);
 }
 
 void ReleaseTargets() {

@@ -4,11 +4,11 @@
 
 #include <string>
 
+#include "app/application_info.h"
 #include "framework/error/trace.h"
 #include "framework/platform/home.h"
 #include "framework/text/string_ids.h"
 #include "framework/text/string_table.h"
-#include "app/application_info.h"
 
 namespace Appli {
 

@@ -46,8 +46,8 @@ public:
 // process.
 class CSEHHandler : public NVireo::NWindows::NSEH::IHandler {
 public:
-    void Handle(EXCEPTION_POINTERS* pointers, uint32_t id, const char* text,
-                const char* detail, uint32_t line) override;
+    void Handle(EXCEPTION_POINTERS* pointers, uint32_t id, const char* text, const char* detail,
+                uint32_t line) override;
 };
 
 // Installs both handlers and names the window title as BreakPoint.log's first line.

@@ -85,8 +85,8 @@ int32_t CLoading::CCThread::Run() {
     // A file that vanished or cannot be read since it was chosen: the load failed, but
     // the file was never seen to be invalid.
     if (!stream.TryOpen(path.c_str(), "rb")) throw NVireo::NWindows::NThread::CException();
-    const bool read = stream.Size() >= Jobs::kSmallestWaveFile &&
-                      Transfer(wave, stream, EDirection::Input, clip);
+    const bool read =
+        stream.Size() >= Jobs::kSmallestWaveFile && Transfer(wave, stream, EDirection::Input, clip);
     stream.TryClose();  // read-only: nothing to lose if the close fails
     if (!read) failed = true;
     return 0;

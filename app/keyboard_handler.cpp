@@ -41,21 +41,21 @@ bool CWindower::OnKeyDown(WPARAM virtualKey, LPARAM flags) {
     if (flags & kAutoRepeat) return false;
     if (virtualKey < VK_F3 || virtualKey > VK_F12) return false;
     switch (virtualKey) {
-    case VK_F5:
-        if (Held('M') && Held('B')) Main::State().showFps ^= 1;
-        break;
-    case VK_F7:
-        NVireo::NFile::EnterHomeFolder();
-        if (Hooks().saveScreenshot != nullptr) Hooks().saveScreenshot();
-        break;
-    case VK_F9:
-        OnTitleKey();
-        break;
-    case VK_F12:
-        OnQuitKey();
-        break;
-    default:  // F3, F4, F6, F8, F10, F11: taken, nothing to do
-        break;
+        case VK_F5:
+            if (Held('M') && Held('B')) Main::State().showFps ^= 1;
+            break;
+        case VK_F7:
+            NVireo::NFile::EnterHomeFolder();
+            if (Hooks().saveScreenshot != nullptr) Hooks().saveScreenshot();
+            break;
+        case VK_F9:
+            OnTitleKey();
+            break;
+        case VK_F12:
+            OnQuitKey();
+            break;
+        default:  // F3, F4, F6, F8, F10, F11: taken, nothing to do
+            break;
     }
     return true;
 }
@@ -70,9 +70,10 @@ NVireo::NGame::IKeyBorder* Handler() { return Slot().get(); }
 void WatchProgramKeys() {
     SE_MARK();
     static const int keys[] = {
-        VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN, 'X', 'C',
-        VK_SPACE, VK_LBUTTON, VK_RBUTTON, 'A', 'S', 'D', 'R', 'T', 'F', 'G', 'Z', 'V', 'B',
-        'Q', 'W', 'E', 'O', '0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'L', 'M',
+        VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN, 'X', 'C', VK_SPACE, VK_LBUTTON, VK_RBUTTON,
+        'A',     'S',      'D',   'R',     'T', 'F', 'G',      'Z',        'V',
+        'B',     'Q',      'W',   'E',     'O', '0', '1',      '2',        '3',
+        '4',     '5',      '6',   '7',     '8', '9', 'L',      'M',
     };
     for (int key : keys) NVireo::NGame::AddWatchedKey(key);
 }

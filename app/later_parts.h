@@ -1,7 +1,7 @@
 // Where start-up, the frame, the scenes and shutdown call into pieces of the program
 // that are added later: the widgets and their pointer dispatch, the help line and
-// description boxes, text rendering, the camera and graphic effects, the workspace's start. Each piece fills
-// its own record when it is linked in (at start-up, before the first scene); an empty
+// description boxes, text rendering, the camera and graphic effects, the workspace's start. Each
+// piece fills its own record when it is linked in (at start-up, before the first scene); an empty
 // entry does nothing, so the shell runs with whatever is there.
 #pragma once
 

@@ -29,8 +29,8 @@
 #include "app/sound_effects.h"
 #include "app/text_hooks.h"
 #include "app/widget_hooks.h"
-#include "app/workspace_hooks.h"
 #include "app/window_placement.h"
+#include "app/workspace_hooks.h"
 #include "framework/error/error.h"
 #include "framework/error/trace.h"
 #include "framework/platform/dropped_files.h"
@@ -345,14 +345,14 @@ int MessageLoop() {
             continue;
         }
         switch (IdleAction()) {
-        case EIdle::kFrame:
-            Frame();
-            break;
-        case EIdle::kWait:
-            WaitMessage();
-            break;
-        case EIdle::kNothing:
-            break;
+            case EIdle::kFrame:
+                Frame();
+                break;
+            case EIdle::kWait:
+                WaitMessage();
+                break;
+            case EIdle::kNothing:
+                break;
         }
     }
     // The window is gone: its WM_DESTROY posted the quit message still waiting here.
@@ -405,36 +405,36 @@ LRESULT CMain::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lP
     SE_MARK();
     const Main::CState& state = Main::State();
     switch (message) {
-    case WM_DESTROY:
-        PostQuitMessage(0);
-        break;
-    case WM_MOVE:
-        Appli::RememberWindowMove(window);
-        break;
-    case WM_SIZE:
-        if (!NVireo::NError::errorInProgress && !state.quitting && state.ready) {
-            Appli::RememberWindowSize(window, wParam, lParam);
-        }
-        break;
-    case WM_ACTIVATE:
-        Main::ChangeActivation(LOWORD(wParam) != WA_INACTIVE);
-        break;
-    case WM_PAINT:
-        SE_MARK();
-        if (!NVireo::NError::errorInProgress) Main::DrawStep();
-        break;
-    case WM_CLOSE:
-        Main::ShutDown();
-        break;
-    case WM_KEYDOWN:
-        if (!NVireo::NError::errorInProgress && !state.quitting && Keyborad::Handler()) {
-            Keyborad::Handler()->OnKeyDown(wParam, lParam);
-        }
-        break;
-    case WM_DROPFILES:
-        return NVireo::NDrop::HandleDroppedFiles(reinterpret_cast<HDROP>(wParam));
-    default:
-        break;
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            break;
+        case WM_MOVE:
+            Appli::RememberWindowMove(window);
+            break;
+        case WM_SIZE:
+            if (!NVireo::NError::errorInProgress && !state.quitting && state.ready) {
+                Appli::RememberWindowSize(window, wParam, lParam);
+            }
+            break;
+        case WM_ACTIVATE:
+            Main::ChangeActivation(LOWORD(wParam) != WA_INACTIVE);
+            break;
+        case WM_PAINT:
+            SE_MARK();
+            if (!NVireo::NError::errorInProgress) Main::DrawStep();
+            break;
+        case WM_CLOSE:
+            Main::ShutDown();
+            break;
+        case WM_KEYDOWN:
+            if (!NVireo::NError::errorInProgress && !state.quitting && Keyborad::Handler()) {
+                Keyborad::Handler()->OnKeyDown(wParam, lParam);
+            }
+            break;
+        case WM_DROPFILES:
+            return NVireo::NDrop::HandleDroppedFiles(reinterpret_cast<HDROP>(wParam));
+        default:
+            break;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }

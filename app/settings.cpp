@@ -116,13 +116,26 @@ bool ParseSettings(const char* path, const CSettingsKeys& keys, CSettings& setti
         while (index < keys.size() && tokens[0] != keys[index]) ++index;
         const long long value = ToNumber(tokens[1]);
         switch (index) {
-            case 1: settings.formatMarker = static_cast<uint32_t>(value); break;
-            case 2: settings.left = static_cast<int32_t>(value); break;
-            case 3: settings.top = static_cast<int32_t>(value); break;
-            case 4: settings.maximised = static_cast<uint32_t>(value); break;
-            case 5: settings.clientWidth = static_cast<uint32_t>(value); break;
-            case 6: settings.clientHeight = static_cast<uint32_t>(value); break;
-            default: break;  // the product name, or a key the program does not know
+            case 1:
+                settings.formatMarker = static_cast<uint32_t>(value);
+                break;
+            case 2:
+                settings.left = static_cast<int32_t>(value);
+                break;
+            case 3:
+                settings.top = static_cast<int32_t>(value);
+                break;
+            case 4:
+                settings.maximised = static_cast<uint32_t>(value);
+                break;
+            case 5:
+                settings.clientWidth = static_cast<uint32_t>(value);
+                break;
+            case 6:
+                settings.clientHeight = static_cast<uint32_t>(value);
+                break;
+            default:
+                break;  // the product name, or a key the program does not know
         }
     }
     return true;

@@ -4,10 +4,10 @@
 #pragma once
 
 #include <array>
-
-#include "framework/text/string_ids.h"
 #include <cstdint>
 #include <string>
+
+#include "framework/text/string_ids.h"
 
 namespace Appli {
 

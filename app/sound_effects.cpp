@@ -65,7 +65,8 @@ void CSoundEffectBank::Play(uint32_t id) {
     CSlot& slot = *slots[id];
     if (slot.buffer.Empty()) {
         // pd/se/OK.wav: the package stores names in lower case and finds it as pd/se/ok.wav.
-        const std::string entryName = Appli::JoinDataPath(Appli::kSoundEffectFolder, std::string(name) + ".wav");
+        const std::string entryName =
+            Appli::JoinDataPath(Appli::kSoundEffectFolder, std::string(name) + ".wav");
         NVireo::NFile::NSTDIO::CBinary file;
         NVireo::NRender::CPackage::Entry entry;
         if (!NVireo::NRender::ProgramPackage().OpenEntry(file, entry, entryName.c_str())) return;

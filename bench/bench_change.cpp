@@ -15,7 +15,8 @@ CByteBuffer& Input() {
     static CByteBuffer input = [] {
         CByteBuffer b;
         b.Resize(kFrames * kFrameSize);
-        for (uint32_t i = 0; i < b.length; ++i) b.data[i] = static_cast<uint8_t>(i * 131 + (i >> 9));
+        for (uint32_t i = 0; i < b.length; ++i)
+            b.data[i] = static_cast<uint8_t>(i * 131 + (i >> 9));
         return b;
     }();
     return input;
@@ -63,8 +64,12 @@ int main(int argc, char** argv) {
     const double ratios[] = {0.5, 0.83, 1.5};
     for (double r : ratios) {
         const std::string tag = std::to_string(r).substr(0, 4);
-        benchmark::RegisterBenchmark(("memcpy/" + tag).c_str(), Memcpy, r)->UseRealTime()->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark(("change/" + tag).c_str(), Change, r)->UseRealTime()->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("memcpy/" + tag).c_str(), Memcpy, r)
+            ->UseRealTime()
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("change/" + tag).c_str(), Change, r)
+            ->UseRealTime()
+            ->Unit(benchmark::kMillisecond);
     }
     RecordingReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

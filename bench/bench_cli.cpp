@@ -31,7 +31,8 @@ std::string MakeClip(const std::string& name, uint32_t seconds) {
     clip.nBlockAlign = 4;
     clip.nAvgBytesPerSec = 44100 * 4;
     clip.data.Resize(seconds * 44100u * 4u);
-    for (uint32_t i = 0; i < clip.data.length; ++i) clip.data.data[i] = static_cast<uint8_t>(i * 7 + (i >> 11));
+    for (uint32_t i = 0; i < clip.data.length; ++i)
+        clip.data.data[i] = static_cast<uint8_t>(i * 7 + (i >> 11));
     const std::string path = folder + "/" + name;
     CWaveFile wave;
     if (!SaveToFile(wave, HostToProgramPath(path).c_str(), clip)) std::abort();
@@ -65,7 +66,14 @@ std::vector<std::string> Cli(const std::string& in) {
     return {SE_CLI_PATH, "--force", "--ratio", "0.83", "-o", folder + "/cli.wav", in};
 }
 std::vector<std::string> Ffmpeg(const std::string& in) {
-    return {"ffmpeg", "-v", "error", "-y", "-i", in, "-af", "asetrate=" + std::to_string(44100 / 0.83) + ",aresample=44100",
+    return {"ffmpeg",
+            "-v",
+            "error",
+            "-y",
+            "-i",
+            in,
+            "-af",
+            "asetrate=" + std::to_string(44100 / 0.83) + ",aresample=44100",
             folder + "/ffmpeg.wav"};
 }
 
@@ -92,8 +100,11 @@ int main(int argc, char** argv) {
     RecordingReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
-    bool ok = PrintRatio(reporter, "se-retimer-cli 600 s clip, against cp", "cli/600s", "cp/600s", 3.0);
-    ok = PrintRatio(reporter, "se-retimer-cli 600 s clip, against ffmpeg", "cli/600s", "ffmpeg/600s", 1.0) && ok;
+    bool ok =
+        PrintRatio(reporter, "se-retimer-cli 600 s clip, against cp", "cli/600s", "cp/600s", 3.0);
+    ok = PrintRatio(reporter, "se-retimer-cli 600 s clip, against ffmpeg", "cli/600s",
+                    "ffmpeg/600s", 1.0) &&
+         ok;
     ok = PrintRatio(reporter, "se-retimer-cli 2 s clip, against cp", "cli/2s", "cp/2s", 1.5) && ok;
 
     const long peakKiB = Run(Cli(longClip));

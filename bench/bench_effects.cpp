@@ -41,7 +41,8 @@ void CrossFadePass(benchmark::State& state) {
     device->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_TEX1);
     device->BeginScene();
     for (auto _ : state) {
-        device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, effect.screenQuad, sizeof(N3D::CQuadVertex));
+        device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, effect.screenQuad,
+                                sizeof(N3D::CQuadVertex));
     }
     device->EndScene();
     device->SetPixelShader(0);
@@ -61,14 +62,17 @@ int main(int argc, char** argv) {
     presentation.Windowed = TRUE;
     N3D::InstallPixelShaderProbe();
     // A handle without an SDL window: the device draws without a presenter.
-    if (!N3D::StartRenderer(reinterpret_cast<HWND>(static_cast<uintptr_t>(0x5EB0))) || !N3D::CanUseEffect()) {
+    if (!N3D::StartRenderer(reinterpret_cast<HWND>(static_cast<uintptr_t>(0x5EB0))) ||
+        !N3D::CanUseEffect()) {
         std::printf("no rendering device with pixel shaders\n");
         return 1;
     }
     N3D::SetGraphicEffect(true);
 
     benchmark::RegisterBenchmark("probe", Probe)->UseRealTime()->Unit(benchmark::kMicrosecond);
-    benchmark::RegisterBenchmark("cross_fade_pass", CrossFadePass)->UseRealTime()->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("cross_fade_pass", CrossFadePass)
+        ->UseRealTime()
+        ->Unit(benchmark::kMillisecond);
     RecordingReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 

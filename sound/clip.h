@@ -53,11 +53,11 @@ struct CSoundClip : CSoundFormat {
 // The state of one duration change, shared between the worker that runs it and the
 // screen that shows its progress and may abort it.
 struct CTimeChangeJob {
-    std::atomic<bool> abort{false};       // set by the owner to stop the change
-    uint32_t inFrames = 0;                // frames before the change
-    std::atomic<uint32_t> outFrames{0};   // frames after the change: the total shown
-    std::atomic<uint32_t> progress{0};    // output frames completed
-    CByteBuffer output;                   // the new samples while they are produced
+    std::atomic<bool> abort{false};      // set by the owner to stop the change
+    uint32_t inFrames = 0;               // frames before the change
+    std::atomic<uint32_t> outFrames{0};  // frames after the change: the total shown
+    std::atomic<uint32_t> progress{0};   // output frames completed
+    CByteBuffer output;                  // the new samples while they are produced
 };
 
 // How a duration change ended.
@@ -93,8 +93,7 @@ uint32_t ChangeFrameSize(const CSoundFormat& format);
 
 EChangeResult ChangeDuration(CTimeChangeJob& job, double milliseconds, CSoundClip& clip);
 EChangeResult ChangeByRatio(CTimeChangeJob& job, double ratio, CSoundClip& clip);
-EChangeResult Resample(CTimeChangeJob& job, CByteBuffer& samples, uint32_t frameSize,
-                       double ratio);
+EChangeResult Resample(CTimeChangeJob& job, CByteBuffer& samples, uint32_t frameSize, double ratio);
 // The copy loops; both write output frames from job.progress to job.outFrames and
 // stop early when abort is raised (answering false).
 bool ShrinkFrames(CTimeChangeJob& job, const CByteBuffer& input, uint32_t frameSize);

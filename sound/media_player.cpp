@@ -23,9 +23,33 @@ enum : uint32_t {
 // Events that mean the graph can no longer play: the program stops with their name.
 bool IsFatalEvent(LONG code) {
     switch (code) {
-        case 2: case 3: case 5: case 6: case 7: case 8: case 9: case 10: case 11: case 12:
-        case 16: case 17: case 18: case 19: case 20: case 21: case 22: case 23:
-        case 25: case 26: case 27: case 29: case 31: case 36: case 80: case 512: case 513:
+        case 2:
+        case 3:
+        case 5:
+        case 6:
+        case 7:
+        case 8:
+        case 9:
+        case 10:
+        case 11:
+        case 12:
+        case 16:
+        case 17:
+        case 18:
+        case 19:
+        case 20:
+        case 21:
+        case 22:
+        case 23:
+        case 25:
+        case 26:
+        case 27:
+        case 29:
+        case 31:
+        case 36:
+        case 80:
+        case 512:
+        case 513:
             return true;
         default:
             return false;
@@ -52,39 +76,72 @@ bool CheckShow(HRESULT result, uint32_t site) {
 const char* CPlayer::EventName(LONG code) {
     SE_MARK();
     switch (code) {
-        case 1: return "EC_COMPLETE";
-        case 2: return "EC_USERABORT";
-        case 3: return "EC_ERRORABORT";
-        case 5: return "EC_REPAINT";
-        case 6: return "EC_STREAM_ERROR_STOPPED";
-        case 7: return "EC_STREAM_ERROR_STILLPLAYING";
-        case 8: return "EC_ERROR_STILLPLAYING";
-        case 9: return "EC_PALETTE_CHANGED";
-        case 10: return "EC_VIDEO_SIZE_CHANGED";
-        case 11: return "EC_QUALITY_CHANGE";
-        case 12: return "EC_SHUTTING_DOWN";
-        case 13: return "EC_CLOCK_CHANGED";
-        case 14: return "EC_PAUSED";
-        case 16: return "EC_OPENING_FILE";
-        case 17: return "EC_BUFFERING_DATA";
-        case 18: return "EC_FULLSCREEN_LOST";
-        case 19: return "EC_ACTIVATE";
-        case 20: return "EC_NEED_RESTART";
-        case 21: return "EC_WINDOW_DESTROYED";
-        case 22: return "EC_DISPLAY_CHANGED";
-        case 23: return "EC_STARVATION";
-        case 24: return "EC_OLE_EVENT";
-        case 25: return "EC_NOTIFY_WINDOW";
-        case 26: return "EC_STREAM_CONTROL_STOPPED";
-        case 27: return "EC_STREAM_CONTROL_STARTED";
-        case 28: return "EC_END_OF_SEGMENT";
-        case 29: return "EC_SEGMENT_STARTED";
-        case 31: return "EC_DEVICE_LOST";
-        case 36: return "EC_STEP_COMPLETE";
-        case 80: return "EC_GRAPH_CHANGED";
-        case 512: return "EC_SNDDEV_IN_ERROR";
-        case 513: return "EC_SNDDEV_OUT_ERROR";
-        default: return nullptr;
+        case 1:
+            return "EC_COMPLETE";
+        case 2:
+            return "EC_USERABORT";
+        case 3:
+            return "EC_ERRORABORT";
+        case 5:
+            return "EC_REPAINT";
+        case 6:
+            return "EC_STREAM_ERROR_STOPPED";
+        case 7:
+            return "EC_STREAM_ERROR_STILLPLAYING";
+        case 8:
+            return "EC_ERROR_STILLPLAYING";
+        case 9:
+            return "EC_PALETTE_CHANGED";
+        case 10:
+            return "EC_VIDEO_SIZE_CHANGED";
+        case 11:
+            return "EC_QUALITY_CHANGE";
+        case 12:
+            return "EC_SHUTTING_DOWN";
+        case 13:
+            return "EC_CLOCK_CHANGED";
+        case 14:
+            return "EC_PAUSED";
+        case 16:
+            return "EC_OPENING_FILE";
+        case 17:
+            return "EC_BUFFERING_DATA";
+        case 18:
+            return "EC_FULLSCREEN_LOST";
+        case 19:
+            return "EC_ACTIVATE";
+        case 20:
+            return "EC_NEED_RESTART";
+        case 21:
+            return "EC_WINDOW_DESTROYED";
+        case 22:
+            return "EC_DISPLAY_CHANGED";
+        case 23:
+            return "EC_STARVATION";
+        case 24:
+            return "EC_OLE_EVENT";
+        case 25:
+            return "EC_NOTIFY_WINDOW";
+        case 26:
+            return "EC_STREAM_CONTROL_STOPPED";
+        case 27:
+            return "EC_STREAM_CONTROL_STARTED";
+        case 28:
+            return "EC_END_OF_SEGMENT";
+        case 29:
+            return "EC_SEGMENT_STARTED";
+        case 31:
+            return "EC_DEVICE_LOST";
+        case 36:
+            return "EC_STEP_COMPLETE";
+        case 80:
+            return "EC_GRAPH_CHANGED";
+        case 512:
+            return "EC_SNDDEV_IN_ERROR";
+        case 513:
+            return "EC_SNDDEV_OUT_ERROR";
+        default:
+            return nullptr;
     }
 }
 

@@ -94,7 +94,8 @@ ECreateResult CSoundBuffer::CreateFromClip(const CSoundClip& clip) {
     // the clip's fault, not the program's: the caller tells the user.
     if (created == DSERR_BADFORMAT || created == DSERR_INVALIDPARAM) return ECreateResult::Refused;
     if (!Check(created, kSiteCreateBuffer)) return ECreateResult::Refused;
-    const HRESULT queried = made->QueryInterface(IID_IDirectSoundBuffer8, reinterpret_cast<void**>(&buffer));
+    const HRESULT queried =
+        made->QueryInterface(IID_IDirectSoundBuffer8, reinterpret_cast<void**>(&buffer));
     made->Release();
     if (!Check(queried, kSiteQueryBuffer)) {
         buffer = nullptr;
@@ -171,9 +172,12 @@ EClipPlay PlayClip(const CSoundClip& clip) {
     buffer.Release();
     if (clip.data.length == 0) return EClipPlay::Silent;  // nothing to hear
     switch (buffer.CreateFromClip(clip)) {
-        case ECreateResult::Created: break;
-        case ECreateResult::NoDevice: return EClipPlay::Silent;
-        default: return EClipPlay::Refused;
+        case ECreateResult::Created:
+            break;
+        case ECreateResult::NoDevice:
+            return EClipPlay::Silent;
+        default:
+            return EClipPlay::Refused;
     }
     buffer.PlayFromStart();
     return EClipPlay::Playing;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <hostpath.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -13,8 +14,6 @@
 #include <iterator>
 #include <string>
 #include <vector>
-
-#include <sys/wait.h>
 
 #include "framework/error/error.h"
 
@@ -85,7 +84,8 @@ inline std::string U8(const char8_t* text) { return reinterpret_cast<const char*
 
 inline void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 inline std::vector<uint8_t> ReadFile(const std::string& path) {

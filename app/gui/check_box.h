@@ -65,7 +65,8 @@ public:
 
     bool HitTest(int32_t px, int32_t py) override {
         SE_MARK();
-        return this->IsRegistered() && !this->disabled && pictures->on.Covers(px - this->x, py - this->y);
+        return this->IsRegistered() && !this->disabled &&
+               pictures->on.Covers(px - this->x, py - this->y);
     }
 
     // Nothing while disabled. The on picture in state 1, the off picture otherwise, at

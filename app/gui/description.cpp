@@ -93,8 +93,8 @@ void CBase<TSet>::Draw() {
     const NVireo::NGUI::CGuiPalette& palette = NVireo::NGUI::GuiPalette();
     for (const ND::CPanel& panel : ND::Panels(separators, h)) {
         const int32_t panelTop = top + panel.top;
-        ND::DrawFramedRect(left, panelTop, left + size.width, panelTop + panel.height,
-                           palette.fill, palette.light, palette.light);
+        ND::DrawFramedRect(left, panelTop, left + size.width, panelTop + panel.height, palette.fill,
+                           palette.light, palette.light);
     }
     DrawLines();
 }
@@ -115,7 +115,6 @@ void CBase<TSet>::DrawLines() {
 }
 
 template class CBase<Label::Out::CMainBoxer>;
-
 
 CBasic::CBasic() : CBase<Label::Out::CMainBoxer>(Label::kSetFontHeight) { SE_MARK(); }
 

@@ -245,7 +245,8 @@ void CObject::DrawBarBackground() {
     const double ratio = opening.Ratio();
     const bool open = ratio >= 1.0;
     const int32_t width = barArea.right - barArea.left;
-    const int32_t fillRight = open ? barArea.right : barArea.left + static_cast<int32_t>(width * ratio);
+    const int32_t fillRight =
+        open ? barArea.right : barArea.left + static_cast<int32_t>(width * ratio);
     ND::FillRect(barArea.left, barArea.top, fillRight, barArea.bottom, palette.fill);
     // The edges grow in from the right while the fill grows from the left.
     const int32_t edgeLeft = open ? 0 : static_cast<int32_t>((1.0 - ratio) * barArea.right);

@@ -76,8 +76,8 @@ public:
 class CStreamer : public ICell {
 public:
     Label::Out::CMainBoxer set;
-    uint32_t started;          // the stopwatch: clock at construction (ms)
-    int32_t currentX = 14;     // where the current line is drawn
+    uint32_t started;                         // the stopwatch: clock at construction (ms)
+    int32_t currentX = 14;                    // where the current line is drawn
     const CLines::node_type* next = nullptr;  // the line scrolling in after it, if any
     int32_t nextX = 0;
 

@@ -193,8 +193,8 @@ bool CSingle::GetRect(RECT& rect) {
     SE_MARK();
     if (caption.Length() == 0) return false;
     // The estimate of half the font height per byte: hit tests need no rendered glyphs.
-    rect = TextRect(x, y, static_cast<double>(caption.Length()) * fontHeight / 2.0, fontHeight,
-                    scale);
+    rect =
+        TextRect(x, y, static_cast<double>(caption.Length()) * fontHeight / 2.0, fontHeight, scale);
     return true;
 }
 
@@ -221,8 +221,7 @@ template class BOwnLine<Aid::CBase>;
 
 namespace Out {
 
-CBoxer::CBoxer()
-    : textColor(DefaultTextColors().text), outlineColor(DefaultTextColors().outline) {
+CBoxer::CBoxer() : textColor(DefaultTextColors().text), outlineColor(DefaultTextColors().outline) {
     SE_MARK();
 }
 

@@ -104,8 +104,9 @@ public:
         SE_MARK();
         if (this->disabled) return;
         this->DrawBackground();
-        captionText.DrawWithOutline(kOutlineColor, this->locked ? kLockedCaptionColor : kCaptionColor,
-                                    static_cast<float>(captionX), static_cast<float>(captionY), 1.0f);
+        captionText.DrawWithOutline(
+            kOutlineColor, this->locked ? kLockedCaptionColor : kCaptionColor,
+            static_cast<float>(captionX), static_cast<float>(captionY), 1.0f);
         if (this->IsActive() && NDetail::CursorOver(*this, true)) {
             NDetail::DrawGlow(this->left, this->top, this->right, this->bottom);
         }

@@ -20,8 +20,9 @@ constexpr int32_t kWheelNotch = 120;
 void DefaultDescription(Help::CLines& lines) {
     SE_MARK();
     lines.Clear();
-    for (const uint32_t id : {StringId::Application::ScrollBarHelpThumb, StringId::Application::ScrollBarHelpArrows,
-                              StringId::Application::ScrollBarHelpTrack, StringId::Application::ScrollBarHelpWheel}) {
+    for (const uint32_t id :
+         {StringId::Application::ScrollBarHelpThumb, StringId::Application::ScrollBarHelpArrows,
+          StringId::Application::ScrollBarHelpTrack, StringId::Application::ScrollBarHelpWheel}) {
         Help::AddLine(lines, NVireo::NText::ApplicationStrings().Get(id).c_str());
     }
 }

@@ -106,8 +106,8 @@ CBase::CBase() {
              Id::EffectVolumeDescription, EffectVolume());
 
     brightness.displayOffset = kBrightnessOffset;
-    SetUpBar(brightness, kBrightnessBarX, kBrightnessY, Id::BrightnessLabel, Id::BrightnessDescription,
-             N3D::RendererState().brightness - kBrightnessOffset);
+    SetUpBar(brightness, kBrightnessBarX, kBrightnessY, Id::BrightnessLabel,
+             Id::BrightnessDescription, N3D::RendererState().brightness - kBrightnessOffset);
 
     graphicEffect.Setup(kGraphicEffectY, CLinesOf(Id::GraphicEffectDescription));
     graphicEffect.state = N3D::GraphicEffectOn() ? 1 : 0;

@@ -32,7 +32,7 @@ namespace Scene::Main {
 
 class CStart : public CInterface {
 public:
-    void Draw() override;    // clears the back buffer and the depth buffer
+    void Draw() override;  // clears the back buffer and the depth buffer
     void Update() override;
 };
 

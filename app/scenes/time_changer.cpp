@@ -46,13 +46,13 @@ CTimeChanger::CTimeChanger() {
     Help::CLines confirmLines;
     Help::AddLine(confirmLines, strings.Get(StringId::Application::ConfirmDescription).c_str());
     buttons.AddButton().SetupAt(width / 2 - width / 4 - 64,
-                                strings.Get(StringId::Application::ConfirmCaption).c_str(), confirmLines,
-                                ::Button::ShortcutKey(0), kConfirm);
+                                strings.Get(StringId::Application::ConfirmCaption).c_str(),
+                                confirmLines, ::Button::ShortcutKey(0), kConfirm);
     Help::CLines cancelLines;
     Help::AddLine(cancelLines, strings.Get(StringId::Application::CancelDescription).c_str());
     buttons.AddButton().SetupAt(width / 2 + width / 4 - 64,
-                                strings.Get(StringId::Application::CancelCaption).c_str(), cancelLines,
-                                ::Button::ShortcutKey(1), kCancel);
+                                strings.Get(StringId::Application::CancelCaption).c_str(),
+                                cancelLines, ::Button::ShortcutKey(1), kCancel);
 
     Help::Line::SetTitle("再生時間変更");
     Help::Line::SetBarText("スクロールバーで再生時間を変更してください");

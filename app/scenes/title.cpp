@@ -59,14 +59,14 @@ void CNexter::Select(int32_t id) {
     SE_MARK();
     SceneReturnMarker() = 1;
     switch (id) {
-    case 2:
-        GoToSetting();
-        break;
-    case 3:
-        EndScenes();
-        break;
-    default:
-        break;  // "ゲームプレイ" and "続きから" have no action here
+        case 2:
+            GoToSetting();
+            break;
+        case 3:
+            EndScenes();
+            break;
+        default:
+            break;  // "ゲームプレイ" and "続きから" have no action here
     }
 }
 

@@ -72,8 +72,8 @@ public:
         int32_t Run() override;
 
         CTimeChangeJob job;
-        CSoundClip clip;             // the private copy (a new clip until filled)
-        uint32_t requestedMs = 0;    // taken from the clip state before the start
+        CSoundClip clip;           // the private copy (a new clip until filled)
+        uint32_t requestedMs = 0;  // taken from the clip state before the start
         // Done only when the change ran to its end; anything else leaves the clip alone.
         EChangeResult result = EChangeResult::Failed;
     };

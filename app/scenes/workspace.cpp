@@ -191,7 +191,8 @@ void CWorkSpace::RebuildInfo() {
     std::vector<CPanelLine> lines = PanelLines(SharedClipState());
     bool same = lines.size() == panelLines.size();
     for (size_t i = 0; same && i < lines.size(); ++i) {
-        same = lines[i].text == panelLines[i].text && lines[i].description == panelLines[i].description;
+        same = lines[i].text == panelLines[i].text &&
+               lines[i].description == panelLines[i].description;
     }
     if (same) return;
     // Rendering a text costs a texture per character: the labels are made again only

@@ -76,7 +76,8 @@ bool ChooseFileToSave() {
 void PlayCurrentClip() {
     SE_MARK();
     const CClipState& state = SharedClipState();
-    if (NVireo::NDirectX::NSound::PlayClip(state.clip) == NVireo::NDirectX::NSound::EClipPlay::Refused) {
+    if (NVireo::NDirectX::NSound::PlayClip(state.clip) ==
+        NVireo::NDirectX::NSound::EClipPlay::Refused) {
         ShowMessage(state.currentFilePath + "\nこの形式のデータは再生できません");
     }
 }

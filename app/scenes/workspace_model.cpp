@@ -67,12 +67,13 @@ std::vector<CPanelLine> PanelLines(const CClipState& state) {
     const double kb = size / 1024.0;
     double mb = kb / 1024.0;
     if (mb < 0.01) mb = 0.01;
-    text.Format("ファイルサイズ %llubyte(約%0.2fKB)(約%0.2fMB)", static_cast<unsigned long long>(size),
-                kb, mb);
+    text.Format("ファイルサイズ %llubyte(約%0.2fKB)(約%0.2fMB)",
+                static_cast<unsigned long long>(size), kb, mb);
     lines.push_back({text.c_str(), {}});
 
     text.Format("周波数         %uHz,%uBits,%s", clip.nSamplesPerSec,
-                static_cast<uint32_t>(clip.wBitsPerSample), clip.nChannels == 2 ? "ステレオ" : "モノ");
+                static_cast<uint32_t>(clip.wBitsPerSample),
+                clip.nChannels == 2 ? "ステレオ" : "モノ");
     lines.push_back({text.c_str(), {}});
     return lines;
 }

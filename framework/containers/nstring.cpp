@@ -22,7 +22,6 @@ uint32_t CheckedSize(uint64_t bytes) {
     return static_cast<uint32_t>(bytes);
 }
 
-
 }  // namespace
 
 template <typename C>

@@ -1,7 +1,7 @@
 #include "framework/error/error.h"
 
-#include <windows.h>
 #include <io.h>
+#include <windows.h>
 
 #include <cstdarg>
 #include <cstdio>
@@ -92,12 +92,11 @@ const char* ErrorName(int number) {
     SE_MARK();
     // Indexed by the error number; the runtime library names no other number.
     static const char* const kNames[] = {
-        nullptr,   nullptr,   "ENOENT",  nullptr,   nullptr,   nullptr,  nullptr,
-        "E2BIG",   "ENOEXEC", "EBADF",   "ECHILD",  "EAGAIN",  "ENOMEM", "EACCES",
-        nullptr,   nullptr,   nullptr,   "EEXIST",  "EXDEV",   nullptr,  nullptr,
-        nullptr,   "EINVAL",  nullptr,   "EMFILE",  nullptr,   nullptr,  nullptr,
-        "ENOSPC",  nullptr,   nullptr,   nullptr,   nullptr,   "EDOM",   "ERANGE",
-        nullptr,   "EDEADLOCK",
+        nullptr,   nullptr,  "ENOENT", nullptr,  nullptr,     nullptr,  nullptr,  "E2BIG",
+        "ENOEXEC", "EBADF",  "ECHILD", "EAGAIN", "ENOMEM",    "EACCES", nullptr,  nullptr,
+        nullptr,   "EEXIST", "EXDEV",  nullptr,  nullptr,     nullptr,  "EINVAL", nullptr,
+        "EMFILE",  nullptr,  nullptr,  nullptr,  "ENOSPC",    nullptr,  nullptr,  nullptr,
+        nullptr,   "EDOM",   "ERANGE", nullptr,  "EDEADLOCK",
     };
     if (number < 0 || number >= static_cast<int>(sizeof kNames / sizeof kNames[0])) {
         return nullptr;
@@ -218,8 +217,8 @@ NVireo::NString::BBasic<char> ExceptionRecordsText(const EXCEPTION_POINTERS* poi
     for (int n = 0; record != nullptr && n < kMaxExceptionRecords;
          ++n, record = record->ExceptionRecord) {
         text.AppendFormat("Code=0x%x,Flags=%u,Address=%p\n\nNumberParameters=%u\n",
-                          record->ExceptionCode, record->ExceptionFlags,
-                          record->ExceptionAddress, record->NumberParameters);
+                          record->ExceptionCode, record->ExceptionFlags, record->ExceptionAddress,
+                          record->NumberParameters);
         const DWORD count = record->NumberParameters < EXCEPTION_MAXIMUM_PARAMETERS
                                 ? record->NumberParameters
                                 : EXCEPTION_MAXIMUM_PARAMETERS;
@@ -234,8 +233,8 @@ NVireo::NString::BBasic<char> ExceptionRecordsText(const EXCEPTION_POINTERS* poi
     return text;
 }
 
-void CDefaultHandler::Handle(EXCEPTION_POINTERS* pointers, uint32_t /*id*/,
-                             const char* /*text*/, const char* /*detail*/, uint32_t /*line*/) {
+void CDefaultHandler::Handle(EXCEPTION_POINTERS* pointers, uint32_t /*id*/, const char* /*text*/,
+                             const char* /*detail*/, uint32_t /*line*/) {
     SE_MARK();
     // HomeFolder falls back to the program's own folder when none was set.
     NVireo::NFile::EnterHomeFolder();

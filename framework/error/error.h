@@ -31,8 +31,8 @@ public:
 class CObject {};
 
 struct CErrorRecord {
-    char file[260];            // the reporting site's file text; empty: nothing recorded
-    uint32_t line;             // the site number
+    char file[260];  // the reporting site's file text; empty: nothing recorded
+    uint32_t line;   // the site number
     char message[4096];
     char systemMessage[4096];  // the system's text for the last failed call
     std::unique_ptr<IHandler> handler;
@@ -83,10 +83,10 @@ void WriteReportFiles(const char* folder);
 
 // Log writing. Each opens the file, writes and closes it again; a file that cannot be
 // opened takes the emergency path, which ends the process.
-void AppendLine(const char* path, const char* text);          // text and a line end
-void AppendEmptyLines(const char* path, uint32_t count);      // count line ends
+void AppendLine(const char* path, const char* text);      // text and a line end
+void AppendEmptyLines(const char* path, uint32_t count);  // count line ends
 void AppendFormatted(const char* path, const char* format, ...)
-    __attribute__((format(printf, 2, 3)));                    // no line end added
+    __attribute__((format(printf, 2, 3)));  // no line end added
 // The last resort when a log cannot be written: appends "<logName>\n<site>:? __FILE__\n"
 // to "Error.log" in the current folder and ends the process at once with exit code 0.
 [[noreturn]] void EmergencyExit(const char* logName, uint32_t site);
@@ -119,8 +119,8 @@ public:
 // home folder.
 class CDefaultHandler : public IHandler {
 public:
-    void Handle(EXCEPTION_POINTERS* pointers, uint32_t id, const char* text,
-                const char* detail, uint32_t line) override;
+    void Handle(EXCEPTION_POINTERS* pointers, uint32_t id, const char* text, const char* detail,
+                uint32_t line) override;
 };
 
 // "SEH\n\n", then for the exception record and each chained one the code, flags,

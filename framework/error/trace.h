@@ -52,9 +52,9 @@ void Dump(NVireo::NString::BBasic<char>& out);
 
 }  // namespace NVireo::NError
 
-#define SE_MARK()                                                                          \
-    do {                                                                                   \
-        constexpr int32_t seFunctionNumber =                                               \
-            ::NVireo::NError::FunctionNumber(__FILE__, __PRETTY_FUNCTION__);               \
-        ::NVireo::NError::Mark(seFunctionNumber, __LINE__);                                \
+#define SE_MARK()                                                            \
+    do {                                                                     \
+        constexpr int32_t seFunctionNumber =                                 \
+            ::NVireo::NError::FunctionNumber(__FILE__, __PRETTY_FUNCTION__); \
+        ::NVireo::NError::Mark(seFunctionNumber, __LINE__);                  \
     } while (0)

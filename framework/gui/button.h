@@ -20,11 +20,11 @@ public:
     uint32_t state = kIdle;
     int32_t x = 0;  // top-left corner
     int32_t y = 0;
-    int32_t id = -1;            // handed to the owner on a click
-    uint16_t shortcutKey = 0;   // virtual-key code; 0: none
-    uint8_t clickSound = 1;     // presses play the click effect
-    uint8_t locked = 0;         // ignores presses and its key; caption drawn red
-    uint8_t inactive = 0;       // goes down and sounds, but shows no description and does nothing
+    int32_t id = -1;           // handed to the owner on a click
+    uint16_t shortcutKey = 0;  // virtual-key code; 0: none
+    uint8_t clickSound = 1;    // presses play the click effect
+    uint8_t locked = 0;        // ignores presses and its key; caption drawn red
+    uint8_t inactive = 0;      // goes down and sounds, but shows no description and does nothing
     hoard::list::basic<NVireo::NString::BBasic<char>> description;  // hover lines, in order
     uint32_t pressedByKey = 0;  // 1 while held down through the shortcut key
 };

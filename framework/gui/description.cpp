@@ -92,8 +92,8 @@ void FillRect(int32_t left, int32_t top, int32_t right, int32_t bottom, D3DCOLOR
     SE_MARK();
     namespace N3D = NVireo::NDirectX::N3D;
     N3D::PresetFlatAlpha(fill);
-    N3D::DrawFlatRect(static_cast<float>(left), static_cast<float>(top),
-                      static_cast<float>(right), static_cast<float>(bottom));
+    N3D::DrawFlatRect(static_cast<float>(left), static_cast<float>(top), static_cast<float>(right),
+                      static_cast<float>(bottom));
 }
 
 void DrawFramedRect(int32_t left, int32_t top, int32_t right, int32_t bottom, D3DCOLOR fill,

@@ -3,8 +3,8 @@
 // lines and framed panels the boxes and the help line are drawn with. Main thread only.
 #pragma once
 
-#include <windows.h>
 #include <d3d8.h>
+#include <windows.h>
 
 #include <cstdint>
 #include <vector>

@@ -38,9 +38,7 @@ void WalkEnabled(Visit visit) {
     }
 }
 
-bool StillRegistered(const CRegistryEntry& entry) {
-    return Registry().widgets.Contains(entry);
-}
+bool StillRegistered(const CRegistryEntry& entry) { return Registry().widgets.Contains(entry); }
 
 bool IsButtonMessage(UINT message) {
     return message >= WM_LBUTTONDOWN && message <= WM_MBUTTONDBLCLK;

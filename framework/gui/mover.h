@@ -70,8 +70,7 @@ public:
         GetPosition(x, y);
         // The whole way: 1 + 2 + ... + total units, truncated toward zero and kept
         // within the coordinate range.
-        const double distance =
-            std::trunc((static_cast<double>(total) + 1.0) * total * 0.5 * step);
+        const double distance = std::trunc((static_cast<double>(total) + 1.0) * total * 0.5 * step);
         const double start = std::fmax(-2147483648.0, std::fmin(2147483647.0, x - distance));
         x = static_cast<int32_t>(start);
         MoveTo(x, y);

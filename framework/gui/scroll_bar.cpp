@@ -72,7 +72,8 @@ int32_t ClampToInt(int64_t v) {
 bool ReadProcessClock(uint32_t& milliseconds) {
     using namespace std::chrono;
     static const steady_clock::time_point origin = steady_clock::now();
-    milliseconds = static_cast<uint32_t>(duration_cast<std::chrono::milliseconds>(steady_clock::now() - origin).count());
+    milliseconds = static_cast<uint32_t>(
+        duration_cast<std::chrono::milliseconds>(steady_clock::now() - origin).count());
     return true;
 }
 
@@ -262,9 +263,7 @@ void CBase::ShiftThumb(int32_t pixels) {
 
 int32_t CBase::ThumbLead() const { return orientation == 'v' ? thumb.top : thumb.left; }
 
-int32_t CBase::HomeLead() const {
-    return (orientation == 'v' ? bar.top : bar.left) + Thickness();
-}
+int32_t CBase::HomeLead() const { return (orientation == 'v' ? bar.top : bar.left) + Thickness(); }
 
 void CBase::Update() {
     SE_MARK();
@@ -331,25 +330,25 @@ void CBase::OnFrame() {
     int64_t step = 0;
     const int32_t arrowStep = pressingButton == 2 ? lineStep : 1;
     switch (part) {
-    case kFirstArrow:
-        step = -int64_t{arrowStep};
-        break;
-    case kSecondArrow:
-        step = arrowStep;
-        break;
-    case kTrackBefore:
-    case kTrackAfter:
-        if (Inside(thumb, lastPointer.clientX, lastPointer.clientY)) {
-            part = kThumb;  // the thumb has reached the pointer: from now on moves drag it
+        case kFirstArrow:
+            step = -int64_t{arrowStep};
+            break;
+        case kSecondArrow:
+            step = arrowStep;
+            break;
+        case kTrackBefore:
+        case kTrackAfter:
+            if (Inside(thumb, lastPointer.clientX, lastPointer.clientY)) {
+                part = kThumb;  // the thumb has reached the pointer: from now on moves drag it
+                return;
+            }
+            step = part == kTrackBefore ? -int64_t{Page()} : int64_t{Page()};
+            break;
+        case kNone:
+            gate.Reset();
             return;
-        }
-        step = part == kTrackBefore ? -int64_t{Page()} : int64_t{Page()};
-        break;
-    case kNone:
-        gate.Reset();
-        return;
-    default:
-        return;
+        default:
+            return;
     }
     if (!gate.Pass(part)) return;
     SetValue(ClampToInt(int64_t{offset} + value + step));

@@ -46,7 +46,7 @@ namespace NVireo::NGUI::NScrollBar {
 // answers false when the clock cannot be read. Tests put their own reader in.
 using ClockReader = bool (*)(uint32_t& milliseconds);
 bool ReadProcessClock(uint32_t& milliseconds);  // wall-clock time since first read
-ClockReader& Clock();                            // ReadProcessClock unless replaced
+ClockReader& Clock();                           // ReadProcessClock unless replaced
 
 // Elapsed milliseconds on the process clock, frozen while paused. A clock that cannot be
 // read is an internal error (the reading then stays where it was).

@@ -83,8 +83,8 @@ public:
     // The active-widget record holds this widget with this widget's owner window.
     bool IsActive() const;
 
-    HWND ownerWindow = nullptr;  // null while not registered
-    bool disabled = false;       // ignores input; skipped by hit tests, hover and the tick
+    HWND ownerWindow = nullptr;          // null while not registered
+    bool disabled = false;               // ignores input; skipped by hit tests, hover and the tick
     NVireo::NString::BBasic<char> text;  // for subclasses (code page 932)
     uint32_t depth = kInitialDepth;      // smaller is nearer the front
     bool preferred = false;              // wins ties of equal depth in the hover selection

@@ -13,7 +13,8 @@
 
 namespace NVireo::NCommonDialogBox::NFile {
 
-void BuildFilterFrom(CFilter& filter, const char* description, std::initializer_list<const char*> extensions) {
+void BuildFilterFrom(CFilter& filter, const char* description,
+                     std::initializer_list<const char*> extensions) {
     SE_MARK();
     NVireo::NString::BBasic<char> patterns;
     for (const char* extension : extensions) patterns.AppendFormat("*.%s;", extension);
@@ -76,8 +77,8 @@ bool ConfirmSavePath(std::string& path, HWND owner) {
     // Anything at the path counts, even a file this user may not read: it would be lost.
     if (_access(path.c_str(), 0) != 0) return true;
     const NVireo::NText::CStringTable& strings = NVireo::NText::SystemStrings();
-    const std::string text = path + "\n\n" + strings.Get(StringId::System::OverwriteQuestion) + "\n" +
-                             strings.Get(StringId::System::OverwriteConfirm);
+    const std::string text = path + "\n\n" + strings.Get(StringId::System::OverwriteQuestion) +
+                             "\n" + strings.Get(StringId::System::OverwriteConfirm);
     const std::string& caption = strings.Get(StringId::System::OverwriteCaption);
     return MessageBoxA(owner, text.c_str(), caption.c_str(), MB_ICONWARNING | MB_OKCANCEL) == IDOK;
 }

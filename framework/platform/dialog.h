@@ -27,7 +27,8 @@ public:
 };
 
 // Fills filter with one pair: "description(*.a;*.b)", NUL, "*.a;*.b", NUL, NUL.
-void BuildFilterFrom(CFilter& filter, const char* description, std::initializer_list<const char*> extensions);
+void BuildFilterFrom(CFilter& filter, const char* description,
+                     std::initializer_list<const char*> extensions);
 
 template <typename... Extensions>
 void BuildFilter(CFilter& filter, const char* description, Extensions... extensions) {

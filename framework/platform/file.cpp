@@ -290,7 +290,9 @@ void CBasic::ReadU32(uint32_t& out) {
           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
 }
 
-void CBasic::ReadBytes(void* bytes, size_t count) { ReadExact(*this, bytes, count, kSiteShortRead); }
+void CBasic::ReadBytes(void* bytes, size_t count) {
+    ReadExact(*this, bytes, count, kSiteShortRead);
+}
 
 bool CBasic::ReadBytes(void* bytes, size_t count, uint32_t site) {
     SE_MARK();

@@ -53,7 +53,7 @@ public:
     }
 
     bool AtEnd();
-    uint64_t Size();       // the whole file's length; the position is kept
+    uint64_t Size();  // the whole file's length; the position is kept
     uint64_t Position();
     void Seek(uint64_t position);  // absolute
     void Skip(uint64_t count);     // forward from the current position

@@ -139,9 +139,9 @@ BBasic::~BBasic() {
 void BBasic::Create(const char* className, const char* title, DWORD style) {
     SE_MARK();
     RegisterWindowClass(className);
-    HWND window = CreateWindowExA(0, className, title, style, CW_USEDEFAULT, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
-                                  GetModuleHandleA(nullptr), nullptr);
+    HWND window =
+        CreateWindowExA(0, className, title, style, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                        CW_USEDEFAULT, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     if (window == nullptr) {
         ReportSystemFailure(8107, "CreateWindowExA");
         return;

@@ -40,7 +40,6 @@ void PutLe32(uint8_t* p, uint32_t v) {
     PutLe16(p + 2, v >> 16);
 }
 
-
 struct CHeader {
     uint16_t bfType;
     uint32_t bfSize;

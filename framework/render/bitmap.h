@@ -19,9 +19,7 @@ struct CBitmap {
 };
 
 // The bytes a stored 24-bit row of width pixels takes on disk, padding included.
-constexpr uint64_t StoredRowBytes(uint32_t width) {
-    return uint64_t{width} * 3 + width % 4;
-}
+constexpr uint64_t StoredRowBytes(uint32_t width) { return uint64_t{width} * 3 + width % 4; }
 
 // Reads a 24-bit BMP from file, which stands at the image's first byte (a loose file or a
 // package entry); name is used in the messages. Checked in this order, each fatal with

@@ -92,14 +92,17 @@ void CBasic::Update(const CCameraSettings& settings) {
     // away: half the field of view has the tangent (distance / 2) / distance.
     const D3DPRESENT_PARAMETERS& screen = PresentParameters();
     const float aspect = screen.BackBufferWidth != 0 && screen.BackBufferHeight != 0
-                             ? static_cast<float>(screen.BackBufferWidth) / static_cast<float>(screen.BackBufferHeight)
+                             ? static_cast<float>(screen.BackBufferWidth) /
+                                   static_cast<float>(screen.BackBufferHeight)
                              : 4.0f / 3.0f;
     D3DXMATRIX projection;
     if (perspective) {
         const float fovy = 2.0f * std::atan(0.5f);
-        D3DXMatrixPerspectiveFovLH(&projection, fovy, aspect, settings.nearPlane, settings.farPlane);
+        D3DXMatrixPerspectiveFovLH(&projection, fovy, aspect, settings.nearPlane,
+                                   settings.farPlane);
     } else {
-        D3DXMatrixOrthoLH(&projection, distance * aspect, distance, settings.nearPlane, settings.farPlane);
+        D3DXMatrixOrthoLH(&projection, distance * aspect, distance, settings.nearPlane,
+                          settings.farPlane);
     }
     D3DXMATRIX viewProjection;
     D3DXMatrixMultiply(&viewProjection, &view, &projection);

@@ -93,10 +93,14 @@ bool Supported(HRESULT result, uint32_t site) {
 
 const char* DeviceTypeName(uint32_t type) {
     switch (type) {
-        case kHardware: return "D3DDEVTYPE_HAL";
-        case kReference: return "D3DDEVTYPE_REF";
-        case kSoftware: return "D3DDEVTYPE_SW";
-        default: return "";
+        case kHardware:
+            return "D3DDEVTYPE_HAL";
+        case kReference:
+            return "D3DDEVTYPE_REF";
+        case kSoftware:
+            return "D3DDEVTYPE_SW";
+        default:
+            return "";
     }
 }
 
@@ -120,13 +124,42 @@ void WriteLog(const char* path, const BBasic<char>& text) {
 
 uint32_t FormatBits(D3DFORMAT format) {
     switch (static_cast<uint32_t>(format)) {
-        case 20: return 24;
-        case 21: case 22: case 62: case 63: case 64: case 65: case 71: case 75: case 77:
-        case 79: case 102: return 32;
-        case 23: case 24: case 25: case 29: case 30: case 40: case 51: case 60: case 61:
-        case 70: case 73: case 80: case 101: return 16;
-        case 27: case 28: case 41: case 50: case 52: return 8;
-        default: return 0;
+        case 20:
+            return 24;
+        case 21:
+        case 22:
+        case 62:
+        case 63:
+        case 64:
+        case 65:
+        case 71:
+        case 75:
+        case 77:
+        case 79:
+        case 102:
+            return 32;
+        case 23:
+        case 24:
+        case 25:
+        case 29:
+        case 30:
+        case 40:
+        case 51:
+        case 60:
+        case 61:
+        case 70:
+        case 73:
+        case 80:
+        case 101:
+            return 16;
+        case 27:
+        case 28:
+        case 41:
+        case 50:
+        case 52:
+            return 8;
+        default:
+            return 0;
     }
 }
 
@@ -264,8 +297,17 @@ bool CDevice::Clear(DWORD flags, float z) {
 bool CDevice::ClearAll() {
     DWORD flags = D3DCLEAR_TARGET;
     switch (static_cast<uint32_t>(PresentParameters().AutoDepthStencilFormat)) {
-        case 70: case 71: case 73: case 75: case 77: case 79: case 80: flags |= D3DCLEAR_ZBUFFER; break;
-        default: break;
+        case 70:
+        case 71:
+        case 73:
+        case 75:
+        case 77:
+        case 79:
+        case 80:
+            flags |= D3DCLEAR_ZBUFFER;
+            break;
+        default:
+            break;
     }
     return Clear(flags, 1.0f);
 }
@@ -398,11 +440,25 @@ void SetBlend(char code) {
     CDevice& device = Device();
     DWORD source = 0, destination = 0;
     switch (code) {
-        case 'a': source = D3DBLEND_ONE; destination = D3DBLEND_ONE; break;
-        case 'b': source = D3DBLEND_SRCALPHA; destination = D3DBLEND_INVSRCALPHA; break;
-        case 'm': source = D3DBLEND_ZERO; destination = D3DBLEND_SRCCOLOR; break;
-        case 's': source = D3DBLEND_ZERO; destination = D3DBLEND_INVSRCALPHA; break;
-        default: device.SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE); return;
+        case 'a':
+            source = D3DBLEND_ONE;
+            destination = D3DBLEND_ONE;
+            break;
+        case 'b':
+            source = D3DBLEND_SRCALPHA;
+            destination = D3DBLEND_INVSRCALPHA;
+            break;
+        case 'm':
+            source = D3DBLEND_ZERO;
+            destination = D3DBLEND_SRCCOLOR;
+            break;
+        case 's':
+            source = D3DBLEND_ZERO;
+            destination = D3DBLEND_INVSRCALPHA;
+            break;
+        default:
+            device.SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+            return;
     }
     device.SetRenderState(D3DRS_SRCBLEND, source);
     device.SetRenderState(D3DRS_DESTBLEND, destination);
@@ -556,7 +612,8 @@ bool ResetAndRestore() {
     if (p.Windowed) {
         const uint32_t bits = DesktopBits();
         if (bits == 0) return false;
-        if (bits != FormatBits(p.BackBufferFormat) && !ChooseBackBufferFormat(p, bits)) return false;
+        if (bits != FormatBits(p.BackBufferFormat) && !ChooseBackBufferFormat(p, bits))
+            return false;
     }
     const HRESULT result = device.Reset(p);
     if (SUCCEEDED(result)) {
@@ -650,14 +707,19 @@ void AdapterText(const D3DADAPTER_IDENTIFIER8& id, BBasic<char>& out) {
     const struct {
         const char* name;
         uint32_t value;
-    } version[] = {{"Product", high >> 16}, {"Version", high & 0xFFFF},
-                   {"SubVersion", low >> 16}, {"Build", low & 0xFFFF}};
-    for (const auto& v : version) out.AppendFormat("%s%*u\n", v.name, NameWidth(v.name, 36), v.value);
+    } version[] = {{"Product", high >> 16},
+                   {"Version", high & 0xFFFF},
+                   {"SubVersion", low >> 16},
+                   {"Build", low & 0xFFFF}};
+    for (const auto& v : version)
+        out.AppendFormat("%s%*u\n", v.name, NameWidth(v.name, 36), v.value);
     const struct {
         const char* name;
         uint32_t value;
-    } ids[] = {{"VendorId", id.VendorId}, {"DeviceId", id.DeviceId},
-               {"SubSysId", id.SubSysId}, {"Revision", id.Revision}};
+    } ids[] = {{"VendorId", id.VendorId},
+               {"DeviceId", id.DeviceId},
+               {"SubSysId", id.SubSysId},
+               {"Revision", id.Revision}};
     for (const auto& v : ids) out.AppendFormat("%s%*x\n", v.name, NameWidth(v.name, 36), v.value);
     const GUID& g = id.DeviceIdentifier;
     out.AppendFormat("{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}\n", g.Data1, g.Data2,
@@ -670,7 +732,8 @@ void AdapterText(const D3DADAPTER_IDENTIFIER8& id, BBasic<char>& out) {
             const char* name;
             uint32_t value;
         } date[] = {{"year", whql >> 16}, {"month", (whql >> 8) & 0xFF}, {"day", whql & 0xFF}};
-        for (const auto& v : date) out.AppendFormat("%s%*u\n", v.name, NameWidth(v.name, 36), v.value);
+        for (const auto& v : date)
+            out.AppendFormat("%s%*u\n", v.name, NameWidth(v.name, 36), v.value);
     } else {
         out.AppendFormat("%s%*x\n", "WHQLLevel", NameWidth("WHQLLevel", 36), whql);
     }
@@ -725,7 +788,8 @@ void CapsGroup(BBasic<char>& out, const char* group, DWORD mask, const CFlag (&f
     out.Append("}\n\n", 3);
 }
 
-#define SE_FLAG(name) {#name, name}
+#define SE_FLAG(name) \
+    { #name, name }
 
 }  // namespace
 
@@ -739,22 +803,21 @@ void CapsText(const D3DCAPS8& c, BBasic<char>& out) {
         SE_FLAG(D3DPRESENT_INTERVAL_FOUR)};
     CapsGroup(out, "PresentationIntervals", c.PresentationIntervals, kIntervals);
     static const CFlag kBlend[] = {
-        SE_FLAG(D3DPBLENDCAPS_ZERO),         SE_FLAG(D3DPBLENDCAPS_ONE),
-        SE_FLAG(D3DPBLENDCAPS_SRCCOLOR),     SE_FLAG(D3DPBLENDCAPS_INVSRCCOLOR),
-        SE_FLAG(D3DPBLENDCAPS_SRCALPHA),     SE_FLAG(D3DPBLENDCAPS_INVSRCALPHA),
-        SE_FLAG(D3DPBLENDCAPS_DESTALPHA),    SE_FLAG(D3DPBLENDCAPS_INVDESTALPHA),
-        SE_FLAG(D3DPBLENDCAPS_DESTCOLOR),    SE_FLAG(D3DPBLENDCAPS_INVDESTCOLOR),
+        SE_FLAG(D3DPBLENDCAPS_ZERO),       SE_FLAG(D3DPBLENDCAPS_ONE),
+        SE_FLAG(D3DPBLENDCAPS_SRCCOLOR),   SE_FLAG(D3DPBLENDCAPS_INVSRCCOLOR),
+        SE_FLAG(D3DPBLENDCAPS_SRCALPHA),   SE_FLAG(D3DPBLENDCAPS_INVSRCALPHA),
+        SE_FLAG(D3DPBLENDCAPS_DESTALPHA),  SE_FLAG(D3DPBLENDCAPS_INVDESTALPHA),
+        SE_FLAG(D3DPBLENDCAPS_DESTCOLOR),  SE_FLAG(D3DPBLENDCAPS_INVDESTCOLOR),
         SE_FLAG(D3DPBLENDCAPS_SRCALPHASAT)};
     CapsGroup(out, "SrcBlendCaps", c.SrcBlendCaps, kBlend);
     CapsGroup(out, "DestBlendCaps", c.DestBlendCaps, kBlend);
-    static const CFlag kTexture[] = {
-        SE_FLAG(D3DPTEXTURECAPS_PERSPECTIVE), SE_FLAG(D3DPTEXTURECAPS_POW2),
-        SE_FLAG(D3DPTEXTURECAPS_ALPHA),       SE_FLAG(D3DPTEXTURECAPS_SQUAREONLY),
-        SE_FLAG(D3DPTEXTURECAPS_NONPOW2CONDITIONAL)};
+    static const CFlag kTexture[] = {SE_FLAG(D3DPTEXTURECAPS_PERSPECTIVE),
+                                     SE_FLAG(D3DPTEXTURECAPS_POW2), SE_FLAG(D3DPTEXTURECAPS_ALPHA),
+                                     SE_FLAG(D3DPTEXTURECAPS_SQUAREONLY),
+                                     SE_FLAG(D3DPTEXTURECAPS_NONPOW2CONDITIONAL)};
     CapsGroup(out, "TextureCaps", c.TextureCaps, kTexture);
-    static const CFlag kOps[] = {
-        SE_FLAG(D3DTEXOPCAPS_DISABLE), SE_FLAG(D3DTEXOPCAPS_SELECTARG1),
-        SE_FLAG(D3DTEXOPCAPS_SELECTARG2), SE_FLAG(D3DTEXOPCAPS_MODULATE)};
+    static const CFlag kOps[] = {SE_FLAG(D3DTEXOPCAPS_DISABLE), SE_FLAG(D3DTEXOPCAPS_SELECTARG1),
+                                 SE_FLAG(D3DTEXOPCAPS_SELECTARG2), SE_FLAG(D3DTEXOPCAPS_MODULATE)};
     CapsGroup(out, "TextureOpCaps", c.TextureOpCaps, kOps);
     CapsNumber(out, "MaxTextureWidth", c.MaxTextureWidth);
     CapsNumber(out, "MaxTextureHeight", c.MaxTextureHeight);
@@ -811,7 +874,8 @@ void WriteDirect3DLogs(const char* folder) {
         WriteAdapterLog(NVireo::NError::ReportPath(folder, "Adapter.log").c_str());
     }
     if (Device().Exists()) {
-        WritePresentParametersLog(NVireo::NError::ReportPath(folder, "PresentParameters.log").c_str());
+        WritePresentParametersLog(
+            NVireo::NError::ReportPath(folder, "PresentParameters.log").c_str());
     }
 }
 

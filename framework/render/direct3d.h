@@ -4,8 +4,8 @@
 // diagnostic logs and screenshots. Main thread only.
 #pragma once
 
-#include <windows.h>
 #include <d3d8.h>
+#include <windows.h>
 
 #include <cstdint>
 #include <functional>
@@ -88,11 +88,11 @@ D3DFORMAT DisplayFormat();
 
 // The renderer's own process-wide values.
 struct CRendererState {
-    uint32_t lostCount = 0;           // failed reset attempts in a row; 0: device fine
-    float brightness = 0.0f;          // -0.5 .. 0.5; the overlay at the end of each frame
-    bool presenting = false;          // the frame sequence is running
+    uint32_t lostCount = 0;   // failed reset attempts in a row; 0: device fine
+    float brightness = 0.0f;  // -0.5 .. 0.5; the overlay at the end of each frame
+    bool presenting = false;  // the frame sequence is running
     bool waitForVerticalBlank = false;
-    bool pixelShaders = false;        // the answer of the last pixel-shader probe
+    bool pixelShaders = false;  // the answer of the last pixel-shader probe
     // The camera's matrix block (view, projection and the rest: five 4 x 4 matrices).
     std::vector<D3DMATRIX> cameraMatrices;
 };
@@ -126,10 +126,10 @@ void DisableZ();
 void DisableZWrite();
 
 // The drawing presets for pre-transformed quads on texture stage 0.
-void PresetTextured();                  // the texture as it is, normal alpha
-void PresetTinted();                    // the texture factor's colour, the texture's alpha
-void PresetTintedModulated();           // the factor's colour, texture alpha x factor alpha
-void PresetAdditiveTint();              // texture x factor, added to the target
+void PresetTextured();         // the texture as it is, normal alpha
+void PresetTinted();           // the texture factor's colour, the texture's alpha
+void PresetTintedModulated();  // the factor's colour, texture alpha x factor alpha
+void PresetAdditiveTint();     // texture x factor, added to the target
 void PresetFlat(D3DCOLOR color, char blendCode);  // a flat colour, blended by code
 void PresetFlatAdditive(D3DCOLOR color);
 void PresetFlatAlpha(D3DCOLOR color);

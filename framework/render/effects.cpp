@@ -29,9 +29,11 @@ CEffectState* effectState = nullptr;
 namespace NShader {
 
 const char* const kWeightedSumShader =
-    "ps.1.0\ntex t0\ntex t1\ntex t2\nmul r0,t0,c0\nmul r1,t1,c1\nadd r0,r0,r1\nmul r1,t2,c1\nadd r0,r0,r1\n";
+    "ps.1.0\ntex t0\ntex t1\ntex t2\nmul r0,t0,c0\nmul r1,t1,c1\nadd r0,r0,r1\nmul r1,t2,c1\nadd "
+    "r0,r0,r1\n";
 const char* const kCrossFadeShader =
-    "ps.1.1\ntex t0\ntex t1\ntex t2\nmul\tr0\t,t1\t,t0\t\t\nmul\tr1\t,t2\t,1-t0\t\nadd\tr0\t,r0\t,r1\n";
+    "ps.1.1\ntex t0\ntex t1\ntex "
+    "t2\nmul\tr0\t,t1\t,t0\t\t\nmul\tr1\t,t2\t,1-t0\t\nadd\tr0\t,r0\t,r1\n";
 
 bool CPixelShader::Create(const char* text) {
     SE_MARK();
@@ -41,8 +43,8 @@ bool CPixelShader::Create(const char* text) {
         Raise(kSite, 86401, "no device");
         return false;
     }
-    const HRESULT assembled = D3DXAssembleShader(text, static_cast<UINT>(std::strlen(text)), 0, nullptr,
-                                                 code.Receive(), nullptr);
+    const HRESULT assembled = D3DXAssembleShader(text, static_cast<UINT>(std::strlen(text)), 0,
+                                                 nullptr, code.Receive(), nullptr);
     if (RaiseIfFailed(assembled, 86402)) return false;
     DWORD made = 0;
     if (RaiseIfFailed(device->CreatePixelShader(code.Tokens(), &made), 86403)) {
@@ -79,8 +81,8 @@ bool ProbePixelShaders() {
     char text[32];
     std::snprintf(text, sizeof text, "ps.1.%u\nmov r0,c0", 0u);
     NShader::CCompiledCode code;
-    if (FAILED(D3DXAssembleShader(text, static_cast<UINT>(std::strlen(text)), 0, nullptr, code.Receive(),
-                                  nullptr))) {
+    if (FAILED(D3DXAssembleShader(text, static_cast<UINT>(std::strlen(text)), 0, nullptr,
+                                  code.Receive(), nullptr))) {
         ProbeReason() = kProbeAssembly;
         return false;
     }
@@ -115,8 +117,9 @@ bool CanUseEffect() {
                                   wide ? D3DFMT_A8R8G8B8 : D3DFMT_A1R5G5B5,
                                   wide ? D3DFMT_A8R8G8B8 : D3DFMT_A4R4G4B4};
     for (D3DFORMAT format : formats) {
-        const HRESULT checked = d3d->CheckDeviceFormat(0, static_cast<D3DDEVTYPE>(Device().type), DisplayFormat(),
-                                                       D3DUSAGE_RENDERTARGET, D3DRTYPE_TEXTURE, format);
+        const HRESULT checked =
+            d3d->CheckDeviceFormat(0, static_cast<D3DDEVTYPE>(Device().type), DisplayFormat(),
+                                   D3DUSAGE_RENDERTARGET, D3DRTYPE_TEXTURE, format);
         if (FAILED(checked)) return false;
     }
     return true;
@@ -126,7 +129,8 @@ bool CEffectState::Build(uint32_t width, uint32_t height) {
     SE_MARK();
     Release();
     initialised = true;
-    if (!shaders[0].Create(NShader::kWeightedSumShader) || !shaders[1].Create(NShader::kCrossFadeShader)) {
+    if (!shaders[0].Create(NShader::kWeightedSumShader) ||
+        !shaders[1].Create(NShader::kCrossFadeShader)) {
         return false;
     }
     if (width != 0) {

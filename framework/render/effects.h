@@ -27,7 +27,9 @@ namespace NShader {
 // An assembled shader's tokens.
 class CCompiledCode : public BD3DXBuffer {
 public:
-    const DWORD* Tokens() const { return IsNull() ? nullptr : static_cast<const DWORD*>(Get()->GetBufferPointer()); }
+    const DWORD* Tokens() const {
+        return IsNull() ? nullptr : static_cast<const DWORD*>(Get()->GetBufferPointer());
+    }
 };
 
 // A pixel shader of the device with the code it was made from. Release deletes the
@@ -58,11 +60,11 @@ extern const char* const kCrossFadeShader;
 
 // Why the last pixel-shader probe answered no (0: it answered yes).
 enum EProbeReason : uint32_t {
-    kProbeAssembly = 61,       // assembling the probe failed
-    kProbeCreate = 68,         // CreatePixelShader failed
-    kProbeConstant = 75,       // SetPixelShaderConstant failed
-    kProbeSet = 82,            // SetPixelShader failed
-    kProbeResetToNone = 98,    // setting the pixel shader back to none failed
+    kProbeAssembly = 61,     // assembling the probe failed
+    kProbeCreate = 68,       // CreatePixelShader failed
+    kProbeConstant = 75,     // SetPixelShaderConstant failed
+    kProbeSet = 82,          // SetPixelShader failed
+    kProbeResetToNone = 98,  // setting the pixel shader back to none failed
 };
 uint32_t& ProbeReason();
 
@@ -91,8 +93,8 @@ public:
     static constexpr int kLevels = 7;
     static constexpr int kScreenTargets = 3;
 
-    uint8_t flags[2] = {};       // [0]: the "Graphic Effect" setting; [1]: a second effect
-    bool initialised = false;    // the resources are built
+    uint8_t flags[2] = {};     // [0]: the "Graphic Effect" setting; [1]: a second effect
+    bool initialised = false;  // the resources are built
     CEffectLevel levels[kLevels];
     NTexture::NOffScreen::CReCreateOnly screenTargets[kScreenTargets];
     NShader::CPixelShader shaders[2];  // the weighted sum, the cross-fade

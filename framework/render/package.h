@@ -30,7 +30,7 @@ public:
     struct Entry {
         uint32_t offset = 0;  // of the first byte, from the start of the package file
         uint32_t size = 0;
-        std::string name;     // normalised
+        std::string name;  // normalised
 
         // Byte-wise order of the names: the directory's order and its lookup.
         bool operator<(const Entry& other) const { return name < other.name; }

@@ -90,7 +90,8 @@ bool CTexture::Render(const char* text, HFONT fontHandle, const LOGFONTA& logica
     character.Assign(text, length);
     font = logical;
     NFont::NBuffer::CMonochrome glyph;
-    if (!glyph.Render(character.c_str(), fontHandle, NFont::NBuffer::IdentityMatrix())) return false;
+    if (!glyph.Render(character.c_str(), fontHandle, NFont::NBuffer::IdentityMatrix()))
+        return false;
     return Fill(glyph);
 }
 
@@ -147,8 +148,8 @@ bool CTexture::Fill(const NFont::NBuffer::CMonochrome& glyph) {
     }
     const uint32_t texel = wide ? 4 : 2;
     for (uint32_t y = 0; y < textureHeight; ++y) {
-        std::memset(static_cast<uint8_t*>(locked.pBits) + static_cast<ptrdiff_t>(y) * locked.Pitch, 0,
-                    size_t{textureWidth} * texel);
+        std::memset(static_cast<uint8_t*>(locked.pBits) + static_cast<ptrdiff_t>(y) * locked.Pitch,
+                    0, size_t{textureWidth} * texel);
     }
     // The glyph's baseline lies tmAscent rows below the chip's top; pixels falling
     // outside the texture are dropped.
@@ -157,7 +158,8 @@ bool CTexture::Fill(const NFont::NBuffer::CMonochrome& glyph) {
     for (uint32_t j = 0; j < glyph.height; ++j) {
         const int32_t y = top + static_cast<int32_t>(j);
         if (y < 0 || y >= static_cast<int32_t>(textureHeight)) continue;
-        uint8_t* row = static_cast<uint8_t*>(locked.pBits) + static_cast<ptrdiff_t>(y) * locked.Pitch;
+        uint8_t* row =
+            static_cast<uint8_t*>(locked.pBits) + static_cast<ptrdiff_t>(y) * locked.Pitch;
         for (uint32_t i = 0; i < glyph.width; ++i) {
             const int32_t x = left + static_cast<int32_t>(i);
             if (x < 0 || x >= static_cast<int32_t>(textureWidth) || !glyph.Pixel(i, j)) continue;
@@ -177,7 +179,8 @@ bool CTexture::Fill(const NFont::NBuffer::CMonochrome& glyph) {
 void CTexture::SetRows(float top, float bottom) {
     SE_MARK();
     const float width = vertices[1].x - vertices[0].x;
-    const float scale = textureWidth > 0 && width > 0.0f ? width / static_cast<float>(textureWidth) : 1.0f;
+    const float scale =
+        textureWidth > 0 && width > 0.0f ? width / static_cast<float>(textureWidth) : 1.0f;
     rowTop = top;
     rowBottom = bottom;
     Place(vertices[0].x + 0.5f, vertices[0].y + 0.5f, scale, vertices[0].z);
@@ -403,7 +406,8 @@ namespace {
 
 // How far one character moves the pen: blanks by b, the double-byte space by 2 b, the
 // rest by their chip's advance; scaled and rounded to whole pixels.
-float Step(int32_t blank, const char* at, uint32_t length, const NChip::CTexture* chip, float scale) {
+float Step(int32_t blank, const char* at, uint32_t length, const NChip::CTexture* chip,
+           float scale) {
     if (length == 1 && (at[0] == ' ' || at[0] == '\t')) {
         return static_cast<float>(std::lround(static_cast<float>(blank) * scale));
     }

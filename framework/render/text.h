@@ -10,8 +10,8 @@
 // the character and font it keeps. Main thread only.
 #pragma once
 
-#include <windows.h>
 #include <d3d8.h>
+#include <windows.h>
 
 #include <cstdint>
 #include <memory>
@@ -57,12 +57,12 @@ uint32_t RowPitch(uint32_t width);
 template <typename B>
 class CFrame : public B {
 public:
-    uint32_t pitch = 0;           // bytes per row
-    uint32_t width = 0;           // the black box
+    uint32_t pitch = 0;  // bytes per row
+    uint32_t width = 0;  // the black box
     uint32_t height = 0;
-    GLYPHMETRICS glyph{};         // origin and cell increment of the character
-    UINT code = 0;                // lead byte x 256 + trail byte, or the byte
-    TEXTMETRICA textMetrics{};    // of the font it was rendered in
+    GLYPHMETRICS glyph{};       // origin and cell increment of the character
+    UINT code = 0;              // lead byte x 256 + trail byte, or the byte
+    TEXTMETRICA textMetrics{};  // of the font it was rendered in
 
     // Renders one character (one byte, or two for a double-byte character) in font.
     virtual bool Render(const char* character, HFONT font, const MAT2& matrix) = 0;
@@ -113,10 +113,10 @@ struct CVertex {
 class CTexture : public NTexture::CBasic {
 public:
     NVireo::NString::BBasic<char> character;  // one byte, or two for a double-byte one
-    LOGFONTA font{};                           // what it was rendered with
-    int32_t advance = 0;                       // the glyph's cell increment
-    int32_t lineHeight = 0;                    // the font's tmHeight
-    CVertex vertices[4]{};                     // top-left, top-right, bottom-right, bottom-left
+    LOGFONTA font{};                          // what it was rendered with
+    int32_t advance = 0;                      // the glyph's cell increment
+    int32_t lineHeight = 0;                   // the font's tmHeight
+    CVertex vertices[4]{};                    // top-left, top-right, bottom-right, bottom-left
     // The rows the quad shows, as fractions of the line height from its top: 0 and 1
     // show the whole character cell.
     float rowTop = 0.0f;
@@ -182,12 +182,12 @@ class CLine {
 public:
     NVireo::NString::BBasic<char> text;
     std::vector<std::unique_ptr<NChip::CTexture>> chips;  // one per character
-    int32_t fontHeight = 0;     // lfHeight of the font
-    float topRow = 0.0f;        // texture rows shown, 0 top .. 1 bottom
+    int32_t fontHeight = 0;                               // lfHeight of the font
+    float topRow = 0.0f;                                  // texture rows shown, 0 top .. 1 bottom
     float bottomRow = 1.0f;
-    int32_t totalAdvance = 0;   // the chips' advances summed
+    int32_t totalAdvance = 0;  // the chips' advances summed
     LOGFONTA font{};
-    uint32_t drawCount = 0;     // chips the last box layout found room for
+    uint32_t drawCount = 0;  // chips the last box layout found room for
 
     CLine() = default;
     CLine(const CLine&) = delete;

@@ -10,9 +10,7 @@
 
 namespace hoard::buffer2 {
 
-void bit::Resize(uint32_t bytes) {
-    bytes_.assign(bytes, 0);
-}
+void bit::Resize(uint32_t bytes) { bytes_.assign(bytes, 0); }
 
 }  // namespace hoard::buffer2
 
@@ -25,7 +23,8 @@ using NVireo::NError::kSite;
 // The character code GDI takes: lead byte x 256 + trail byte, or the byte.
 UINT CodeOf(const char* character) {
     const auto* bytes = reinterpret_cast<const uint8_t*>(character);
-    if (NDirectX::N3D::NText::CharacterLength(character) == 2) return UINT{bytes[0]} * 256u + bytes[1];
+    if (NDirectX::N3D::NText::CharacterLength(character) == 2)
+        return UINT{bytes[0]} * 256u + bytes[1];
     return bytes[0];
 }
 
@@ -110,7 +109,8 @@ bool CMonochrome::Render(const char* character, HFONT font, const MAT2& matrix) 
     // A glyph without pixels (size 0) stays blank in its own size.
     if (blank || size == 0) return true;
     if (size > Size()) Resize(size);
-    if (GetGlyphOutlineA(context.dc, asked, GGO_BITMAP, &glyph, Size(), Data(), &matrix) == GDI_ERROR) {
+    if (GetGlyphOutlineA(context.dc, asked, GGO_BITMAP, &glyph, Size(), Data(), &matrix) ==
+        GDI_ERROR) {
         char message[48];
         std::snprintf(message, sizeof message, "GetGlyphOutlineA code=0x%x", asked);
         Raise(kSite, 86604, message);

@@ -27,13 +27,20 @@ constexpr uint32_t kLargestSide = 4096;
 
 const char* FormatName(D3DFORMAT format) {
     switch (format) {
-        case D3DFMT_A8R8G8B8: return "D3DFMT_A8R8G8B8";
-        case D3DFMT_X8R8G8B8: return "D3DFMT_X8R8G8B8";
-        case D3DFMT_R5G6B5: return "D3DFMT_R5G6B5";
-        case D3DFMT_X1R5G5B5: return "D3DFMT_X1R5G5B5";
-        case D3DFMT_A1R5G5B5: return "D3DFMT_A1R5G5B5";
-        case D3DFMT_A4R4G4B4: return "D3DFMT_A4R4G4B4";
-        default: return nullptr;
+        case D3DFMT_A8R8G8B8:
+            return "D3DFMT_A8R8G8B8";
+        case D3DFMT_X8R8G8B8:
+            return "D3DFMT_X8R8G8B8";
+        case D3DFMT_R5G6B5:
+            return "D3DFMT_R5G6B5";
+        case D3DFMT_X1R5G5B5:
+            return "D3DFMT_X1R5G5B5";
+        case D3DFMT_A1R5G5B5:
+            return "D3DFMT_A1R5G5B5";
+        case D3DFMT_A4R4G4B4:
+            return "D3DFMT_A4R4G4B4";
+        default:
+            return nullptr;
     }
 }
 
@@ -52,8 +59,9 @@ IDirect3DTexture8* CreateCheckedTexture(UINT width, UINT height, DWORD usage, D3
         Raise(kSite, 86301, "no device");
         return nullptr;
     }
-    const HRESULT checked = d3d->CheckDeviceFormat(
-        0, static_cast<D3DDEVTYPE>(Device().type), DisplayFormat(), usage, D3DRTYPE_TEXTURE, format);
+    const HRESULT checked =
+        d3d->CheckDeviceFormat(0, static_cast<D3DDEVTYPE>(Device().type), DisplayFormat(), usage,
+                               D3DRTYPE_TEXTURE, format);
     if (FAILED(checked)) {
         BBasic<char> message;
         message.Format("%lu\n", static_cast<unsigned long>(usage));
@@ -94,10 +102,10 @@ private:
 // black.
 void ClearLevel(const D3DLOCKED_RECT& rect, uint32_t height, uint32_t rowBytes) {
     for (uint32_t y = 0; y < height; ++y) {
-        std::memset(static_cast<uint8_t*>(rect.pBits) + static_cast<ptrdiff_t>(y) * rect.Pitch, 0, rowBytes);
+        std::memset(static_cast<uint8_t*>(rect.pBits) + static_cast<ptrdiff_t>(y) * rect.Pitch, 0,
+                    rowBytes);
     }
 }
-
 
 }  // namespace
 
@@ -236,7 +244,8 @@ bool CBasic::FillFromBmp(CBinary& colour, const char* colourName, CBinary* mask,
     SE_MARK();
     const D3DCAPS8& caps = DeviceCaps();
     NImage::CBitmap colourImage, maskImage;
-    if (!NImage::ReadBmp(colour, colourName, caps.MaxTextureWidth, caps.MaxTextureHeight, colourImage)) {
+    if (!NImage::ReadBmp(colour, colourName, caps.MaxTextureWidth, caps.MaxTextureHeight,
+                         colourImage)) {
         return false;
     }
     if (mask != nullptr &&
@@ -251,8 +260,10 @@ bool CBasic::FillFromColorEntry(CBinary& entry, const char* entryName, int32_t k
     SE_MARK();
     uint8_t size[8];
     if (!entry.ReadBytes(size, sizeof size, 86320)) return false;
-    const uint32_t width = size[0] | size[1] << 8 | size[2] << 16 | static_cast<uint32_t>(size[3]) << 24;
-    const uint32_t height = size[4] | size[5] << 8 | size[6] << 16 | static_cast<uint32_t>(size[7]) << 24;
+    const uint32_t width =
+        size[0] | size[1] << 8 | size[2] << 16 | static_cast<uint32_t>(size[3]) << 24;
+    const uint32_t height =
+        size[4] | size[5] << 8 | size[6] << 16 | static_cast<uint32_t>(size[7]) << 24;
     uint32_t sideX = PowerOfTwoSide(width);
     uint32_t sideY = PowerOfTwoSide(height);
     if (sideX == 0 || sideY == 0) {
@@ -285,7 +296,8 @@ bool CBasic::FillFromColorEntry(CBinary& entry, const char* entryName, int32_t k
     D3DLOCKED_RECT rect{};
     if (!level.Lock(rect, 86325)) return false;
     ClearLevel(rect, desc.Height, desc.Width * NImage::BytesPerPixel(desc.Format));
-    NImage::BuildColorPixels(kind, width, height, pixels.data(), {rect.pBits, rect.Pitch, desc.Format}, stop);
+    NImage::BuildColorPixels(kind, width, height, pixels.data(),
+                             {rect.pBits, rect.Pitch, desc.Format}, stop);
     if (!level.Unlock(86326)) return false;
     imageWidth = width;
     imageHeight = height;
@@ -327,7 +339,8 @@ bool CBasic::Create(uint32_t newWidth, uint32_t newHeight, int32_t newKind, DWOR
     height = newHeight;
     usage = newUsage;
     pool = newPool;
-    IDirect3DTexture8* texture = CreateCheckedTexture(newWidth, newHeight, newUsage, format, newPool);
+    IDirect3DTexture8* texture =
+        CreateCheckedTexture(newWidth, newHeight, newUsage, format, newPool);
     if (texture == nullptr) return false;
     Attach(texture);
     return true;
@@ -369,7 +382,8 @@ bool CBasic::ReCreate() {
 // --- image descriptors and loading ------------------------------------------------------
 
 const char* SourceTypeText(int32_t sourceType) {
-    static const char* const kTexts[] = {"EMPTY", "SYSTEM", "SCENARIO", "BMP", "COLOR", "PNG", "JPEG"};
+    static const char* const kTexts[] = {"EMPTY", "SYSTEM", "SCENARIO", "BMP",
+                                         "COLOR", "PNG",    "JPEG"};
     if (sourceType < 0 || sourceType >= static_cast<int32_t>(sizeof kTexts / sizeof kTexts[0])) {
         return nullptr;
     }
@@ -416,8 +430,10 @@ void AlphaOf(int32_t kind, const NImage::CBitmap& colour, const NImage::CBitmap*
     alpha.resize(size_t{colour.width} * colour.height);
     for (uint32_t y = 0; y < colour.height; ++y) {
         for (uint32_t x = 0; x < colour.width; ++x) {
-            alpha[size_t{y} * colour.width + x] = static_cast<uint8_t>(
-                NImage::ComposePixel(kind, colour.Pixel(x, y), mask ? mask->Pixel(x, y) : nullptr) >> 24);
+            alpha[size_t{y} * colour.width + x] =
+                static_cast<uint8_t>(NImage::ComposePixel(kind, colour.Pixel(x, y),
+                                                          mask ? mask->Pixel(x, y) : nullptr) >>
+                                     24);
         }
     }
 }
@@ -470,7 +486,8 @@ bool LoadImage(NTexture::CBasic& texture, const CImageDescriptor& d, std::vector
                     SUCCEEDED(texture.object->LockRect(0, &rect, nullptr, D3DLOCK_READONLY))) {
                     const uint32_t bytes = NImage::BytesPerPixel(desc.Format);
                     for (uint32_t y = 0; y < texture.imageHeight; ++y) {
-                        const uint8_t* row = static_cast<const uint8_t*>(rect.pBits) + static_cast<ptrdiff_t>(y) * rect.Pitch;
+                        const uint8_t* row = static_cast<const uint8_t*>(rect.pBits) +
+                                             static_cast<ptrdiff_t>(y) * rect.Pitch;
                         for (uint32_t x = 0; x < texture.imageWidth; ++x) {
                             uint32_t value = 0;
                             std::memcpy(&value, row + size_t{x} * bytes, bytes);
@@ -505,8 +522,10 @@ void TexturedQuad(float left, float top, float right, float bottom, float uMax, 
 void SpriteQuad(float x, float y, float scaleX, float scaleY, uint32_t imageWidth,
                 uint32_t imageHeight, uint32_t textureWidth, uint32_t textureHeight,
                 CQuadVertex (&out)[4]) {
-    const float uMax = textureWidth ? static_cast<float>(imageWidth) / static_cast<float>(textureWidth) : 0.0f;
-    const float vMax = textureHeight ? static_cast<float>(imageHeight) / static_cast<float>(textureHeight) : 0.0f;
+    const float uMax =
+        textureWidth ? static_cast<float>(imageWidth) / static_cast<float>(textureWidth) : 0.0f;
+    const float vMax =
+        textureHeight ? static_cast<float>(imageHeight) / static_cast<float>(textureHeight) : 0.0f;
     const float left = x - 0.5f;
     const float top = y - 0.5f;
     const float right = left + std::trunc(static_cast<float>(imageWidth) * scaleX);
@@ -564,7 +583,8 @@ bool CaptureRenderTarget(const char* path) {
     if (RaiseIfFailed(image->LockRect(&rect, nullptr, D3DLOCK_READONLY), 86364)) return false;
     std::vector<uint32_t> pixels(size_t{imageDesc.Width} * imageDesc.Height);
     for (uint32_t y = 0; y < imageDesc.Height; ++y) {
-        const uint8_t* row = static_cast<const uint8_t*>(rect.pBits) + static_cast<ptrdiff_t>(y) * rect.Pitch;
+        const uint8_t* row =
+            static_cast<const uint8_t*>(rect.pBits) + static_cast<ptrdiff_t>(y) * rect.Pitch;
         for (uint32_t x = 0; x < imageDesc.Width; ++x) {
             uint32_t value = 0;
             std::memcpy(&value, row + size_t{x} * bytes, bytes);

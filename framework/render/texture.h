@@ -5,8 +5,8 @@
 // and the capture of the render target for screenshots.
 #pragma once
 
-#include <windows.h>
 #include <d3d8.h>
+#include <windows.h>
 
 #include <cstdint>
 #include <functional>
@@ -69,8 +69,8 @@ public:
                      NVireo::NFile::NSTDIO::CBinary* mask, const char* maskName, int32_t kind,
                      const volatile uint8_t* stop = nullptr);
     // The same from images already read.
-    bool FillFromImages(const NImage::CBitmap& colour, const NImage::CBitmap* mask,
-                        int32_t kind, const volatile uint8_t* stop = nullptr);
+    bool FillFromImages(const NImage::CBitmap& colour, const NImage::CBitmap* mask, int32_t kind,
+                        const volatile uint8_t* stop = nullptr);
     // Creates the texture of a raw colour entry (width, height, then blue, green, red,
     // alpha pixels bottom row first), its sides rounded up to powers of two.
     bool FillFromColorEntry(NVireo::NFile::NSTDIO::CBinary& entry, const char* entryName,
@@ -158,10 +158,10 @@ enum ESourceType : int32_t {
 const char* SourceTypeText(int32_t sourceType);
 
 struct CImageDescriptor {
-    NVireo::NString::BBasic<char> name;    // the image
-    NVireo::NString::BBasic<char> mask;    // the mask image; empty (or the image's name): none
+    NVireo::NString::BBasic<char> name;  // the image
+    NVireo::NString::BBasic<char> mask;  // the mask image; empty (or the image's name): none
     NVireo::NString::BBasic<char> third;
-    int32_t kind = 0;                      // NImage::EKind
+    int32_t kind = 0;  // NImage::EKind
     int32_t sourceType = kSourceEmpty;
 
     // Name, mask, third, kind in decimal and the source type's text, one a line. A source

@@ -11,47 +11,47 @@
 #include <cstdint>
 
 // X(name, id) for each text of the application table (Program/String/Strings.pd).
-#define SE_APPLICATION_STRINGS(X)           \
-    X(ProductName, 0)                       \
-    X(CompanyName, 3)                       \
-    X(VersionText, 4)                       \
-    X(ScrollBarHelpThumb, 300)              \
-    X(ScrollBarHelpArrows, 310)             \
-    X(ScrollBarHelpTrack, 320)              \
-    X(ScrollBarHelpWheel, 330)              \
-    X(NextDescription, 400)                 \
-    X(NextCaption, 410)                     \
-    X(BackDescription, 500)                 \
-    X(BackCaption, 510)                     \
-    X(ConfirmDescription, 600)              \
-    X(ConfirmCaption, 610)                  \
-    X(CancelDescription, 800)               \
-    X(CancelCaption, 810)                   \
-    X(ShortcutKeyLine, 900)                 \
-    X(MusicSwitchDescription, 1500)         \
-    X(MusicVolumeDescription, 1510)         \
-    X(EffectSwitchDescription, 1600)        \
-    X(EffectVolumeDescription, 1610)        \
-    X(BrightnessDescription, 1700)          \
-    X(GraphicEffectDescription, 1710)       \
-    X(BrightnessLabel, 11220)               \
-    X(MusicVolumeLabel, 11240)              \
+#define SE_APPLICATION_STRINGS(X)     \
+    X(ProductName, 0)                 \
+    X(CompanyName, 3)                 \
+    X(VersionText, 4)                 \
+    X(ScrollBarHelpThumb, 300)        \
+    X(ScrollBarHelpArrows, 310)       \
+    X(ScrollBarHelpTrack, 320)        \
+    X(ScrollBarHelpWheel, 330)        \
+    X(NextDescription, 400)           \
+    X(NextCaption, 410)               \
+    X(BackDescription, 500)           \
+    X(BackCaption, 510)               \
+    X(ConfirmDescription, 600)        \
+    X(ConfirmCaption, 610)            \
+    X(CancelDescription, 800)         \
+    X(CancelCaption, 810)             \
+    X(ShortcutKeyLine, 900)           \
+    X(MusicSwitchDescription, 1500)   \
+    X(MusicVolumeDescription, 1510)   \
+    X(EffectSwitchDescription, 1600)  \
+    X(EffectVolumeDescription, 1610)  \
+    X(BrightnessDescription, 1700)    \
+    X(GraphicEffectDescription, 1710) \
+    X(BrightnessLabel, 11220)         \
+    X(MusicVolumeLabel, 11240)        \
     X(EffectVolumeLabel, 11260)
 
 // X(name, id) for each text of the system table (Program/String/System.pd).
-#define SE_SYSTEM_STRINGS(X)           \
-    X(OverwriteQuestion, 200)          \
-    X(OverwriteConfirm, 210)           \
-    X(OverwriteCaption, 220)           \
-    X(ErrorCaption, 5210)              \
-    X(ErrorMessage, 5340)              \
-    X(SettingsProduct, 11000)          \
-    X(SettingsFormat, 11010)           \
-    X(SettingsLeft, 11020)             \
-    X(SettingsTop, 11030)              \
-    X(SettingsMaximised, 11040)        \
-    X(SettingsClientWidth, 11050)      \
-    X(SettingsClientHeight, 11060)     \
+#define SE_SYSTEM_STRINGS(X)       \
+    X(OverwriteQuestion, 200)      \
+    X(OverwriteConfirm, 210)       \
+    X(OverwriteCaption, 220)       \
+    X(ErrorCaption, 5210)          \
+    X(ErrorMessage, 5340)          \
+    X(SettingsProduct, 11000)      \
+    X(SettingsFormat, 11010)       \
+    X(SettingsLeft, 11020)         \
+    X(SettingsTop, 11030)          \
+    X(SettingsMaximised, 11040)    \
+    X(SettingsClientWidth, 11050)  \
+    X(SettingsClientHeight, 11060) \
     X(StartingPlaceholder, 100000)
 
 namespace StringId {

@@ -86,7 +86,8 @@ TEST(VersionRecord, Queries) {
     for (const auto& c : cases) {
         LPVOID value = nullptr;
         UINT length = 0;
-        EXPECT_EQ(VerQueryValueA(block.data(), c.path, &value, &length) != FALSE, c.found) << c.path;
+        EXPECT_EQ(VerQueryValueA(block.data(), c.path, &value, &length) != FALSE, c.found)
+            << c.path;
         if (c.text) {
             EXPECT_STREQ(static_cast<const char*>(value), c.text) << c.path;
             EXPECT_EQ(length, std::strlen(c.text) + 1) << c.path;

@@ -18,9 +18,12 @@ namespace {
 // Writes folder/menu.wma: seconds of a tone. False when the ffmpeg tool cannot.
 bool MakeMenuWma(const TempFolder& folder, double seconds) {
     int status = -1;
-    Capture("ffmpeg -nostdin -loglevel error -f lavfi -i sine=frequency=330:sample_rate=44100:duration=" +
-                std::to_string(seconds) + " -ac 2 -c:a wmav2 -y " + Quote(folder / "menu.wma") + " 2>&1",
-            &status);
+    Capture(
+        "ffmpeg -nostdin -loglevel error -f lavfi -i "
+        "sine=frequency=330:sample_rate=44100:duration=" +
+            std::to_string(seconds) + " -ac 2 -c:a wmav2 -y " + Quote(folder / "menu.wma") +
+            " 2>&1",
+        &status);
     return status == 0;
 }
 
@@ -67,7 +70,8 @@ TEST(BackgroundMusic, LoopsPausesWhileInactiveAndStopsWithTheSetting) {
         // Music off: the thread ends, the graph stops at its start.
         streamer.SetEnabled(0);
         CHILD_CHECK(notes, streamer.handle == nullptr && streamer.IsStopped());
-        CHILD_CHECK(notes, streamer.mode.Get()->current == -1 && streamer.mode.Get()->previous == -2);
+        CHILD_CHECK(notes,
+                    streamer.mode.Get()->current == -1 && streamer.mode.Get()->previous == -2);
         CHILD_CHECK(notes, Position(streamer) == 0);
         // Activation does not bring it back.
         streamer.SetActive(true);
@@ -83,8 +87,10 @@ TEST(BackgroundMusic, LoopsPausesWhileInactiveAndStopsWithTheSetting) {
     // More music than the file holds, by at least one whole restart (about 1.1 s of
     // music for 0.3 s of file, when the machine keeps up).
     int status = -1;
-    const std::string decoded = Capture(
-        "ffmpeg -nostdin -loglevel error -i " + Quote(folder / "menu.wma") + " -f f32le -ac 2 -ar 44100 -", &status);
+    const std::string decoded =
+        Capture("ffmpeg -nostdin -loglevel error -i " + Quote(folder / "menu.wma") +
+                    " -f f32le -ac 2 -ar 44100 -",
+                &status);
     ASSERT_EQ(status, 0);
     const size_t fileFrames = decoded.size() / sizeof(audiotest::Frame);
     const auto mix = audiotest::ReadFrames(output);
@@ -136,9 +142,11 @@ TEST(BackgroundMusic, ThePlayerEndsWhenItsPlaysAreUsedUp) {
         NVireo::NDirectX::NShow::NMedia::CPlayer* player = &BGM::Streamer();
         CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
                          reinterpret_cast<void**>(&player->graph));
-        player->graph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&player->control));
+        player->graph->QueryInterface(IID_IMediaControl,
+                                      reinterpret_cast<void**>(&player->control));
         player->graph->QueryInterface(IID_IMediaEventEx, reinterpret_cast<void**>(&player->event));
-        player->graph->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(&player->seeking));
+        player->graph->QueryInterface(IID_IMediaSeeking,
+                                      reinterpret_cast<void**>(&player->seeking));
         player->graph->QueryInterface(IID_IBasicAudio, reinterpret_cast<void**>(&player->audio));
         const std::string path = folder / "menu.wma";
         const std::u16string wide(path.begin(), path.end());

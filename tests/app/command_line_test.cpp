@@ -1,10 +1,11 @@
 // The command-line record and the home folder's emergency copy.
+#include "app/command_line.h"
+
 #include <windows.h>
 
 #include <cstring>
 #include <string>
 
-#include "app/command_line.h"
 #include "framework/platform/home.h"
 #include "test_support.h"
 

@@ -3,11 +3,10 @@
 // seam, leaving what it saw in files there.
 #include "app/error_handlers.h"
 
+#include <gtest/gtest.h>
 #include <seams.h>
 #include <seh.h>
 #include <windows.h>
-
-#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -71,7 +70,8 @@ protected:
     // empty lines) and a line end.
     void ExpectBreakPointLog(const std::string& threadId) const {
         const std::string log = Read("error/BreakPoint.log");
-        EXPECT_EQ(log.rfind(std::string(Appli::ReportWindowTitle()) + "\n\n\n\n\ttid=", 0), 0u) << log;
+        EXPECT_EQ(log.rfind(std::string(Appli::ReportWindowTitle()) + "\n\n\n\n\ttid=", 0), 0u)
+            << log;
         EXPECT_NE(log.find("\ttid=" + threadId + ":"), std::string::npos) << log;
         EXPECT_NE(log.find("\ttid=0:"), std::string::npos) << log;
         EXPECT_TRUE(log.ends_with("\t\n\n\n\n\n\n")) << log;

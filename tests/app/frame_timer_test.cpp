@@ -1,7 +1,8 @@
 // Frame pacing with a clock the test moves, the frame-rate line, the pulse and phases.
+#include "app/frame_timer.h"
+
 #include <vector>
 
-#include "app/frame_timer.h"
 #include "test_support.h"
 
 namespace {
@@ -78,7 +79,7 @@ TEST(FrameTimer, ClosesTheSecondWithTheMeasuredRate) {
 
 TEST(FrameTimer, MeasuresAcrossTheClockWrapping) {
     Main::CFrameTimer timer = TimerAt(25, 0xFFFFFFF0u);  // 16 ms before the wrap
-    RunFrame(timer, 30);                                   // the clock reads 14 now
+    RunFrame(timer, 30);                                 // the clock reads 14 now
     EXPECT_EQ(timer.windowTime, 30);
     EXPECT_EQ(sleeps, (std::vector<uint32_t>{10}));
 }

@@ -121,7 +121,8 @@ protected:
     // Screenshots until shows(shot) holds or the limit passes; answers the last one. The
     // program draws at its own pace, slower in the sanitizer build and on a loaded
     // machine, so the tests wait for what they look for rather than for a fixed time.
-    std::string ShootUntil(const std::string& window, const std::function<bool(const std::string&)>& shows,
+    std::string ShootUntil(const std::string& window,
+                           const std::function<bool(const std::string&)>& shows,
                            std::chrono::seconds limit = 15s) {
         const auto deadline = xvfb_support::Clock::now() + limit;
         std::string shot = Shoot(window);
@@ -188,7 +189,8 @@ struct Geometry {
 Geometry Parse(const std::string& text) {
     Geometry g;
     const size_t position = text.find("Position: ");
-    if (position != std::string::npos) std::sscanf(text.c_str() + position, "Position: %d,%d", &g.x, &g.y);
+    if (position != std::string::npos)
+        std::sscanf(text.c_str() + position, "Position: %d,%d", &g.x, &g.y);
     const size_t geometry = text.find("Geometry: ");
     if (geometry != std::string::npos) {
         std::sscanf(text.c_str() + geometry, "Geometry: %dx%d", &g.width, &g.height);
@@ -209,7 +211,8 @@ TEST_F(ProgramEndToEnd, RunsItsWindowTakesAScreenshotAndQuitsWithF12) {
     // Pure white pixels in an area of a screenshot.
     const auto whitePixels = [&](const std::string& file, const std::string& area) {
         return Capture("convert " + Quote(file) + " -crop " + area +
-                       " +repage -fill black +opaque white -fill white -opaque white -format '%[fx:int(mean*w*h+0.5)]' info: 2>/dev/null");
+                       " +repage -fill black +opaque white -fill white -opaque white -format "
+                       "'%[fx:int(mean*w*h+0.5)]' info: 2>/dev/null");
     };
 
     // The boot scenes, then the workspace fades in: its first channel's graph is drawn,
@@ -230,8 +233,9 @@ TEST_F(ProgramEndToEnd, RunsItsWindowTakesAScreenshotAndQuitsWithF12) {
     // released already when it takes the F5.
     X("keydown --window " + window + " m b");
     Key(window, "F5");
-    const std::string withLine = ShootUntil(
-        window, [&](const std::string& s) { return std::atoi(whitePixels(s, "256x16+0+0").c_str()) > 100; });
+    const std::string withLine = ShootUntil(window, [&](const std::string& s) {
+        return std::atoi(whitePixels(s, "256x16+0+0").c_str()) > 100;
+    });
     X("keyup --window " + window + " m b");
     EXPECT_GT(std::atoi(whitePixels(withLine, "256x16+0+0").c_str()), 100);
     // Nothing of it below its row.
@@ -273,9 +277,10 @@ TEST_F(ProgramEndToEnd, RunsSilentlyWithoutAnAudioDevice) {
 
 TEST_F(ProgramEndToEnd, PlacementIsKeptBetweenRunsAndMinus10000Centres) {
     // Saved at a position: the next run opens there and saves it again.
-    home.WriteHostFile("Data/settings.ini",
-                       "ProductName                     =SE Retimer\nFormat                          =1\n"
-                       "WindowLeft                      =30\nWindowTop                       =20\n");
+    home.WriteHostFile(
+        "Data/settings.ini",
+        "ProductName                     =SE Retimer\nFormat                          =1\n"
+        "WindowLeft                      =30\nWindowTop                       =20\n");
     pid_t program = Start();
     std::string window = FindWindow();
     ASSERT_FALSE(window.empty());
@@ -297,9 +302,10 @@ TEST_F(ProgramEndToEnd, PlacementIsKeptBetweenRunsAndMinus10000Centres) {
     EXPECT_NE(saved.find("=20\n"), std::string::npos) << saved;
 
     // -10000: centred on the 800 x 600 screen.
-    home.WriteHostFile("Data/settings.ini",
-                       "ProductName                     =SE Retimer\nFormat                          =1\n"
-                       "WindowLeft                      =-10000\nWindowTop                       =20\n");
+    home.WriteHostFile(
+        "Data/settings.ini",
+        "ProductName                     =SE Retimer\nFormat                          =1\n"
+        "WindowLeft                      =-10000\nWindowTop                       =20\n");
     program = Start();
     window = FindWindow();
     ASSERT_FALSE(window.empty());
@@ -417,7 +423,8 @@ TEST_F(ProgramEndToEnd, ChangesADurationSavesItAndPlaysIt) {
     // Q opens the duration dialog at 1000 ms; the bar's right arrow lengthens it; Q
     // confirms, and the change runs behind its wait screen.
     const auto dialogShown = [](const std::string& shot) { return Lit(shot, kDialogTitle); };
-    ASSERT_TRUE(dialogShown(ActUntil(window, [&] { Hold(window, "q"); }, dialogShown)));
+    ASSERT_TRUE(dialogShown(ActUntil(
+        window, [&] { Hold(window, "q"); }, dialogShown)));
     X("mousemove --window " + window + " 288 212");
     std::this_thread::sleep_for(300ms);
     // The bar's value text, right of the bar, changes with the value. The bar steps in
@@ -437,7 +444,8 @@ TEST_F(ProgramEndToEnd, ChangesADurationSavesItAndPlaysIt) {
     const auto dialogGone = [](const std::string& shot) {
         return !(Lit(shot, kDialogTitle) && Lit(shot, "20x16+104+216"));
     };
-    ASSERT_TRUE(dialogGone(ActUntil(window, [&] { Hold(window, "q"); }, dialogGone)));
+    ASSERT_TRUE(dialogGone(ActUntil(
+        window, [&] { Hold(window, "q"); }, dialogGone)));
     ASSERT_TRUE(workspace(ShootUntil(window, workspace, 30s)));
 
     // R: the save dialog, the second visible window (its Japanese title is beyond
@@ -492,8 +500,9 @@ TEST_F(ProgramEndToEnd, ChangesADurationSavesItAndPlaysIt) {
     const size_t frames = (longer.size() - 44) / 2;
     const size_t milliseconds = (frames * 1000 + 44100 * 50) / (44100 * 100) * 100;
     const std::string reference = home.HostPath("reference.wav");
-    const Result cli = RunProgram(SE_CLI_PATH, "--ms " + std::to_string(milliseconds) + " -o " +
-                                                   Quote(reference) + " " + Quote(home.HostPath("clip.wav")));
+    const Result cli =
+        RunProgram(SE_CLI_PATH, "--ms " + std::to_string(milliseconds) + " -o " + Quote(reference) +
+                                    " " + Quote(home.HostPath("clip.wav")));
     ASSERT_EQ(cli.status, 0) << cli.out;
     EXPECT_TRUE(longer == home.ReadHostFile("reference.wav"))
         << "the saved clip differs from the batch tool's: " << longer.size() << " bytes against "

@@ -1,5 +1,7 @@
 // The program's loop decisions, activation, late frames and the end of the scenes, with
 // a real main window under SDL's dummy video driver.
+#include "app/program.h"
+
 #include <SDL.h>
 #include <windows.h>
 
@@ -8,7 +10,6 @@
 
 #include "app/app_state.h"
 #include "app/frame_timer.h"
-#include "app/program.h"
 #include "app/scene.h"
 #include "app/settings.h"
 #include "framework/platform/home.h"

@@ -45,7 +45,7 @@ TEST(DataPaths, Join) {
 }
 
 // The keys the tests' system table holds, in id order.
-const Appli::CSettingsKeys kKeys = {"ProductName", "Format", "Left", "Top",
+const Appli::CSettingsKeys kKeys = {"ProductName", "Format",      "Left",        "Top",
                                     "Maximised",   "ClientWidth", "ClientHeight"};
 
 // A home folder of its own with a program package whose system table holds kKeys.
@@ -59,7 +59,8 @@ protected:
 
     void SetUp() override {
         std::vector<std::pair<uint32_t, std::string>> entries;
-        for (size_t i = 0; i < kKeys.size(); ++i) entries.emplace_back(Appli::kSettingsKeyIds[i], kKeys[i]);
+        for (size_t i = 0; i < kKeys.size(); ++i)
+            entries.emplace_back(Appli::kSettingsKeyIds[i], kKeys[i]);
         std::filesystem::create_directories(folder / "src/program/string");
         folder.WriteHostFile("src/program/string/system.pd",
                              NVireo::NText::StringTableBytes("system\n", entries));

@@ -32,8 +32,8 @@ TEST(SoundEffectNames, FiveNamedEffects) {
 std::string PackEffect(const TempFolder& folder, const wavbytes::Format& format) {
     wavbytes::Bytes samples;
     for (int i = 0; i < 4410 * format.channels; ++i) wavbytes::Put16(samples, 1000 + i % 300);
-    const wavbytes::Bytes riff = wavbytes::Riff({wavbytes::Chunk("fmt ", wavbytes::FmtBody(format)),
-                                                 wavbytes::Chunk("data", samples)});
+    const wavbytes::Bytes riff = wavbytes::Riff(
+        {wavbytes::Chunk("fmt ", wavbytes::FmtBody(format)), wavbytes::Chunk("data", samples)});
     std::filesystem::create_directories(folder / "src/pd/se");
     WriteFile(folder / "src/pd/se/ok.wav", riff);
     std::string reason;
@@ -70,9 +70,9 @@ TEST(SoundEffectBank, LoadsOnTheFirstPressThenReusesAndRestarts) {
         // A second press while it sounds: the same buffer, back at its start.
         DWORD before = 0, after = 0;
         CHILD_CHECK(notes, audiotest::WaitFor([&] {
-            okBuffer.buffer->GetCurrentPosition(&before, nullptr);
-            return before > 0;
-        }));
+                        okBuffer.buffer->GetCurrentPosition(&before, nullptr);
+                        return before > 0;
+                    }));
         EffectVolume() = 1.0;
         bank.Play(0);
         okBuffer.buffer->GetCurrentPosition(&after, nullptr);

@@ -13,9 +13,9 @@
 #include "app/scenes/start_scenes.h"
 #include "app/scenes/title.h"
 #include "app/sound_effects.h"
-#include "gui/main_window_fixture.h"
 #include "framework/render/direct3d.h"
 #include "framework/render/effects.h"
+#include "gui/main_window_fixture.h"
 
 namespace {
 
@@ -70,7 +70,8 @@ TEST_F(TitleAndSetting, TheMenuSlidesInTheFirstButtonAfterFiveFramesTheLastAfter
         captions.emplace_back(button.idleText.text.c_str());
         lefts.push_back(button.left);
     }
-    EXPECT_EQ(captions, (std::vector<std::string>{"Q ゲームプレイ", "W 続きから", "E 設定変更", "R 終了"}));
+    EXPECT_EQ(captions,
+              (std::vector<std::string>{"Q ゲームプレイ", "W 続きから", "E 設定変更", "R 終了"}));
     // Each starts 1 + 2 + ... + (5 + i) pixels left of its place.
     EXPECT_EQ(lefts, (std::vector<int32_t>{200 - 15, 200 - 21, 200 - 28, 200 - 36}));
 

@@ -59,7 +59,8 @@ struct Snapshot {
 
     static Snapshot Take() {
         const CClipState& s = SharedClipState();
-        return {s.loaded, s.currentDurationMs, s.currentFilePath, s.clip.Format(), ClipBytes(s.clip)};
+        return {s.loaded, s.currentDurationMs, s.currentFilePath, s.clip.Format(),
+                ClipBytes(s.clip)};
     }
     void ExpectCurrent() const {
         const Snapshot now = Take();
@@ -203,7 +204,8 @@ TEST_F(WaitScreens, AFinishedChangeReplacesTheSamplesAndTakesTheRequestedDuratio
     EXPECT_TRUE(s.loaded);
     EXPECT_EQ(s.currentDurationMs, 500u);
     ASSERT_EQ(s.clip.data.length, 4000u);
-    for (uint32_t i = 0; i < 4000; ++i) ASSERT_EQ(s.clip.data.data[i], static_cast<uint8_t>(2 * i)) << i;
+    for (uint32_t i = 0; i < 4000; ++i)
+        ASSERT_EQ(s.clip.data.data[i], static_cast<uint8_t>(2 * i)) << i;
     EXPECT_EQ(s.clip.nSamplesPerSec, 8000u);
     EXPECT_EQ(s.currentFilePath, "before.wav");
 }

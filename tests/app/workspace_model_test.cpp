@@ -38,14 +38,19 @@ TEST(WorkspaceCommands, EnablingFollowsLoadedDataAndPlayback) {
         {"a clip of three bytes", true, 3, false, {true, true, true, true, false, false}},
         {"a clip of exactly four bytes", true, 4, false, {true, true, true, true, true, false}},
         {"an empty data chunk", true, 0, false, {true, true, true, true, false, false}},
-        {"after initialise (silence kept)", false, 1000, false, {false, false, true, false, false, false}},
+        {"after initialise (silence kept)",
+         false,
+         1000,
+         false,
+         {false, false, true, false, false, false}},
     };
     for (const Case& c : cases) {
         CClipState state;
         state.loaded = c.loaded;
         ASSERT_TRUE(state.clip.data.Resize(c.bytes));
         for (int32_t i = 0; i < kCommandCount; ++i) {
-            EXPECT_EQ(CommandEnabled(i, state, c.playing), c.expected[i]) << c.what << ", command " << i;
+            EXPECT_EQ(CommandEnabled(i, state, c.playing), c.expected[i])
+                << c.what << ", command " << i;
         }
     }
     CClipState state;

@@ -158,7 +158,9 @@ TEST_F(Workspace, FirstStartOffersOnlyLoading) {
     const std::vector<DWORD> frame =
         SePresentedFrame(NVireo::NDirectX::N3D::Device().Get(), &width, &height);
     ASSERT_EQ(frame.size(), static_cast<size_t>(640 * 480));
-    const auto at = [&](int x, int y) { return frame[static_cast<size_t>(y) * width + x] | 0xFF000000u; };
+    const auto at = [&](int x, int y) {
+        return frame[static_cast<size_t>(y) * width + x] | 0xFF000000u;
+    };
     EXPECT_EQ(at(100, 170), 0xFF646464u);  // panel of the first graph, above its grid
     EXPECT_EQ(at(300, 181), 0xFF969696u);  // its top grid line: 264 - trunc(5 x 100 / 6)
     EXPECT_EQ(at(100, 280), 0xFF646464u);  // the second graph
@@ -273,7 +275,8 @@ TEST_F(Workspace, OpenDialogRefusesAFileThatCannotBeRead) {
     EXPECT_EQ(dialogCalls, 1);
     EXPECT_EQ(CurrentAs<CWorkSpace>(), &workspace);
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, folder.ProgramPath("missing.wav") + "は\n現在、読み込みができません");
+    EXPECT_EQ(messages[0].text,
+              folder.ProgramPath("missing.wav") + "は\n現在、読み込みができません");
     EXPECT_EQ(messages[0].caption, "");
     EXPECT_EQ(messages[0].type, static_cast<UINT>(MB_OK | MB_SYSTEMMODAL));
 }
@@ -294,11 +297,8 @@ TEST_F(Workspace, SaveCompletesTheExtensionAndWritesTheClip) {
         const char* saved;
     };
     const Case cases[] = {
-        {"plain", "plain.wav"},
-        {"LOUD.WAV", "LOUD.WAV"},
-        {"Mixed.Wav", "Mixed.Wav"},
-        {"notes.txt", "notes.txt.wav"},
-        {"take.wave", "take.wave.wav"},
+        {"plain", "plain.wav"},         {"LOUD.WAV", "LOUD.WAV"},       {"Mixed.Wav", "Mixed.Wav"},
+        {"notes.txt", "notes.txt.wav"}, {"take.wave", "take.wave.wav"},
     };
     WriteWave("source.wav", 4000);
     FirstStart();
@@ -372,8 +372,8 @@ TEST_F(Workspace, DurationDialogStartsAtTheCurrentDurationInWholeSteps) {
         uint32_t currentMs;
         int32_t value;
     };
-    const Case cases[] = {{1500, 15}, {1534, 15}, {149, 1}, {0, 1}, {199, 1}, {200, 2},
-                          {600000, 6000}, {700000, 6000}};
+    const Case cases[] = {{1500, 15}, {1534, 15}, {149, 1},       {0, 1},
+                          {199, 1},   {200, 2},   {600000, 6000}, {700000, 6000}};
     for (const Case& c : cases) {
         SharedClipState().currentDurationMs = c.currentMs;
         CTimeChanger& dialog = *new CTimeChanger;

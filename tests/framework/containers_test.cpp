@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "test_support.h"
-
 #include <random>
 #include <set>
 #include <string>
@@ -13,6 +11,7 @@
 #include "framework/containers/pointer.h"
 #include "framework/containers/set.h"
 #include "framework/error/error.h"
+#include "test_support.h"
 
 namespace {
 

@@ -2,10 +2,9 @@
 // which dialog failures are fatal, and the extension and overwrite question of a save path.
 #include "framework/platform/dialog.h"
 
+#include <gtest/gtest.h>
 #include <seams.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <map>
 #include <string>
@@ -80,7 +79,8 @@ struct HomeAt {
     }
     ~HomeAt() {
         NVireo::NFile::SetHomeFolder(saved.c_str());
-        if (!savedCurrent.empty() && chdir(savedCurrent.c_str()) != 0) ADD_FAILURE() << savedCurrent;
+        if (!savedCurrent.empty() && chdir(savedCurrent.c_str()) != 0)
+            ADD_FAILURE() << savedCurrent;
     }
     std::string saved;
     std::string savedCurrent;

@@ -2,15 +2,14 @@
 // home folder, on real files in a scratch folder.
 #include "framework/platform/file.h"
 
-#include <io.h>
-#include <windows.h>
-
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
+#include <io.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <windows.h>
 
 #include <cstring>
 #include <filesystem>
@@ -197,11 +196,11 @@ TEST(TextReader, TokenizesByTheReadersRules) {
     const Case cases[] = {
         {'=', "key   =  12  // note\r\n", {"key", "12"}},
         {',', "a, b ,c", {"a", "b", "c"}},
-        {',', "\"x, y\" , z", {"x, y", "z"}},       // the quoted separator stays inside
+        {',', "\"x, y\" , z", {"x, y", "z"}},  // the quoted separator stays inside
         {',', "  \"q\"  ", {"q"}},
-        {',', "\"//\"", {""}},                      // the comment cut comes first
-        {',', "\"open, ended", {"open, ended"}},     // no closing quote: to the end
-        {',', "\"a\"junk,b", {"a", "b"}},            // after the quote, up to the separator
+        {',', "\"//\"", {""}},                    // the comment cut comes first
+        {',', "\"open, ended", {"open, ended"}},  // no closing quote: to the end
+        {',', "\"a\"junk,b", {"a", "b"}},         // after the quote, up to the separator
         {',', "a,,b,", {"a", "", "b", ""}},
         {',', "", {}},
         {',', "\r\n", {}},
@@ -287,12 +286,9 @@ TEST(PathHelpers, ReplaceExtensionSplitPathAndCopyLimited) {
         size_t limit;
         const char* result;
     } const copies[] = {
-        {"abc", 2, "ab"},
-        {"a表", 2, "a"},     // the lead byte alone would split the character
-        {"a表", 3, "a表"},
-        {"表", 1, ""},
-        {"abc", 0, ""},
-        {"ab\x81", 5, "ab"},  // a lead byte without its trail byte is dropped
+        {"abc", 2, "ab"},  {"a表", 2, "a"},  // the lead byte alone would split the character
+        {"a表", 3, "a表"}, {"表", 1, ""},
+        {"abc", 0, ""},    {"ab\x81", 5, "ab"},  // a lead byte without its trail byte is dropped
     };
     for (const Copy& c : copies) {
         char destination[8];

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -18,10 +17,10 @@
 
 namespace {
 
+using NVireo::NFile::NSTDIO::CBinary;
 using NVireo::NRender::CPackage;
 using NVireo::NRender::CPackageKey;
 using NVireo::NRender::NormalizeEntryName;
-using NVireo::NFile::NSTDIO::CBinary;
 
 std::string Message() { return NVireo::NError::Record().message; }
 
@@ -37,7 +36,8 @@ void Put(const TempFolder& folder, const std::string& hostName, const std::strin
 std::string Pack(const TempFolder& folder) {
     std::filesystem::create_directories(folder / "src");
     std::string reason;
-    EXPECT_TRUE(PackFolder(folder / "package", folder / "src", 5, reason, TextFiles::AsTheyAre)) << reason;
+    EXPECT_TRUE(PackFolder(folder / "package", folder / "src", 5, reason, TextFiles::AsTheyAre))
+        << reason;
     return folder.ProgramPath("package");
 }
 
@@ -137,7 +137,8 @@ TEST_F(PackageTest, NamesAreLowerCasedAndSlashedOutsideDoubleByteCharacters) {
 
 TEST_F(PackageTest, LookupsFindEntriesWhateverTheCaseAndSeparator) {
     Put(folder, "src/pd/se/ok.wav", "ok");
-    Put(folder, U8(u8"src/\u8868/\u30A2\u30A4.WAV"), "japanese");  // the folder's trail byte is 0x5C
+    Put(folder, U8(u8"src/\u8868/\u30A2\u30A4.WAV"),
+        "japanese");  // the folder's trail byte is 0x5C
     package.OpenFrom(Pack(folder).c_str());
     ASSERT_EQ(package.directory.count, 2);
     EXPECT_NE(package.Find("\x95\x5C/\x83\x41\x83\x43.wav"), nullptr) << "stored without change";
@@ -152,8 +153,12 @@ TEST_F(PackageTest, LookupsFindEntriesWhateverTheCaseAndSeparator) {
         CPackage::Entry entry;
         EXPECT_EQ(ReadEntry(package, asked, entry), bytes) << asked;
     }
-    const char* missing[] = {"pd/se/ok", "pd/se/ok.wav ", "/pd/se/ok.wav", "\x95/\x83\x41\x83\x43.wav",
-                             "\x95\x5C/\x83\x61\x83\x63.wav", ""};
+    const char* missing[] = {"pd/se/ok",
+                             "pd/se/ok.wav ",
+                             "/pd/se/ok.wav",
+                             "\x95/\x83\x41\x83\x43.wav",
+                             "\x95\x5C/\x83\x61\x83\x63.wav",
+                             ""};
     for (const char* asked : missing) {
         CPackage::Entry entry;
         CBinary file;
@@ -254,14 +259,17 @@ TEST_F(PackageTest, DamagedDirectoriesAreReportedAsShortReads) {
         {"count larger than the file", withU32(good, count, 0xFFFFFFFFu), ""},
         {"count one too many", withU32(good, count, 3), ""},
         {"name length larger than the file", withU32(good, firstLength, 0xFFFFFFF0u), ""},
-        {"name length one past the end", withU32(good, firstLength, static_cast<uint32_t>(good.size())), ""},
-        {"cut inside the directory", good.substr(0, good.size() - 9) + good.substr(good.size() - 4), ""},
+        {"name length one past the end",
+         withU32(good, firstLength, static_cast<uint32_t>(good.size())), ""},
+        {"cut inside the directory", good.substr(0, good.size() - 9) + good.substr(good.size() - 4),
+         ""},
     };
     // "<position>(<size>),T=<wanted>": the short-read report.
     auto isShortRead = [](const std::string& text) {
         int position = 0, consumed = 0;
         unsigned size = 0, wanted = 0;
-        return std::sscanf(text.c_str(), "%d(%u),T=%u%n", &position, &size, &wanted, &consumed) == 3 &&
+        return std::sscanf(text.c_str(), "%d(%u),T=%u%n", &position, &size, &wanted, &consumed) ==
+                   3 &&
                static_cast<size_t>(consumed) == text.size();
     };
     for (const Case& c : cases) {
@@ -289,7 +297,8 @@ TEST_F(PackageTest, OddButReadableDirectoriesLoad) {
     // Names are taken as stored: a name block with only its seed gives an empty name; a
     // repeated name keeps its first entry; an entry may lie outside the file (its reader
     // then meets the end of the file).
-    std::string bytes = RawPackage("xyz", {{0, 1, "dup"}, {1, 1, "dup"}, {2, 1, ""}, {500, 9, "far"}});
+    std::string bytes =
+        RawPackage("xyz", {{0, 1, "dup"}, {1, 1, "dup"}, {2, 1, ""}, {500, 9, "far"}});
     folder.WriteHostFile("package", bytes);
     package.OpenFrom(folder.ProgramPath("package").c_str());
     EXPECT_EQ(package.directory.count, 3);

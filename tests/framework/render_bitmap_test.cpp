@@ -1,13 +1,12 @@
 // The 24-bit BMP reader and the screenshot writer: row padding, bottom-up rows, the
 // checks with their messages, and what the writer produces.
-#include "framework/render/bitmap.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "framework/error/error.h"
+#include "framework/render/bitmap.h"
 #include "render_bmp_bytes.h"
 #include "test_support.h"
 

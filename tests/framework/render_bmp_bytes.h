@@ -26,7 +26,8 @@ inline std::string BmpBytes(const BmpLayout& layout) {
     const uint32_t bytesPerPixel = layout.bits / 8;
     const uint32_t rowBytes = (layout.width * bytesPerPixel + 3) / 4 * 4;
     const uint32_t offBits = 54 + layout.gap;
-    const uint32_t size = static_cast<uint32_t>(offBits + rowBytes * layout.height + layout.sizeAdjust);
+    const uint32_t size =
+        static_cast<uint32_t>(offBits + rowBytes * layout.height + layout.sizeAdjust);
     std::string out;
     PutLe(out, layout.tag, 2);
     PutLe(out, size, 4);

@@ -2,8 +2,6 @@
 // so nothing is shown): creation and its records, the drawing presets and blend codes on
 // large quads, sprites drawn 1:1, colour entries, the brightness overlay, a device lost
 // and reset, screenshots and the logs.
-#include "framework/render/direct3d.h"
-
 #include <d3d8_seams.h>
 #include <gtest/gtest.h>
 
@@ -16,6 +14,7 @@
 #include "framework/error/error.h"
 #include "framework/platform/home.h"
 #include "framework/render/bitmap.h"
+#include "framework/render/direct3d.h"
 #include "framework/render/package.h"
 #include "framework/render/texture.h"
 #include "headless_device.h"
@@ -82,7 +81,7 @@ TEST_F(RenderDevice, IsCreatedWindowedWithTheDesktopFormatAndA16BitDepthBuffer) 
 }
 
 TEST_F(RenderDevice, FormatBitsFollowTheTable) {
-    const uint32_t cases[][2] = {{20, 24}, {21, 32}, {22, 32}, {102, 32}, {23, 16}, {80, 16},
+    const uint32_t cases[][2] = {{20, 24},  {21, 32}, {22, 32}, {102, 32}, {23, 16}, {80, 16},
                                  {101, 16}, {27, 8},  {52, 8},  {26, 0},   {0, 0},   {100, 0}};
     for (const auto& c : cases) {
         EXPECT_EQ(FormatBits(static_cast<D3DFORMAT>(c[0])), c[1]) << c[0];
@@ -103,10 +102,18 @@ TEST_F(RenderDevice, FlatPresetsAndBlendCodesOnABigQuad) {
         {"a saturates", [] { PresetFlat(0x00F0F0F0u, 'a'); }, 0xFFFFFF},
         // The flat preset leaves the alpha stage alone: the alpha preset sets it first.
         {"b mixes by source alpha",
-         [] { PresetFlatAlpha(0x80FFFFFFu); PresetFlat(0x80FFFFFFu, 'b'); }, 0x8FA0C0},
+         [] {
+             PresetFlatAlpha(0x80FFFFFFu);
+             PresetFlat(0x80FFFFFFu, 'b');
+         },
+         0x8FA0C0},
         {"m multiplies", [] { PresetFlat(0xFF808080u, 'm'); }, 0x102040},
         {"s darkens by source alpha",
-         [] { PresetFlatAlpha(0x80FFFFFFu); PresetFlat(0x80FFFFFFu, 's'); }, 0x102040},
+         [] {
+             PresetFlatAlpha(0x80FFFFFFu);
+             PresetFlat(0x80FFFFFFu, 's');
+         },
+         0x102040},
         {"flat additive", [] { PresetFlatAdditive(0x00010203u); }, 0x214283},
         {"flat alpha", [] { PresetFlatAlpha(0x00FFFFFFu); }, 0x204080},
         {"flat alpha opaque", [] { PresetFlatAlpha(0xFF000000u); }, 0x000000},
@@ -167,7 +174,9 @@ protected:
     TempFolder folder_;
 };
 
-uint32_t Pattern(uint32_t x, uint32_t y) { return (x * 37 + 11) << 16 | (y * 53 + 7) << 8 | ((x + y) * 19 & 0xFF); }
+uint32_t Pattern(uint32_t x, uint32_t y) {
+    return (x * 37 + 11) << 16 | (y * 53 + 7) << 8 | ((x + y) * 19 & 0xFF);
+}
 
 TEST_F(RenderImages, SpritesDrawnOneToOneReproduceTheirImage) {
     BmpLayout layout;
@@ -180,7 +189,8 @@ TEST_F(RenderImages, SpritesDrawnOneToOneReproduceTheirImage) {
     Sprite::CBasic fromPackage;
     ASSERT_TRUE(fromPackage.Load(Descriptor("pic/pattern.bmp", "", 0, kSourceSystem))) << Message();
     Sprite::CBasic looseFile;
-    ASSERT_TRUE(looseFile.Load(Descriptor(folder_.ProgramPath("pattern.bmp"), "", 0, kSourceBmp))) << Message();
+    ASSERT_TRUE(looseFile.Load(Descriptor(folder_.ProgramPath("pattern.bmp"), "", 0, kSourceBmp)))
+        << Message();
     EXPECT_EQ(fromPackage.imageWidth, 7u);
     EXPECT_EQ(fromPackage.imageHeight, 5u);
 
@@ -214,7 +224,8 @@ TEST_F(RenderImages, TexturedAndTintedPresetsUseTheMaskAndTheFactor) {
     PutBmp("pic/half.bmp", half);
     Pack();
     Sprite::CBasic sprite;
-    ASSERT_TRUE(sprite.Load(Descriptor("pic/orange.bmp", "pic/half.bmp", 2, kSourceSystem))) << Message();
+    ASSERT_TRUE(sprite.Load(Descriptor("pic/orange.bmp", "pic/half.bmp", 2, kSourceSystem)))
+        << Message();
 
     const D3DCOLOR background = 0xFF0000FFu;
     struct Case {
@@ -225,11 +236,23 @@ TEST_F(RenderImages, TexturedAndTintedPresetsUseTheMaskAndTheFactor) {
     const Case cases[] = {
         {"textured", [] { PresetTextured(); }, 0x80407F},
         {"tinted: the factor's colour, the texture's alpha",
-         [] { SetTextureFactor(0x0000FF00u); PresetTinted(); }, 0x00807F},
+         [] {
+             SetTextureFactor(0x0000FF00u);
+             PresetTinted();
+         },
+         0x00807F},
         {"tinted modulated: alpha 128 x 128",
-         [] { SetTextureFactor(0x8000FF00u); PresetTintedModulated(); }, 0x0040BF},
+         [] {
+             SetTextureFactor(0x8000FF00u);
+             PresetTintedModulated();
+         },
+         0x0040BF},
         {"additive tint: texture x factor, added",
-         [] { SetTextureFactor(0xFF808080u); PresetAdditiveTint(); }, 0x8040FF},
+         [] {
+             SetTextureFactor(0xFF808080u);
+             PresetAdditiveTint();
+         },
+         0x8040FF},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -256,8 +279,8 @@ TEST_F(RenderImages, CutOutChipsAreTransparentOnlyWhereTheMaskIsPureBlack) {
     folder_.WriteHostFile("green.bmp", BmpBytes(colour));
     folder_.WriteHostFile("shape.bmp", BmpBytes(mask));
     Sprite::CChip chip;
-    ASSERT_TRUE(chip.Load(Descriptor(folder_.ProgramPath("green.bmp"), folder_.ProgramPath("shape.bmp"),
-                                     1, kSourceBmp)))
+    ASSERT_TRUE(chip.Load(Descriptor(folder_.ProgramPath("green.bmp"),
+                                     folder_.ProgramPath("shape.bmp"), 1, kSourceBmp)))
         << Message();
     EXPECT_FALSE(chip.IsOpaqueAt(0, 0));
     EXPECT_TRUE(chip.IsOpaqueAt(1, 0));
@@ -278,7 +301,8 @@ TEST_F(RenderImages, CutOutChipsAreTransparentOnlyWhereTheMaskIsPureBlack) {
 }
 
 TEST_F(RenderImages, ColorEntriesGetPowerOfTwoTextures) {
-    PutColorEntry("pic/bar.col", 100, 30, [](uint32_t x, uint32_t y) { return 0xFF000000u | x << 8 | y; });
+    PutColorEntry("pic/bar.col", 100, 30,
+                  [](uint32_t x, uint32_t y) { return 0xFF000000u | x << 8 | y; });
     Pack();
     struct Case {
         uint32_t aspect;
@@ -329,10 +353,10 @@ TEST_F(RenderImages, ImageProblemsAreReportedWithTheirMessages) {
     const std::string missing = folder_.ProgramPath("missing.bmp");
     const Case cases[] = {
         {"missing loose file", Descriptor(missing, "", 0, kSourceBmp), missing},
-        {"mask smaller than the image", Descriptor("pic/four.bmp", "pic/small.bmp", 1, kSourceSystem),
-         "2,4:4,4\n"},
-        {"entry of the never-opened package",
-         Descriptor("pic/four.bmp", "", 0, kSourceScenario), "pic/four.bmp\npic/four.bmp\nnon initialized"},
+        {"mask smaller than the image",
+         Descriptor("pic/four.bmp", "pic/small.bmp", 1, kSourceSystem), "2,4:4,4\n"},
+        {"entry of the never-opened package", Descriptor("pic/four.bmp", "", 0, kSourceScenario),
+         "pic/four.bmp\npic/four.bmp\nnon initialized"},
         {"unknown source type", Descriptor("pic/four.bmp", "", 0, 7), "source=7"},
     };
     for (const Case& c : cases) {
@@ -446,7 +470,7 @@ TEST_F(RenderImages, ALostDeviceIsResetAndItsTexturesComeBack) {
     ASSERT_TRUE(SeForceDeviceLoss(Device().Get(), 1));
     RenderFrame(steps);
     EXPECT_EQ(RendererState().lostCount, 1u);
-    EXPECT_FALSE(Device().TestCooperativeLevel());  // lost, not yet resettable
+    EXPECT_FALSE(Device().TestCooperativeLevel());              // lost, not yet resettable
     EXPECT_TRUE(Device().TestCooperativeLevel()) << Message();  // reset and restored
     EXPECT_EQ(RendererState().lostCount, 0u);
     EXPECT_FALSE(sprite.IsNull());
@@ -507,7 +531,8 @@ TEST_F(RenderImages, ScreenshotsTakeTheFirstFreeNumberAndHoldTheFrame) {
     for (uint32_t y = 0; y < 480; y += 7) {
         for (uint32_t x = 0; x < 640; x += 3) {
             const uint8_t* p = shot.Pixel(x, y);
-            ASSERT_EQ(uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0], At(target, x, y)) << x << "," << y;
+            ASSERT_EQ(uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0], At(target, x, y))
+                << x << "," << y;
         }
     }
     EXPECT_EQ(shot.Pixel(20, 30)[0], 0x40);
@@ -523,16 +548,19 @@ TEST_F(RenderImages, TheLogsDescribeTheDeviceTheAdapterAndTheParameters) {
     };
     const std::string size = field("BackBufferWidth", "640") + field("BackBufferHeight", "480");
     EXPECT_EQ(parameters.substr(0, size.size()), size);
-    EXPECT_NE(parameters.find(field("AutoDepthStencilFormat", "80")), std::string::npos) << parameters;
+    EXPECT_NE(parameters.find(field("AutoDepthStencilFormat", "80")), std::string::npos)
+        << parameters;
     EXPECT_NE(parameters.find(field("FullScreen_PresentationInterval", "0")), std::string::npos);
     const std::string adapter = folder_.ReadHostFile("Adapter.log");
     EXPECT_NE(adapter.find("ModeCount="), std::string::npos) << adapter;
     EXPECT_NE(adapter.find("   0\tWidth="), std::string::npos) << adapter;
     const std::string caps = folder_.ReadHostFile("caps.log");
-    const std::string deviceLine = "DeviceType" + std::string(60 - 10 - 14, ' ') + "D3DDEVTYPE_HAL\n";
+    const std::string deviceLine =
+        "DeviceType" + std::string(60 - 10 - 14, ' ') + "D3DDEVTYPE_HAL\n";
     EXPECT_EQ(caps.substr(0, deviceLine.size()), deviceLine);
     EXPECT_NE(caps.find("\nPresentationIntervals{\n"), std::string::npos);
-    EXPECT_NE(caps.find("\tD3DPBLENDCAPS_SRCALPHA" + std::string(59 - 22 - 1, ' ') + "1\n"), std::string::npos)
+    EXPECT_NE(caps.find("\tD3DPBLENDCAPS_SRCALPHA" + std::string(59 - 22 - 1, ' ') + "1\n"),
+              std::string::npos)
         << caps;
 
     // Without a device only the adapter log is written.

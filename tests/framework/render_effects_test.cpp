@@ -2,8 +2,6 @@
 // answering as the device supports, the effect's resources built and freed as the
 // setting changes (also across a device reset), their sizes, the orbit camera's matrix
 // block, and the hooks the program shell calls.
-#include "framework/render/effects.h"
-
 #include <d3d8_seams.h>
 #include <d3dx8math.h>
 #include <gtest/gtest.h>
@@ -14,6 +12,7 @@
 #include "app/later_parts.h"
 #include "framework/render/camera.h"
 #include "framework/render/direct3d.h"
+#include "framework/render/effects.h"
 #include "headless_device.h"
 #include "test_support.h"
 
@@ -81,7 +80,8 @@ TEST_F(RenderEffects, LevelsHalveFromTheBackBufferDownToTenBySeven) {
     const CEffectState* state = EffectState();
     ASSERT_NE(state, nullptr);
     EXPECT_TRUE(state->initialised);
-    const uint32_t sizes[7][2] = {{640, 480}, {320, 240}, {160, 120}, {80, 60}, {40, 30}, {20, 15}, {10, 7}};
+    const uint32_t sizes[7][2] = {{640, 480}, {320, 240}, {160, 120}, {80, 60},
+                                  {40, 30},   {20, 15},   {10, 7}};
     for (int i = 0; i < CEffectState::kLevels; ++i) {
         for (const NTexture::NOffScreen::CReCreateOnly& target : state->levels[i].targets) {
             EXPECT_FALSE(target.IsNull()) << i;
@@ -150,7 +150,8 @@ TEST_F(RenderEffects, TheResourcesComeBackAfterADeviceReset) {
             EXPECT_FALSE(level.targets[0].IsNull());
             EXPECT_FALSE(level.targets[1].IsNull());
         }
-        EXPECT_EQ(Device().Get()->SetPixelShader(crossFade), D3D_OK) << "the shaders outlive the reset";
+        EXPECT_EQ(Device().Get()->SetPixelShader(crossFade), D3D_OK)
+            << "the shaders outlive the reset";
         EXPECT_EQ(Device().Get()->SetPixelShader(0), D3D_OK);
     }
     SetGraphicEffect(false);
@@ -166,7 +167,8 @@ TEST_F(RenderEffects, TheResourcesComeBackAfterADeviceReset) {
 D3DVECTOR Apply(const D3DMATRIX& m, float x, float y, float z, float* wOut = nullptr) {
     const float v[4] = {x, y, z, 1.0f};
     float out[4];
-    for (int c = 0; c < 4; ++c) out[c] = v[0] * m.m[0][c] + v[1] * m.m[1][c] + v[2] * m.m[2][c] + v[3] * m.m[3][c];
+    for (int c = 0; c < 4; ++c)
+        out[c] = v[0] * m.m[0][c] + v[1] * m.m[1][c] + v[2] * m.m[2][c] + v[3] * m.m[3][c];
     if (wOut) *wOut = out[3];
     return {out[0], out[1], out[2]};
 }

@@ -1,12 +1,11 @@
 // Texture pixels: the alpha each kind takes from its mask, the packing into the 16-bit
 // formats of a 16-bit desktop, the formats chosen per kind, and the stop request.
-#include "framework/render/pixels.h"
-
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "framework/platform/thread.h"
+#include "framework/render/pixels.h"
 #include "framework/render/texture.h"
 
 namespace {
@@ -21,11 +20,11 @@ TEST(RenderPixels, KindsTakeTheirAlphaFromTheMask) {
     };
     const Case cases[] = {
         {kOpaque, {0, 0, 0}, 255},
-        {kCutOut, {0, 0, 0}, 0},          // only pure black is transparent
+        {kCutOut, {0, 0, 0}, 0},  // only pure black is transparent
         {kCutOut, {0, 0, 1}, 255},
         {kCutOut, {1, 0, 0}, 255},
         {kTranslucent, {255, 255, 254}, 254},
-        {kTranslucent, {0, 0, 2}, 0},     // (0 + 0 + 2) / 3 rounds down
+        {kTranslucent, {0, 0, 2}, 0},  // (0 + 0 + 2) / 3 rounds down
         {kTranslucent, {10, 20, 31}, 20},
         {kTranslucent, {255, 255, 255}, 255},
     };
@@ -77,8 +76,8 @@ TEST(RenderPixels, SixteenBitFormatsKeepTheTopBits) {
     };
     const Case cases[] = {
         {D3DFMT_R5G6B5, 0xFFFFFFFFu, 0xFFFF},
-        {D3DFMT_R5G6B5, 0x00F80000u, 0xF800},  // red's top 5 bits
-        {D3DFMT_R5G6B5, 0x0007FC07u, 0x07E0},  // green keeps 6 bits, red and blue lose 3
+        {D3DFMT_R5G6B5, 0x00F80000u, 0xF800},    // red's top 5 bits
+        {D3DFMT_R5G6B5, 0x0007FC07u, 0x07E0},    // green keeps 6 bits, red and blue lose 3
         {D3DFMT_A1R5G5B5, 0x01000000u, 0x8000},  // any alpha sets the bit
         {D3DFMT_A1R5G5B5, 0x00FFFFFFu, 0x7FFF},
         {D3DFMT_A4R4G4B4, 0xFE1F2F3Fu, 0xF123},
@@ -100,7 +99,7 @@ TEST(RenderPixels, BuildWritesTopRowFirstIntoThePitch) {
     CBitmap image;
     image.width = 2;
     image.height = 2;
-    image.bgr = {1, 2, 3, 4, 5, 6,  // top row
+    image.bgr = {1, 2, 3, 4,  5,  6,  // top row
                  7, 8, 9, 10, 11, 12};
     CBitmap mask = image;
     mask.bgr = {0, 0, 0, 0, 0, 9, 255, 255, 255, 3, 3, 3};
@@ -133,7 +132,7 @@ TEST(RenderPixels, AStopRequestEndsTheLoopWithTheStopException) {
 
 TEST(RenderPixels, ColorEntrySidesRoundUpToPowersOfTwo) {
     using NVireo::NDirectX::N3D::NTexture::PowerOfTwoSide;
-    const uint32_t cases[][2] = {{0, 0},     {1, 1},       {2, 2},   {3, 4},   {30, 32},
+    const uint32_t cases[][2] = {{0, 0},     {1, 1},       {2, 2},       {3, 4},   {30, 32},
                                  {100, 128}, {2049, 4096}, {4096, 4096}, {4097, 0}};
     for (const auto& c : cases) EXPECT_EQ(PowerOfTwoSide(c[0]), c[1]) << c[0];
 }

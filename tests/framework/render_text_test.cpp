@@ -2,8 +2,6 @@
 // glyph pixels copied 1:1, blanks that keep their width, chip-set advances, layout in a
 // box (centred, cut to the chips that fit, clipped at the bottom), outlines, fonts that
 // change, chips that come back after a device reset, and the frame-rate line.
-#include "framework/render/text.h"
-
 #include <d3d8_seams.h>
 #include <gtest/gtest.h>
 
@@ -13,6 +11,7 @@
 #include "app/later_parts.h"
 #include "app/text_hooks.h"
 #include "framework/render/direct3d.h"
+#include "framework/render/text.h"
 #include "headless_device.h"
 #include "test_support.h"
 
@@ -77,9 +76,9 @@ TEST(TextCharacters, LeadBytesTakeTheirTrailByteAndCountOnce) {
         {"A", 1, 1},
         {"再生時間変更", 2, 6},
         {"A再b生 ", 1, 5},
-        {"ｱ", 1, 1},           // a half-width katakana is one byte
-        {"\x81", 1, 1},         // a lead byte at the end stands alone
-        {"表\\", 2, 2},         // a trail byte 0x5C belongs to its lead byte
+        {"ｱ", 1, 1},             // a half-width katakana is one byte
+        {"\x81", 1, 1},          // a lead byte at the end stands alone
+        {"表\\", 2, 2},          // a trail byte 0x5C belongs to its lead byte
         {"\xFC\x40\xFD", 2, 2},  // 0xFC leads, 0xFD does not
     };
     for (const Case& c : cases) {
@@ -144,7 +143,8 @@ TEST_F(RenderText, ChipTexturesRoundUpToPowersOfTwoAndHoldOnlyTheGlyph) {
     for (uint32_t y = 0; y < desc.Height; ++y) {
         for (uint32_t x = 0; x < desc.Width; ++x) {
             const DWORD texel = static_cast<const DWORD*>(locked.pBits)[y * locked.Pitch / 4 + x];
-            EXPECT_TRUE(texel == 0 || texel == 0xFFFFFFFFu) << x << "," << y << " " << std::hex << texel;
+            EXPECT_TRUE(texel == 0 || texel == 0xFFFFFFFFu)
+                << x << "," << y << " " << std::hex << texel;
             white += texel != 0;
             // Nothing beyond the advance or below the cell.
             if (x >= 6 || y >= 12) {
@@ -234,16 +234,14 @@ TEST_F(RenderText, TheChipSetAdvancesBlanksByHalfTheHeightAndTheDoubleByteSpaceT
         LONG height;
         LONG width;
         float scale;
-        int32_t blank;     // b
-        float space;       // advance of " " and "\t"
-        float wideSpace;   // advance of the double-byte space
+        int32_t blank;    // b
+        float space;      // advance of " " and "\t"
+        float wideSpace;  // advance of the double-byte space
     };
     const Case cases[] = {
-        {16, 0, 1.0f, 8, 8.0f, 16.0f},
-        {15, 0, 1.0f, 8, 8.0f, 16.0f},  // 15 / 2 rounded up
-        {12, 0, 1.5f, 6, 9.0f, 18.0f},
-        {14, 0, 1.25f, 7, 9.0f, 18.0f},  // 8.75 and 17.5 rounded
-        {16, 5, 1.0f, 5, 5.0f, 10.0f},   // lfWidth wins
+        {16, 0, 1.0f, 8, 8.0f, 16.0f}, {15, 0, 1.0f, 8, 8.0f, 16.0f},   // 15 / 2 rounded up
+        {12, 0, 1.5f, 6, 9.0f, 18.0f}, {14, 0, 1.25f, 7, 9.0f, 18.0f},  // 8.75 and 17.5 rounded
+        {16, 5, 1.0f, 5, 5.0f, 10.0f},                                  // lfWidth wins
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.height << " " << c.width << " " << c.scale);
@@ -309,7 +307,8 @@ TEST_F(RenderText, ChipSetTextIsDrawnFromItsPositionAndOutlined) {
     }
 
     // An outline in red around white text: one more pixel on every side, both colours.
-    pixels = Frame([&] { set.DrawTextWithOutline(0xFFFF0000u, 0xFFFFFFFFu, 200.0f, 100.0f, 1.0f, "再"); });
+    pixels = Frame(
+        [&] { set.DrawTextWithOutline(0xFFFF0000u, 0xFFFFFFFFu, 200.0f, 100.0f, 1.0f, "再"); });
     const RECT outlined = Lit(pixels);
     int red = 0, white = 0;
     for (const DWORD p : pixels) {
@@ -347,7 +346,8 @@ TEST_F(RenderText, LayoutInABoxCentresAndKeepsTheLeadingCharactersThatFit) {
         {{100, 200, 105, 212}, 0, 102, 200 - 1},            // not even one fits
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.box.left << "," << c.box.top << "-" << c.box.right << "," << c.box.bottom);
+        SCOPED_TRACE(testing::Message() << c.box.left << "," << c.box.top << "-" << c.box.right
+                                        << "," << c.box.bottom);
         EXPECT_EQ(line.LayoutInBox(c.box.left, c.box.top, c.box.right, c.box.bottom), c.count);
         EXPECT_EQ(line.drawCount, c.count);
         EXPECT_EQ(line.chips[0]->vertices[0].x, c.left - 0.5f);
@@ -484,7 +484,9 @@ TEST_F(RenderText, TheFrameRateLineIsDrawnAtTheTopLeftWhenShown) {
     const int32_t textures = TextureRegistry().count;
     CFrameSteps steps;
     steps.drawScene = [] { Device().ClearAll(); };
-    steps.drawFpsLine = [&] { Main::TextHooks().drawFpsLine(" FPS  25.000: COS  0: fief 3.2%", font); };
+    steps.drawFpsLine = [&] {
+        Main::TextHooks().drawFpsLine(" FPS  25.000: COS  0: fief 3.2%", font);
+    };
     for (const bool shown : {false, true}) {
         SCOPED_TRACE(shown);
         steps.showFps = shown;

@@ -1,20 +1,17 @@
 // The error record, the report files, the handler-less and emergency paths, and the
 // structured-exception filter without an installed handler. Paths that end the process
 // run in forked children.
-#include "framework/error/error.h"
-
-#include <windows.h>
-
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <string>
 
 #include "child_process.h"
+#include "framework/error/error.h"
 #include "framework/platform/home.h"
 #include "test_support.h"
 
@@ -46,10 +43,10 @@ TEST(ErrorRecord, FileAndMessageAreCutToTheirFields) {
 
 TEST(ErrorName, NamesTheListedNumbersOnly) {
     const std::pair<int, const char*> named[] = {
-        {2, "ENOENT"},  {7, "E2BIG"},  {8, "ENOEXEC"}, {9, "EBADF"},   {10, "ECHILD"},
-        {11, "EAGAIN"}, {12, "ENOMEM"}, {13, "EACCES"}, {17, "EEXIST"}, {18, "EXDEV"},
-        {22, "EINVAL"}, {24, "EMFILE"}, {28, "ENOSPC"}, {33, "EDOM"},   {34, "ERANGE"},
-        {36, "EDEADLOCK"},
+        {2, "ENOENT"},  {7, "E2BIG"},   {8, "ENOEXEC"}, {9, "EBADF"},
+        {10, "ECHILD"}, {11, "EAGAIN"}, {12, "ENOMEM"}, {13, "EACCES"},
+        {17, "EEXIST"}, {18, "EXDEV"},  {22, "EINVAL"}, {24, "EMFILE"},
+        {28, "ENOSPC"}, {33, "EDOM"},   {34, "ERANGE"}, {36, "EDEADLOCK"},
     };
     for (const auto& [number, name] : named) {
         ASSERT_NE(NVireo::NError::ErrorName(number), nullptr) << number;

@@ -69,7 +69,9 @@ std::vector<std::string> Conversions(const std::string& text) {
             continue;
         }
         size_t j = i + 1;
-        while (j < text.size() && std::string("-+ #0123456789.*hlLqjzt").find(text[j]) != std::string::npos) ++j;
+        while (j < text.size() &&
+               std::string("-+ #0123456789.*hlLqjzt").find(text[j]) != std::string::npos)
+            ++j;
         found.push_back(j < text.size() ? text.substr(i, j - i + 1) : "end");
         i = j;
     }
@@ -85,15 +87,18 @@ const Table kTables[] = {{NVireo::NText::kApplicationStringsName, kApplication},
 
 TEST(BuiltStrings, EachTableHoldsExactlyTheListedIds) {
     for (const Table& t : kTables) {
-        const CStringTable table = ReadTable(NVireo::NFile::ReplaceExtension(t.entry, "pd").c_str());
+        const CStringTable table =
+            ReadTable(NVireo::NFile::ReplaceExtension(t.entry, "pd").c_str());
         EXPECT_FALSE(table.header.empty()) << t.entry;
         std::set<uint32_t> listed;
         for (const Named& n : t.ids) {
             listed.insert(n.id);
-            EXPECT_EQ(table.texts.count(n.id), 1u) << t.entry << " lacks " << n.name << " (" << n.id << ")";
+            EXPECT_EQ(table.texts.count(n.id), 1u)
+                << t.entry << " lacks " << n.name << " (" << n.id << ")";
         }
         for (const auto& [id, text] : table.texts) {
-            EXPECT_EQ(listed.count(id), 1u) << t.entry << " holds id " << id << ", which no constant names";
+            EXPECT_EQ(listed.count(id), 1u)
+                << t.entry << " holds id " << id << ", which no constant names";
         }
     }
 }
@@ -109,16 +114,18 @@ TEST(BuiltStrings, OnlyTheFormattedTextsHoldConversions) {
         {NVireo::NText::kSystemStringsName, StringId::System::ErrorMessage, {"%s"}},
     };
     for (const Table& t : kTables) {
-        const CStringTable table = ReadTable(NVireo::NFile::ReplaceExtension(t.entry, "pd").c_str());
+        const CStringTable table =
+            ReadTable(NVireo::NFile::ReplaceExtension(t.entry, "pd").c_str());
         for (const auto& [id, text] : table.texts) {
-            const auto format = std::find_if(std::begin(formats), std::end(formats), [&](const Format& f) {
-                return std::string(f.entry) == t.entry && f.id == id;
-            });
+            const auto format = std::find_if(
+                std::begin(formats), std::end(formats),
+                [&](const Format& f) { return std::string(f.entry) == t.entry && f.id == id; });
             if (format != std::end(formats)) {
                 EXPECT_EQ(Conversions(text), format->conversions) << t.entry << " " << id;
             } else {
                 // Shown as it is: even "%%" would show both signs.
-                EXPECT_EQ(text.find('%'), std::string::npos) << t.entry << " " << id << ": " << text;
+                EXPECT_EQ(text.find('%'), std::string::npos)
+                    << t.entry << " " << id << ": " << text;
             }
         }
     }

@@ -35,7 +35,8 @@ void OpenPackage(const TempFolder& folder,
     }
     std::filesystem::create_directories(folder / "src");
     std::string reason;
-    ASSERT_TRUE(PackFolder(folder / "package", folder / "src", 7, reason, TextFiles::AsTheyAre)) << reason;
+    ASSERT_TRUE(PackFolder(folder / "package", folder / "src", 7, reason, TextFiles::AsTheyAre))
+        << reason;
     NVireo::NRender::ProgramPackage().OpenFrom(folder.ProgramPath("package").c_str());
 }
 
@@ -47,8 +48,10 @@ bool ReadBytes(const TempFolder& folder, const std::string& bytes, CStringTable&
     return table.Read(file, bytes.size());
 }
 
-const Entries kEntries = {{0, "SE Retimer"}, {3, "\x83\x65\x83\x58\x83\x67"},  // テスト
-                          {11000, "Product"},  {4294967295u, ""},
+const Entries kEntries = {{0, "SE Retimer"},
+                          {3, "\x83\x65\x83\x58\x83\x67"},  // テスト
+                          {11000, "Product"},
+                          {4294967295u, ""},
                           {100000, "placeholder"}};
 
 TEST(StringTable, BytesFollowTheLayout) {
@@ -87,7 +90,7 @@ TEST(StringTable, ExtensionBecomesPd) {
     const struct {
         const char* path;
         const char* header;
-    } cases[] = {{"a.txt", "a"}, {"a", "a"}, {"a.pd", "a"}, {"A.PD", "a"},
+    } cases[] = {{"a.txt", "a"},     {"a", "a"},    {"a.pd", "a"}, {"A.PD", "a"},
                  {"b.txt.txt", "b"}, {"c.Pd", "c"}, {"c.csv", "c"}};
     for (const auto& c : cases) {
         CStringTable table;

@@ -2,9 +2,8 @@
 // records a marker. Everything runs in forked children: the trace is process-wide.
 #include "framework/error/trace.h"
 
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <atomic>
 #include <cstdio>
@@ -69,7 +68,8 @@ TEST(CallTrace, DumpShowsUsedSlotsInOrderThenTheSpareSlotThenThreeEmptyLines) {
 
         // A released slot is gone from the dump; a marker while an error is handled
         // changes nothing.
-        NVireo::NError::ReleaseThread(static_cast<uint32_t>(std::stoul(temp.ReadHostFile("worker"))));
+        NVireo::NError::ReleaseThread(
+            static_cast<uint32_t>(std::stoul(temp.ReadHostFile("worker"))));
         NVireo::NError::errorInProgress = 1;
         NVireo::NError::Mark(99, 99);
         WriteText(temp / "released", DumpText());

@@ -1,8 +1,7 @@
 // Device-context holders: what they hold is given back exactly once, and a failure is
 // reported instead of passing unnoticed.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include "framework/platform/device_context.h"
 #include "test_support.h"

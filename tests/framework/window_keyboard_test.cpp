@@ -1,8 +1,7 @@
 // The keyboard: press detection of watched keys from injected key events, the lowest
 // key's upkeep across scene changes, and the function keys of the keyboard handler.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include "app/app_state.h"
 #include "app/keyboard_handler.h"
@@ -72,7 +71,7 @@ TEST_F(Keyboard, HoldingAKeyIsOnePressAndOnlyWhileActive) {
         bool down, repeat;
         bool pressed;  // what KeyPressed('W') answers afterwards
     } steps[] = {
-        {SDLK_w, true, false, true},  {SDLK_w, true, true, false}, {SDLK_w, true, true, false},
+        {SDLK_w, true, false, true},   {SDLK_w, true, true, false}, {SDLK_w, true, true, false},
         {SDLK_w, false, false, false}, {SDLK_w, true, false, true}, {SDLK_w, false, false, false},
     };
     for (const Step& step : steps) {
@@ -128,8 +127,9 @@ TEST_F(Keyboard, FunctionKeysOfTheHandler) {
         LPARAM flags;
         bool taken;
     } cases[] = {
-        {VK_F1, 1, false}, {VK_F2, 1, false}, {'A', 1, false}, {VK_ESCAPE, 1, false},
-        {VK_F3, 1, true},  {VK_F11, 1, true}, {VK_F7, 1 | kRepeat, false},
+        {VK_F1, 1, false},           {VK_F2, 1, false}, {'A', 1, false},
+        {VK_ESCAPE, 1, false},       {VK_F3, 1, true},  {VK_F11, 1, true},
+        {VK_F7, 1 | kRepeat, false},
     };
     for (const Case& c : cases) EXPECT_EQ(handler.OnKeyDown(c.key, c.flags), c.taken) << c.key;
     EXPECT_EQ(screenshots, 0) << "an auto-repeated F7 does nothing";

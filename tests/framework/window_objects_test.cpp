@@ -1,11 +1,10 @@
 // Window objects over the layer (SDL's dummy video driver): the window map routes
 // messages to the object, the close sequence, reported exceptions, placement and its
 // bookkeeping, dropped files and mouse capture.
+#include <gtest/gtest.h>
 #include <hostpath.h>
 #include <shellapi.h>
 #include <windows.h>
-
-#include <gtest/gtest.h>
 
 #include <new>
 #include <stdexcept>
@@ -32,7 +31,8 @@ public:
         if (message == WM_USER + 2) throw std::runtime_error("x");
         if (message == WM_MOVE) Appli::RememberWindowMove(window);
         if (message == WM_SIZE) Appli::RememberWindowSize(window, wParam, lParam);
-        if (message == WM_DROPFILES) return NVireo::NDrop::HandleDroppedFiles(reinterpret_cast<HDROP>(wParam));
+        if (message == WM_DROPFILES)
+            return NVireo::NDrop::HandleDroppedFiles(reinterpret_cast<HDROP>(wParam));
         if (message == WM_DESTROY) PostQuitMessage(0);
         return DefWindowProcA(window, message, wParam, lParam);
     }
@@ -93,7 +93,8 @@ TEST_F(WindowObjects, ExceptionsOutOfAHandlerAreReportedAndTheDefaultAnswers) {
     for (UINT message : {WM_USER + 1, WM_USER + 2}) {
         RaisePolicy policy(2);  // Raise records and returns
         EXPECT_EQ(SendMessageA(recorder_.hwnd, message, 0, 0), 0);
-        EXPECT_NE(NVireo::NError::ErrorText().find(message == WM_USER + 1 ? "std::bad_alloc" : "exception"),
+        EXPECT_NE(NVireo::NError::ErrorText().find(message == WM_USER + 1 ? "std::bad_alloc"
+                                                                          : "exception"),
                   std::string::npos)
             << NVireo::NError::ErrorText();
     }
@@ -114,9 +115,10 @@ TEST_F(WindowObjects, PlacementCentresWithoutASavedPositionAndRestoresOne) {
         {false, -10000, 5, 640, 480, (screenWidth - 646) >> 1, (screenHeight - 509) >> 1, 640, 480},
         {true, 100, 50, 640, 480, (screenWidth - 646) >> 1, (screenHeight - 509) >> 1, 640, 480},
         {false, -9999, 60, 320, 200, -9999, 60, 320, 200},  // -9999 is a position
-        {false, 100, 50, 0, 0, 100, 50, 640, 480},           // no saved size
+        {false, 100, 50, 0, 0, 100, 50, 640, 480},          // no saved size
         // Larger than the screen: centred by halves rounded down, off the top-left.
-        {false, -10000, 0, 4001, 3001, (screenWidth - 4007) >> 1, (screenHeight - 3030) >> 1, 4001, 3001},
+        {false, -10000, 0, 4001, 3001, (screenWidth - 4007) >> 1, (screenHeight - 3030) >> 1, 4001,
+         3001},
     };
     for (const Case& c : cases) {
         settings.firstRun = c.firstRun;
@@ -172,7 +174,8 @@ TEST_F(WindowObjects, DroppedFilesFillTheListInOrderAndTheHandlerAnswersOne) {
     Pump();
     const NVireo::NDrop::CDroppedFiles& files = NVireo::NDrop::DroppedFiles();
     ASSERT_EQ(files.Count(), 3u);
-    for (uint32_t i = 0; i < files.Count(); ++i) EXPECT_EQ(ProgramToHostPath(files.Path(i)), names[i]);
+    for (uint32_t i = 0; i < files.Count(); ++i)
+        EXPECT_EQ(ProgramToHostPath(files.Path(i)), names[i]);
     EXPECT_EQ(GetFocus(), recorder_.hwnd);
     NVireo::NDrop::DroppedFiles().Clear();
 }
@@ -186,11 +189,11 @@ TEST_F(WindowObjects, TheCaptureFollowsTheHeldButtons) {
         bool ended;     // what Update answers
         bool captured;  // who holds the capture afterwards
     } steps[] = {
-        {SDL_BUTTON_LEFT, true, false, true},    // a press captures
-        {SDL_BUTTON_LEFT, false, true, false},   // releasing it ends the capture
+        {SDL_BUTTON_LEFT, true, false, true},   // a press captures
+        {SDL_BUTTON_LEFT, false, true, false},  // releasing it ends the capture
         {SDL_BUTTON_RIGHT, true, false, true},
-        {SDL_BUTTON_LEFT, true, true, false},    // a second button ends it too
-        {SDL_BUTTON_LEFT, false, false, true},   // right still down: captured again
+        {SDL_BUTTON_LEFT, true, true, false},   // a second button ends it too
+        {SDL_BUTTON_LEFT, false, false, true},  // right still down: captured again
         {SDL_BUTTON_RIGHT, false, true, false},
     };
     for (const Step& step : steps) {

@@ -30,10 +30,10 @@
 #include "framework/render/direct3d.h"
 #include "framework/render/package.h"
 #include "framework/text/string_table.h"
+#include "main_window_fixture.h"
 #include "test_support.h"
 #include "winapi/audio_child.h"
 #include "winapi/user32_support.h"
-#include "main_window_fixture.h"
 
 namespace {
 
@@ -78,9 +78,10 @@ TEST(GuiPalette, PulseColourIsAnOpaqueGreyUpToHalfWhite) {
         float pulse;
         DWORD color;
     } cases[] = {
-        {0.0f, 0xFF000000u},  {0.5f, 0xFF404040u},  {1.0f, 0xFF808080u},
-        {0.999f, 0xFF7F7F7Fu}, {0.05f, 0xFF060606u}, {-0.05f, 0xFF000000u},
-        {1.05f, 0xFF808080u},  {std::numeric_limits<float>::quiet_NaN(), 0xFF000000u},
+        {0.0f, 0xFF000000u},  {0.5f, 0xFF404040u},
+        {1.0f, 0xFF808080u},  {0.999f, 0xFF7F7F7Fu},
+        {0.05f, 0xFF060606u}, {-0.05f, 0xFF000000u},
+        {1.05f, 0xFF808080u}, {std::numeric_limits<float>::quiet_NaN(), 0xFF000000u},
     };
     for (const auto& c : cases) EXPECT_EQ(NVireo::NGUI::PulseColor(c.pulse), c.color) << c.pulse;
 }
@@ -157,7 +158,7 @@ TEST_F(Buttons, BoxHitTestsIncludeTheTopLeftAndExcludeTheBottomRight) {
     const struct {
         int32_t x, y;
         bool hit;
-    } cases[] = {{10, 20, true},   {136, 46, true},  {9, 20, false},  {10, 19, false},
+    } cases[] = {{10, 20, true},   {136, 46, true}, {9, 20, false}, {10, 19, false},
                  {137, 30, false}, {50, 47, false}, {70, 33, true}};
     for (const auto& c : cases) {
         EXPECT_EQ(button.HitTest(c.x, c.y), c.hit) << c.x << "," << c.y;
@@ -316,7 +317,8 @@ TEST_F(Buttons, ColumnRowsAndItsPollStopsAtTheFirstButtonThatFires) {
 
     const char* captions[] = {"一", "二", "三"};
     for (int32_t i = 0; i < 3; ++i) {
-        column.AddButton().Setup(column.RowRect(i), captions[i], Lines({}), Button::ShortcutKey(i), i);
+        column.AddButton().Setup(column.RowRect(i), captions[i], Lines({}), Button::ShortcutKey(i),
+                                 i);
     }
     EXPECT_EQ(column.buttons.count, 3);
 
@@ -333,7 +335,7 @@ TEST_F(Buttons, ColumnRowsAndItsPollStopsAtTheFirstButtonThatFires) {
     Key(SDLK_w, false);
 
     // Locked and inactive buttons are skipped: their key does nothing.
-    auto* third = &*++++column.buttons.begin();
+    auto* third = &*++ ++column.buttons.begin();
     third->locked = 1;
     Key(SDLK_e, true);
     EXPECT_FALSE(column.PollButtons());
@@ -388,14 +390,14 @@ TEST_F(Buttons, CheckBoxesAreHitOnlyWhereThePictureIsOpaque) {
         int32_t x, y;
         bool hit;
     } cases[] = {
-        {220 + 16, 150 + 16, true},       // the middle
-        {220, 150, false},                // the see-through corner
-        {220 + first, 150 + 16, true},    // the edge of the box
+        {220 + 16, 150 + 16, true},     // the middle
+        {220, 150, false},              // the see-through corner
+        {220 + first, 150 + 16, true},  // the edge of the box
         {220 + first - 1, 150 + 16, false},
-        {220 + 32, 150 + 16, false},      // right of the picture
-        {220 + 16, 150 + 32, false},      // below it
-        {219, 150 + 16, false},           // left of it
-        {220 + 16, 149, false},           // above it
+        {220 + 32, 150 + 16, false},  // right of the picture
+        {220 + 16, 150 + 32, false},  // below it
+        {219, 150 + 16, false},       // left of it
+        {220 + 16, 149, false},       // above it
     };
     for (const auto& c : cases) EXPECT_EQ(box.HitTest(c.x, c.y), c.hit) << c.x << "," << c.y;
     EXPECT_FALSE(box.HitTestPointer(236, 166)) << "check boxes keep the base's pointer test";

@@ -49,7 +49,8 @@ protected:
     void TearDown() override {
         Help::Normal::ClearAll();
         // The boxes outlive the device: their characters are made again on the next one.
-        for (Help::Normal::CInterface* box : {&Help::Normal::SharedBox(), &Help::Normal::SecondBox()}) {
+        for (Help::Normal::CInterface* box :
+             {&Help::Normal::SharedBox(), &Help::Normal::SecondBox()}) {
             box->mode = 0;
             dynamic_cast<Help::Normal::CBasic&>(*box).set.ClearAll();
         }
@@ -71,7 +72,8 @@ protected:
     }
     // 0xRRGGBB at (x, y) of the last frame.
     uint32_t At(int32_t x, int32_t y) const {
-        return target_.at(static_cast<size_t>(y) * N3D::kBackBufferWidth + static_cast<size_t>(x)) & 0xFFFFFFu;
+        return target_.at(static_cast<size_t>(y) * N3D::kBackBufferWidth + static_cast<size_t>(x)) &
+               0xFFFFFFu;
     }
     // Whether any pixel of the rectangle (right and bottom exclusive) is near colour.
     bool AnyNear(int32_t left, int32_t top, int32_t right, int32_t bottom, uint32_t color) const {
@@ -91,7 +93,8 @@ protected:
                     if (first < 0) first = y;
                     last = y;
                 }
-        return first < 0 ? std::pair<int32_t, int32_t>{0, 0} : std::pair<int32_t, int32_t>{first, last + 1};
+        return first < 0 ? std::pair<int32_t, int32_t>{0, 0}
+                         : std::pair<int32_t, int32_t>{first, last + 1};
     }
 
     RaisePolicy policy_;

@@ -40,11 +40,14 @@ TEST(DescriptionLayout, BoxSizeCountsBytesAtHalfTheFontHeight) {
         ND::CSize expected;
     };
     const Case cases[] = {
-        {12, 0, 0, {12, 6}},      // nothing still has its margins
+        {12, 0, 0, {12, 6}},  // nothing still has its margins
         {12, 10, 1, {72, 24}},
-        {12, 11, 3, {78, 60}},    // odd byte counts round down: 66 + 12
+        {12, 11, 3, {78, 60}},  // odd byte counts round down: 66 + 12
         {14, 21, 2, {159, 46}},
-        {12, 21, 2, {138, 42}},   // "ショートカットキー: Q": nine double-byte characters and three bytes
+        {12,
+         21,
+         2,
+         {138, 42}},  // "ショートカットキー: Q": nine double-byte characters and three bytes
     };
     for (const Case& c : cases) {
         const ND::CSize size = ND::BoxSize(c.font, c.bytes, c.lines);
@@ -199,7 +202,8 @@ TEST_F(DescriptionBoxes, ClearingEmptiesTheBoxButKeepsItsModeAndClearAllReachesB
 }
 
 TEST_F(DescriptionBoxes, AHoveredWidgetTakesTheSharedBoxFromEveryOtherBox) {
-    Help::Normal::Show(Help::Normal::SecondBox(), *LinesOf({"workspace"}), Help::Normal::kModeLabel);
+    Help::Normal::Show(Help::Normal::SecondBox(), *LinesOf({"workspace"}),
+                       Help::Normal::kModeLabel);
     Help::Normal::ShowDescription(*LinesOf({"button"}), Help::Normal::kModeButton);
     EXPECT_EQ(Help::Normal::SecondBox().lines.count, 0);
     Help::Normal::CInterface& shared = Help::Normal::SharedBox();
@@ -208,7 +212,8 @@ TEST_F(DescriptionBoxes, AHoveredWidgetTakesTheSharedBoxFromEveryOtherBox) {
     // Beside the pointer, wherever the pointer is.
     POINT cursor{};
     ASSERT_TRUE(GetCursorPos(&cursor));
-    const ND::CPoint at = ND::PlaceNear(cursor.x, cursor.y, {shared.Width(), shared.Height()}, 640, 480);
+    const ND::CPoint at =
+        ND::PlaceNear(cursor.x, cursor.y, {shared.Width(), shared.Height()}, 640, 480);
     EXPECT_EQ(shared.left, at.x);
     EXPECT_EQ(shared.top, at.y);
 

@@ -43,7 +43,8 @@ protected:
         const struct {
             int key;
             Uint8 button;
-        } buttons[] = {{VK_LBUTTON, SDL_BUTTON_LEFT}, {VK_RBUTTON, SDL_BUTTON_RIGHT},
+        } buttons[] = {{VK_LBUTTON, SDL_BUTTON_LEFT},
+                       {VK_RBUTTON, SDL_BUTTON_RIGHT},
                        {VK_MBUTTON, SDL_BUTTON_MIDDLE}};
         for (const auto& b : buttons)
             if (GetKeyState(b.key) < 0) Button(window, b.button, false, kEmptyX, kY);

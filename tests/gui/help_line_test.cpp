@@ -20,7 +20,8 @@ using Help::Line::Bar::CStreamer;
 
 TEST(HelpLineOpening, GrowsBySixteenFifteenAndSoOnUntilFullAfterSixteenFrames) {
     Help::Line::COpening opening;
-    const int32_t expected[] = {16, 31, 45, 58, 70, 81, 91, 100, 108, 115, 121, 126, 130, 133, 135, 136};
+    const int32_t expected[] = {16,  31,  45,  58,  70,  81,  91,  100,
+                                108, 115, 121, 126, 130, 133, 135, 136};
     EXPECT_DOUBLE_EQ(opening.Ratio(), 0.0);
     for (int32_t value : expected) {
         opening.Advance();
@@ -73,7 +74,7 @@ TEST_F(HelpLineBar, OneLineNeverScrolls) {
 }
 
 TEST_F(HelpLineBar, TwoLinesHoldFiveSecondsThenMoveOnePixelAFrameAndTakeTurns) {
-    CStreamer bar;  // the stopwatch starts at 1000
+    CStreamer bar;                     // the stopwatch starts at 1000
     Help::AddLine(bar.lines, "AAAA");  // 28 pixels wide by the estimate
     Help::AddLine(bar.lines, "BB");    // 14
     bar.ToFirst();
@@ -221,11 +222,11 @@ TEST_F(HelpLineDrawing, TheTitleIsUnderlinedAcrossTheTitleArea) {
         uint32_t expected;
     };
     const Probe probes[] = {
-        {320, 27, 0x000000},  {320, 28, 0x808080}, {320, 29, 0x000000}, {320, 30, 0x808080},
-        {320, 31, 0x000000},  {32, 28, 0x808080},  {607, 30, 0x808080},  {608, 28, 0x404040},
-        {31, 28, 0x404040},   {31, 30, 0x404040},  {31, 31, 0x000000},   {608, 31, 0x000000},
-        {31, 29, 0x707070},   {608, 29, 0x707070}, {32, 29, 0x000000},   {609, 29, 0x000000},
-        {30, 29, 0x000000},   {609, 28, 0x000000},
+        {320, 27, 0x000000}, {320, 28, 0x808080}, {320, 29, 0x000000}, {320, 30, 0x808080},
+        {320, 31, 0x000000}, {32, 28, 0x808080},  {607, 30, 0x808080}, {608, 28, 0x404040},
+        {31, 28, 0x404040},  {31, 30, 0x404040},  {31, 31, 0x000000},  {608, 31, 0x000000},
+        {31, 29, 0x707070},  {608, 29, 0x707070}, {32, 29, 0x000000},  {609, 29, 0x000000},
+        {30, 29, 0x000000},  {609, 28, 0x000000},
     };
     for (const Probe& p : probes) {
         EXPECT_LE(ColorDistance(At(p.x, p.y), p.expected), 3)
@@ -258,9 +259,9 @@ TEST_F(HelpLineDrawing, TheBarOpensFromTheLeftWhileItsEdgesGrowFromTheRight) {
     };
     // The fill reaches 640 x 100 / 136 = 470; the edges start at 640 x 36 / 136 = 169.
     const Probe half[] = {
-        {100, 440, fill}, {469, 440, fill}, {470, 440, 0},           {600, 440, 0},
-        {100, 421, 0},    {168, 422, fill}, {169, 422, darkOnFill},   {500, 422, darkOnBlack},
-        {100, 461, fill}, {500, 461, 0},    {100, 462, 0},           {500, 462, darkOnBlack},
+        {100, 440, fill},        {469, 440, fill}, {470, 440, 0},          {600, 440, 0},
+        {100, 421, 0},           {168, 422, fill}, {169, 422, darkOnFill}, {500, 422, darkOnBlack},
+        {100, 461, fill},        {500, 461, 0},    {100, 462, 0},          {500, 462, darkOnBlack},
         {639, 462, darkOnBlack},
     };
     for (const Probe& p : half) {
@@ -325,10 +326,10 @@ TEST_F(HelpLineDrawing, StarLinesDrawStackedPanelsAsWideAsTheLongestLine) {
     // Panels at 124 .. 148 and 160 .. 184 (the separator's slot between them), both from
     // x = 124 to 160.
     const Probe probes[] = {
-        {126, 126, fill}, {135, 124, edge}, {124, 130, edge}, {159, 130, edge}, {135, 147, edge},
-        {160, 130, 0},    {135, 123, 0},    {135, 148, 0},    {135, 154, 0},    {135, 159, 0},
-        {135, 160, edge}, {126, 176, fill}, {159, 176, edge}, {135, 183, edge}, {135, 184, 0},
-        {157, 170, fill},
+        {126, 126, fill}, {135, 124, edge}, {124, 130, edge}, {159, 130, edge},
+        {135, 147, edge}, {160, 130, 0},    {135, 123, 0},    {135, 148, 0},
+        {135, 154, 0},    {135, 159, 0},    {135, 160, edge}, {126, 176, fill},
+        {159, 176, edge}, {135, 183, edge}, {135, 184, 0},    {157, 170, fill},
     };
     for (const Probe& p : probes) {
         EXPECT_LE(ColorDistance(At(p.x, p.y), p.expected), 2)

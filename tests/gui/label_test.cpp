@@ -100,7 +100,8 @@ TEST_F(Labels, HoveringAnAidLabelShowsItsDescriptionUntilThePointerLeaves) {
     POINT cursor{};
     ASSERT_TRUE(GetCursorPos(&cursor));
     EXPECT_EQ(box.left, NVireo::NGUI::NDescription::PlaceNear(cursor.x, cursor.y,
-                                                              {box.Width(), box.Height()}, 640, 480).x);
+                                                              {box.Width(), box.Height()}, 640, 480)
+                            .x);
 
     const NVireo::NGUI::PointerPosition pointer{0, 0, 300, 300};
     label.OnPointerLeave(pointer, 0);

@@ -50,7 +50,8 @@ TEST_F(ScrollBarObject, SetupPutsTheTextsRightOfTheBarWithTheDescription) {
     EXPECT_EQ(bar_.valueText.GetFontHeight(), 12);
     EXPECT_DOUBLE_EQ(bar_.label.scale, 1.0);
     EXPECT_DOUBLE_EQ(bar_.valueText.scale, 1.0);
-    for (const Help::CLines* l : {&bar_.description, &bar_.label.description, &bar_.valueText.description}) {
+    for (const Help::CLines* l :
+         {&bar_.description, &bar_.label.description, &bar_.valueText.description}) {
         EXPECT_EQ(l->count, 2);
     }
     RECT r{};
@@ -126,8 +127,8 @@ TEST_F(ScrollBarObject, FractionTextIsTheShareOfTheRange) {
         double displayOffset;
         const char* text;
     } cases[] = {
-        {0, 100, 0, 0.0, "0.00"},    {0, 100, 50, 0.0, "0.50"},  {0, 100, 100, 0.0, "1.00"},
-        {0, 100, 25, -0.5, "-0.25"}, {0, 3, 1, 0.0, "0.33"},     {7, 7, 7, 0.5, "0.50"},
+        {0, 100, 0, 0.0, "0.00"},    {0, 100, 50, 0.0, "0.50"}, {0, 100, 100, 0.0, "1.00"},
+        {0, 100, 25, -0.5, "-0.25"}, {0, 3, 1, 0.0, "0.33"},    {7, 7, 7, 0.5, "0.50"},
     };
     for (const auto& c : cases) {
         bar_.SetRange(c.lo, c.hi);

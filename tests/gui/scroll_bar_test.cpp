@@ -243,7 +243,8 @@ TEST_F(ScrollBarTest, HeldArrowRepeatsAtOnceAfter240MsThenEveryFrame) {
         const struct {
             uint32_t t;
             int32_t steps;
-        } frames[] = {{0, 1}, {40, 1}, {200, 1}, {239, 1}, {240, 2}, {280, 3}, {281, 4}, {281, 5}, {300, 6}};
+        } frames[] = {{0, 1},   {40, 1},  {200, 1}, {239, 1}, {240, 2},
+                      {280, 3}, {281, 4}, {281, 5}, {300, 6}};
         for (const auto& f : frames) {
             FrameAt(bar, 1000 + f.t);
             EXPECT_EQ(bar.GetValue(), 500 + c.step * f.steps) << "at " << f.t << " ms";
@@ -442,10 +443,13 @@ protected:
 
     // The pointer of a message at a client position; its screen pair is the cursor's, as
     // the frame's pick sees it.
-    PointerPosition Pointer(int32_t x, int32_t y) const { return PointerPosition{cursor_.x, cursor_.y, x, y}; }
+    PointerPosition Pointer(int32_t x, int32_t y) const {
+        return PointerPosition{cursor_.x, cursor_.y, x, y};
+    }
     void Button(UINT message, int32_t x, int32_t y) {
         NVireo::NGUI::CurrentPointer() = Pointer(x, y);
-        NVireo::NGUI::Dispatch(Pointer(x, y), kWindow, message, message == WM_LBUTTONDOWN ? MK_LBUTTON : 0);
+        NVireo::NGUI::Dispatch(Pointer(x, y), kWindow, message,
+                               message == WM_LBUTTONDOWN ? MK_LBUTTON : 0);
     }
     void Frame(uint32_t t, int32_t x, int32_t y) {
         testNow = t;
@@ -534,7 +538,9 @@ protected:
     uint32_t At(const std::vector<uint32_t>& target, int32_t x, int32_t y) const {
         return target.at(static_cast<size_t>(y) * width_ + static_cast<size_t>(x));
     }
-    static int Brightness(uint32_t c) { return static_cast<int>((c >> 16 & 0xFF) + (c >> 8 & 0xFF) + (c & 0xFF)); }
+    static int Brightness(uint32_t c) {
+        return static_cast<int>((c >> 16 & 0xFF) + (c >> 8 & 0xFF) + (c & 0xFF));
+    }
 
     NVireo::NDirectX::N3D::NGUI::CScrollBar bar_;
     UINT width_ = 0;

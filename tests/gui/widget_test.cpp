@@ -3,9 +3,9 @@
 // point converter, and the one-axis mover.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <functional>
-#include <algorithm>
 #include <memory>
 
 #include "app/later_parts.h"
@@ -43,7 +43,7 @@ TEST(WidgetRegistry, RegisterUnregisterAndReRegisterKeepOneEntryPerWidget) {
         a.Unregister();
         EXPECT_FALSE(a.IsRegistered());
         EXPECT_EQ(a.ownerWindow, nullptr);
-        a.Unregister();  // a second time changes nothing
+        a.Unregister();       // a second time changes nothing
         a.Register(nullptr);  // before the main window exists
         EXPECT_TRUE(a.IsRegistered());
     }
@@ -222,11 +222,9 @@ TEST(WidgetReserved, UnusedSlotsAndPositionlessCellsReportAnInternalError) {
     int32_t x = 0;
     int32_t y = 0;
     // Each call in a scope of its own: after one report the next would return at once.
-    const std::function<void()> calls[] = {[&] { a.Reserved15(1, 2); },
-                                           [&] { cell.MoveTo(1, 2); },
+    const std::function<void()> calls[] = {[&] { a.Reserved15(1, 2); }, [&] { cell.MoveTo(1, 2); },
                                            [&] { cell.GetPosition(x, y); },
-                                           [&] { cell.Reserved3(0); },
-                                           [&] { cell.Reserved5(0); }};
+                                           [&] { cell.Reserved3(0); }, [&] { cell.Reserved5(0); }};
     for (const auto& call : calls) {
         RaisePolicy policy;
         EXPECT_THROW(call(), NVireo::NError::CObject);

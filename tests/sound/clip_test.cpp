@@ -72,8 +72,8 @@ std::vector<uint32_t> Mapping(uint32_t in, uint32_t out, uint32_t frameSize) {
         const uint8_t* frame = job.output.data + static_cast<size_t>(i) * frameSize;
         uint32_t found = UINT32_MAX;
         for (uint32_t s = 0; s < in; ++s) {
-            if (std::memcmp(frame, bytes.data() + static_cast<size_t>(s) * frameSize,
-                            frameSize) == 0) {
+            if (std::memcmp(frame, bytes.data() + static_cast<size_t>(s) * frameSize, frameSize) ==
+                0) {
                 found = s;
                 break;
             }
@@ -182,8 +182,8 @@ TEST(DurationChange, EmptyClipBecomesSilenceInItsOwnFormat) {
         uint16_t channels, bits;
         uint8_t silence;
     };
-    for (const Case c : {Case{1, 8, 0x80}, Case{2, 8, 0x80}, Case{2, 16, 0}, Case{2, 24, 0},
-                         Case{1, 32, 0}}) {
+    for (const Case c :
+         {Case{1, 8, 0x80}, Case{2, 8, 0x80}, Case{2, 16, 0}, Case{2, 24, 0}, Case{1, 32, 0}}) {
         CSoundClip clip = MakeClip(c.channels, c.bits, 8000, {});
         CTimeChangeJob job;
         ASSERT_EQ(ChangeDuration(job, 250.0, clip), EChangeResult::Done);
@@ -220,8 +220,8 @@ TEST(DurationChange, FormatsWithoutWholeFramesFailAndKeepTheClip) {
     struct Case {
         uint16_t tag, channels, bits, blockAlign;
     };
-    for (const Case c : {Case{2, 1, 4, 256}, Case{1, 3, 16, 4}, Case{1, 2, 24, 5}, Case{0x55, 2, 24, 6},
-                         Case{1, 0, 16, 2}}) {
+    for (const Case c : {Case{2, 1, 4, 256}, Case{1, 3, 16, 4}, Case{1, 2, 24, 5},
+                         Case{0x55, 2, 24, 6}, Case{1, 0, 16, 2}}) {
         CSoundClip clip = MakeClip(1, 8, 8000, NumberedFrames(100, 1));
         clip.wFormatTag = c.tag;
         clip.nChannels = c.channels;

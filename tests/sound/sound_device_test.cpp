@@ -21,11 +21,18 @@ TEST(SoundVolume, AttenuationIsHundredthsOfADecibelFromMinusFifty) {
         double volume;
         int32_t attenuation;
     } rows[] = {
-        {1.0, 0},       {0.5, -2500},  {0.25, -3750},  {0.0, -5000},
+        {1.0, 0},
+        {0.5, -2500},
+        {0.25, -3750},
+        {0.0, -5000},
         // Halves round away from zero: 0.5 hundredths up, 0.25 down.
-        {0.0001, -4999}, {0.00005, -5000}, {0.9999, 0},  {0.99989, -1},
+        {0.0001, -4999},
+        {0.00005, -5000},
+        {0.9999, 0},
+        {0.99989, -1},
     };
-    for (const auto& row : rows) EXPECT_EQ(VolumeToAttenuation(row.volume), row.attenuation) << row.volume;
+    for (const auto& row : rows)
+        EXPECT_EQ(VolumeToAttenuation(row.volume), row.attenuation) << row.volume;
 }
 
 // A 16-bit mono clip at the mix rate whose every frame has its own value.
@@ -70,7 +77,9 @@ TEST(ClipPlayback, EachPlayRebuildsTheBufferFromTheCurrentClip) {
     ASSERT_EQ(code, kChildReturned);
     ExpectDone(notes);
     const auto mix = audiotest::ReadFrames(output);
-    auto value = [](const audiotest::Frame& f) { return static_cast<int>(std::lround(f.left * 32768.0f)); };
+    auto value = [](const audiotest::Frame& f) {
+        return static_cast<int>(std::lround(f.left * 32768.0f));
+    };
     // Two runs: 1000..1440, then 5000..5881, each sample as the clip held it.
     std::vector<int> sounding;
     for (const auto& f : mix)
@@ -91,10 +100,10 @@ TEST(ClipPlayback, AClipTheDeviceCannotPlayIsReportedNotFatal) {
         const struct {
             uint16_t tag, channels, bits, blockAlign;
         } refused[] = {
-            {1, 1, 12, 2},   // 12-bit samples
-            {1, 2, 16, 8},   // a block larger than the frame
-            {1, 12, 16, 24}, // more channels than the device mixes
-            {3, 1, 64, 8},   // 64-bit float
+            {1, 1, 12, 2},    // 12-bit samples
+            {1, 2, 16, 8},    // a block larger than the frame
+            {1, 12, 16, 24},  // more channels than the device mixes
+            {3, 1, 64, 8},    // 64-bit float
         };
         for (const auto& r : refused) {
             CSoundClip clip = Clip(100, 1);

@@ -21,8 +21,7 @@ inline void PutTag(Bytes& b, const char* tag) {
 }
 
 // A chunk: tag, size (the body's unless given), body, and a pad byte after an odd body.
-inline Bytes Chunk(const char* tag, const Bytes& body, bool pad = true,
-                   int64_t declaredSize = -1) {
+inline Bytes Chunk(const char* tag, const Bytes& body, bool pad = true, int64_t declaredSize = -1) {
     Bytes b;
     PutTag(b, tag);
     Put32(b, declaredSize >= 0 ? static_cast<uint32_t>(declaredSize)
@@ -40,8 +39,8 @@ struct Format {
 };
 
 inline Bytes FmtBody(const Format& f, const Bytes& extra = {}) {
-    const uint16_t block = static_cast<uint16_t>(
-        f.blockAlign >= 0 ? f.blockAlign : f.channels * ((f.bits + 7) / 8));
+    const uint16_t block =
+        static_cast<uint16_t>(f.blockAlign >= 0 ? f.blockAlign : f.channels * ((f.bits + 7) / 8));
     Bytes b;
     Put16(b, f.tag);
     Put16(b, f.channels);

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 #include <hostpath.h>
-#include <windows.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <windows.h>
 
 #include <cstring>
 #include <string>
@@ -63,17 +63,19 @@ TEST_F(WaveFileTest, FilesThatRealWritersProduceLoad) {
     };
     const Case cases[] = {
         {"canonical", Canonical(stereo16, samples), 16},
-        {"18-byte fmt", Riff({Chunk("fmt ", FmtBody(stereo16, {0, 0})), Chunk("data", samples)}), 18},
+        {"18-byte fmt", Riff({Chunk("fmt ", FmtBody(stereo16, {0, 0})), Chunk("data", samples)}),
+         18},
         {"fact and LIST before data",
          Riff({Chunk("fmt ", FmtBody(stereo16)), Chunk("fact", {1, 0, 0, 0}),
                Chunk("LIST", Samples(21)), Chunk("data", samples)}),
          16},
         {"JUNK and bext before fmt",
-         Riff({Chunk("JUNK", Bytes(28)), Chunk("bext", Samples(602)), Chunk("fmt ", FmtBody(stereo16)),
-               Chunk("data", samples)}),
+         Riff({Chunk("JUNK", Bytes(28)), Chunk("bext", Samples(602)),
+               Chunk("fmt ", FmtBody(stereo16)), Chunk("data", samples)}),
          16},
         {"odd chunk with its pad byte",
-         Riff({Chunk("fmt ", FmtBody(stereo16)), Chunk("note", Samples(5)), Chunk("data", samples)}),
+         Riff(
+             {Chunk("fmt ", FmtBody(stereo16)), Chunk("note", Samples(5)), Chunk("data", samples)}),
          16},
         {"odd chunk without pad byte",
          Riff({Chunk("fmt ", FmtBody(stereo16)), Chunk("note", Samples(5), false),
@@ -82,7 +84,8 @@ TEST_F(WaveFileTest, FilesThatRealWritersProduceLoad) {
         {"data size equal to the rest of the file",
          Riff({Chunk("fmt ", FmtBody(stereo16)), Chunk("data", samples, false)}), 16},
         {"chunks after the data",
-         Riff({Chunk("fmt ", FmtBody(stereo16)), Chunk("data", samples), Chunk("LIST", Samples(8))}),
+         Riff(
+             {Chunk("fmt ", FmtBody(stereo16)), Chunk("data", samples), Chunk("LIST", Samples(8))}),
          16},
     };
     for (const Case& c : cases) {
@@ -118,8 +121,18 @@ TEST_F(WaveFileTest, MalformedFilesAreRejectedNotFatal) {
         {"17 bytes", prefix(17)},
         {"18 bytes ending inside the fmt size", prefix(18)},
         {"header cut inside the fmt chunk", truncatedHeader},
-        {"not RIFF", [&] { Bytes b = Canonical(f, samples); b[0] = 'X'; return b; }()},
-        {"not WAVE", [&] { Bytes b = Canonical(f, samples); b[8] = 'X'; return b; }()},
+        {"not RIFF",
+         [&] {
+             Bytes b = Canonical(f, samples);
+             b[0] = 'X';
+             return b;
+         }()},
+        {"not WAVE",
+         [&] {
+             Bytes b = Canonical(f, samples);
+             b[8] = 'X';
+             return b;
+         }()},
         {"fmt shorter than 16 bytes", Riff({Chunk("fmt ", Bytes(14)), Chunk("data", samples)})},
         {"data before fmt", Riff({Chunk("data", samples), fmt})},
         {"no fmt at all", Riff({Chunk("LIST", Samples(8)), Chunk("data", samples)})},
@@ -138,8 +151,8 @@ TEST_F(WaveFileTest, MalformedFilesAreRejectedNotFatal) {
     };
     for (const Case& c : cases) {
         Loaded loaded;
-        ASSERT_NO_THROW(loaded = LoadBytes(folder, c.file)) << c.what << ": "
-                                                             << NVireo::NError::ErrorText();
+        ASSERT_NO_THROW(loaded = LoadBytes(folder, c.file))
+            << c.what << ": " << NVireo::NError::ErrorText();
         EXPECT_FALSE(loaded.ok) << c.what;
         EXPECT_STRNE(loaded.rejection.c_str(), "") << c.what;
     }
@@ -150,15 +163,15 @@ TEST_F(WaveFileTest, ExtensibleFilesReadAsTheirSubFormat) {
     ext.tag = 0xFFFE;
     ext.bits = 24;
     const Bytes samples = Samples(60);
-    const Loaded pcm = LoadBytes(folder, Riff({Chunk("fmt ", FmtBody(ext, ExtensibleTail(1, 24))),
-                                               Chunk("data", samples)}));
+    const Loaded pcm = LoadBytes(
+        folder, Riff({Chunk("fmt ", FmtBody(ext, ExtensibleTail(1, 24))), Chunk("data", samples)}));
     ASSERT_TRUE(pcm.ok) << pcm.rejection;
     EXPECT_EQ(pcm.clip.wFormatTag, 1);
     EXPECT_EQ(pcm.clip.wBitsPerSample, 24);
     EXPECT_EQ(pcm.clip.cbSize, 40);
     ext.bits = 32;
-    const Loaded flt = LoadBytes(folder, Riff({Chunk("fmt ", FmtBody(ext, ExtensibleTail(3, 32))),
-                                               Chunk("data", samples)}));
+    const Loaded flt = LoadBytes(
+        folder, Riff({Chunk("fmt ", FmtBody(ext, ExtensibleTail(3, 32))), Chunk("data", samples)}));
     ASSERT_TRUE(flt.ok) << flt.rejection;
     EXPECT_EQ(flt.clip.wFormatTag, 3);
 
@@ -184,8 +197,8 @@ TEST_F(WaveFileTest, SavingWritesTheCanonicalLayoutAndReadsBack) {
     float32.tag = 3;
     float32.bits = 32;
     float32.channels = 1;
-    for (const Case& c : {Case{Format{}, 400}, Case{mono8, 7}, Case{stereo24, 66}, Case{float32, 16},
-                          Case{mono8, 0}}) {
+    for (const Case& c : {Case{Format{}, 400}, Case{mono8, 7}, Case{stereo24, 66},
+                          Case{float32, 16}, Case{mono8, 0}}) {
         const Bytes samples = Samples(c.length);
         const Bytes original = Canonical(c.format, samples);
         Loaded loaded = LoadBytes(folder, original);
@@ -269,7 +282,8 @@ TEST_F(WaveFileTest, SoxReadsWhatWeWriteWithTheSameDuration) {
     stereo24.bits = 24;
     stereo24.rate = 48000;
     for (const Format& f : {Format{}, mono8, stereo24}) {
-        Loaded loaded = LoadBytes(folder, Canonical(f, Samples(f.rate / 2 * f.channels * f.bits / 8)));
+        Loaded loaded =
+            LoadBytes(folder, Canonical(f, Samples(f.rate / 2 * f.channels * f.bits / 8)));
         ASSERT_TRUE(loaded.ok);
         CTimeChangeJob job;
         ASSERT_EQ(ChangeDuration(job, 1300.0, loaded.clip), EChangeResult::Done);

@@ -52,7 +52,8 @@ TEST(AssetGenerator, RegeneratesTheCommittedFilesByteForByte) {
         const std::string name = fs::relative(e.path(), folder / "out").string();
         const std::vector<uint8_t> committed = ReadFile(SE_SOURCE_DIR "/data/" + name);
         EXPECT_FALSE(committed.empty()) << name << " is not in data/";
-        EXPECT_TRUE(committed == ReadFile(e.path().string())) << name << " differs: run se-assets data";
+        EXPECT_TRUE(committed == ReadFile(e.path().string()))
+            << name << " differs: run se-assets data";
     }
     EXPECT_EQ(count, 11u);  // five sound effects, three pictures and their masks
 }
@@ -84,11 +85,11 @@ TEST_F(PackagedAssets, SoundEffectsAreShortQuietAtTheEndsAndPeakAtMinusSixDecibe
         const char* name;
         uint32_t frames;
     } effects[] = {
-        {"pd/se/OK.wav", 8820},      {"pd/se/SELECT.wav", 3528},    {"pd/se/CANCEL.wav", 7056},
-        {"pd/se/BAD.wav", 11466},    {"pd/se/TRAINING.wav", 13230},
+        {"pd/se/OK.wav", 8820},   {"pd/se/SELECT.wav", 3528},    {"pd/se/CANCEL.wav", 7056},
+        {"pd/se/BAD.wav", 11466}, {"pd/se/TRAINING.wav", 13230},
     };
-    constexpr int kPeak = 16384;      // half of full scale
-    constexpr size_t kEnds = 22;      // half a millisecond at each end
+    constexpr int kPeak = 16384;  // half of full scale
+    constexpr size_t kEnds = 22;  // half a millisecond at each end
     for (const auto& e : effects) {
         SCOPED_TRACE(e.name);
         NVireo::NFile::NSTDIO::CBinary file;
@@ -136,14 +137,14 @@ Bmp ParseBmp(const std::vector<uint8_t>& b) {
     Bmp bmp;
     EXPECT_GE(b.size(), 54u);
     if (b.size() < 54) return bmp;
-    EXPECT_EQ(Le(b, 0, 2), 0x4D42u);      // "BM"
-    EXPECT_EQ(Le(b, 2, 4), b.size());     // file size
-    EXPECT_EQ(Le(b, 10, 4), 54u);         // pixels straight after the headers
+    EXPECT_EQ(Le(b, 0, 2), 0x4D42u);   // "BM"
+    EXPECT_EQ(Le(b, 2, 4), b.size());  // file size
+    EXPECT_EQ(Le(b, 10, 4), 54u);      // pixels straight after the headers
     EXPECT_EQ(Le(b, 14, 4), 40u);
-    EXPECT_EQ(Le(b, 28, 2), 24u);         // bits per pixel
-    EXPECT_EQ(Le(b, 30, 4), 0u);          // uncompressed
+    EXPECT_EQ(Le(b, 28, 2), 24u);  // bits per pixel
+    EXPECT_EQ(Le(b, 30, 4), 0u);   // uncompressed
     bmp.width = Le(b, 18, 4);
-    bmp.height = Le(b, 22, 4);            // positive: bottom-up
+    bmp.height = Le(b, 22, 4);  // positive: bottom-up
     const size_t stride = bmp.width * 3 + bmp.width % 4;
     EXPECT_EQ(b.size(), 54 + stride * bmp.height);
     if (b.size() != 54 + stride * bmp.height || bmp.height > 0x8000) return {};
@@ -188,7 +189,8 @@ TEST_F(PackagedAssets, PicturesAre24BitWithAMaskOfTheSameSize) {
         EXPECT_LT(opaque, mask.rgb.size());
     }
 
-    const Bmp on = ParseBmp(Entry(NPicture::kCheckBoxOn)), off = ParseBmp(Entry(NPicture::kCheckBoxOff));
+    const Bmp on = ParseBmp(Entry(NPicture::kCheckBoxOn)),
+              off = ParseBmp(Entry(NPicture::kCheckBoxOff));
     const Bmp onMask = ParseBmp(Entry(NPicture::kCheckBoxOnMask));
     EXPECT_TRUE(onMask.rgb == ParseBmp(Entry(NPicture::kCheckBoxOffMask)).rgb);
     EXPECT_FALSE(on.rgb == off.rgb);
@@ -196,7 +198,8 @@ TEST_F(PackagedAssets, PicturesAre24BitWithAMaskOfTheSameSize) {
     EXPECT_EQ(onMask.rgb[0], 0u);
     EXPECT_EQ(onMask.rgb[16 * 32 + 16], 0xFFFFFFu);
 
-    const Bmp logo = ParseBmp(Entry(NPicture::kTitleLogo)), logoMask = ParseBmp(Entry(NPicture::kTitleLogoMask));
+    const Bmp logo = ParseBmp(Entry(NPicture::kTitleLogo)),
+              logoMask = ParseBmp(Entry(NPicture::kTitleLogoMask));
     for (size_t i = 0; i < logo.rgb.size(); ++i) {
         const uint32_t c = logo.rgb[i];
         ASSERT_EQ(logoMask.rgb[i] & 0xFF, std::max({c >> 16, (c >> 8) & 0xFF, c & 0xFF})) << i;

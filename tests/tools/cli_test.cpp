@@ -36,11 +36,11 @@ Bytes ChangedInProcess(const TempFolder& folder, const std::string& input, uint3
 }
 
 TEST(Cli, UsageErrorsExitWithTwo) {
-    for (const char* args : {"", "--ms", "--ms abc in.wav -o o.wav", "--ms -5 -o o.wav in.wav",
-                             "--ratio 0 -o o.wav in.wav", "--ms 5 -o o.wav a.wav b.wav",
-                             "--info --ms 5 a.wav", "--ms 5 a.wav", "--bogus a.wav",
-                             "--ms 5 --ratio 2 -o o.wav a.wav", "--ms 4294967296 -o o.wav a.wav",
-                             "--list l.tsv -o o.wav"}) {
+    for (const char* args :
+         {"", "--ms", "--ms abc in.wav -o o.wav", "--ms -5 -o o.wav in.wav",
+          "--ratio 0 -o o.wav in.wav", "--ms 5 -o o.wav a.wav b.wav", "--info --ms 5 a.wav",
+          "--ms 5 a.wav", "--bogus a.wav", "--ms 5 --ratio 2 -o o.wav a.wav",
+          "--ms 4294967296 -o o.wav a.wav", "--list l.tsv -o o.wav"}) {
         const Result r = Cli(args);
         EXPECT_EQ(r.status, 2) << args << "\n" << r.out;
         EXPECT_NE(r.out.find("usage:"), std::string::npos) << args;
@@ -57,8 +57,11 @@ TEST(Cli, InfoShowsTheFiguresOfTheWorkspacePanel) {
     WriteFile(folder / "b.wav", Canonical(stereo, Samples(88200)));
     const Result r = Cli("--info " + Quote(folder / "a.wav") + " " + Quote(folder / "b.wav"));
     EXPECT_EQ(r.status, 0) << r.out;
-    EXPECT_EQ(r.out, folder / "a.wav" + ": duration=500 ms samples=500 size=1044 rate=1000 bits=16 channels=1\n" +
-                         folder / "b.wav" + ": duration=500 ms samples=44100 size=88244 rate=44100 bits=16 channels=2\n");
+    EXPECT_EQ(r.out,
+              folder / "a.wav" +
+                  ": duration=500 ms samples=500 size=1044 rate=1000 bits=16 channels=1\n" +
+                  folder / "b.wav" +
+                  ": duration=500 ms samples=44100 size=88244 rate=44100 bits=16 channels=2\n");
 }
 
 TEST(Cli, ChangesExactlyAsTheWindowDoes) {
@@ -67,7 +70,8 @@ TEST(Cli, ChangesExactlyAsTheWindowDoes) {
     WriteFile(input, Canonical(Format{}, Samples(4 * 4410)));  // 100 ms stereo
     for (const uint32_t ms : {30u, 100u, 170u, 0u}) {
         const std::string out = folder / ("out" + std::to_string(ms) + ".wav");
-        const Result r = Cli("--ms " + std::to_string(ms) + " -o " + Quote(out) + " " + Quote(input));
+        const Result r =
+            Cli("--ms " + std::to_string(ms) + " -o " + Quote(out) + " " + Quote(input));
         ASSERT_EQ(r.status, 0) << r.out;
         EXPECT_EQ(ReadFile(out), ChangedInProcess(folder, input, ms)) << ms;
     }
@@ -101,12 +105,14 @@ TEST(Cli, BatchGoesOnPastBadFilesAndNamesThem) {
     WriteFile(folder / "good.wav", Canonical(Mono16(), Samples(200)));
     WriteFile(folder / "bad.wav", Bytes{'R', 'I', 'F', 'F', 1, 2, 3});
     WriteFile(folder / U8(u8"表 テスト.wav"), Canonical(Mono16(), Samples(300)));
-    const Result r = Cli("--ms 250 --out-dir " + Quote(folder / "out") + " " + Quote(folder / "good.wav") +
-                         " " + Quote(folder / "bad.wav") + " " + Quote(folder / "missing.wav") + " " +
-                         Quote(folder / U8(u8"表 テスト.wav")));
+    const Result r =
+        Cli("--ms 250 --out-dir " + Quote(folder / "out") + " " + Quote(folder / "good.wav") + " " +
+            Quote(folder / "bad.wav") + " " + Quote(folder / "missing.wav") + " " +
+            Quote(folder / U8(u8"表 テスト.wav")));
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find(folder / "bad.wav" + ": rejected"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find(folder / "missing.wav" + ": cannot be read: "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(folder / "missing.wav" + ": cannot be read: "), std::string::npos)
+        << r.out;
     EXPECT_EQ(ReadFile(folder / "out/good.wav").size(), 44u + 500u);
     EXPECT_EQ(ReadFile(folder / U8(u8"out/表 テスト.wav")).size(), 44u + 500u);
     std::vector<std::string> names;
@@ -130,7 +136,9 @@ TEST(Cli, ListGivesEachFileItsOwnDuration) {
     WriteFile(folder / "a.wav", Canonical(Mono16(), Samples(200)));
     WriteFile(folder / "b.wav", Canonical(Mono16(), Samples(200)));
     WriteFile(folder / "list.tsv", [] {
-        const std::string text = "# clip\tms\na.wav\t300\r\n\n" "b.wav\t50\n";
+        const std::string text =
+            "# clip\tms\na.wav\t300\r\n\n"
+            "b.wav\t50\n";
         return Bytes(text.begin(), text.end());
     }());
     Result r = Cli("--list " + Quote(folder / "list.tsv") + " --out-dir " + Quote(folder / "out"));

@@ -138,7 +138,9 @@ TEST(StringTableSource, CompilesToTheTableInIdOrder) {
         Entries entries;
     };
     const Case cases[] = {
-        {"comments, blank lines, ids sorted", kHeader + "# note\n\n  \t\n5\tb\n1\ta\n", "H",
+        {"comments, blank lines, ids sorted",
+         kHeader + "# note\n\n  \t\n5\tb\n1\ta\n",
+         "H",
          {{1, "a"}, {5, "b"}}},
         {"empty file body", kHeader, "H", {}},
         {"bare header, no final line break", "#header\n0\tx", "", {{0, "x"}}},
@@ -146,19 +148,29 @@ TEST(StringTableSource, CompilesToTheTableInIdOrder) {
         {"byte-order mark and CR LF", "\xEF\xBB\xBF#header H\r\n1\ta\r\n", "H", {{1, "a"}}},
         {"escapes", kHeader + "1\ta\\nb\\tc\\\\d\\\\n\n", "H", {{1, "a\nb\tc\\d\\n"}}},
         {"escape in the header", "#header a\\nb\n", "a\nb", {}},
-        {"empty text, tab kept in the text", kHeader + "7\t\n8\tx\ty\n", "H", {{7, ""}, {8, "x\ty"}}},
-        {"smallest and largest id", kHeader + "4294967295\tmax\n0\tmin\n00012\ttwelve\n", "H",
+        {"empty text, tab kept in the text",
+         kHeader + "7\t\n8\tx\ty\n",
+         "H",
+         {{7, ""}, {8, "x\ty"}}},
+        {"smallest and largest id",
+         kHeader + "4294967295\tmax\n0\tmin\n00012\ttwelve\n",
+         "H",
          {{0, "min"}, {12, "twelve"}, {4294967295u, "max"}}},
         {"Japanese text", kHeader + U8(u8"3\tテスト\n"), "H", {{3, "\x83\x65\x83\x58\x83\x67"}}},
         // Trail byte 0x5C: still part of its character, not a backslash.
-        {"trail bytes that look like ASCII", kHeader + U8(u8"3\t表ソ\\\\\n"), "H",
+        {"trail bytes that look like ASCII",
+         kHeader + U8(u8"3\t表ソ\\\\\n"),
+         "H",
          {{3, "\x95\x5C\x83\x5C\\"}}},
-        {"full-width tilde and NEC special characters", kHeader + U8(u8"3\t～①㈱\n"), "H",
+        {"full-width tilde and NEC special characters",
+         kHeader + U8(u8"3\t～①㈱\n"),
+         "H",
          {{3, "\x81\x60\x87\x40\x87\x8A"}}},
     };
     for (const Case& c : cases) {
         std::string table, reason;
-        EXPECT_TRUE(CompileStringTable(c.source, "s.txt", table, reason)) << c.what << ": " << reason;
+        EXPECT_TRUE(CompileStringTable(c.source, "s.txt", table, reason))
+            << c.what << ": " << reason;
         EXPECT_EQ(table, StringTableBytes(c.header, c.entries)) << c.what;
     }
 }
@@ -180,7 +192,8 @@ TEST(StringTableSource, RejectsWhatItCannotCompileNamingTheLine) {
         {kHeader + "1\ta\n12 a\n", "3: a tab must follow the id 12"},
         {kHeader + "12\n", "2: a tab must follow the id 12"},
         {kHeader + "4294967296\tx\n", "2: the id 4294967296 is out of range"},
-        {kHeader + "99999999999999999999999\tx\n", "2: the id 99999999999999999999999 is out of range"},
+        {kHeader + "99999999999999999999999\tx\n",
+         "2: the id 99999999999999999999999 is out of range"},
         {kHeader + "1\ta\n\n# c\n001\tb\n", "5: the id 1 is already on line 2"},
         {kHeader + "1\ta\\x\n", "2: the escape \\x is unknown"},
         {kHeader + U8(u8"1\ta\\あ\n"), U8(u8"2: the escape \\あ is unknown")},
@@ -190,8 +203,10 @@ TEST(StringTableSource, RejectsWhatItCannotCompileNamingTheLine) {
         {kHeader + U8(u8"1\t\u00E9\n"), U8(u8"2: U+00E9 \"\u00E9\" is not in code page 932")},
         {kHeader + U8(u8"1\t\U0001F600\n"), "2: U+1F600"},
         // Characters glibc folds onto another one's code: the message names the other.
-        {kHeader + U8(u8"1\t\u301C\n"), U8(u8"2: U+301C \"\u301C\" is not in code page 932 (U+FF5E \"～\" is)")},
-        {kHeader + U8(u8"1\t¥\n"), "2: U+00A5 \"\xC2\xA5\" is not in code page 932 (U+005C \"\\\" is)"},
+        {kHeader + U8(u8"1\t\u301C\n"),
+         U8(u8"2: U+301C \"\u301C\" is not in code page 932 (U+FF5E \"～\" is)")},
+        {kHeader + U8(u8"1\t¥\n"),
+         "2: U+00A5 \"\xC2\xA5\" is not in code page 932 (U+005C \"\\\" is)"},
         {kHeader + U8(u8"1\t\uE000\n"), "2: U+E000"},
         {kHeader + "1\ta\xFF\n", "2: not UTF-8 text (byte 0xFF)"},
         {kHeader + "1\t\xC0\xAF\n", "2: not UTF-8 text (byte 0xC0)"},      // overlong "/"
@@ -218,8 +233,8 @@ TEST_F(PackerTest, TextFilesArePackedAsCompiledTables) {
     ASSERT_EQ(r.status, 0) << r.out;
     std::vector<std::string> names;
     for (const Listed& e : Directory(folder / "out")) names.push_back(e.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"notes.pd", "pd/se/ok.wav", "program/string/strings.pd",
-                                               "title.bmp"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"notes.pd", "pd/se/ok.wav",
+                                               "program/string/strings.pd", "title.bmp"}));
     EXPECT_EQ(EntryBytes(folder / "out", "program/string/strings.pd"),
               StringTableBytes("S", {{1, "a"}, {2, "b"}}));
     EXPECT_EQ(EntryBytes(folder / "out", "notes.pd"), StringTableBytes("N", {}));
@@ -231,7 +246,8 @@ TEST_F(PackerTest, ABrokenTextFileFailsThePackNamingFileAndLine) {
     folder.WriteHostFile("src/Strings.txt", "#header S\n1\ta\n1\tb\n");
     Result r = Pack(out + " " + src);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "se-pack: " + (folder / "src/Strings.txt") + ":3: the id 1 is already on line 2\n");
+    EXPECT_EQ(r.out,
+              "se-pack: " + (folder / "src/Strings.txt") + ":3: the id 1 is already on line 2\n");
     EXPECT_FALSE(std::filesystem::exists(folder / "out"));
 
     // A source and a table of the same name would be one entry.
@@ -243,7 +259,8 @@ TEST_F(PackerTest, ABrokenTextFileFailsThePackNamingFileAndLine) {
 }
 
 TEST(BuiltPackage, TheBuildPacksTheDataFolderWithSeedOne) {
-    const std::string built = (std::filesystem::path(SE_PACK_PATH).parent_path() / "Data/package").string();
+    const std::string built =
+        (std::filesystem::path(SE_PACK_PATH).parent_path() / "Data/package").string();
     TempFolder folder;
     std::string reason;
     ASSERT_TRUE(PackFolder(folder / "package", SE_SOURCE_DIR "/data", 1, reason)) << reason;

@@ -3,14 +3,13 @@
 // stereo, 32-bit float) to a file, which the parent reads back as frames.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-
-#include <gtest/gtest.h>
 #include <functional>
 #include <string>
 #include <vector>
@@ -80,10 +79,9 @@ inline bool WaitFor(const std::function<bool()>& done) {
 }
 
 // In a child: notes a failed condition with its line; the parent's ExpectDone reports it.
-#define CHILD_CHECK(notes, condition)                                                     \
-    do {                                                                                  \
-        if (!(condition))                                                                 \
-            (notes).Add("FAIL line " + std::to_string(__LINE__) + ": " #condition);      \
+#define CHILD_CHECK(notes, condition)                                                             \
+    do {                                                                                          \
+        if (!(condition)) (notes).Add("FAIL line " + std::to_string(__LINE__) + ": " #condition); \
     } while (0)
 
 // In the parent: the child noted no failure and got to its end ("DONE").

@@ -1,11 +1,10 @@
 // GetCommandLineA: the program's arguments as the program would get them on Windows,
 // checked in a copy of this test program started with chosen arguments.
-#include <hostpath.h>
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <hostpath.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -36,11 +35,11 @@ TEST(CommandLine, EveryArgumentIsQuotedInCodePage932StartingWithArgvZero) {
     TempFolder folder;
     const std::string output = folder / "line";
     const std::string argv0 = U8(u8"se tests 表");  // not the executable's path
-    const std::string japanese = U8(u8"ソ.wav");     // trail byte 0x5C in code page 932
+    const std::string japanese = U8(u8"ソ.wav");    // trail byte 0x5C in code page 932
     const std::string backslash = "C:\\x";          // a host backslash is no separator
     const std::string invalid = "\xff";             // not UTF-8
-    const char* argv[] = {argv0.c_str(), "a b", "", japanese.c_str(), backslash.c_str(),
-                          invalid.c_str(), nullptr};
+    const char* argv[] = {argv0.c_str(),     "a b",           "",     japanese.c_str(),
+                          backslash.c_str(), invalid.c_str(), nullptr};
     const pid_t child = fork();
     if (child == 0) {
         setenv(kOutputVariable, output.c_str(), 1);

@@ -3,10 +3,9 @@
 // Each dialog runs in a forked child that prints its answer on standard error.
 #include <SDL.h>
 #include <commdlg.h>
-#include <windows.h>
-
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <windows.h>
 
 #include <chrono>
 #include <cstdio>
@@ -35,7 +34,8 @@ void ShowAndPrint(bool save, const char* title, HWND owner = nullptr, size_t siz
     record.nMaxFile = static_cast<DWORD>(buffer.size());
     record.lpstrTitle = title;
     const BOOL result = save ? GetSaveFileNameA(&record) : GetOpenFileNameA(&record);
-    std::fprintf(stderr, "answer %d %u %u %s\n", result, static_cast<unsigned>(CommDlgExtendedError()),
+    std::fprintf(stderr, "answer %d %u %u %s\n", result,
+                 static_cast<unsigned>(CommDlgExtendedError()),
                  static_cast<unsigned>(record.nFilterIndex), buffer.data());
     std::fflush(stderr);
 }
@@ -43,8 +43,11 @@ void ShowAndPrint(bool save, const char* title, HWND owner = nullptr, size_t siz
 class FileDialogOnDisplay : public xvfb_support::XvfbTest {
 protected:
     std::vector<std::pair<const char*, const char*>> Env() const {
-        return {{"DISPLAY", display_.c_str()}, {"WAYLAND_DISPLAY", nullptr}, {"NO_AT_BRIDGE", "1"},
-                {"GTK_USE_PORTAL", nullptr}, {"GDK_BACKEND", "x11"}};
+        return {{"DISPLAY", display_.c_str()},
+                {"WAYLAND_DISPLAY", nullptr},
+                {"NO_AT_BRIDGE", "1"},
+                {"GTK_USE_PORTAL", nullptr},
+                {"GDK_BACKEND", "x11"}};
     }
     // The dialog's window, found by its title; empty when none appeared.
     std::string DialogWindow(const std::string& title) {
@@ -65,7 +68,8 @@ protected:
     // The child's answer line, pressing Return until it comes.
     std::string ReturnForAnswer(xvfb_support::Child& child) {
         std::string answer;
-        ReturnUntil([&] { return !(answer = child.Line("answer ", std::chrono::seconds(3))).empty(); });
+        ReturnUntil(
+            [&] { return !(answer = child.Line("answer ", std::chrono::seconds(3))).empty(); });
         return answer;
     }
 };
@@ -157,7 +161,8 @@ TEST_F(FileDialogOnDisplay, TheDialogStandsForItsOwnersWindow) {
         winapi::backend::RegisterSdlWindow(owner, window);
         ShowAndPrint(false, "Owned", owner);
         SDL_PumpEvents();
-        std::fprintf(stderr, "owner keys %d\n", SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_KEYDOWN, SDL_KEYUP));
+        std::fprintf(stderr, "owner keys %d\n",
+                     SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_KEYDOWN, SDL_KEYUP));
         std::fflush(stderr);
         sleep(30);
     });
@@ -166,7 +171,8 @@ TEST_F(FileDialogOnDisplay, TheDialogStandsForItsOwnersWindow) {
     ASSERT_FALSE(owner.empty()) << "no SDL window; stderr: " << child.Err();
     const std::string window = DialogWindow("Owned");
     ASSERT_FALSE(window.empty()) << "no dialog appeared; stderr: " << child.Err();
-    const std::string transient = Capture("DISPLAY=" + display_ + " xprop -id " + window + " WM_TRANSIENT_FOR");
+    const std::string transient =
+        Capture("DISPLAY=" + display_ + " xprop -id " + window + " WM_TRANSIENT_FOR");
     char want[64];
     std::snprintf(want, sizeof want, "window id # 0x%lx", std::stoul(owner));
     EXPECT_NE(transient.find(want), std::string::npos) << transient;

@@ -4,12 +4,11 @@
 // a forked child so GTK never starts in the test process.
 #include <commdlg.h>
 #include <fnmatch.h>
+#include <gtest/gtest.h>
 #include <hostpath.h>
 #include <io.h>
 #include <seams.h>
 #include <windows.h>
-
-#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
@@ -170,7 +169,8 @@ TEST(FileDialog, APathThatDoesNotFitIsBufferTooSmallWithTheSizeNeeded) {
         }
         EXPECT_EQ(CommDlgExtendedError(), FNERR_BUFFERTOOSMALL) << c.size;
         if (c.size >= 2) {  // the first two bytes hold the bytes needed
-            EXPECT_EQ(static_cast<unsigned char>(buffer[0]) | static_cast<unsigned char>(buffer[1]) << 8,
+            EXPECT_EQ(static_cast<unsigned char>(buffer[0]) | static_cast<unsigned char>(buffer[1])
+                                                                  << 8,
                       static_cast<int>(chosen.size() + 1));
         }
     }
@@ -210,11 +210,16 @@ TEST(FileDialog, RecordsAskingForWhatIsNotSupportedFailBeforeAnyoneIsAsked) {
         {"empty buffer", [](OPENFILENAMEA& r, char*) { r.nMaxFile = 0; }, CDERR_INITIALIZATION},
         {"multiselect", [](OPENFILENAMEA& r, char*) { r.Flags = 0x200; }, CDERR_INITIALIZATION},
         {"hook flag", [](OPENFILENAMEA& r, char*) { r.Flags = 0x20; }, CDERR_INITIALIZATION},
-        {"custom filter", [](OPENFILENAMEA& r, char* c) { r.lpstrCustomFilter = c; }, CDERR_INITIALIZATION},
-        {"file title", [](OPENFILENAMEA& r, char* c) { r.lpstrFileTitle = c; }, CDERR_INITIALIZATION},
-        {"default extension", [](OPENFILENAMEA& r, char*) { r.lpstrDefExt = "wav"; }, CDERR_INITIALIZATION},
-        {"broken filter", [](OPENFILENAMEA& r, char*) { r.lpstrFilter = "Wave\0"; }, CDERR_INITIALIZATION},
-        {"unterminated name", [](OPENFILENAMEA& r, char*) { std::memset(r.lpstrFile, 'a', r.nMaxFile); },
+        {"custom filter", [](OPENFILENAMEA& r, char* c) { r.lpstrCustomFilter = c; },
+         CDERR_INITIALIZATION},
+        {"file title", [](OPENFILENAMEA& r, char* c) { r.lpstrFileTitle = c; },
+         CDERR_INITIALIZATION},
+        {"default extension", [](OPENFILENAMEA& r, char*) { r.lpstrDefExt = "wav"; },
+         CDERR_INITIALIZATION},
+        {"broken filter", [](OPENFILENAMEA& r, char*) { r.lpstrFilter = "Wave\0"; },
+         CDERR_INITIALIZATION},
+        {"unterminated name",
+         [](OPENFILENAMEA& r, char*) { std::memset(r.lpstrFile, 'a', r.nMaxFile); },
          FNERR_INVALIDFILENAME},
     };
     for (const Case& c : cases) {
@@ -245,7 +250,8 @@ TEST(FileDialog, HeadlessFailsWithDialogFailure) {
         std::vector<char> buffer(260, '\0');
         OPENFILENAMEA record = Record(buffer);
         const BOOL result = GetOpenFileNameA(&record);
-        std::fprintf(stderr, "answer %d %u\n", result, static_cast<unsigned>(CommDlgExtendedError()));
+        std::fprintf(stderr, "answer %d %u\n", result,
+                     static_cast<unsigned>(CommDlgExtendedError()));
     });
     ASSERT_TRUE(child.ReadToEnd()) << child.Err();
     EXPECT_NE(child.Err().find("answer 0 65535\n"), std::string::npos) << child.Err();

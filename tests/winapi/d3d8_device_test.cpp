@@ -70,15 +70,16 @@ TEST(D3d8Adapter, FormatChecks) {
         {D3DUSAGE_RENDERTARGET, D3DRTYPE_TEXTURE, D3DFMT_R5G6B5, D3DERR_NOTAVAILABLE},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(d3d->CheckDeviceFormat(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, c.usage, c.type,
-                                         c.format),
+        EXPECT_EQ(d3d->CheckDeviceFormat(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8,
+                                         c.usage, c.type, c.format),
                   c.expected)
             << "format " << c.format << " usage " << c.usage;
     }
     EXPECT_EQ(d3d->CheckDepthStencilMatch(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8,
                                           D3DFMT_X8R8G8B8, D3DFMT_D16),
               D3D_OK);
-    EXPECT_EQ(d3d->CheckDeviceType(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, TRUE),
+    EXPECT_EQ(d3d->CheckDeviceType(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8,
+                                   D3DFMT_R5G6B5, TRUE),
               D3DERR_NOTAVAILABLE);
     EXPECT_EQ(d3d->Release(), 0u);
 }
@@ -105,7 +106,9 @@ TEST(D3d8Adapter, CreationFallsBackToSoftwareVertexProcessing) {
         D3DPRESENT_PARAMETERS p = Windowed();
         p.Windowed = c.windowed;
         IDirect3DDevice8* device = nullptr;
-        EXPECT_EQ(d3d->CreateDevice(D3DADAPTER_DEFAULT, c.type, HeadlessWindow(), c.flags, &p, &device), c.expected);
+        EXPECT_EQ(
+            d3d->CreateDevice(D3DADAPTER_DEFAULT, c.type, HeadlessWindow(), c.flags, &p, &device),
+            c.expected);
         EXPECT_EQ(device != nullptr, c.expected == D3D_OK);
         if (device != nullptr) {
             D3DCAPS8 caps;
@@ -129,13 +132,10 @@ TEST_F(D3d8DeviceTest, LockedPixelsAreDrawn) {
         DWORD drawn;      // what a plain textured draw shows over black
     };
     const Case cases[] = {
-        {D3DFMT_A8R8G8B8, 0xFF123456u, 0xFF123456u},
-        {D3DFMT_X8R8G8B8, 0x00ABCDEFu, 0xFFABCDEFu},
-        {D3DFMT_R5G6B5, 0xF81Fu, 0xFFFF00FFu},
-        {D3DFMT_A1R5G5B5, 0x83E0u, 0xFF00FF00u},
+        {D3DFMT_A8R8G8B8, 0xFF123456u, 0xFF123456u}, {D3DFMT_X8R8G8B8, 0x00ABCDEFu, 0xFFABCDEFu},
+        {D3DFMT_R5G6B5, 0xF81Fu, 0xFFFF00FFu},       {D3DFMT_A1R5G5B5, 0x83E0u, 0xFF00FF00u},
         {D3DFMT_A1R5G5B5, 0x03E0u, 0xFF000000u},  // alpha bit clear: blended away
-        {D3DFMT_A4R4G4B4, 0xF0F0u, 0xFF00FF00u},
-        {D3DFMT_A8L8, 0xFF80u, 0xFF808080u},
+        {D3DFMT_A4R4G4B4, 0xF0F0u, 0xFF00FF00u},     {D3DFMT_A8L8, 0xFF80u, 0xFF808080u},
     };
     Stage(D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTOP_SELECTARG1, D3DTA_TEXTURE);
     Blend(true, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
@@ -153,7 +153,8 @@ TEST_F(D3d8DeviceTest, LockedPixelsAreDrawn) {
         EXPECT_EQ(size_t(locked.Pitch), 4 * bytes);
         for (int y = 0; y < 4; ++y) {
             for (int x = 0; x < 4; ++x) {
-                std::memcpy(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch + x * bytes, &c.stored, bytes);
+                std::memcpy(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch + x * bytes,
+                            &c.stored, bytes);
             }
         }
         EXPECT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3DERR_INVALIDCALL) << "locked twice";
@@ -170,12 +171,15 @@ TEST_F(D3d8DeviceTest, LockedPixelsAreDrawn) {
 // Which resources lock, as on Windows, and what a locked texture refuses.
 TEST_F(D3d8DeviceTest, LockingRules) {
     IDirect3DTexture8* target = nullptr;
-    ASSERT_EQ(device_->CreateTexture(64, 64, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &target),
+    ASSERT_EQ(device_->CreateTexture(64, 64, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8,
+                                     D3DPOOL_DEFAULT, &target),
               D3D_OK);
     IDirect3DTexture8* plain = nullptr;
-    ASSERT_EQ(device_->CreateTexture(64, 64, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &plain), D3D_OK);
+    ASSERT_EQ(device_->CreateTexture(64, 64, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &plain),
+              D3D_OK);
     IDirect3DTexture8* managed = nullptr;
-    ASSERT_EQ(device_->CreateTexture(64, 32, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &managed), D3D_OK);
+    ASSERT_EQ(device_->CreateTexture(64, 32, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &managed),
+              D3D_OK);
     EXPECT_EQ(managed->GetLevelCount(), 7u) << "a full chain down to 1 x 1";
 
     D3DLOCKED_RECT locked;
@@ -183,7 +187,8 @@ TEST_F(D3d8DeviceTest, LockingRules) {
     EXPECT_EQ(plain->LockRect(0, &locked, nullptr, 0), D3DERR_INVALIDCALL);
     IDirect3DSurface8* backBuffer = nullptr;
     ASSERT_EQ(device_->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &backBuffer), D3D_OK);
-    EXPECT_EQ(backBuffer->LockRect(&locked, nullptr, 0), D3DERR_INVALIDCALL) << "not created lockable";
+    EXPECT_EQ(backBuffer->LockRect(&locked, nullptr, 0), D3DERR_INVALIDCALL)
+        << "not created lockable";
     backBuffer->Release();
 
     const RECT inside = {8, 4, 16, 12}, outside = {60, 0, 65, 4};
@@ -198,10 +203,13 @@ TEST_F(D3d8DeviceTest, LockingRules) {
 
     // Creation refuses what the device cannot make.
     IDirect3DTexture8* refused = nullptr;
-    EXPECT_EQ(device_->CreateTexture(4097, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &refused), D3DERR_INVALIDCALL);
-    EXPECT_EQ(device_->CreateTexture(8, 8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &refused),
+    EXPECT_EQ(device_->CreateTexture(4097, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &refused),
               D3DERR_INVALIDCALL);
-    EXPECT_EQ(device_->CreateTexture(8, 8, 5, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &refused), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device_->CreateTexture(8, 8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8,
+                                     D3DPOOL_MANAGED, &refused),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(device_->CreateTexture(8, 8, 5, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &refused),
+              D3DERR_INVALIDCALL);
     EXPECT_EQ(refused, nullptr);
 
     target->Release();
@@ -232,7 +240,8 @@ TEST_F(D3d8DeviceTest, RenderTargetCopiesIntoAnImageSurface) {
     };
     EXPECT_EQ(at(10, 470), 0x336699u);
     EXPECT_EQ(at(630, 10), 0x000000u);
-    EXPECT_EQ(device_->CopyRects(target, nullptr, 0, image, nullptr), D3DERR_INVALIDCALL) << "locked";
+    EXPECT_EQ(device_->CopyRects(target, nullptr, 0, image, nullptr), D3DERR_INVALIDCALL)
+        << "locked";
     ASSERT_EQ(image->UnlockRect(), D3D_OK);
 
     // Rectangles go to their points; a copy that would leave the destination is refused.
@@ -247,7 +256,8 @@ TEST_F(D3d8DeviceTest, RenderTargetCopiesIntoAnImageSurface) {
 
     IDirect3DSurface8* other = nullptr;
     ASSERT_EQ(device_->CreateImageSurface(640, 480, D3DFMT_R5G6B5, &other), D3D_OK);
-    EXPECT_EQ(device_->CopyRects(target, nullptr, 0, other, nullptr), D3DERR_INVALIDCALL) << "formats differ";
+    EXPECT_EQ(device_->CopyRects(target, nullptr, 0, other, nullptr), D3DERR_INVALIDCALL)
+        << "formats differ";
     other->Release();
     image->Release();
     target->Release();
@@ -274,7 +284,8 @@ TEST_F(D3d8DeviceTest, LostDeviceResetsAndTexturesComeBack) {
     ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
 
     IDirect3DTexture8* target = nullptr;
-    ASSERT_EQ(device_->CreateTexture(32, 32, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &target),
+    ASSERT_EQ(device_->CreateTexture(32, 32, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8,
+                                     D3DPOOL_DEFAULT, &target),
               D3D_OK);
     ASSERT_TRUE(SeForceDeviceLoss(device_, 2));
     EXPECT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);
@@ -324,8 +335,10 @@ TEST_F(D3d8DeviceTest, RefusesWhatItDoesNotDraw) {
     EXPECT_EQ(device_->BeginScene(), D3DERR_INVALIDCALL) << "already in a scene";
     EXPECT_EQ(device_->SetVertexShader(D3DFVF_XYZ | D3DFVF_DIFFUSE), D3DERR_INVALIDCALL);
     EXPECT_EQ(device_->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_NORMAL), D3DERR_INVALIDCALL);
-    EXPECT_EQ(device_->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTEXF_LINEAR), D3DERR_INVALIDCALL);
-    EXPECT_EQ(device_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DOTPRODUCT3), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device_->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTEXF_LINEAR),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(device_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DOTPRODUCT3),
+              D3DERR_INVALIDCALL);
     EXPECT_EQ(device_->SetRenderState(D3DRS_FOGENABLE, TRUE), D3DERR_INVALIDCALL);
     const DWORD token[2] = {D3DPS_VERSION(1, 0), 0x0000FFFFu};
     DWORD handle = 0;
@@ -336,9 +349,11 @@ TEST_F(D3d8DeviceTest, RefusesWhatItDoesNotDraw) {
     EXPECT_EQ(device_->SetPixelShaderConstant(8, constant, 1), D3DERR_INVALIDCALL);
     const FlatVertex v[3] = {};
     device_->SetVertexShader(D3DFVF_XYZRHW);
-    EXPECT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, v, 8), D3DERR_INVALIDCALL) << "stride too short";
+    EXPECT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, v, 8), D3DERR_INVALIDCALL)
+        << "stride too short";
     ASSERT_EQ(device_->EndScene(), D3D_OK);
-    EXPECT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, v, sizeof(FlatVertex)), D3DERR_INVALIDCALL)
+    EXPECT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, v, sizeof(FlatVertex)),
+              D3DERR_INVALIDCALL)
         << "outside a scene";
     EXPECT_EQ(device_->EndScene(), D3DERR_INVALIDCALL);
     ASSERT_EQ(device_->BeginScene(), D3D_OK);

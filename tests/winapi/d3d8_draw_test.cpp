@@ -17,8 +17,8 @@ namespace {
     for (int shift = 0; shift < 24; shift += 8) {
         const int a = int((actual >> shift) & 255), e = int((expected >> shift) & 255);
         if (std::abs(a - e) > 1) {
-            return ::testing::AssertionFailure()
-                   << std::hex << "pixel 0x" << (actual & 0xFFFFFFu) << ", expected about 0x" << expected;
+            return ::testing::AssertionFailure() << std::hex << "pixel 0x" << (actual & 0xFFFFFFu)
+                                                 << ", expected about 0x" << expected;
         }
     }
     return ::testing::AssertionSuccess();
@@ -41,21 +41,26 @@ TEST_F(D3d8DrawTest, PresetsAndBlendCodes) {
     const DWORD kKeep = 0;  // alpha operation left as the previous preset set it
     const Case cases[] = {
         {"textured, normal alpha", true, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT,
-         D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, 0x706050},
+         D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA,
+         0x706050},
         {"tinted, alpha from texture", true, D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_CURRENT,
-         D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, 0x906030},
+         D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA,
+         0x906030},
         {"tinted, alpha modulated", true, D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_CURRENT,
-         D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_TFACTOR, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, 0x74583C},
-        {"textured, additive tint (a)", true, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_TFACTOR, kKeep, 0, 0,
-         D3DBLEND_ONE, D3DBLEND_ONE, 0xE08060},
+         D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_TFACTOR, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA,
+         0x74583C},
+        {"textured, additive tint (a)", true, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_TFACTOR, kKeep,
+         0, 0, D3DBLEND_ONE, D3DBLEND_ONE, 0xE08060},
         {"flat, multiply (m)", false, D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_CURRENT, kKeep, 0, 0,
          D3DBLEND_ZERO, D3DBLEND_SRCCOLOR, 0x202000},
         {"flat, darken by source alpha (s)", false, D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_CURRENT,
-         D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_CURRENT, D3DBLEND_ZERO, D3DBLEND_INVSRCALPHA, 0x081018},
-        {"flat, additive (a)", false, D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_CURRENT, D3DTOP_SELECTARG1,
-         D3DTA_TFACTOR, D3DTA_CURRENT, D3DBLEND_ONE, D3DBLEND_ONE, 0xFFC060},
-        {"flat, normal alpha (b)", false, D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_CURRENT, D3DTOP_SELECTARG1,
-         D3DTA_TFACTOR, D3DTA_CURRENT, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, 0xC87018},
+         D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_CURRENT, D3DBLEND_ZERO, D3DBLEND_INVSRCALPHA,
+         0x081018},
+        {"flat, additive (a)", false, D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_CURRENT,
+         D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_CURRENT, D3DBLEND_ONE, D3DBLEND_ONE, 0xFFC060},
+        {"flat, normal alpha (b)", false, D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_CURRENT,
+         D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_CURRENT, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA,
+         0xC87018},
     };
     IDirect3DTexture8* texture = MakeTexture(4, 4, std::vector<DWORD>(16, 0x80C08040u));
     for (const Case& c : cases) {
@@ -72,7 +77,9 @@ TEST_F(D3d8DrawTest, PresetsAndBlendCodes) {
         }
         Blend(true, c.src, c.dest);
         device_->SetTexture(0, c.textured ? texture : nullptr);
-        ASSERT_EQ(c.textured ? DrawSprite(99.5f, 99.5f, 299.5f, 199.5f) : DrawRect(100, 100, 300, 200), D3D_OK);
+        ASSERT_EQ(
+            c.textured ? DrawSprite(99.5f, 99.5f, 299.5f, 199.5f) : DrawRect(100, 100, 300, 200),
+            D3D_OK);
         EXPECT_TRUE(Near(Pixel(200, 150), c.expected));
         EXPECT_EQ(Pixel(50, 50) & 0xFFFFFF, 0x204060u) << "outside the quad";
     }
@@ -115,8 +122,10 @@ TEST_F(D3d8DrawTest, SpriteQuadsSampleTexelCentres) {
         for (int y = -1; y <= c.h * c.scale; ++y) {
             for (int x = -1; x <= c.w * c.scale; ++x) {
                 const bool inside = x >= 0 && y >= 0 && x < c.w * c.scale && y < c.h * c.scale;
-                const DWORD expected = inside ? image[size_t(y / c.scale) * 8 + size_t(x / c.scale)] : 0xFF000000u;
-                ASSERT_EQ(drawn[size_t(c.y + y) * width + size_t(c.x + x)], expected) << "at " << x << "," << y;
+                const DWORD expected =
+                    inside ? image[size_t(y / c.scale) * 8 + size_t(x / c.scale)] : 0xFF000000u;
+                ASSERT_EQ(drawn[size_t(c.y + y) * width + size_t(c.x + x)], expected)
+                    << "at " << x << "," << y;
             }
         }
     }
@@ -131,15 +140,18 @@ TEST_F(D3d8DrawTest, AddressingModes) {
     device_->SetTexture(0, texture);
     // u runs 0..2 over 8 pixels: texels 0 0 1 1 | beyond 1: clamp 1 1 1 1, wrap 0 0 1 1.
     const std::pair<DWORD, std::vector<DWORD>> cases[] = {
-        {D3DTADDRESS_CLAMP, {0xFFFF0000u, 0xFFFF0000u, 0xFF0000FFu, 0xFF0000FFu, 0xFF0000FFu, 0xFF0000FFu,
-                             0xFF0000FFu, 0xFF0000FFu}},
-        {D3DTADDRESS_WRAP, {0xFFFF0000u, 0xFFFF0000u, 0xFF0000FFu, 0xFF0000FFu, 0xFFFF0000u, 0xFFFF0000u,
-                            0xFF0000FFu, 0xFF0000FFu}},
+        {D3DTADDRESS_CLAMP,
+         {0xFFFF0000u, 0xFFFF0000u, 0xFF0000FFu, 0xFF0000FFu, 0xFF0000FFu, 0xFF0000FFu, 0xFF0000FFu,
+          0xFF0000FFu}},
+        {D3DTADDRESS_WRAP,
+         {0xFFFF0000u, 0xFFFF0000u, 0xFF0000FFu, 0xFF0000FFu, 0xFFFF0000u, 0xFFFF0000u, 0xFF0000FFu,
+          0xFF0000FFu}},
     };
     for (const auto& [mode, expected] : cases) {
         device_->SetTextureStageState(0, D3DTSS_ADDRESSU, mode);
         ASSERT_EQ(DrawSprite(-0.5f, -0.5f, 7.5f, 0.5f, 2.0f, 1.0f), D3D_OK);
-        for (int x = 0; x < 8; ++x) EXPECT_EQ(Pixel(x, 0), expected[size_t(x)]) << "mode " << mode << " x " << x;
+        for (int x = 0; x < 8; ++x)
+            EXPECT_EQ(Pixel(x, 0), expected[size_t(x)]) << "mode " << mode << " x " << x;
     }
     device_->SetTexture(0, nullptr);
     texture->Release();
@@ -194,7 +206,8 @@ TEST_F(D3d8CoverageTest, SharedDiagonalIsDrawnOnce) {
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
         Erase();
-        ASSERT_EQ(device_->DrawPrimitiveUP(k.type, 2, k.vertices.data(), sizeof(FlatVertex)), D3D_OK);
+        ASSERT_EQ(device_->DrawPrimitiveUP(k.type, 2, k.vertices.data(), sizeof(FlatVertex)),
+                  D3D_OK);
         const auto covered = Covered();
         EXPECT_EQ(covered.size(), 400u);
         EXPECT_TRUE(covered.count({10, 20}) && covered.count({29, 39}));
@@ -208,15 +221,17 @@ TEST_F(D3d8CoverageTest, CoverageDoesNotDependOnTheSplit) {
     srand(7);
     for (int round = 0; round < 20; ++round) {
         auto jitter = [] { return float(rand() % 1000) / 1000.0f * 7.0f; };
-        const FlatVertex a{50 + jitter(), 50 + jitter(), 0, 1}, b{150 + jitter(), 45 + jitter(), 0, 1},
-            c{155 + jitter(), 140 + jitter(), 0, 1}, d{45 + jitter(), 150 + jitter(), 0, 1};
+        const FlatVertex a{50 + jitter(), 50 + jitter(), 0, 1},
+            b{150 + jitter(), 45 + jitter(), 0, 1}, c{155 + jitter(), 140 + jitter(), 0, 1},
+            d{45 + jitter(), 150 + jitter(), 0, 1};
         const FlatVertex one[6] = {a, b, c, a, c, d};
         const FlatVertex other[6] = {a, b, d, b, c, d};
         Erase();
         ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, one, sizeof(FlatVertex)), D3D_OK);
         const auto first = Covered();
         Erase();
-        ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, other, sizeof(FlatVertex)), D3D_OK);
+        ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, other, sizeof(FlatVertex)),
+                  D3D_OK);
         EXPECT_EQ(first, Covered()) << "round " << round;
         EXPECT_GT(first.size(), 9000u);
     }
@@ -235,18 +250,39 @@ TEST_F(D3d8CoverageTest, LinesFollowTheLastPixelRule) {
     };
     const Case cases[] = {
         {"horizontal", D3DPT_LINELIST, {{10, 5, 0, 1}, {20, 5, 0, 1}}, FALSE, 10, {10, 5}, {20, 5}},
-        {"horizontal with last", D3DPT_LINELIST, {{10, 5, 0, 1}, {20, 5, 0, 1}}, TRUE, 11, {10, 5}, {21, 5}},
+        {"horizontal with last",
+         D3DPT_LINELIST,
+         {{10, 5, 0, 1}, {20, 5, 0, 1}},
+         TRUE,
+         11,
+         {10, 5},
+         {21, 5}},
         {"leftwards", D3DPT_LINELIST, {{20, 5, 0, 1}, {10, 5, 0, 1}}, FALSE, 10, {20, 5}, {10, 5}},
-        {"vertical", D3DPT_LINELIST, {{3, 100, 0, 1}, {3, 130, 0, 1}}, FALSE, 30, {3, 100}, {3, 130}},
+        {"vertical",
+         D3DPT_LINELIST,
+         {{3, 100, 0, 1}, {3, 130, 0, 1}},
+         FALSE,
+         30,
+         {3, 100},
+         {3, 130}},
         {"diagonal", D3DPT_LINELIST, {{0, 0, 0, 1}, {10, 10, 0, 1}}, FALSE, 10, {9, 9}, {10, 10}},
-        {"strip", D3DPT_LINESTRIP, {{10, 10, 0, 1}, {40, 10, 0, 1}, {40, 30, 0, 1}}, FALSE, 50, {40, 10}, {40, 30}},
+        {"strip",
+         D3DPT_LINESTRIP,
+         {{10, 10, 0, 1}, {40, 10, 0, 1}, {40, 30, 0, 1}},
+         FALSE,
+         50,
+         {40, 10},
+         {40, 30}},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
         Erase();
         device_->SetRenderState(D3DRS_LASTPIXEL, k.lastPixel);
-        const UINT primitives = k.type == D3DPT_LINESTRIP ? UINT(k.vertices.size() - 1) : UINT(k.vertices.size() / 2);
-        ASSERT_EQ(device_->DrawPrimitiveUP(k.type, primitives, k.vertices.data(), sizeof(FlatVertex)), D3D_OK);
+        const UINT primitives =
+            k.type == D3DPT_LINESTRIP ? UINT(k.vertices.size() - 1) : UINT(k.vertices.size() / 2);
+        ASSERT_EQ(
+            device_->DrawPrimitiveUP(k.type, primitives, k.vertices.data(), sizeof(FlatVertex)),
+            D3D_OK);
         const auto covered = Covered();
         EXPECT_EQ(covered.size(), k.count);
         EXPECT_TRUE(covered.count(k.first));
@@ -260,13 +296,15 @@ TEST_F(D3d8CoverageTest, CullingFollowsTheWinding) {
     const FlatVertex clockwise[3] = {{0, 0, 0, 1}, {100, 0, 0, 1}, {0, 100, 0, 1}};
     const FlatVertex counter[3] = {{0, 0, 0, 1}, {0, 100, 0, 1}, {100, 0, 0, 1}};
     const std::tuple<DWORD, const FlatVertex*, bool> cases[] = {
-        {D3DCULL_CCW, clockwise, true}, {D3DCULL_CCW, counter, false}, {D3DCULL_CW, clockwise, false},
-        {D3DCULL_CW, counter, true},    {D3DCULL_NONE, counter, true},
+        {D3DCULL_CCW, clockwise, true}, {D3DCULL_CCW, counter, false},
+        {D3DCULL_CW, clockwise, false}, {D3DCULL_CW, counter, true},
+        {D3DCULL_NONE, counter, true},
     };
     for (const auto& [mode, triangle, drawn] : cases) {
         Erase();
         device_->SetRenderState(D3DRS_CULLMODE, mode);
-        ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, triangle, sizeof(FlatVertex)), D3D_OK);
+        ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, triangle, sizeof(FlatVertex)),
+                  D3D_OK);
         EXPECT_EQ(!Covered().empty(), drawn) << "cull mode " << mode;
     }
     // The sprite strip order draws both halves under the default culling.
@@ -320,7 +358,8 @@ TEST_F(D3d8DrawTest, AlphaAndDepthTests) {
     device_->SetVertexShader(D3DFVF_XYZRHW);
     auto rectAt = [&](float z, DWORD color) {
         device_->SetRenderState(D3DRS_TEXTUREFACTOR, color);
-        const FlatVertex fan[4] = {{200, 0, z, 1}, {300, 0, z, 1}, {300, 100, z, 1}, {200, 100, z, 1}};
+        const FlatVertex fan[4] = {
+            {200, 0, z, 1}, {300, 0, z, 1}, {300, 100, z, 1}, {200, 100, z, 1}};
         return device_->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, fan, sizeof(FlatVertex));
     };
     ASSERT_EQ(rectAt(0.5f, 0xFFFF0000u), D3D_OK);
@@ -338,8 +377,10 @@ TEST_F(D3d8DrawTest, AlphaAndDepthTests) {
 TEST_F(D3d8DrawTest, VertexColoursAreInterpolated) {
     Stage(D3DTOP_SELECTARG1, D3DTA_DIFFUSE, D3DTOP_SELECTARG1, D3DTA_DIFFUSE);
     device_->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
-    const ColorVertex fan[4] = {{-0.5f, -0.5f, 0, 1, 0xFF000000u}, {255.5f, -0.5f, 0, 1, 0xFFFF0000u},
-                                {255.5f, 9.5f, 0, 1, 0xFFFF0000u}, {-0.5f, 9.5f, 0, 1, 0xFF000000u}};
+    const ColorVertex fan[4] = {{-0.5f, -0.5f, 0, 1, 0xFF000000u},
+                                {255.5f, -0.5f, 0, 1, 0xFFFF0000u},
+                                {255.5f, 9.5f, 0, 1, 0xFFFF0000u},
+                                {-0.5f, 9.5f, 0, 1, 0xFF000000u}};
     ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, fan, sizeof(ColorVertex)), D3D_OK);
     EXPECT_TRUE(Near(Pixel(0, 5), 0x000000));
     EXPECT_TRUE(Near(Pixel(128, 5), 0x800000));

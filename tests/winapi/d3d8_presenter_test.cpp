@@ -39,8 +39,8 @@ protected:
 // A zero back-buffer size takes the window's client size; the frame reaches the window.
 TEST_F(D3d8PresenterTest, PresentsIntoTheWindowAndRecoversFromARendererReset) {
     D3DPRESENT_PARAMETERS p = Windowed(0, 0);
-    ASSERT_EQ(d3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, handle_, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
-                                 &p, &device_),
+    ASSERT_EQ(d3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, handle_,
+                                 D3DCREATE_SOFTWARE_VERTEXPROCESSING, &p, &device_),
               D3D_OK);
     EXPECT_EQ(p.BackBufferWidth, 320u);
     EXPECT_EQ(p.BackBufferHeight, 240u);

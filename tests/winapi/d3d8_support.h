@@ -50,7 +50,9 @@ protected:
         // No depth test unless a test asks for it; the program draws that way too.
         device_->SetRenderState(D3DRS_ZENABLE, FALSE);
         device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-        ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0), D3D_OK);
+        ASSERT_EQ(
+            device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0),
+            D3D_OK);
         ASSERT_EQ(device_->BeginScene(), D3D_OK);
     }
     void TearDown() override {
@@ -77,7 +79,8 @@ protected:
         D3DLOCKED_RECT locked;
         EXPECT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
         for (UINT y = 0; y < h; ++y) {
-            std::memcpy(static_cast<uint8_t*>(locked.pBits) + size_t(y) * locked.Pitch, &argb[y * w], w * 4);
+            std::memcpy(static_cast<uint8_t*>(locked.pBits) + size_t(y) * locked.Pitch,
+                        &argb[y * w], w * 4);
         }
         EXPECT_EQ(texture->UnlockRect(0), D3D_OK);
         return texture;
@@ -85,7 +88,8 @@ protected:
 
     // A screen-aligned textured quad from (left, top) to (right, bottom) as a strip,
     // in the order sprites use: right-top, right-bottom, left-top, left-bottom.
-    HRESULT DrawSprite(float left, float top, float right, float bottom, float umax = 1, float vmax = 1) {
+    HRESULT DrawSprite(float left, float top, float right, float bottom, float umax = 1,
+                       float vmax = 1) {
         const TlVertex quad[4] = {{right, top, 0, 1, umax, 0},
                                   {right, bottom, 0, 1, umax, vmax},
                                   {left, top, 0, 1, 0, 0},
@@ -96,8 +100,8 @@ protected:
 
     // A flat rectangle as a fan of two triangles.
     HRESULT DrawRect(float left, float top, float right, float bottom) {
-        const FlatVertex fan[4] = {{left, top, 0, 1}, {right, top, 0, 1}, {right, bottom, 0, 1},
-                                   {left, bottom, 0, 1}};
+        const FlatVertex fan[4] = {
+            {left, top, 0, 1}, {right, top, 0, 1}, {right, bottom, 0, 1}, {left, bottom, 0, 1}};
         device_->SetVertexShader(D3DFVF_XYZRHW);
         return device_->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, fan, sizeof(FlatVertex));
     }

@@ -25,7 +25,8 @@ struct Assembled {
 Assembled Assemble(const std::string& text, DWORD flags = 0) {
     Assembled out;
     LPD3DXBUFFER code = nullptr, errors = nullptr, constants = reinterpret_cast<LPD3DXBUFFER>(1);
-    out.result = D3DXAssembleShader(text.data(), UINT(text.size()), flags, &constants, &code, &errors);
+    out.result =
+        D3DXAssembleShader(text.data(), UINT(text.size()), flags, &constants, &code, &errors);
     EXPECT_EQ(constants, nullptr);
     if (code != nullptr) {
         const DWORD* tokens = static_cast<const DWORD*>(code->GetBufferPointer());
@@ -39,7 +40,8 @@ Assembled Assemble(const std::string& text, DWORD flags = 0) {
     return out;
 }
 
-const std::vector<DWORD> kProbeTokens = {0xFFFF0100u, D3DSIO_MOV, 0x800F0000u, 0xA0E40000u, 0x0000FFFFu};
+const std::vector<DWORD> kProbeTokens = {0xFFFF0100u, D3DSIO_MOV, 0x800F0000u, 0xA0E40000u,
+                                         0x0000FFFFu};
 
 TEST(D3dx8Assembler, TurnsShaderTextsIntoTokenStreams) {
     struct Case {
@@ -49,30 +51,33 @@ TEST(D3dx8Assembler, TurnsShaderTextsIntoTokenStreams) {
     };
     const Case cases[] = {
         {"probe", "ps.1.0\nmov r0,c0", kProbeTokens},
-        {"comments, blanks and capitals", "  ps.1.0 // probe\n; a whole line\n\r\nMOV  r0 ,\tC0 // colour\n",
-         kProbeTokens},
+        {"comments, blanks and capitals",
+         "  ps.1.0 // probe\n; a whole line\n\r\nMOV  r0 ,\tC0 // colour\n", kProbeTokens},
         {"weighted sum",
-         "ps.1.0\ntex t0\ntex t1\ntex t2\nmul r0,t0,c0\nmul r1,t1,c1\nadd r0,r0,r1\nmul r1,t2,c1\nadd r0,r0,r1\n",
-         {0xFFFF0100u, D3DSIO_TEX, 0xB00F0000u, D3DSIO_TEX, 0xB00F0001u, D3DSIO_TEX, 0xB00F0002u,
-          D3DSIO_MUL, 0x800F0000u, 0xB0E40000u, 0xA0E40000u,  //
-          D3DSIO_MUL, 0x800F0001u, 0xB0E40001u, 0xA0E40001u,  //
-          D3DSIO_ADD, 0x800F0000u, 0x80E40000u, 0x80E40001u,  //
-          D3DSIO_MUL, 0x800F0001u, 0xB0E40002u, 0xA0E40001u,  //
-          D3DSIO_ADD, 0x800F0000u, 0x80E40000u, 0x80E40001u, 0x0000FFFFu}},
+         "ps.1.0\ntex t0\ntex t1\ntex t2\nmul r0,t0,c0\nmul r1,t1,c1\nadd r0,r0,r1\nmul "
+         "r1,t2,c1\nadd r0,r0,r1\n",
+         {0xFFFF0100u, D3DSIO_TEX,  0xB00F0000u, D3DSIO_TEX,  0xB00F0001u, D3DSIO_TEX,
+          0xB00F0002u, D3DSIO_MUL,  0x800F0000u, 0xB0E40000u, 0xA0E40000u,  //
+          D3DSIO_MUL,  0x800F0001u, 0xB0E40001u, 0xA0E40001u,               //
+          D3DSIO_ADD,  0x800F0000u, 0x80E40000u, 0x80E40001u,               //
+          D3DSIO_MUL,  0x800F0001u, 0xB0E40002u, 0xA0E40001u,               //
+          D3DSIO_ADD,  0x800F0000u, 0x80E40000u, 0x80E40001u, 0x0000FFFFu}},
         {"cross-fade with tabs and 1-",
-         "ps.1.1\ntex t0\ntex t1\ntex t2\nmul\tr0\t,t1\t,t0\t\t\nmul\tr1\t,t2\t,1-t0\t\nadd\tr0\t,r0\t,r1\n",
-         {0xFFFF0101u, D3DSIO_TEX, 0xB00F0000u, D3DSIO_TEX, 0xB00F0001u, D3DSIO_TEX, 0xB00F0002u,
-          D3DSIO_MUL, 0x800F0000u, 0xB0E40001u, 0xB0E40000u,  //
-          D3DSIO_MUL, 0x800F0001u, 0xB0E40002u, 0xB6E40000u,  //
-          D3DSIO_ADD, 0x800F0000u, 0x80E40000u, 0x80E40001u, 0x0000FFFFu}},
+         "ps.1.1\ntex t0\ntex t1\ntex "
+         "t2\nmul\tr0\t,t1\t,t0\t\t\nmul\tr1\t,t2\t,1-t0\t\nadd\tr0\t,r0\t,r1\n",
+         {0xFFFF0101u, D3DSIO_TEX,  0xB00F0000u, D3DSIO_TEX,  0xB00F0001u, D3DSIO_TEX,
+          0xB00F0002u, D3DSIO_MUL,  0x800F0000u, 0xB0E40001u, 0xB0E40000u,  //
+          D3DSIO_MUL,  0x800F0001u, 0xB0E40002u, 0xB6E40000u,               //
+          D3DSIO_ADD,  0x800F0000u, 0x80E40000u, 0x80E40001u, 0x0000FFFFu}},
         {"def, modifiers and a co-issued pair",
          "ps.1.1\ndef c2, 0.5, 1, 0, 0.25\nmov_x2_sat r0.rgb, -v0_bias\n+mov r0.a, v1.a\n",
          {0xFFFF0101u, D3DSIO_DEF, 0xA00F0002u, Bits(0.5f), Bits(1.0f), Bits(0.0f), Bits(0.25f),
           D3DSIO_MOV, 0x81170000u, 0x93E40000u,  //
           D3DSIO_MOV | D3DSI_COISSUE, 0x80080000u, 0x90FF0001u, 0x0000FFFFu}},
-        {"sign and halving", "ps.1.1\ntexcoord t3\nmad_d2 r0, t3_bx2, c7, -c0_bx2\n",
-         {0xFFFF0101u, D3DSIO_TEXCOORD, 0xB00F0003u, D3DSIO_MAD, 0x8F0F0000u, 0xB4E40003u, 0xA0E40007u,
-          0xA5E40000u, 0x0000FFFFu}},
+        {"sign and halving",
+         "ps.1.1\ntexcoord t3\nmad_d2 r0, t3_bx2, c7, -c0_bx2\n",
+         {0xFFFF0101u, D3DSIO_TEXCOORD, 0xB00F0003u, D3DSIO_MAD, 0x8F0F0000u, 0xB4E40003u,
+          0xA0E40007u, 0xA5E40000u, 0x0000FFFFu}},
     };
     for (const Case& c : cases) {
         const Assembled a = Assemble(c.text);
@@ -102,7 +107,8 @@ TEST(D3dx8Assembler, RefusesMalformedAndUnsupportedTextsWithTheirCodes) {
         {"ps.1.1\nmov r1, c0", D3DXERR_INVALIDDATA, "r0 is never written"},
         {"ps.1.1\nmov r0", D3DXERR_INVALIDDATA, "mov takes 2 operands"},
         {"ps.1.1\nadd r0, c0,", D3DXERR_INVALIDDATA, "missing operand"},
-        {"ps.1.1\nmov r0, c0\ntex t0", D3DXERR_INVALIDDATA, "(3): texture instructions come before"},
+        {"ps.1.1\nmov r0, c0\ntex t0", D3DXERR_INVALIDDATA,
+         "(3): texture instructions come before"},
         {"ps.1.1\ntex t0\ntex t0\nmov r0, t0", D3DXERR_INVALIDDATA, "t0 is declared twice"},
         {"ps.1.1\ntex r0\nmov r0, c0", D3DXERR_INVALIDDATA, "writes a whole t register"},
         {"ps.1.1\nfoo r0, c0", D3DXERR_INVALIDDATA, "unknown instruction 'foo'"},
@@ -124,7 +130,8 @@ TEST(D3dx8Assembler, RefusesMalformedAndUnsupportedTextsWithTheirCodes) {
         {nineArithmetic, D3DXERR_INVALIDDATA, "(10): too many arithmetic instructions"},
         {"ps.1.4\nmov r0, c0", E_NOTIMPL, "unsupported shader version ps.1.4"},
         {"vs.1.1\nmov oPos, v0", E_NOTIMPL, "unsupported shader version vs.1.1"},
-        {"ps.1.1\ntex t0\ntexbem t1, t0\nmov r0, t1", E_NOTIMPL, "(3): unsupported instruction texbem"},
+        {"ps.1.1\ntex t0\ntexbem t1, t0\nmov r0, t1", E_NOTIMPL,
+         "(3): unsupported instruction texbem"},
         {"ps.1.1\nmov r0, c0\ndp4 r0, c0, c1", E_NOTIMPL, "unsupported instruction dp4"},
     };
     for (const Case& c : cases) {
@@ -139,7 +146,8 @@ TEST(D3dx8Assembler, CheckItsArgumentsAndEndsTheTextAtItsLengthOrAZeroByte) {
     LPD3DXBUFFER code = nullptr;
     EXPECT_EQ(D3DXAssembleShader(nullptr, 4, 0, nullptr, &code, nullptr), D3DERR_INVALIDCALL);
     EXPECT_EQ(D3DXAssembleShader("ps.1.0", 0, 0, nullptr, &code, nullptr), D3DERR_INVALIDCALL);
-    EXPECT_EQ(D3DXAssembleShader("ps.1.0\nmov r0,c0", 17, 1, nullptr, &code, nullptr), D3DERR_INVALIDCALL)
+    EXPECT_EQ(D3DXAssembleShader("ps.1.0\nmov r0,c0", 17, 1, nullptr, &code, nullptr),
+              D3DERR_INVALIDCALL)
         << "flags";
     EXPECT_EQ(code, nullptr);
 
@@ -169,7 +177,8 @@ void ExpectMatrix(const D3DXMATRIX& m, const float (&expected)[4][4], const char
 
 // Row vector times matrix.
 void Transform(const D3DXMATRIX& m, const float (&v)[4], float (&out)[4]) {
-    for (int c = 0; c < 4; ++c) out[c] = v[0] * m.m[0][c] + v[1] * m.m[1][c] + v[2] * m.m[2][c] + v[3] * m.m[3][c];
+    for (int c = 0; c < 4; ++c)
+        out[c] = v[0] * m.m[0][c] + v[1] * m.m[1][c] + v[2] * m.m[2][c] + v[3] * m.m[3][c];
 }
 
 TEST(D3dx8Matrix, HelpersGiveTheDocumentedMatrices) {
@@ -184,7 +193,8 @@ TEST(D3dx8Matrix, HelpersGiveTheDocumentedMatrices) {
     D3DXMatrixOrthoLH(&m, 4, 2, 1, 11);
     ExpectMatrix(m, {{0.5f, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 0.1f, 0}, {0, 0, -0.1f, 1}}, "ortho");
     D3DXMatrixPerspectiveFovLH(&m, half, 2, 1, 3);
-    ExpectMatrix(m, {{0.5f, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1.5f, 1}, {0, 0, -1.5f, 0}}, "perspective");
+    ExpectMatrix(m, {{0.5f, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1.5f, 1}, {0, 0, -1.5f, 0}},
+                 "perspective");
 
     // The near plane lands on depth 0 and the far plane on 1, after the divide by w.
     float out[4];
@@ -206,10 +216,11 @@ TEST(D3dx8Matrix, ProductsApplyTheLeftMatrixFirstEvenInPlace) {
     EXPECT_NEAR(out[3], 1.0f, 1e-6);
 
     D3DXMatrixMultiply(&move, &move, &turn);  // the output is one of the operands
-    ExpectMatrix(move, {{product._11, product._12, product._13, product._14},
-                        {product._21, product._22, product._23, product._24},
-                        {product._31, product._32, product._33, product._34},
-                        {product._41, product._42, product._43, product._44}},
+    ExpectMatrix(move,
+                 {{product._11, product._12, product._13, product._14},
+                  {product._21, product._22, product._23, product._24},
+                  {product._31, product._32, product._33, product._34},
+                  {product._41, product._42, product._43, product._44}},
                  "in place");
     D3DXMATRIX identity;
     D3DXMatrixIdentity(&identity);

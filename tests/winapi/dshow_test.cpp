@@ -4,17 +4,15 @@
 // paused. The failures RenderFile and CoCreateInstance answer are checked in a table.
 #include <dshow.h>
 #include <gtest/gtest.h>
+#include <hostpath.h>
 #include <objbase.h>
+#include <stringapiset.h>
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <string>
 #include <vector>
-
-#include <hostpath.h>
-#include <stringapiset.h>
-
-#include <filesystem>
 
 #include "audio_child.h"
 #include "test_support.h"
@@ -25,9 +23,11 @@ namespace {
 std::string MakeWma(const TempFolder& folder, const std::string& name, double seconds) {
     const std::string path = folder / name;
     int status = -1;
-    Capture("ffmpeg -nostdin -loglevel error -f lavfi -i sine=frequency=440:sample_rate=44100:duration=" +
-                std::to_string(seconds) + " -ac 2 -c:a wmav2 -b:a 128k -y " + Quote(path) + " 2>&1",
-            &status);
+    Capture(
+        "ffmpeg -nostdin -loglevel error -f lavfi -i "
+        "sine=frequency=440:sample_rate=44100:duration=" +
+            std::to_string(seconds) + " -ac 2 -c:a wmav2 -b:a 128k -y " + Quote(path) + " 2>&1",
+        &status);
     return status == 0 ? path : std::string();
 }
 
@@ -61,8 +61,9 @@ TEST(DshowGraph, PlaysToTheEndReportsCompleteAndPlaysAgainAfterASeek) {
     const int code = audiotest::RunWithDriver("disk", output, [&] {
         CHILD_CHECK(notes, CoInitialize(nullptr) == S_OK);
         IGraphBuilder* graph = nullptr;
-        CHILD_CHECK(notes, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                            reinterpret_cast<void**>(&graph)) == S_OK);
+        CHILD_CHECK(notes,
+                    CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
+                                     IID_IGraphBuilder, reinterpret_cast<void**>(&graph)) == S_OK);
         if (graph == nullptr) return;
         IMediaControl* control = nullptr;
         IMediaEventEx* events = nullptr;
@@ -96,10 +97,10 @@ TEST(DshowGraph, PlaysToTheEndReportsCompleteAndPlaysAgainAfterASeek) {
         ran = control->Run();
         CHILD_CHECK(notes, ran == S_OK || ran == S_FALSE);
         CHILD_CHECK(notes, audiotest::WaitFor([&] {
-            LONGLONG position = 0;
-            seeking->GetCurrentPosition(&position);
-            return position > 500000;  // 50 ms played
-        }));
+                        LONGLONG position = 0;
+                        seeking->GetCurrentPosition(&position);
+                        return position > 500000;  // 50 ms played
+                    }));
         // Paused, the position holds; run again, it goes on from there.
         CHILD_CHECK(notes, control->Pause() == S_OK);
         LONGLONG paused = 0, later = 0;
@@ -122,8 +123,9 @@ TEST(DshowGraph, PlaysToTheEndReportsCompleteAndPlaysAgainAfterASeek) {
     // Two whole plays of the tone, one of them with a pause inside: as many frames as the
     // ffmpeg tool decodes from the file, twice (give or take a sample that is exactly 0).
     int status = -1;
-    const std::string decoded =
-        Capture("ffmpeg -nostdin -loglevel error -i " + Quote(music) + " -f f32le -ac 2 -ar 44100 -", &status);
+    const std::string decoded = Capture(
+        "ffmpeg -nostdin -loglevel error -i " + Quote(music) + " -f f32le -ac 2 -ar 44100 -",
+        &status);
     ASSERT_EQ(status, 0);
     const long reference = static_cast<long>(decoded.size() / sizeof(audiotest::Frame));
     ASSERT_GT(reference, static_cast<long>(0.3 * audiotest::kRate));
@@ -152,12 +154,12 @@ TEST(DshowGraph, FailuresAnswerTheirCodes) {
         IGraphBuilder* graph = nullptr;
         void** out = reinterpret_cast<void**>(&graph);
         // COM first.
-        CHILD_CHECK(notes, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, out) ==
-                               CO_E_NOTINITIALIZED);
+        CHILD_CHECK(notes, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
+                                            IID_IGraphBuilder, out) == CO_E_NOTINITIALIZED);
         CHILD_CHECK(notes, CoInitialize(nullptr) == S_OK);
         CHILD_CHECK(notes, CoInitialize(nullptr) == S_FALSE);
-        CHILD_CHECK(notes, CoCreateInstance(IID_IMediaControl, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, out) ==
-                               REGDB_E_CLASSNOTREG);
+        CHILD_CHECK(notes, CoCreateInstance(IID_IMediaControl, nullptr, CLSCTX_INPROC_SERVER,
+                                            IID_IGraphBuilder, out) == REGDB_E_CLASSNOTREG);
         const struct {
             std::string file;
             HRESULT expected;
@@ -169,11 +171,13 @@ TEST(DshowGraph, FailuresAnswerTheirCodes) {
             {accented, S_OK},
         };
         for (const auto& row : rows) {
-            CHILD_CHECK(notes, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, out) == S_OK);
+            CHILD_CHECK(notes, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
+                                                IID_IGraphBuilder, out) == S_OK);
             if (graph == nullptr) continue;
             const std::u16string path = WideProgramPath(row.file);
             const HRESULT result = graph->RenderFile(path.c_str(), nullptr);
-            if (result != row.expected) notes.Add("FAIL " + row.file + " answered " + std::to_string(result));
+            if (result != row.expected)
+                notes.Add("FAIL " + row.file + " answered " + std::to_string(result));
             graph->Release();
             graph = nullptr;
         }
@@ -194,14 +198,15 @@ TEST(WideText, CodePage932BecomesUtf16) {
         {"menu.wma", -1, std::u16string(u"menu.wma", 9)},  // with the terminator
         {"ab", 1, u"a"},
         {"\x82\xA0\x95\x5C", 4, u"\u3042\u8868"},  // a double-byte character ending in 0x5C
-        {"\xB1", 1, u"\uFF71"},                        // half-width katakana
-        {"\xF0\x40\xF9\xFC", 4, u"\uE000\uE757"},   // user-defined characters: private use
-        {"a\x81", 2, u"a\uFFFD"},                      // a lead byte without its trail
+        {"\xB1", 1, u"\uFF71"},                    // half-width katakana
+        {"\xF0\x40\xF9\xFC", 4, u"\uE000\uE757"},  // user-defined characters: private use
+        {"a\x81", 2, u"a\uFFFD"},                  // a lead byte without its trail
     };
     for (const auto& row : rows) {
         char16_t out[16] = {};
         const int units = MultiByteToWideChar(932, 0, row.text, row.bytes, out, 16);
-        EXPECT_EQ(std::u16string(out, static_cast<size_t>(units > 0 ? units : 0)), row.wide) << row.text;
+        EXPECT_EQ(std::u16string(out, static_cast<size_t>(units > 0 ? units : 0)), row.wide)
+            << row.text;
         EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, row.text, row.bytes, nullptr, 0), units);
     }
     char16_t small[2];

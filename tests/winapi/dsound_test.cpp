@@ -29,7 +29,8 @@ WAVEFORMATEX Format(WORD tag, WORD channels, DWORD rate, WORD bits) {
     return f;
 }
 
-WAVEFORMATEXTENSIBLE Extensible(WORD channels, DWORD rate, WORD bits, WORD validBits, const GUID& sub) {
+WAVEFORMATEXTENSIBLE Extensible(WORD channels, DWORD rate, WORD bits, WORD validBits,
+                                const GUID& sub) {
     WAVEFORMATEXTENSIBLE f{};
     f.Format = Format(WAVE_FORMAT_EXTENSIBLE, channels, rate, bits);
     f.Format.cbSize = 22;
@@ -121,7 +122,8 @@ PlaybackCase SixteenBitStereo(LONG volume, const std::vector<uint8_t>& format) {
         const int left = 1000 + 50 * i, right = -(1000 + 30 * i);
         Put16(c.samples, left);
         Put16(c.samples, right);
-        c.known.push_back({static_cast<size_t>(i), {gain * left / 32768.0f, gain * right / 32768.0f}});
+        c.known.push_back(
+            {static_cast<size_t>(i), {gain * left / 32768.0f, gain * right / 32768.0f}});
     }
     return c;
 }
@@ -129,7 +131,8 @@ PlaybackCase SixteenBitStereo(LONG volume, const std::vector<uint8_t>& format) {
 // 24-bit mono at half the mix rate: even mix frames are source frames, odd ones lie
 // halfway between two (the last one holds the final frame).
 PlaybackCase TwentyFourBit() {
-    PlaybackCase c{"24-bit mono 22.05 kHz", Bytes(Format(WAVE_FORMAT_PCM, 1, 22050, 24)), {}, 0, 600, {}};
+    PlaybackCase c{
+        "24-bit mono 22.05 kHz", Bytes(Format(WAVE_FORMAT_PCM, 1, 22050, 24)), {}, 0, 600, {}};
     std::vector<float> s;
     for (int i = 0; i < 300; ++i) {
         const int v = 20000 * (i + 1) * (i % 2 ? -1 : 1) + (i % 2 ? -1 : 1);
@@ -145,7 +148,8 @@ PlaybackCase TwentyFourBit() {
 }
 
 PlaybackCase FloatMono() {
-    PlaybackCase c{"32-bit float mono", Bytes(Format(WAVE_FORMAT_IEEE_FLOAT, 1, kRate, 32)), {}, 0, 200, {}};
+    PlaybackCase c{
+        "32-bit float mono", Bytes(Format(WAVE_FORMAT_IEEE_FLOAT, 1, kRate, 32)), {}, 0, 200, {}};
     for (int i = 0; i < 200; ++i) {
         const float v = 0.25f + 0.001f * static_cast<float>(i);
         const auto b = Bytes(v);
@@ -215,10 +219,10 @@ TEST(DsoundPlayback, StopThenPlayRestartsAndTheStatusEndsWithTheSound) {
         CHILD_CHECK(notes, Playing(buffer));
         // Stop once the mixer has taken part of the sound.
         CHILD_CHECK(notes, audiotest::WaitFor([&] {
-            DWORD position = 0;
-            buffer->GetCurrentPosition(&position, nullptr);
-            return position > 0;
-        }));
+                        DWORD position = 0;
+                        buffer->GetCurrentPosition(&position, nullptr);
+                        return position > 0;
+                    }));
         CHILD_CHECK(notes, buffer->Stop() == DS_OK);
         CHILD_CHECK(notes, !Playing(buffer));
         CHILD_CHECK(notes, buffer->SetCurrentPosition(0) == DS_OK);
@@ -266,7 +270,8 @@ TEST(DsoundPlayback, SoundsPlayingTogetherAddUpAndClip) {
         a->Play(0, 0, 0);
         b->Play(0, 0, 0);
         c->Play(0, 0, 0);
-        CHILD_CHECK(notes, audiotest::WaitFor([&] { return !Playing(a) && !Playing(b) && !Playing(c); }));
+        CHILD_CHECK(notes,
+                    audiotest::WaitFor([&] { return !Playing(a) && !Playing(b) && !Playing(c); }));
         Sleep(60);
         a->Release();
         b->Release();
@@ -298,16 +303,20 @@ TEST(DsoundFormats, BuffersTheDeviceCannotPlayAreRefusedWithTheirCode) {
     badBlock.nBlockAlign = 2;
     WAVEFORMATEXTENSIBLE shortExtension = Extensible(2, kRate, 16, 16, KSDATAFORMAT_SUBTYPE_PCM);
     shortExtension.Format.cbSize = 0;
-    const GUID otherSub = {0x00000002, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+    const GUID otherSub = {
+        0x00000002, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
     const DWORD v = DSBCAPS_CTRLVOLUME;
     const std::vector<Row> rows = {
         {"8-bit mono 8 kHz", Bytes(Format(1, 1, 8000, 8)), 100, v, DS_OK},
-        {"16-bit stereo", Bytes(Format(1, 2, 44100, 16)), 100, v | DSBCAPS_CTRLPOSITIONNOTIFY, DS_OK},
+        {"16-bit stereo", Bytes(Format(1, 2, 44100, 16)), 100, v | DSBCAPS_CTRLPOSITIONNOTIFY,
+         DS_OK},
         {"24-bit 8 channels 96 kHz", Bytes(Format(1, 8, 96000, 24)), 96, v, DS_OK},
         {"32-bit PCM 3 channels 11 kHz", Bytes(Format(1, 3, 11025, 32)), 96, v, DS_OK},
         {"float stereo", Bytes(Format(3, 2, 48000, 32)), 96, v, DS_OK},
-        {"float extensible", Bytes(Extensible(2, 48000, 32, 32, KSDATAFORMAT_SUBTYPE_IEEE_FLOAT)), 96, v, DS_OK},
-        {"20 valid bits in 24", Bytes(Extensible(1, 48000, 24, 20, KSDATAFORMAT_SUBTYPE_PCM)), 96, v, DS_OK},
+        {"float extensible", Bytes(Extensible(2, 48000, 32, 32, KSDATAFORMAT_SUBTYPE_IEEE_FLOAT)),
+         96, v, DS_OK},
+        {"20 valid bits in 24", Bytes(Extensible(1, 48000, 24, 20, KSDATAFORMAT_SUBTYPE_PCM)), 96,
+         v, DS_OK},
         {"64-bit float", Bytes(Format(3, 1, 48000, 64)), 96, v, DSERR_BADFORMAT},
         {"12-bit PCM", Bytes(Format(1, 1, 48000, 12)), 96, v, DSERR_BADFORMAT},
         {"9 channels", Bytes(Format(1, 9, 48000, 16)), 180, v, DSERR_BADFORMAT},
@@ -316,11 +325,14 @@ TEST(DsoundFormats, BuffersTheDeviceCannotPlayAreRefusedWithTheirCode) {
         {"block align of a mono frame", Bytes(badBlock), 96, v, DSERR_BADFORMAT},
         {"ADPCM", Bytes(Format(2, 1, 22050, 4)), 96, v, DSERR_BADFORMAT},
         {"extensible without its extension", Bytes(shortExtension), 96, v, DSERR_BADFORMAT},
-        {"extensible of another sub-format", Bytes(Extensible(2, kRate, 16, 16, otherSub)), 96, v, DSERR_BADFORMAT},
-        {"more valid bits than stored", Bytes(Extensible(2, kRate, 16, 17, KSDATAFORMAT_SUBTYPE_PCM)), 96, v, DSERR_BADFORMAT},
+        {"extensible of another sub-format", Bytes(Extensible(2, kRate, 16, 16, otherSub)), 96, v,
+         DSERR_BADFORMAT},
+        {"more valid bits than stored",
+         Bytes(Extensible(2, kRate, 16, 17, KSDATAFORMAT_SUBTYPE_PCM)), 96, v, DSERR_BADFORMAT},
         {"empty buffer", Bytes(Format(1, 1, 8000, 8)), 0, v, DSERR_INVALIDPARAM},
         {"3D control", Bytes(Format(1, 1, 8000, 8)), 100, DSBCAPS_CTRL3D, DSERR_UNSUPPORTED},
-        {"primary buffer", Bytes(Format(1, 1, 8000, 8)), 100, DSBCAPS_PRIMARYBUFFER, DSERR_UNSUPPORTED},
+        {"primary buffer", Bytes(Format(1, 1, 8000, 8)), 100, DSBCAPS_PRIMARYBUFFER,
+         DSERR_UNSUPPORTED},
     };
     TempFolder folder;
     audiotest::Notes notes(folder / "notes.txt");
@@ -340,7 +352,8 @@ TEST(DsoundFormats, BuffersTheDeviceCannotPlayAreRefusedWithTheirCode) {
         DSBUFFERDESC wrongSize = Desc(rows[0].format.data(), 100);
         wrongSize.dwSize = 20;
         IDirectSoundBuffer* buffer = nullptr;
-        CHILD_CHECK(notes, sound->CreateSoundBuffer(&wrongSize, &buffer, nullptr) == DSERR_INVALIDPARAM);
+        CHILD_CHECK(notes,
+                    sound->CreateSoundBuffer(&wrongSize, &buffer, nullptr) == DSERR_INVALIDPARAM);
         sound->Release();
     });
     ASSERT_EQ(code, kChildReturned);
@@ -365,7 +378,8 @@ TEST(DsoundBuffer, LockHandsOutTheBufferMemoryAndChecksWhatComesBack) {
         IDirectSoundBuffer* made = nullptr;
         sound->CreateSoundBuffer(&desc, &made, nullptr);
         IDirectSoundBuffer8* buffer = nullptr;
-        CHILD_CHECK(notes, made->QueryInterface(IID_IDirectSoundBuffer8, reinterpret_cast<void**>(&buffer)) == S_OK);
+        CHILD_CHECK(notes, made->QueryInterface(IID_IDirectSoundBuffer8,
+                                                reinterpret_cast<void**>(&buffer)) == S_OK);
         made->Release();
         void *p1 = nullptr, *p2 = nullptr;
         DWORD n1 = 0, n2 = 0;
@@ -380,7 +394,8 @@ TEST(DsoundBuffer, LockHandsOutTheBufferMemoryAndChecksWhatComesBack) {
         CHILD_CHECK(notes, buffer->Lock(90, 20, &p1, &n1, &p2, &n2, 0) == DS_OK);
         CHILD_CHECK(notes, p1 == start + 90 && n1 == 10 && p2 == start && n2 == 10);
         CHILD_CHECK(notes, buffer->Unlock(p1, n1, p2, n2) == DS_OK);
-        CHILD_CHECK(notes, buffer->Lock(90, 20, &p1, &n1, nullptr, nullptr, 0) == DSERR_INVALIDPARAM);
+        CHILD_CHECK(notes,
+                    buffer->Lock(90, 20, &p1, &n1, nullptr, nullptr, 0) == DSERR_INVALIDPARAM);
         CHILD_CHECK(notes, buffer->Lock(100, 4, &p1, &n1, &p2, &n2, 0) == DSERR_INVALIDPARAM);
         CHILD_CHECK(notes, buffer->Lock(0, 101, &p1, &n1, &p2, &n2, 0) == DSERR_INVALIDPARAM);
         uint8_t foreign[8];

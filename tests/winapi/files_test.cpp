@@ -1,13 +1,12 @@
 // The layer's file services: the C runtime calls and kernel32 file calls, on real files
 // in a scratch folder, with the Windows error codes callers rely on.
 #include <direct.h>
+#include <gtest/gtest.h>
 #include <hostpath.h>
 #include <io.h>
-#include <windows.h>
-
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -66,7 +65,8 @@ TEST(Files, NamesCodePage932LacksAreCreatedOpenedAndListedBack) {
         "back\\slash.wav",       // a backslash is part of a Linux name
         "\xEE\x80\x80.wav",      // private use
         "bad\xFF.wav",           // not UTF-8 at all
-        "\xC2\xA5" "100.wav",    // U+00A5, which iconv would turn into "\"
+        "\xC2\xA5"
+        "100.wav",  // U+00A5, which iconv would turn into "\"
     };
     for (const char* hostName : hostNames) {
         TempFolder folder;
@@ -140,9 +140,9 @@ TEST(Files, AccessUnlinkAndMkdir) {
         int error;
     };
     const Case cases[] = {
-        {&file, 0, 0, 0},          {&file, 2, 0, 0},          {&file, 4, 0, 0},
-        {&file, 6, 0, 0},          {&missing, 0, -1, ENOENT}, {&missing, 6, -1, ENOENT},
-        {&file, 1, -1, EINVAL},    {&file, 8, -1, EINVAL},
+        {&file, 0, 0, 0},       {&file, 2, 0, 0},          {&file, 4, 0, 0},
+        {&file, 6, 0, 0},       {&missing, 0, -1, ENOENT}, {&missing, 6, -1, ENOENT},
+        {&file, 1, -1, EINVAL}, {&file, 8, -1, EINVAL},
     };
     for (const Case& c : cases) {
         errno = 0;
@@ -183,10 +183,10 @@ TEST(Files, CaseInsensitiveComparisonFoldsOnlyAsciiLetters) {
         {"b", "A", 1},
         {"ab", "abc", -1},
         {"", "", 0},
-        {"[", "a", -1},                      // '[' (0x5B) sorts before 'a', not after 'A'
-        {"\x83\x41", "\x83\x61", -1},        // two katakana: trail bytes are not letters
-        {"\x83\x41X", "\x83\x41x", 0},       // the letter after them still folds
-        {"\xC9", "\xE9", -1},                // no folding beyond ASCII
+        {"[", "a", -1},                 // '[' (0x5B) sorts before 'a', not after 'A'
+        {"\x83\x41", "\x83\x61", -1},   // two katakana: trail bytes are not letters
+        {"\x83\x41X", "\x83\x41x", 0},  // the letter after them still folds
+        {"\xC9", "\xE9", -1},           // no folding beyond ASCII
     };
     const auto sign = [](int v) { return (v > 0) - (v < 0); };
     for (const Case& c : cases) {

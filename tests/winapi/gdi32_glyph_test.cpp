@@ -195,7 +195,7 @@ TEST(Gdi32Metrics, HalfWidthCellIsHalfAFullWidthCell) {
         const short half = font.GlyphMetrics('A').gmCellIncX;
         EXPECT_EQ(half, metrics.tmAveCharWidth);
         EXPECT_EQ(font.GlyphMetrics('1').gmCellIncX, half);
-        EXPECT_EQ(font.GlyphMetrics(0xB1).gmCellIncX, half);  // half-width katakana
+        EXPECT_EQ(font.GlyphMetrics(0xB1).gmCellIncX, half);      // half-width katakana
         for (UINT full : {0x82A0u, 0x8DC4u, 0x8140u, 0x8250u}) {  // あ 再 (space) ０
             EXPECT_EQ(font.GlyphMetrics(full).gmCellIncX, 2 * half) << std::hex << full;
             EXPECT_EQ(font.GlyphMetrics(full).gmCellIncY, 0);
@@ -204,8 +204,9 @@ TEST(Gdi32Metrics, HalfWidthCellIsHalfAFullWidthCell) {
 }
 
 TEST(Gdi32Glyph, BitmapsAreMsbFirstRowsPaddedToFourBytesWithinTheCell) {
-    const UINT codes[] = {'A', 'g', 'W', '|', 0x82A0 /* あ */, 0x8DC4 /* 再 */,
-                          0x90B6 /* 生 */, 0xB1 /* ｱ */, 0x8250 /* ０ */};
+    const UINT codes[] = {
+        'A',          'g',   'W', '|', 0x82A0 /* あ */, 0x8DC4 /* 再 */, 0x90B6 /* 生 */,
+        0xB1 /* ｱ */, 0x8250 /* ０ */};
     for (LONG height : {12, 16, 24, -30}) {
         CFontDc font(JapaneseFont(height));
         const TEXTMETRICA text = font.Metrics();
@@ -269,7 +270,8 @@ TEST(Gdi32Glyph, LeftmostPixelIsTheMostSignificantBit) {
 TEST(Gdi32Glyph, BufferTooSmallFailsAndLeavesMetricsAlone) {
     CFontDc font(JapaneseFont(16));
     GLYPHMETRICS metrics{};
-    const DWORD size = GetGlyphOutlineA(font.dc(), 0x82A0, GGO_BITMAP, &metrics, 0, nullptr, &kIdentity);
+    const DWORD size =
+        GetGlyphOutlineA(font.dc(), 0x82A0, GGO_BITMAP, &metrics, 0, nullptr, &kIdentity);
     ASSERT_GT(size, 4u);
     std::vector<BYTE> buffer(size - 1, 0);
     GLYPHMETRICS untouched;
@@ -290,7 +292,8 @@ TEST(Gdi32Glyph, BlankGlyphsAnswerSizeZeroWithAOnePixelBox) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.code);
         GLYPHMETRICS metrics{};
-        EXPECT_EQ(GetGlyphOutlineA(font.dc(), c.code, GGO_BITMAP, &metrics, 0, nullptr, &kIdentity), 0u);
+        EXPECT_EQ(GetGlyphOutlineA(font.dc(), c.code, GGO_BITMAP, &metrics, 0, nullptr, &kIdentity),
+                  0u);
         EXPECT_EQ(metrics.gmBlackBoxX, 1u);
         EXPECT_EQ(metrics.gmBlackBoxY, 1u);
         EXPECT_EQ(metrics.gmCellIncX, c.cell);
@@ -336,19 +339,24 @@ TEST(Gdi32Glyph, BytesAboveTheCharacterAreIgnored) {
 TEST(Gdi32Glyph, OnlyTheIdentityMatrixAndKnownFormatsAreAccepted) {
     CFontDc font(JapaneseFont(16));
     GLYPHMETRICS metrics{};
-    EXPECT_EQ(GetGlyphOutlineA(font.dc(), 'A', GGO_BITMAP, &metrics, 0, nullptr, nullptr), GDI_ERROR);
-    const MAT2 doubled = {{0, 2}, {0, 0}, {0, 0}, {0, 2}};
-    EXPECT_EQ(GetGlyphOutlineA(font.dc(), 'A', GGO_BITMAP, &metrics, 0, nullptr, &doubled), GDI_ERROR);
-    EXPECT_EQ(GetGlyphOutlineA(font.dc(), 'A', 2 /* GGO_NATIVE */, &metrics, 0, nullptr, &kIdentity),
+    EXPECT_EQ(GetGlyphOutlineA(font.dc(), 'A', GGO_BITMAP, &metrics, 0, nullptr, nullptr),
               GDI_ERROR);
-    EXPECT_EQ(GetGlyphOutlineA(nullptr, 'A', GGO_BITMAP, &metrics, 0, nullptr, &kIdentity), GDI_ERROR);
+    const MAT2 doubled = {{0, 2}, {0, 0}, {0, 0}, {0, 2}};
+    EXPECT_EQ(GetGlyphOutlineA(font.dc(), 'A', GGO_BITMAP, &metrics, 0, nullptr, &doubled),
+              GDI_ERROR);
+    EXPECT_EQ(
+        GetGlyphOutlineA(font.dc(), 'A', 2 /* GGO_NATIVE */, &metrics, 0, nullptr, &kIdentity),
+        GDI_ERROR);
+    EXPECT_EQ(GetGlyphOutlineA(nullptr, 'A', GGO_BITMAP, &metrics, 0, nullptr, &kIdentity),
+              GDI_ERROR);
 }
 
 TEST(Gdi32Glyph, BoldFontsHaveHeavierStrokes) {
     CFontDc normal(JapaneseFont(24, FW_NORMAL));
     CFontDc bold(JapaneseFont(24, FW_BOLD));
     for (UINT code : {UINT('A'), 0x8DC4u}) {
-        EXPECT_GT(InkedPixels(FetchBitmap(bold.dc(), code)), InkedPixels(FetchBitmap(normal.dc(), code)))
+        EXPECT_GT(InkedPixels(FetchBitmap(bold.dc(), code)),
+                  InkedPixels(FetchBitmap(normal.dc(), code)))
             << std::hex << code;
     }
 }

@@ -51,7 +51,8 @@ public:
         SDL_Surface* surface = SDL_GetWindowSurface(window_);
         EXPECT_EQ(surface->format->BytesPerPixel, 4);
         uint32_t value;
-        std::memcpy(&value, static_cast<const uint8_t*>(surface->pixels) + y * surface->pitch + x * 4, 4);
+        std::memcpy(&value,
+                    static_cast<const uint8_t*>(surface->pixels) + y * surface->pitch + x * 4, 4);
         Uint8 r, g, b;
         SDL_GetRGB(value, surface->format, &r, &g, &b);
         return uint32_t(r) << 16 | uint32_t(g) << 8 | b;
@@ -95,8 +96,8 @@ RECT TextBox(HDC dc, int x, int y, const char* text) {
     LONG width = 0;
     for (const char* p = text; *p; ++p) {
         GLYPHMETRICS glyph{};
-        EXPECT_NE(GetGlyphOutlineA(dc, static_cast<unsigned char>(*p), GGO_METRICS, &glyph, 0, nullptr,
-                                   &identity),
+        EXPECT_NE(GetGlyphOutlineA(dc, static_cast<unsigned char>(*p), GGO_METRICS, &glyph, 0,
+                                   nullptr, &identity),
                   GDI_ERROR);
         width += glyph.gmCellIncX;
     }
@@ -146,8 +147,8 @@ TEST(Gdi32Paint, OpaqueTextPaintsItsCellsTransparentTextDoesNot) {
     ASSERT_TRUE(TextOutA(window.dc(), 10, 200, text, 4));
     TEXTMETRICA metrics{};
     ASSERT_TRUE(GetTextMetricsA(window.dc(), &metrics));
-    const CCount opaque = CountIn(window, RECT{10, 200, 10 + 4 * metrics.tmAveCharWidth,
-                                                200 + metrics.tmHeight});
+    const CCount opaque =
+        CountIn(window, RECT{10, 200, 10 + 4 * metrics.tmAveCharWidth, 200 + metrics.tmHeight});
     EXPECT_GT(opaque.white, 0);
     EXPECT_EQ(opaque.grey, 0) << "two full-width cells are painted white";
     EXPECT_EQ(window.Pixel(10 + 4 * metrics.tmAveCharWidth, 200), 0xC0C0C0u);

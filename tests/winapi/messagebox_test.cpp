@@ -1,11 +1,10 @@
 // MessageBoxA: the seam tests answer, the headless answer, and the real GTK box under a
 // virtual X display driven with xdotool. Boxes that touch GTK run in forked children, so
 // GTK never starts in the test process and a broken box is killed after a bounded wait.
-#include <seams.h>
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <seams.h>
 #include <unistd.h>
+#include <windows.h>
 
 #include <chrono>
 #include <cstdio>
@@ -63,12 +62,12 @@ TEST(MessageBox, SeamGetsTheProgramsBytesAndItsAnswerIsReturned) {
 TEST(MessageBox, TypesOutsideTheSupportedSetAreRefusedBeforeAnyoneIsAsked) {
     SeamGuard seam;
     const UINT refused[] = {
-        0x4u,                            // MB_YESNO
-        0x10u,                           // MB_ICONERROR
-        0x40u,                           // MB_ICONINFORMATION
-        MB_OKCANCEL | 0x100u,            // MB_DEFBUTTON2
-        MB_SYSTEMMODAL | MB_TASKMODAL,   // no such modality
-        MB_OK | 0x40000u,                // MB_TOPMOST
+        0x4u,                           // MB_YESNO
+        0x10u,                          // MB_ICONERROR
+        0x40u,                          // MB_ICONINFORMATION
+        MB_OKCANCEL | 0x100u,           // MB_DEFBUTTON2
+        MB_SYSTEMMODAL | MB_TASKMODAL,  // no such modality
+        MB_OK | 0x40000u,               // MB_TOPMOST
     };
     for (const UINT type : refused) {
         SetLastError(ERROR_SUCCESS);
@@ -76,7 +75,8 @@ TEST(MessageBox, TypesOutsideTheSupportedSetAreRefusedBeforeAnyoneIsAsked) {
         EXPECT_EQ(GetLastError(), ERROR_NOT_SUPPORTED) << std::hex << type;
     }
     EXPECT_EQ(seamCall.calls, 0);
-    for (const UINT type : {MB_OK, MB_OKCANCEL | MB_TASKMODAL, MB_OK | MB_ICONWARNING | MB_SYSTEMMODAL}) {
+    for (const UINT type :
+         {MB_OK, MB_OKCANCEL | MB_TASKMODAL, MB_OK | MB_ICONWARNING | MB_SYSTEMMODAL}) {
         EXPECT_EQ(MessageBoxA(nullptr, "x", "y", type), IDCANCEL) << std::hex << type;
     }
     EXPECT_EQ(seamCall.calls, 3);
@@ -92,7 +92,8 @@ TEST(MessageBox, HeadlessWritesUtf8ToStandardErrorAndAnswersOk) {
     } cases[] = {
         {nullptr, kCaptionCp932, std::string(kCaptionUtf8) + ": " + kTextUtf8 + "\n"},
         {"", "", std::string(kTextUtf8) + "\n"},
-        {"unix:/nonexistent/socket", kCaptionCp932, std::string(kCaptionUtf8) + ": " + kTextUtf8 + "\n"},
+        {"unix:/nonexistent/socket", kCaptionCp932,
+         std::string(kCaptionUtf8) + ": " + kTextUtf8 + "\n"},
     };
     for (const Case& c : cases) {
         Child child({{"DISPLAY", c.display}, {"WAYLAND_DISPLAY", nullptr}},
@@ -119,15 +120,16 @@ TEST_F(MessageBoxOnDisplay, KeysAnswerTheRealBoxWhichThenGoesAway) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.key);
         const std::string caption = std::string("SE Retimer ") + kCaptionCp932;
-        Child child({{"DISPLAY", display_.c_str()}, {"WAYLAND_DISPLAY", nullptr}, {"NO_AT_BRIDGE", "1"}},
-                    [&] {
-                        if (c.worker) {
-                            std::thread([&] { Answer(c.type, kTextCp932, caption.c_str()); }).join();
-                        } else {
-                            Answer(c.type, kTextCp932, caption.c_str());
-                        }
-                        sleep(30);  // stay alive, holding the display, until killed
-                    });
+        Child child(
+            {{"DISPLAY", display_.c_str()}, {"WAYLAND_DISPLAY", nullptr}, {"NO_AT_BRIDGE", "1"}},
+            [&] {
+                if (c.worker) {
+                    std::thread([&] { Answer(c.type, kTextCp932, caption.c_str()); }).join();
+                } else {
+                    Answer(c.type, kTextCp932, caption.c_str());
+                }
+                sleep(30);  // stay alive, holding the display, until killed
+            });
         // The display is this test's own: its one visible window is the box. (The search
         // goes by class: GTK sets only the UTF-8 title of a non-Latin-1 caption, which
         // xdotool's name search does not read.)

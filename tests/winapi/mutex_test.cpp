@@ -1,12 +1,11 @@
 // The layer's named mutexes: one holder per name across processes, a name that is free
 // again however its holder lets go (release, close, exit, SIGKILL), and lock files whose
 // names stay apart for names full of separators and double-byte characters.
-#include <windows.h>
-
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <windows.h>
 
 #include <cstdlib>
 #include <string>
@@ -127,8 +126,16 @@ TEST_F(NamedMutex, AnyNameBecomesItsOwnLockFile) {
     // Separators, dots, a double-byte character whose trail byte is '\', names that only
     // differ where the readable prefix replaces bytes, and one too long to spell out.
     const std::string names[] = {
-        "a/b", "a_b", "a\\b", "..", "/", "表\\x", "表", "Local\\SeRetimer",
-        std::string(300, 'n'), std::string(299, 'n') + "m",
+        "a/b",
+        "a_b",
+        "a\\b",
+        "..",
+        "/",
+        "表\\x",
+        "表",
+        "Local\\SeRetimer",
+        std::string(300, 'n'),
+        std::string(299, 'n') + "m",
     };
     std::vector<HANDLE> handles;
     for (const std::string& name : names) {

@@ -2,15 +2,14 @@
 // whose filter writes what it received into a pipe; the parent checks that and how the
 // child ended. Faults on the main thread and on a CreateThread worker, the record for
 // each kind of fault, a stack overflow, nesting, and the faults no guard may take.
-#include <seh.h>
-#include <windows.h>
-
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <seh.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <windows.h>
 
 #include <atomic>
 #include <cstdint>
@@ -141,17 +140,25 @@ TEST(Seh, EachKindOfFaultReachesTheFilterWithItsRecord) {
     const Fault faults[] = {
         {"read through null", [](void*) -> DWORD { return ReadAt(0); },
          reinterpret_cast<const void*>(&ReadAt), EXCEPTION_ACCESS_VIOLATION, 2, 0, 0},
-        {"write to a member of null", [](void*) -> DWORD { WriteAt(0x10); return 0; },
+        {"write to a member of null",
+         [](void*) -> DWORD {
+             WriteAt(0x10);
+             return 0;
+         },
          reinterpret_cast<const void*>(&WriteAt), EXCEPTION_ACCESS_VIOLATION, 2, 1, 0x10},
         {"integer division by zero", [](void*) -> DWORD { return Divide(1, 0); },
          reinterpret_cast<const void*>(&Divide), EXCEPTION_INT_DIVIDE_BY_ZERO, 0, 0, 0},
-        {"trap instruction", [](void*) -> DWORD { Trap(); return 0; },
+        {"trap instruction",
+         [](void*) -> DWORD {
+             Trap();
+             return 0;
+         },
          reinterpret_cast<const void*>(&Trap), EXCEPTION_ILLEGAL_INSTRUCTION, 0, 0, 0},
         {"read past the end of a mapped file", [](void*) -> DWORD { return ReadAt(bus); },
          reinterpret_cast<const void*>(&ReadAt), EXCEPTION_IN_PAGE_ERROR, 2, 0, 0},
         {"jump to memory that is not code",
-         [](void*) -> DWORD { return reinterpret_cast<DWORD (*)()>(unexecutablePage)(); },
-         nullptr, EXCEPTION_ACCESS_VIOLATION, 2, 8, 0},
+         [](void*) -> DWORD { return reinterpret_cast<DWORD (*)()>(unexecutablePage)(); }, nullptr,
+         EXCEPTION_ACCESS_VIOLATION, 2, 8, 0},
     };
     bus = TruncatedMapping();
     ASSERT_NE(bus, 0u);
@@ -162,9 +169,8 @@ TEST(Seh, EachKindOfFaultReachesTheFilterWithItsRecord) {
         SCOPED_TRACE(fault.what);
         static const Fault* current;
         current = &fault;
-        const Child child = RunInChild([] {
-            SehGuard(current->body, nullptr, ReportingFilter, 42);
-        });
+        const Child child =
+            RunInChild([] { SehGuard(current->body, nullptr, ReportingFilter, 42); });
         EXPECT_TRUE(child.ExitedWithZero()) << child.status;
         ASSERT_TRUE(child.Reported());
         const Report report = child.Get();
@@ -174,8 +180,8 @@ TEST(Seh, EachKindOfFaultReachesTheFilterWithItsRecord) {
         EXPECT_TRUE(report.noContext);
         // Where the faulting instruction is; for a jump, the address jumped to.
         const uintptr_t faultAddress = fault.code == EXCEPTION_IN_PAGE_ERROR ? bus
-                                       : fault.function == nullptr          ? unexecutablePage
-                                                                            : fault.address;
+                                       : fault.function == nullptr           ? unexecutablePage
+                                                                             : fault.address;
         if (fault.function != nullptr) {
             EXPECT_TRUE(NearFunction(report.address, fault.function)) << std::hex << report.address;
         } else {
@@ -251,8 +257,8 @@ TEST(Seh, StackOverflowIsCaughtOnTheAlternateStack) {
         worker = onWorker;
         const Child child = RunInChild([] {
             if (worker) {
-                HANDLE thread = CreateThread(nullptr, 256 * 1024, OverflowInGuard, nullptr, 0,
-                                             nullptr);
+                HANDLE thread =
+                    CreateThread(nullptr, 256 * 1024, OverflowInGuard, nullptr, 0, nullptr);
                 WaitForSingleObject(thread, INFINITE);
             } else {
                 OverflowInGuard(nullptr);
@@ -271,8 +277,8 @@ TEST(Seh, InnermostGuardTakesTheFault) {
     Child child = RunInChild([] {
         SehGuard(
             [](void*) -> DWORD {
-                return SehGuard([](void*) -> DWORD { return ReadAt(0); }, nullptr,
-                                ReportingFilter, 2);
+                return SehGuard([](void*) -> DWORD { return ReadAt(0); }, nullptr, ReportingFilter,
+                                2);
             },
             nullptr, ReportingFilter, 1);
     });
@@ -314,13 +320,12 @@ TEST(Seh, FaultsNoGuardMayTakeEndTheProcessWithTheSignal) {
     child = RunInChild([] {
         SehGuard(
             [](void*) -> DWORD {
-                return SehGuard(
-                    [](void*) -> DWORD { return Divide(1, 0); }, nullptr,
-                    [](EXCEPTION_POINTERS* pointers, DWORD id) -> LONG {
-                        ReportingFilter(pointers, id);
-                        return ReadAt(0);
-                    },
-                    2);
+                return SehGuard([](void*) -> DWORD { return Divide(1, 0); }, nullptr,
+                                [](EXCEPTION_POINTERS* pointers, DWORD id) -> LONG {
+                                    ReportingFilter(pointers, id);
+                                    return ReadAt(0);
+                                },
+                                2);
             },
             nullptr, ReportingFilter, 1);
     });
@@ -330,8 +335,8 @@ TEST(Seh, FaultsNoGuardMayTakeEndTheProcessWithTheSignal) {
 
     // Sent by kill(), not a fault of the guarded code: the default action, even in a guard.
     child = RunInChild([] {
-        SehGuard([](void*) -> DWORD { return static_cast<DWORD>(kill(getpid(), SIGBUS)); },
-                 nullptr, ReportingFilter, 1);
+        SehGuard([](void*) -> DWORD { return static_cast<DWORD>(kill(getpid(), SIGBUS)); }, nullptr,
+                 ReportingFilter, 1);
     });
     EXPECT_FALSE(child.Reported());
     EXPECT_TRUE(child.DiedOf(SIGBUS)) << child.status;
@@ -340,12 +345,18 @@ TEST(Seh, FaultsNoGuardMayTakeEndTheProcessWithTheSignal) {
 TEST(Seh, UnhandledExceptionFilterSaysWhatHappenedOnStandardError) {
     const Child child = RunInChild([] {
         dup2(reportPipe, STDERR_FILENO);
-        SehGuard([](void*) -> DWORD { WriteAt(0x30); return 0; }, nullptr,
-                 [](EXCEPTION_POINTERS* pointers, DWORD) -> LONG {
-                     return UnhandledExceptionFilter(pointers) == EXCEPTION_EXECUTE_HANDLER
-                                ? 0 : (_exit(4), 0);
-                 },
-                 1);
+        SehGuard(
+            [](void*) -> DWORD {
+                WriteAt(0x30);
+                return 0;
+            },
+            nullptr,
+            [](EXCEPTION_POINTERS* pointers, DWORD) -> LONG {
+                return UnhandledExceptionFilter(pointers) == EXCEPTION_EXECUTE_HANDLER
+                           ? 0
+                           : (_exit(4), 0);
+            },
+            1);
     });
     EXPECT_TRUE(child.ExitedWithZero()) << child.status;
     EXPECT_NE(child.output.find("0xC0000005"), std::string::npos) << child.output;

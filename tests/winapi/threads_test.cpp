@@ -1,10 +1,9 @@
 // The layer's threads: ids known when CreateThread returns, exit codes from a return and
 // from ExitThread, waits that time out and waits that succeed (also several at once),
 // and handles that are closed while their thread still runs.
+#include <gtest/gtest.h>
 #include <seh.h>
 #include <windows.h>
-
-#include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
@@ -36,9 +35,7 @@ DWORD WaitThenReturn(LPVOID parameter) {
     LeaveFromDeepInside(depth - 1);
 }
 
-DWORD ExitThroughExitThread(LPVOID) {
-    LeaveFromDeepInside(3);
-}
+DWORD ExitThroughExitThread(LPVOID) { LeaveFromDeepInside(3); }
 
 DWORD ExitFromInsideAGuard(LPVOID) {
     return SehGuard([](void*) -> DWORD { ExitThread(9); }, nullptr,

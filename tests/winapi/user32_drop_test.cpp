@@ -1,10 +1,9 @@
 // Dropped files: the SDL drop events of one drop become one WM_DROPFILES whose HDROP
 // lists the files in order as code page 932 paths that open the same host files.
+#include <gtest/gtest.h>
 #include <hostpath.h>
 #include <shellapi.h>
 #include <windows.h>
-
-#include <gtest/gtest.h>
 
 #include "test_support.h"
 #include "user32_support.h"
@@ -31,8 +30,7 @@ std::vector<std::string> PathsOf(HDROP drop) {
 TEST_F(User32Drop, OneDropOfSeveralFilesIsOneMessageInOrder) {
     TempFolder folder;
     const std::vector<std::string> hostNames = {
-        folder / "b.wav",
-        folder / U8(u8"効果音 1.wav"),
+        folder / "b.wav", folder / U8(u8"効果音 1.wav"),
         folder / U8(u8"\U0001F3B5 tune \u00f1.wav"),  // outside code page 932
     };
     for (const std::string& name : hostNames) WriteFile(name, {1, 2, 3});

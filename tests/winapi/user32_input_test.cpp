@@ -1,9 +1,8 @@
 // Keyboard and mouse input: SDL events injected under the dummy video driver become the
 // key and mouse messages a Windows program expects, and the key state follows them.
+#include <gtest/gtest.h>
 #include <shellapi.h>
 #include <windows.h>
-
-#include <gtest/gtest.h>
 
 #include "test_support.h"
 #include "user32_support.h"
@@ -37,7 +36,9 @@ TEST_F(User32Input, KeyMessagesCarryRepeatAndPreviousStateAndTheToggleFlipsOnceP
     struct Expected {
         UINT message;
         LPARAM flags;
-    } expected[] = {{WM_KEYDOWN, 1}, {WM_KEYDOWN, 1 | kPrevious}, {WM_KEYDOWN, 1 | kPrevious},
+    } expected[] = {{WM_KEYDOWN, 1},
+                    {WM_KEYDOWN, 1 | kPrevious},
+                    {WM_KEYDOWN, 1 | kPrevious},
                     {WM_KEYUP, 1 | kPrevious | kReleased}};
     for (size_t i = 0; i < keys.size(); ++i) {
         EXPECT_EQ(keys[i].window, window);
@@ -59,11 +60,19 @@ TEST_F(User32Input, SdlKeysBecomeTheProgramsVirtualKeys) {
         int virtualKey;
         bool extended;
     } cases[] = {
-        {SDLK_a, 'A', false},          {SDLK_z, 'Z', false},        {SDLK_0, '0', false},
-        {SDLK_9, '9', false},          {SDLK_F1, VK_F1, false},     {SDLK_F5, VK_F5, false},
-        {SDLK_F12, VK_F12, false},     {SDLK_LEFT, VK_LEFT, true},  {SDLK_DOWN, VK_DOWN, true},
-        {SDLK_ESCAPE, VK_ESCAPE, false}, {SDLK_RETURN, VK_RETURN, false},
-        {SDLK_SPACE, VK_SPACE, false}, {SDLK_LSHIFT, VK_SHIFT, false},
+        {SDLK_a, 'A', false},
+        {SDLK_z, 'Z', false},
+        {SDLK_0, '0', false},
+        {SDLK_9, '9', false},
+        {SDLK_F1, VK_F1, false},
+        {SDLK_F5, VK_F5, false},
+        {SDLK_F12, VK_F12, false},
+        {SDLK_LEFT, VK_LEFT, true},
+        {SDLK_DOWN, VK_DOWN, true},
+        {SDLK_ESCAPE, VK_ESCAPE, false},
+        {SDLK_RETURN, VK_RETURN, false},
+        {SDLK_SPACE, VK_SPACE, false},
+        {SDLK_LSHIFT, VK_SHIFT, false},
         {SDLK_RCTRL, VK_CONTROL, true},
     };
     for (const Case& c : cases) {
@@ -121,8 +130,8 @@ TEST_F(User32Input, MouseMessagesCarryClientCoordinatesAndButtonFlags) {
         {WM_MBUTTONDOWN, MK_MBUTTON, 15, 25},
         {WM_MBUTTONUP, 0, 15, 25},
     };
-    const auto mouse = Only({WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONUP,
-                             WM_MBUTTONDOWN, WM_MBUTTONUP});
+    const auto mouse = Only({WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN,
+                             WM_RBUTTONUP, WM_MBUTTONDOWN, WM_MBUTTONUP});
     ASSERT_EQ(mouse.size(), std::size(expected));
     for (size_t i = 0; i < mouse.size(); ++i) {
         EXPECT_EQ(mouse[i].message, expected[i].message) << i;
@@ -150,7 +159,8 @@ TEST_F(User32Input, SecondClickIsADoubleClickOnlyForClassesThatAskForIt) {
         const auto downs = Only({WM_LBUTTONDOWN, WM_LBUTTONDBLCLK});
         ASSERT_EQ(downs.size(), 2u);
         EXPECT_EQ(downs[0].message, WM_LBUTTONDOWN);
-        EXPECT_EQ(downs[1].message, className == kDoubleClickClass ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN);
+        EXPECT_EQ(downs[1].message,
+                  className == kDoubleClickClass ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN);
         Log().clear();
     }
 }

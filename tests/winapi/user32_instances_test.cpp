@@ -3,8 +3,6 @@
 // class; this process finds it and asks for it to be raised. Once under SDL's dummy
 // driver (a socket left by a killed server is taken over), once end to end under a
 // virtual X display, where the raised window really gets the keyboard focus.
-#include <windows.h>
-
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -13,6 +11,7 @@
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <windows.h>
 
 #include <chrono>
 #include <cstdio>
@@ -114,16 +113,19 @@ public:
     // How often a line came on standard error so far.
     size_t Times(const std::string& line) const {
         size_t count = 0;
-        for (size_t at = text_.find(line + "\n"); at != std::string::npos; at = text_.find(line + "\n", at + 1)) {
+        for (size_t at = text_.find(line + "\n"); at != std::string::npos;
+             at = text_.find(line + "\n", at + 1)) {
             ++count;
         }
         return count;
     }
     // Waits (bounded) until a line of standard error came times times.
-    bool Said(const std::string& line, size_t times = 1, std::chrono::seconds limit = std::chrono::seconds(20)) {
+    bool Said(const std::string& line, size_t times = 1,
+              std::chrono::seconds limit = std::chrono::seconds(20)) {
         const auto deadline = Clock::now() + limit;
         while (Times(line) < times) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
             pollfd p{err_, POLLIN, 0};
             if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
             char buffer[512];
@@ -141,7 +143,9 @@ private:
     std::string text_;
 };
 
-std::string UniqueClass(const char* stem) { return std::string(stem) + " " + std::to_string(getpid()); }
+std::string UniqueClass(const char* stem) {
+    return std::string(stem) + " " + std::to_string(getpid());
+}
 
 TEST(User32Instances, ASecondProcessFindsTheWindowAndAsksForItToBeRaised) {
     const std::string className = UniqueClass("SE instance test");
@@ -187,8 +191,8 @@ public:
         if (server_ == 0) {
             close(fds[0]);
             const std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24", "-nolisten",
-                   "tcp", static_cast<char*>(nullptr));
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24",
+                   "-nolisten", "tcp", static_cast<char*>(nullptr));
             _exit(127);
         }
         close(fds[1]);
@@ -199,8 +203,10 @@ public:
             if (poll(&p, 1, 1000) <= 0) continue;
             char ch = 0;
             if (read(fds[0], &ch, 1) != 1) break;
-            if (ch != '\n') number += ch;
-            else if (!number.empty()) name_ = ":" + number;
+            if (ch != '\n')
+                number += ch;
+            else if (!number.empty())
+                name_ = ":" + number;
         }
         close(fds[0]);
     }
@@ -212,7 +218,8 @@ public:
     }
     const std::string& Name() const { return name_; }
     std::string Xdotool(const std::string& command) const {
-        std::string out = Capture("DISPLAY=" + name_ + " timeout 20 xdotool " + command + " 2>/dev/null");
+        std::string out =
+            Capture("DISPLAY=" + name_ + " timeout 20 xdotool " + command + " 2>/dev/null");
         return out.substr(0, out.find('\n'));
     }
 
@@ -234,11 +241,13 @@ TEST(User32Instances, OnADisplayTheFirstWindowComesForwardWithTheFocus) {
     const std::string coverTitle = "SE cover window " + std::to_string(getpid());
     Server first(firstClass, firstTitle, "x11", display.Name());
     ASSERT_TRUE(first.Said("ready")) << first.Text();
-    const std::string firstWindow = display.Xdotool("search --sync --onlyvisible --name '" + firstTitle + "'");
+    const std::string firstWindow =
+        display.Xdotool("search --sync --onlyvisible --name '" + firstTitle + "'");
     ASSERT_FALSE(firstWindow.empty()) << first.Text();
     Server cover(coverClass, coverTitle, "x11", display.Name());
     ASSERT_TRUE(cover.Said("ready")) << cover.Text();
-    const std::string coverWindow = display.Xdotool("search --sync --onlyvisible --name '" + coverTitle + "'");
+    const std::string coverWindow =
+        display.Xdotool("search --sync --onlyvisible --name '" + coverTitle + "'");
     ASSERT_FALSE(coverWindow.empty()) << cover.Text();
 
     EXPECT_TRUE(SetForegroundWindow(FindWindowA(coverClass.c_str(), nullptr)));

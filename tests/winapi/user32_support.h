@@ -4,9 +4,8 @@
 #pragma once
 
 #include <SDL.h>
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstdlib>
 #include <string>
@@ -98,8 +97,9 @@ protected:
     }
 
     HWND Make(const char* className = kClass, const char* title = "test", bool show = true) {
-        HWND window = CreateWindowExA(0, className, title, 0x00CA0000u, CW_USEDEFAULT, CW_USEDEFAULT,
-                                      CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
+        HWND window =
+            CreateWindowExA(0, className, title, 0x00CA0000u, CW_USEDEFAULT, CW_USEDEFAULT,
+                            CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
         EXPECT_NE(window, nullptr) << SDL_GetError();
         if (window && show) ShowWindow(window, SW_SHOW);
         windows_.push_back(window);
@@ -108,7 +108,9 @@ protected:
         return window;
     }
 
-    static Uint32 IdOf(HWND window) { return SDL_GetWindowID(winapi::backend::SdlWindowOf(window)); }
+    static Uint32 IdOf(HWND window) {
+        return SDL_GetWindowID(winapi::backend::SdlWindowOf(window));
+    }
 
     static void Push(SDL_Event event) { ASSERT_EQ(SDL_PushEvent(&event), 1) << SDL_GetError(); }
 

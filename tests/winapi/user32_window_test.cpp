@@ -1,10 +1,9 @@
 // Windows, their classes and the message sequence: activation, closing, painting,
 // placement arithmetic and dropped files, under SDL's dummy video driver.
+#include <gtest/gtest.h>
 #include <hostpath.h>
 #include <shellapi.h>
 #include <windows.h>
-
-#include <gtest/gtest.h>
 
 #include "test_support.h"
 #include "user32_support.h"
@@ -28,7 +27,8 @@ TEST_F(User32Window, ClassesAreUniqueByNameWithoutCaseAndOutliveNoWindow) {
     EXPECT_EQ(RegisterClassExA(&record), 0);
     EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
 
-    EXPECT_EQ(CreateWindowExA(0, "no such class", "x", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr),
+    EXPECT_EQ(CreateWindowExA(0, "no such class", "x", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr,
+                              nullptr),
               nullptr);
     EXPECT_EQ(GetLastError(), ERROR_CANNOT_FIND_WND_CLASS);
 
@@ -143,8 +143,8 @@ TEST_F(User32Window, PlacementArithmeticRoundTrips) {
         DWORD style;
         RECT expected;  // of (0, 0, 640, 480)
     } cases[] = {
-        {0x00CA0000u, {-3, -26, 643, 483}},               // caption, system menu, minimize box
-        {WS_OVERLAPPEDWINDOW, {-8, -31, 648, 488}},       // sizing frame
+        {0x00CA0000u, {-3, -26, 643, 483}},          // caption, system menu, minimize box
+        {WS_OVERLAPPEDWINDOW, {-8, -31, 648, 488}},  // sizing frame
         {WS_POPUP, {0, 0, 640, 480}},
     };
     for (const Case& c : cases) {

@@ -59,7 +59,8 @@ public:
 
     // The line of standard error that starts with prefix (without its newline), read as
     // it comes; empty when none came within the limit or the child closed its end.
-    std::string Line(const std::string& prefix, std::chrono::seconds limit = std::chrono::seconds(20)) {
+    std::string Line(const std::string& prefix,
+                     std::chrono::seconds limit = std::chrono::seconds(20)) {
         const auto deadline = Clock::now() + limit;
         for (;;) {
             const size_t at = err_.find(prefix);
@@ -79,9 +80,11 @@ public:
 
 private:
     bool ReadSome(Clock::time_point deadline) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         pollfd p{out_, POLLIN, 0};
-        if (eof_ || left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
+        if (eof_ || left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0)
+            return false;
         char buffer[1024];
         const ssize_t n = read(out_, buffer, sizeof buffer);
         if (n <= 0) {
@@ -129,8 +132,10 @@ protected:
             if (poll(&p, 1, 1000) <= 0) continue;
             char ch = 0;
             if (read(fds[0], &ch, 1) != 1) break;
-            if (ch != '\n') number += ch;
-            else if (!number.empty()) display_ = ":" + number;
+            if (ch != '\n')
+                number += ch;
+            else if (!number.empty())
+                display_ = ":" + number;
         }
         close(fds[0]);
         ASSERT_FALSE(display_.empty()) << "Xvfb did not start";

@@ -34,7 +34,8 @@ bool WriteAll(const std::string& folder, std::string& reason) {
         std::error_code error;
         fs::create_directories(path.parent_path(), error);
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(file.bytes.data()), static_cast<std::streamsize>(file.bytes.size()));
+        out.write(reinterpret_cast<const char*>(file.bytes.data()),
+                  static_cast<std::streamsize>(file.bytes.size()));
         out.close();
         if (!out) {
             reason = "cannot write " + path.string();

@@ -33,7 +33,7 @@ uint8_t Channel(double v) { return static_cast<uint8_t>(std::clamp(v, 0.0, 1.0) 
 // A picture as 8-bit channels, top row first, and its mask (one grey level per pixel).
 struct CImage {
     int width, height;
-    std::vector<uint8_t> rgb;   // r, g, b per pixel
+    std::vector<uint8_t> rgb;  // r, g, b per pixel
     std::vector<uint8_t> mask;
 
     CImage(int w, int h) : width(w), height(h), rgb(size_t(w) * h * 3), mask(size_t(w) * h) {}
@@ -59,19 +59,19 @@ std::vector<uint8_t> BmpBytes(const CImage& image, bool grey) {
     out.push_back('B');
     out.push_back('M');
     Put(out, 54 + imageBytes, 4);
-    Put(out, 0, 4);            // reserved
-    Put(out, 54, 4);           // pixel data offset
-    Put(out, 40, 4);           // info header size
+    Put(out, 0, 4);   // reserved
+    Put(out, 54, 4);  // pixel data offset
+    Put(out, 40, 4);  // info header size
     Put(out, static_cast<uint32_t>(image.width), 4);
     Put(out, static_cast<uint32_t>(image.height), 4);  // positive: bottom-up
-    Put(out, 1, 2);            // planes
-    Put(out, 24, 2);           // bits per pixel
-    Put(out, 0, 4);            // no compression
+    Put(out, 1, 2);                                    // planes
+    Put(out, 24, 2);                                   // bits per pixel
+    Put(out, 0, 4);                                    // no compression
     Put(out, imageBytes, 4);
-    Put(out, 2835, 4);         // 72 dots per inch, in dots per metre
+    Put(out, 2835, 4);  // 72 dots per inch, in dots per metre
     Put(out, 2835, 4);
-    Put(out, 0, 4);            // colours used
-    Put(out, 0, 4);            // important colours
+    Put(out, 0, 4);  // colours used
+    Put(out, 0, 4);  // important colours
     for (int y = image.height - 1; y >= 0; --y) {
         for (int x = 0; x < image.width; ++x) {
             const size_t i = size_t(y) * image.width + x;
@@ -103,7 +103,8 @@ double RoundedSquare(Vec p, Vec centre, double half, double radius) {
 // Distance from p to the segment from a to b.
 double Segment(Vec p, Vec a, Vec b) {
     const double dx = b.x - a.x, dy = b.y - a.y;
-    const double t = std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / (dx * dx + dy * dy), 0.0, 1.0);
+    const double t =
+        std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / (dx * dx + dy * dy), 0.0, 1.0);
     const double ex = p.x - a.x - t * dx, ey = p.y - a.y - t * dy;
     return std::sqrt(ex * ex + ey * ey);
 }
@@ -176,8 +177,8 @@ CImage CheckBox(bool on) {
             });
             if (covered < kMinSamples) continue;  // black and transparent
             image.Set(x, y, {sum.r / covered, sum.g / covered, sum.b / covered});
-            image.mask[size_t(y) * kCheckSize + x] =
-                static_cast<uint8_t>((covered * 255 + kSamples * kSamples / 2) / (kSamples * kSamples));
+            image.mask[size_t(y) * kCheckSize + x] = static_cast<uint8_t>(
+                (covered * 255 + kSamples * kSamples / 2) / (kSamples * kSamples));
         }
     }
     return image;
@@ -186,11 +187,11 @@ CImage CheckBox(bool on) {
 // ---- Title logo -------------------------------------------------------------------
 
 constexpr int kLogoWidth = 256, kLogoHeight = 64;
-constexpr int kCell = 4;               // pixels per font dot
+constexpr int kCell = 4;  // pixels per font dot
 constexpr int kGlyphRows = 7;
 constexpr double kTextTop = 8;
 constexpr double kTextBottom = kTextTop + kGlyphRows * kCell;
-constexpr double kSlant = 0.2;         // italic: x shift per pixel of height
+constexpr double kSlant = 0.2;  // italic: x shift per pixel of height
 constexpr double kWaveMiddle = 51, kWaveHeight = 9, kWaveHalfWidth = 0.75;
 constexpr double kWaveCycles = 15;
 
@@ -236,14 +237,16 @@ std::vector<double> Blur(const std::vector<double>& in, int w, int h, int r) {
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             double sum = 0;
-            for (int k = std::max(0, x - r); k <= std::min(w - 1, x + r); ++k) sum += in[size_t(y) * w + k];
+            for (int k = std::max(0, x - r); k <= std::min(w - 1, x + r); ++k)
+                sum += in[size_t(y) * w + k];
             across[size_t(y) * w + x] = sum / (2 * r + 1);
         }
     }
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             double sum = 0;
-            for (int k = std::max(0, y - r); k <= std::min(h - 1, y + r); ++k) sum += across[size_t(k) * w + x];
+            for (int k = std::max(0, y - r); k <= std::min(h - 1, y + r); ++k)
+                sum += across[size_t(k) * w + x];
             out[size_t(y) * w + x] = sum / (2 * r + 1);
         }
     }
@@ -267,30 +270,36 @@ CImage Logo() {
                 const double ux = p.x - left - kSlant * (kTextBottom - p.y);
                 const double uy = p.y - kTextTop;
                 if (ux >= 0 && uy >= 0) {
-                    const int col = static_cast<int>(ux / kCell), row = static_cast<int>(uy / kCell);
+                    const int col = static_cast<int>(ux / kCell),
+                              row = static_cast<int>(uy / kCell);
                     if (row < kGlyphRows && col < columns && dots[row][col] == '#') ++inText;
                 }
                 if (p.x >= waveLeft && p.x <= waveRight) {
                     const double u = (p.x - waveLeft) / (waveRight - waveLeft);
                     const double du = 0.002;
-                    const double slope = (Wave(u + du) - Wave(u - du)) / (2 * du * (waveRight - waveLeft));
-                    if (std::fabs(p.y - Wave(u)) / std::sqrt(1 + slope * slope) < kWaveHalfWidth) ++onWave;
+                    const double slope =
+                        (Wave(u + du) - Wave(u - du)) / (2 * du * (waveRight - waveLeft));
+                    if (std::fabs(p.y - Wave(u)) / std::sqrt(1 + slope * slope) < kWaveHalfWidth)
+                        ++onWave;
                 }
             });
             text[size_t(y) * kLogoWidth + x] = double(inText) / (kSamples * kSamples);
             wave[size_t(y) * kLogoWidth + x] = double(onWave) / (kSamples * kSamples);
         }
     }
-    const std::vector<double> glow = Blur(Blur(text, kLogoWidth, kLogoHeight, 2), kLogoWidth, kLogoHeight, 2);
+    const std::vector<double> glow =
+        Blur(Blur(text, kLogoWidth, kLogoHeight, 2), kLogoWidth, kLogoHeight, 2);
 
     CImage image(kLogoWidth, kLogoHeight);
     const Rgb glowColour = Hex(0xFF8C26), waveColour = Hex(0x5CD8CC);
     for (int y = 0; y < kLogoHeight; ++y) {
-        const Rgb textColour = Mix(Hex(0xFFF6DA), Hex(0xFF9E38), (y + 0.5 - kTextTop) / (kTextBottom - kTextTop));
+        const Rgb textColour =
+            Mix(Hex(0xFFF6DA), Hex(0xFF9E38), (y + 0.5 - kTextTop) / (kTextBottom - kTextTop));
         for (int x = 0; x < kLogoWidth; ++x) {
             const size_t i = size_t(y) * kLogoWidth + x;
             const double g = 0.6 * glow[i] * (1 - text[i]);
-            Rgb c = {textColour.r * text[i] + glowColour.r * g, textColour.g * text[i] + glowColour.g * g,
+            Rgb c = {textColour.r * text[i] + glowColour.r * g,
+                     textColour.g * text[i] + glowColour.g * g,
                      textColour.b * text[i] + glowColour.b * g};
             c = Mix(c, waveColour, wave[i]);
             image.Set(x, y, c);
@@ -301,7 +310,8 @@ CImage Logo() {
     return image;
 }
 
-void AddPair(std::vector<CFile>& files, const char* name, const char* maskName, const CImage& image) {
+void AddPair(std::vector<CFile>& files, const char* name, const char* maskName,
+             const CImage& image) {
     files.push_back({name, BmpBytes(image, false)});
     files.push_back({maskName, BmpBytes(image, true)});
 }

@@ -21,7 +21,7 @@ constexpr double kFadeOut = 0.008;
 constexpr double kRelease = 0.005;
 
 struct Partial {
-    double harmonic;   // multiple of the note's pitch
+    double harmonic;  // multiple of the note's pitch
     double amplitude;
 };
 
@@ -58,23 +58,24 @@ constexpr double kC6 = 1046.50, kE6 = 1318.51, kG6 = 1567.98, kA6 = 1760.00, kC7
 std::vector<Effect> Effects() {
     return {
         // Confirm, heard on every click: a quick rising fifth, bright and soft.
-        {"OK", 0.200,
+        {"OK",
+         0.200,
          {{0.000, 0.200, kC6, kC6, 0, 0.003, 0.050, 1.0, kBell},
           {0.060, 0.140, kG6, kG6, 0, 0.003, 0.060, 0.9, kBell}}},
         // Move between choices: one short pip that lifts slightly.
-        {"SELECT", 0.080,
-         {{0.000, 0.080, kE6, kA6, 0.030, 0.002, 0.022, 1.0, kPip}}},
+        {"SELECT", 0.080, {{0.000, 0.080, kE6, kA6, 0.030, 0.002, 0.022, 1.0, kPip}}},
         // Back out: a tone that falls an octave.
-        {"CANCEL", 0.160,
-         {{0.000, 0.160, kA5, kA5 / 2, 0.045, 0.003, 0.060, 1.0, kTriangle}}},
+        {"CANCEL", 0.160, {{0.000, 0.160, kA5, kA5 / 2, 0.045, 0.003, 0.060, 1.0, kTriangle}}},
         // Refused: two low buzzes, each two close pitches that beat against each other.
-        {"BAD", 0.260,
+        {"BAD",
+         0.260,
          {{0.000, 0.110, kG3, kG3, 0, 0.004, 0.070, 0.6, kBuzz},
           {0.000, 0.110, kGs3, kGs3, 0, 0.004, 0.070, 0.6, kBuzz},
           {0.135, 0.125, kG3, kG3, 0, 0.004, 0.070, 0.6, kBuzz},
           {0.135, 0.125, kGs3, kGs3, 0, 0.004, 0.070, 0.6, kBuzz}}},
         // Achievement: a rising arpeggio up to the octave that rings on.
-        {"TRAINING", 0.300,
+        {"TRAINING",
+         0.300,
          {{0.000, 0.300, kC6, kC6, 0, 0.002, 0.050, 0.8, kBell},
           {0.050, 0.250, kE6, kE6, 0, 0.002, 0.050, 0.8, kBell},
           {0.100, 0.200, kG6, kG6, 0, 0.002, 0.060, 0.8, kBell},
@@ -94,8 +95,8 @@ void AddNote(const Note& note, std::vector<double>& out) {
     for (size_t i = 0; i < count; ++i) {
         const double t = static_cast<double>(i) / kRate;
         const double left = static_cast<double>(count - 1 - i) / kRate;
-        double envelope = t < note.attack ? RaisedCosine(t / note.attack)
-                                          : Exp(-(t - note.attack) / note.decay);
+        double envelope =
+            t < note.attack ? RaisedCosine(t / note.attack) : Exp(-(t - note.attack) / note.decay);
         if (left < kRelease) envelope *= RaisedCosine(left / kRelease);
         double value = 0;
         for (const Partial& p : note.partials) value += p.amplitude * Sine(p.harmonic * phase);
@@ -144,12 +145,12 @@ std::vector<uint8_t> WaveBytes(const std::vector<int16_t>& samples) {
     PutTag(out, "WAVE");
     PutTag(out, "fmt ");
     Put(out, 16, 4);
-    Put(out, 1, 2);             // PCM
-    Put(out, 1, 2);             // mono
+    Put(out, 1, 2);  // PCM
+    Put(out, 1, 2);  // mono
     Put(out, kRate, 4);
-    Put(out, kRate * 2, 4);     // bytes per second
-    Put(out, 2, 2);             // block align
-    Put(out, 16, 2);            // bits per sample
+    Put(out, kRate * 2, 4);  // bytes per second
+    Put(out, 2, 2);          // block align
+    Put(out, 16, 2);         // bits per sample
     PutTag(out, "data");
     Put(out, dataBytes, 4);
     for (int16_t s : samples) Put(out, static_cast<uint16_t>(s), 2);

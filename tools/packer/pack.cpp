@@ -85,7 +85,8 @@ bool Collect(const fs::path& folder, const fs::path& outPath, TextFiles textFile
         std::string relative = it->path().lexically_relative(folder).generic_string();
         const bool stringTable = textFiles == TextFiles::Compile && IsStringTableSource(relative);
         if (stringTable) relative.replace(relative.size() - 3, 3, "pd");
-        const std::string name = NVireo::NRender::NormalizeEntryName(HostToProgramPath(relative).c_str());
+        const std::string name =
+            NVireo::NRender::NormalizeEntryName(HostToProgramPath(relative).c_str());
         sources.push_back({name, it->path(), stringTable});
     }
     if (error) {
@@ -170,7 +171,8 @@ size_t Utf8Character(const std::string& text, size_t at, uint32_t& codePoint) {
         if ((byte(i) & 0xC0) != 0x80) return 0;
         codePoint = codePoint << 6 | (byte(i) & 0x3F);
     }
-    if (codePoint < minimum || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
+    if (codePoint < minimum || codePoint > 0x10FFFF ||
+        (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
         return 0;
     }
     return length;
@@ -239,7 +241,8 @@ public:
             if (digits == line.size() || line[digits] != '\t') {
                 return Fail("a tab must follow the id " + idText);
             }
-            if (id > UINT32_MAX) return Fail("the id " + idText + " is out of range (0 to 4294967295)");
+            if (id > UINT32_MAX)
+                return Fail("the id " + idText + " is out of range (0 to 4294967295)");
             std::string text;
             if (!Text(line.substr(digits + 1), text)) return false;
             const auto [found, added] =
@@ -286,10 +289,12 @@ private:
             if ((codePoint < 0x20 && codePoint != '\t') || codePoint == 0x7F) {
                 char name[16];
                 std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(codePoint));
-                return Fail(std::string("a control character ") + name + " (write a line break as \\n)");
+                return Fail(std::string("a control character ") + name +
+                            " (write a line break as \\n)");
             }
             if (codePoint == '\\') {
-                if (at == source.size()) return Fail("a backslash ends the line (write \\\\ for a backslash)");
+                if (at == source.size())
+                    return Fail("a backslash ends the line (write \\\\ for a backslash)");
                 const char escaped = source[at++];
                 if (escaped == 'n') {
                     out += '\n';
@@ -299,7 +304,8 @@ private:
                     out += '\\';
                 } else {
                     uint32_t ignored = 0;
-                    const size_t escapedLength = std::max<size_t>(1, Utf8Character(source, at - 1, ignored));
+                    const size_t escapedLength =
+                        std::max<size_t>(1, Utf8Character(source, at - 1, ignored));
                     return Fail("the escape \\" + source.substr(at - 1, escapedLength) +
                                 " is unknown (write \\n, \\t or \\\\)");
                 }
@@ -321,7 +327,8 @@ private:
             // program shows is what the source says.
             if (!codePage_.ToUtf8(bytes, back) || back != character) {
                 uint32_t backPoint = 0;
-                const bool named = !back.empty() && Utf8Character(back, 0, backPoint) == back.size();
+                const bool named =
+                    !back.empty() && Utf8Character(back, 0, backPoint) == back.size();
                 return Fail(CodePointName(codePoint, character) + " is not in code page 932" +
                             (named ? " (" + CodePointName(backPoint, back) + " is)" : ""));
             }
@@ -420,7 +427,8 @@ int RunPacker(int argc, char** argv) {
             char* stop = nullptr;
             errno = 0;
             const unsigned long long value = std::strtoull(text, &stop, 10);
-            if (*text == '\0' || *text == '-' || *stop != '\0' || errno != 0 || value > UINT32_MAX) {
+            if (*text == '\0' || *text == '-' || *stop != '\0' || errno != 0 ||
+                value > UINT32_MAX) {
                 std::fprintf(stderr, "se-pack: --seed needs a number from 0 to 4294967295\n");
                 return 2;
             }

@@ -12,10 +12,10 @@
 namespace winapi::backend {
 namespace {
 
-std::mutex mixerMutex;              // guards voices and everything voices read
+std::mutex mixerMutex;  // guards voices and everything voices read
 std::vector<AudioVoice*> voices;
 
-std::mutex deviceMutex;             // guards the device and its reference count
+std::mutex deviceMutex;  // guards the device and its reference count
 SDL_AudioDeviceID device = 0;
 int deviceReferences = 0;
 

@@ -129,21 +129,34 @@ constexpr unsigned char kEscapeLead = 0xF0;
 
 unsigned char EscapeTrail(unsigned char hostByte) {
     switch (hostByte) {
-        case 0x5C: return 0x40;
-        case 0xFD: return 0x41;
-        case 0xFE: return 0x42;
-        case 0xFF: return 0x43;
-        default: return hostByte;  // 0x80..0xFC
+        case 0x5C:
+            return 0x40;
+        case 0xFD:
+            return 0x41;
+        case 0xFE:
+            return 0x42;
+        case 0xFF:
+            return 0x43;
+        default:
+            return hostByte;  // 0x80..0xFC
     }
 }
 
 // The host byte behind an escape trail byte; false for trail bytes outside the table.
 bool UnescapeTrail(unsigned char trail, unsigned char& hostByte) {
     switch (trail) {
-        case 0x40: hostByte = 0x5C; return true;
-        case 0x41: hostByte = 0xFD; return true;
-        case 0x42: hostByte = 0xFE; return true;
-        case 0x43: hostByte = 0xFF; return true;
+        case 0x40:
+            hostByte = 0x5C;
+            return true;
+        case 0x41:
+            hostByte = 0xFD;
+            return true;
+        case 0x42:
+            hostByte = 0xFE;
+            return true;
+        case 0x43:
+            hostByte = 0xFF;
+            return true;
         default:
             if (trail < 0x80 || trail > 0xFC) return false;
             hostByte = trail;

@@ -35,33 +35,48 @@ bool FolderMissing(const std::string& hostPath) {
 
 DWORD ErrorFromErrno(int error, const std::string& hostPath) {
     switch (error) {
-        case 0: return ERROR_SUCCESS;
+        case 0:
+            return ERROR_SUCCESS;
         case ENOENT:
             return !hostPath.empty() && FolderMissing(hostPath) ? ERROR_PATH_NOT_FOUND
-                                                                 : ERROR_FILE_NOT_FOUND;
-        case ELOOP: return ERROR_PATH_NOT_FOUND;
+                                                                : ERROR_FILE_NOT_FOUND;
+        case ELOOP:
+            return ERROR_PATH_NOT_FOUND;
         case EACCES:
         case EPERM:
         case EROFS:
         case EISDIR:  // Windows refuses to open, write or delete a folder as a file
         case EBUSY:
-        case ETXTBSY: return ERROR_ACCESS_DENIED;
+        case ETXTBSY:
+            return ERROR_ACCESS_DENIED;
         case ENOSPC:
         case EDQUOT:
-        case EFBIG: return ERROR_DISK_FULL;
-        case EEXIST: return ERROR_ALREADY_EXISTS;
-        case ENOTEMPTY: return ERROR_DIR_NOT_EMPTY;
-        case EXDEV: return ERROR_NOT_SAME_DEVICE;
-        case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
-        case ENOTDIR: return ERROR_DIRECTORY;
-        case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+        case EFBIG:
+            return ERROR_DISK_FULL;
+        case EEXIST:
+            return ERROR_ALREADY_EXISTS;
+        case ENOTEMPTY:
+            return ERROR_DIR_NOT_EMPTY;
+        case EXDEV:
+            return ERROR_NOT_SAME_DEVICE;
+        case ENAMETOOLONG:
+            return ERROR_FILENAME_EXCED_RANGE;
+        case ENOTDIR:
+            return ERROR_DIRECTORY;
+        case ENOMEM:
+            return ERROR_NOT_ENOUGH_MEMORY;
         case EMFILE:
-        case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
-        case EINVAL: return ERROR_INVALID_PARAMETER;
-        case EILSEQ: return ERROR_INVALID_NAME;
+        case ENFILE:
+            return ERROR_TOO_MANY_OPEN_FILES;
+        case EINVAL:
+            return ERROR_INVALID_PARAMETER;
+        case EILSEQ:
+            return ERROR_INVALID_NAME;
         case ENOSYS:
-        case EOPNOTSUPP: return ERROR_NOT_SUPPORTED;
-        default: return ERROR_GEN_FAILURE;
+        case EOPNOTSUPP:
+            return ERROR_NOT_SUPPORTED;
+        default:
+            return ERROR_GEN_FAILURE;
     }
 }
 

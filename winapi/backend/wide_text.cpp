@@ -23,7 +23,11 @@ constexpr unsigned kTrailsPerLead = 188;  // 0x40..0x7E and 0x80..0xFC
 char32_t DecodeUtf8(const std::string& text, size_t& i) {
     const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
     const unsigned char first = byte(i);
-    int length = first < 0x80 ? 1 : (first >> 5) == 6 ? 2 : (first >> 4) == 14 ? 3 : (first >> 3) == 30 ? 4 : 0;
+    int length = first < 0x80         ? 1
+                 : (first >> 5) == 6  ? 2
+                 : (first >> 4) == 14 ? 3
+                 : (first >> 3) == 30 ? 4
+                                      : 0;
     if (length == 0 || i + static_cast<size_t>(length) > text.size()) {
         ++i;
         return kReplacement;
@@ -79,7 +83,8 @@ bool ToUtf16(std::string_view text, std::u16string& out) {
                           IsCp932TrailByte(static_cast<unsigned char>(text[i + 1]));
         if (pair && lead >= kUserLeadFirst && lead <= kUserLeadLast) {
             const auto trail = static_cast<unsigned char>(text[i + 1]);
-            const unsigned index = (lead - kUserLeadFirst) * kTrailsPerLead + (trail - 0x40) - (trail >= 0x80 ? 1 : 0);
+            const unsigned index =
+                (lead - kUserLeadFirst) * kTrailsPerLead + (trail - 0x40) - (trail >= 0x80 ? 1 : 0);
             out += static_cast<char16_t>(kPrivateFirst + index);
             i += 2;
             continue;
@@ -110,7 +115,8 @@ std::string WideToProgramText(LPCWSTR wide) {
         }
         if (code < 0x80) {
             out += static_cast<char>(code);
-        } else if (code >= kPrivateFirst && code < kPrivateFirst + (kUserLeadLast - kUserLeadFirst + 1) * kTrailsPerLead) {
+        } else if (code >= kPrivateFirst &&
+                   code < kPrivateFirst + (kUserLeadLast - kUserLeadFirst + 1) * kTrailsPerLead) {
             const unsigned index = static_cast<unsigned>(code - kPrivateFirst);
             const unsigned trailIndex = index % kTrailsPerLead;
             out += static_cast<char>(kUserLeadFirst + index / kTrailsPerLead);
@@ -127,16 +133,19 @@ std::string WideToProgramText(LPCWSTR wide) {
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int bytes, LPWSTR wide,
                         int wideChars) {
     if ((codePage != CP_ACP && codePage != 932) || (flags & ~DWORD{MB_ERR_INVALID_CHARS})) {
-        winapi::backend::WarnUnsupported("MultiByteToWideChar: code pages other than 932, or flags");
+        winapi::backend::WarnUnsupported(
+            "MultiByteToWideChar: code pages other than 932, or flags");
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    if (text == nullptr || bytes == 0 || bytes < -1 || wideChars < 0 || (wideChars > 0 && wide == nullptr)) {
+    if (text == nullptr || bytes == 0 || bytes < -1 || wideChars < 0 ||
+        (wideChars > 0 && wide == nullptr)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    const std::string_view source = bytes == -1 ? std::string_view(text, std::char_traits<char>::length(text) + 1)
-                                                : std::string_view(text, static_cast<size_t>(bytes));
+    const std::string_view source =
+        bytes == -1 ? std::string_view(text, std::char_traits<char>::length(text) + 1)
+                    : std::string_view(text, static_cast<size_t>(bytes));
     std::u16string out;
     if (!winapi::backend::ToUtf16(source, out) && (flags & MB_ERR_INVALID_CHARS)) {
         SetLastError(ERROR_NO_UNICODE_TRANSLATION);

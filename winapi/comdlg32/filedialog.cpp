@@ -71,7 +71,8 @@ BOOL Fail(DWORD code) {
 // 0 when the record asks for nothing the layer lacks, else the error to fail with.
 DWORD CheckRecord(const OPENFILENAMEA* record) {
     if (record == nullptr) return CDERR_INITIALIZATION;
-    if (record->lStructSize != OPENFILENAME_SIZE_WIN32 && record->lStructSize != sizeof(OPENFILENAMEA)) {
+    if (record->lStructSize != OPENFILENAME_SIZE_WIN32 &&
+        record->lStructSize != sizeof(OPENFILENAMEA)) {
         return CDERR_STRUCTSIZE;
     }
     if (record->lpstrFile == nullptr || record->nMaxFile == 0) return CDERR_INITIALIZATION;
@@ -79,8 +80,10 @@ DWORD CheckRecord(const OPENFILENAMEA* record) {
         record->lpstrFileTitle != nullptr || record->lpstrDefExt != nullptr ||
         record->lpfnHook != nullptr || record->lpTemplateName != nullptr) {
         winapi::backend::WarnUnsupported(
-            "GetOpenFileNameA/GetSaveFileNameA: only the flags OFN_OVERWRITEPROMPT, OFN_HIDEREADONLY, "
-            "OFN_NOCHANGEDIR, OFN_PATHMUSTEXIST, OFN_FILEMUSTEXIST, OFN_EXPLORER; no custom filter, "
+            "GetOpenFileNameA/GetSaveFileNameA: only the flags OFN_OVERWRITEPROMPT, "
+            "OFN_HIDEREADONLY, "
+            "OFN_NOCHANGEDIR, OFN_PATHMUSTEXIST, OFN_FILEMUSTEXIST, OFN_EXPLORER; no custom "
+            "filter, "
             "file title, default extension, hook or template");
         return CDERR_INITIALIZATION;
     }
@@ -165,7 +168,8 @@ GdkWindow* MakeTransientFor(GtkWidget*, HWND) { return nullptr; }
 void TellTooLong(GtkWidget* chooser, size_t bytes, DWORD limit) {
     GtkWidget* box = gtk_message_dialog_new(
         GTK_WINDOW(chooser), GTK_DIALOG_MODAL, GTK_MESSAGE_WARNING, GTK_BUTTONS_NONE,
-        Utf8(u8"パスが長すぎます（%zu バイト、%u バイトまで）。別の場所か短い名前を選んでください。"),
+        Utf8(u8"パスが長すぎます（%zu バイト、%u "
+             u8"バイトまで）。別の場所か短い名前を選んでください。"),
         bytes, static_cast<unsigned>(limit - 1));
     gtk_dialog_add_button(GTK_DIALOG(box), "OK", GTK_RESPONSE_OK);
     gtk_window_set_keep_above(GTK_WINDOW(box), TRUE);
@@ -178,36 +182,40 @@ void TellTooLong(GtkWidget* chooser, size_t bytes, DWORD limit) {
 std::string RunChooser(const OPENFILENAMEA* record, bool save, const std::vector<FilterPair>& pairs,
                        bool& chosen, DWORD& chosenFilter) {
     chosen = false;
-    const std::string title =
-        record->lpstrTitle != nullptr ? winapi::backend::Cp932TextToUtf8(record->lpstrTitle)
-                                      : std::string(Utf8(save ? u8"名前を付けて保存" : u8"開く"));
+    const std::string title = record->lpstrTitle != nullptr
+                                  ? winapi::backend::Cp932TextToUtf8(record->lpstrTitle)
+                                  : std::string(Utf8(save ? u8"名前を付けて保存" : u8"開く"));
     // The program speaks Japanese: the labels are its own, not GTK's translations (which
     // would need the process locale).
     GtkWidget* dialog = gtk_file_chooser_dialog_new(
         title.c_str(), nullptr, save ? GTK_FILE_CHOOSER_ACTION_SAVE : GTK_FILE_CHOOSER_ACTION_OPEN,
-        Utf8(u8"キャンセル"), GTK_RESPONSE_CANCEL, Utf8(save ? u8"保存" : u8"開く"), GTK_RESPONSE_ACCEPT,
-        static_cast<char*>(nullptr));
+        Utf8(u8"キャンセル"), GTK_RESPONSE_CANCEL, Utf8(save ? u8"保存" : u8"開く"),
+        GTK_RESPONSE_ACCEPT, static_cast<char*>(nullptr));
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
     gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
     gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
     gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
     gtk_file_chooser_set_local_only(chooser, TRUE);
-    if (save) gtk_file_chooser_set_do_overwrite_confirmation(chooser, (record->Flags & OFN_OVERWRITEPROMPT) != 0);
+    if (save)
+        gtk_file_chooser_set_do_overwrite_confirmation(chooser,
+                                                       (record->Flags & OFN_OVERWRITEPROMPT) != 0);
 
     std::vector<GtkFileFilter*> filters;
     for (const FilterPair& pair : pairs) {
         GtkFileFilter* filter = gtk_file_filter_new();
         gtk_file_filter_set_name(filter, pair.description.c_str());
         for (const std::string& pattern : pair.patterns) {
-            gtk_file_filter_add_pattern(filter, winapi::comdlg32::CaseInsensitiveGlob(pattern).c_str());
+            gtk_file_filter_add_pattern(filter,
+                                        winapi::comdlg32::CaseInsensitiveGlob(pattern).c_str());
         }
         gtk_file_chooser_add_filter(chooser, filter);  // the chooser takes the reference
         filters.push_back(filter);
     }
     if (!filters.empty()) {
         const DWORD index = record->nFilterIndex;
-        gtk_file_chooser_set_filter(chooser, filters[index >= 1 && index <= filters.size() ? index - 1 : 0]);
+        gtk_file_chooser_set_filter(chooser,
+                                    filters[index >= 1 && index <= filters.size() ? index - 1 : 0]);
     }
 
     const std::string folder =
@@ -258,7 +266,8 @@ void DropOwnerInput(HWND owner) {
 BOOL ShowFileDialog(LPOPENFILENAMEA record, bool save) {
     if (const DWORD error = CheckRecord(record)) return Fail(error);
     std::vector<FilterPair> pairs;
-    if (!winapi::comdlg32::ReadFilterList(record->lpstrFilter, pairs)) return Fail(CDERR_INITIALIZATION);
+    if (!winapi::comdlg32::ReadFilterList(record->lpstrFilter, pairs))
+        return Fail(CDERR_INITIALIZATION);
 
     if (const FILE_DIALOG_ANSWER answer = seamAnswer.load()) {
         const char* path = answer(record, save ? TRUE : FALSE);

@@ -94,13 +94,19 @@ Vertex Decode(const uint8_t* p, const Layout& layout) {
 
 UINT VertexCount(D3DPRIMITIVETYPE type, UINT primitives) {
     switch (type) {
-        case D3DPT_POINTLIST: return primitives;
-        case D3DPT_LINELIST: return primitives * 2;
-        case D3DPT_LINESTRIP: return primitives + 1;
-        case D3DPT_TRIANGLELIST: return primitives * 3;
+        case D3DPT_POINTLIST:
+            return primitives;
+        case D3DPT_LINELIST:
+            return primitives * 2;
+        case D3DPT_LINESTRIP:
+            return primitives + 1;
+        case D3DPT_TRIANGLELIST:
+            return primitives * 3;
         case D3DPT_TRIANGLESTRIP:
-        case D3DPT_TRIANGLEFAN: return primitives + 2;
-        default: return 0;
+        case D3DPT_TRIANGLEFAN:
+            return primitives + 2;
+        default:
+            return 0;
     }
 }
 
@@ -159,9 +165,9 @@ HRESULT CDevice::Create(IDirect3D8* direct3d, D3DDEVTYPE type, HWND focusWindow,
     *device = nullptr;
     if (type != D3DDEVTYPE_HAL) return D3DERR_NOTAVAILABLE;
     // Vertices are processed on the processor: only software vertex processing exists.
-    const DWORD processing = behaviorFlags & (D3DCREATE_SOFTWARE_VERTEXPROCESSING |
-                                              D3DCREATE_HARDWARE_VERTEXPROCESSING |
-                                              D3DCREATE_MIXED_VERTEXPROCESSING);
+    const DWORD processing =
+        behaviorFlags & (D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_HARDWARE_VERTEXPROCESSING |
+                         D3DCREATE_MIXED_VERTEXPROCESSING);
     if (processing != D3DCREATE_SOFTWARE_VERTEXPROCESSING ||
         (behaviorFlags & D3DCREATE_PUREDEVICE) != 0) {
         return D3DERR_INVALIDCALL;
@@ -183,7 +189,8 @@ HRESULT CDevice::Create(IDirect3D8* direct3d, D3DDEVTYPE type, HWND focusWindow,
     made->window_ = window;
     made->BuildSurfaces();
     made->ApplyDefaultStates();
-    made->presenter_ = CPresenter::ForWindow(window, checked.BackBufferWidth, checked.BackBufferHeight);
+    made->presenter_ =
+        CPresenter::ForWindow(window, checked.BackBufferWidth, checked.BackBufferHeight);
     *parameters = checked;
     *device = made;
     return D3D_OK;
@@ -240,10 +247,10 @@ ULONG CDevice::Release() {
 void CDevice::BuildSurfaces() {
     const D3DPRESENT_PARAMETERS& p = parameters_;
     const bool lockable = (p.Flags & D3DPRESENTFLAG_LOCKABLE_BACKBUFFER) != 0;
-    backBuffer_ = new CSurface(CSurface::EKind::BackBuffer,
-                               std::make_shared<Image>(p.BackBufferWidth, p.BackBufferHeight,
-                                                       p.BackBufferFormat),
-                               D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT, lockable, nullptr);
+    backBuffer_ = new CSurface(
+        CSurface::EKind::BackBuffer,
+        std::make_shared<Image>(p.BackBufferWidth, p.BackBufferHeight, p.BackBufferFormat),
+        D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT, lockable, nullptr);
     backBuffer_->AdoptByDevice();
     if (p.EnableAutoDepthStencil) {
         autoDepth_ = new CSurface(CSurface::EKind::DepthStencil,
@@ -251,7 +258,8 @@ void CDevice::BuildSurfaces() {
                                                           p.AutoDepthStencilFormat),
                                   D3DUSAGE_DEPTHSTENCIL, D3DPOOL_DEFAULT, false, nullptr);
         autoDepth_->AdoptByDevice();
-        FillDepth(autoDepth_->Pixels(), 0, 0, LONG(p.BackBufferWidth), LONG(p.BackBufferHeight), 1.0f);
+        FillDepth(autoDepth_->Pixels(), 0, 0, LONG(p.BackBufferWidth), LONG(p.BackBufferHeight),
+                  1.0f);
     }
     BindRenderTarget(backBuffer_, autoDepth_);
 }
@@ -357,8 +365,10 @@ bool CDevice::Resettable() const {
 
 HRESULT CDevice::TestCooperativeLevel() {
     switch (loss_) {
-        case ELoss::None: return D3D_OK;
-        case ELoss::NotReset: return D3DERR_DEVICENOTRESET;
+        case ELoss::None:
+            return D3D_OK;
+        case ELoss::NotReset:
+            return D3DERR_DEVICENOTRESET;
         case ELoss::Lost:
             if (!Resettable()) {
                 if (pollsWhileLost_ > 0) --pollsWhileLost_;
@@ -411,8 +421,9 @@ HRESULT CDevice::Reset(D3DPRESENT_PARAMETERS* parameters) {
 HRESULT CDevice::Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
                          const _RGNDATA* dirtyRegion) {
     HRESULT result = D3D_OK;
-    if (!Supported(result, sourceRect == nullptr && destRect == nullptr && dirtyRegion == nullptr &&
-                               (destWindowOverride == nullptr || destWindowOverride == window_),
+    if (!Supported(result,
+                   sourceRect == nullptr && destRect == nullptr && dirtyRegion == nullptr &&
+                       (destWindowOverride == nullptr || destWindowOverride == window_),
                    "Direct3D Present with rectangles, a region or another window")) {
         return result;
     }
@@ -422,7 +433,8 @@ HRESULT CDevice::Present(const RECT* sourceRect, const RECT* destRect, HWND dest
     presentedHeight_ = frame.height;
     presented_.resize(size_t(frame.width) * frame.height);
     for (UINT y = 0; y < frame.height; ++y) {
-        std::memcpy(presented_.data() + size_t(y) * frame.width, frame.Row(y), size_t(frame.width) * 4);
+        std::memcpy(presented_.data() + size_t(y) * frame.width, frame.Row(y),
+                    size_t(frame.width) * 4);
     }
     if (presenter_ && !presenter_->Show(frame.bits.data(), int(frame.pitch))) {
         // The renderer refused the frame: it is gone until the device is reset.
@@ -466,7 +478,8 @@ HRESULT CDevice::GetCreationParameters(D3DDEVICE_CREATION_PARAMETERS* parameters
     return D3D_OK;
 }
 
-HRESULT CDevice::GetBackBuffer(UINT backBuffer, D3DBACKBUFFER_TYPE type, IDirect3DSurface8** surface) {
+HRESULT CDevice::GetBackBuffer(UINT backBuffer, D3DBACKBUFFER_TYPE type,
+                               IDirect3DSurface8** surface) {
     if (surface == nullptr || backBuffer != 0 || type != D3DBACKBUFFER_TYPE_MONO) {
         return D3DERR_INVALIDCALL;
     }
@@ -482,8 +495,8 @@ HRESULT CDevice::GetRasterStatus(D3DRASTER_STATUS* status) {
     const D3DDISPLAYMODE mode = DesktopMode();
     const double rate = mode.RefreshRate ? double(mode.RefreshRate) : 60.0;
     const UINT lines = mode.Height + mode.Height / 20;
-    const double seconds = std::chrono::duration<double>(
-                               std::chrono::steady_clock::now().time_since_epoch()).count();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
     const double phase = seconds * rate - std::floor(seconds * rate);
     const UINT line = std::min(lines - 1, UINT(phase * lines));
     status->InVBlank = line >= mode.Height;
@@ -524,8 +537,9 @@ HRESULT CDevice::CreateRenderTarget(UINT width, UINT height, D3DFORMAT format,
         !IsRenderTargetFormat(format) || multiSample != D3DMULTISAMPLE_NONE) {
         return D3DERR_INVALIDCALL;
     }
-    *surface = new CSurface(CSurface::EKind::RenderTarget, std::make_shared<Image>(width, height, format),
-                            D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT, lockable != FALSE, defaultPool_);
+    *surface =
+        new CSurface(CSurface::EKind::RenderTarget, std::make_shared<Image>(width, height, format),
+                     D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT, lockable != FALSE, defaultPool_);
     return D3D_OK;
 }
 
@@ -537,8 +551,8 @@ HRESULT CDevice::CreateImageSurface(UINT width, UINT height, D3DFORMAT format,
         !IsTextureFormat(format)) {
         return D3DERR_INVALIDCALL;
     }
-    *surface = new CSurface(CSurface::EKind::Image, std::make_shared<Image>(width, height, format), 0,
-                            D3DPOOL_SYSTEMMEM, true, nullptr);
+    *surface = new CSurface(CSurface::EKind::Image, std::make_shared<Image>(width, height, format),
+                            0, D3DPOOL_SYSTEMMEM, true, nullptr);
     return D3D_OK;
 }
 
@@ -547,7 +561,8 @@ HRESULT CDevice::CopyRects(IDirect3DSurface8* source, const RECT* sourceRects, U
     CSurface* from = dynamic_cast<CSurface*>(source);
     CSurface* to = dynamic_cast<CSurface*>(destination);
     if (from == nullptr || to == nullptr || from->Locked() || to->Locked() ||
-        from->Kind() == CSurface::EKind::DepthStencil || to->Kind() == CSurface::EKind::DepthStencil) {
+        from->Kind() == CSurface::EKind::DepthStencil ||
+        to->Kind() == CSurface::EKind::DepthStencil) {
         return D3DERR_INVALIDCALL;
     }
     Image& src = from->Pixels();
@@ -576,8 +591,8 @@ HRESULT CDevice::CopyRects(IDirect3DSurface8* source, const RECT* sourceRects, U
                             src.Row(UINT(y)) + size_t(r.left) * bpp, rowBytes);
             }
             for (LONG y = 0; y < r.bottom - r.top; ++y) {
-                std::memcpy(dst.Row(UINT(dy + y)) + size_t(dx) * bpp, rows.data() + size_t(y) * rowBytes,
-                            rowBytes);
+                std::memcpy(dst.Row(UINT(dy + y)) + size_t(dx) * bpp,
+                            rows.data() + size_t(y) * rowBytes, rowBytes);
             }
         }
     }
@@ -587,14 +602,15 @@ HRESULT CDevice::CopyRects(IDirect3DSurface8* source, const RECT* sourceRects, U
 HRESULT CDevice::SetRenderTarget(IDirect3DSurface8* renderTarget, IDirect3DSurface8* depthStencil) {
     CSurface* target = renderTarget ? dynamic_cast<CSurface*>(renderTarget) : renderTarget_;
     CSurface* depth = depthStencil ? dynamic_cast<CSurface*>(depthStencil) : nullptr;
-    if (target == nullptr || (depthStencil != nullptr && depth == nullptr)) return D3DERR_INVALIDCALL;
-    if (!(target->Usage() & D3DUSAGE_RENDERTARGET) || !IsRenderTargetFormat(target->Pixels().format)) {
+    if (target == nullptr || (depthStencil != nullptr && depth == nullptr))
+        return D3DERR_INVALIDCALL;
+    if (!(target->Usage() & D3DUSAGE_RENDERTARGET) ||
+        !IsRenderTargetFormat(target->Pixels().format)) {
         return D3DERR_INVALIDCALL;
     }
-    if (depth != nullptr &&
-        (depth->Kind() != CSurface::EKind::DepthStencil ||
-         depth->Pixels().width < target->Pixels().width ||
-         depth->Pixels().height < target->Pixels().height)) {
+    if (depth != nullptr && (depth->Kind() != CSurface::EKind::DepthStencil ||
+                             depth->Pixels().width < target->Pixels().width ||
+                             depth->Pixels().height < target->Pixels().height)) {
         return D3DERR_INVALIDCALL;
     }
     BindRenderTarget(target, depth);
@@ -738,7 +754,8 @@ HRESULT CDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, con
             for (UINT i = 0; i + 1 < count; ++i) raster.Line(v[i], v[i + 1]);
             break;
         case D3DPT_TRIANGLELIST:
-            for (UINT i = 0; i + 2 < count; i += 3) raster.Triangle(v[i], v[i + 1], v[i + 2], false, v[i]);
+            for (UINT i = 0; i + 2 < count; i += 3)
+                raster.Triangle(v[i], v[i + 1], v[i + 2], false, v[i]);
             break;
         case D3DPT_TRIANGLESTRIP:
             // Every second triangle of a strip runs the other way round.
@@ -802,7 +819,8 @@ HRESULT CDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
     };
     switch (state) {
         case D3DRS_ZENABLE:
-            if (inRange(D3DZB_FALSE, D3DZB_USEW)) Supported(result, value != D3DZB_USEW, "Direct3D w-buffers");
+            if (inRange(D3DZB_FALSE, D3DZB_USEW))
+                Supported(result, value != D3DZB_USEW, "Direct3D w-buffers");
             break;
         case D3DRS_FILLMODE:
             if (inRange(D3DFILL_POINT, D3DFILL_SOLID)) {
@@ -810,22 +828,49 @@ HRESULT CDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
             }
             break;
         case D3DRS_SHADEMODE:
-            if (inRange(D3DSHADE_FLAT, D3DSHADE_PHONG)) Supported(result, value != D3DSHADE_PHONG, "Direct3D Phong shading");
+            if (inRange(D3DSHADE_FLAT, D3DSHADE_PHONG))
+                Supported(result, value != D3DSHADE_PHONG, "Direct3D Phong shading");
             break;
         case D3DRS_SRCBLEND:
-        case D3DRS_DESTBLEND: inRange(D3DBLEND_ZERO, D3DBLEND_BOTHINVSRCALPHA); break;
-        case D3DRS_BLENDOP: inRange(D3DBLENDOP_ADD, D3DBLENDOP_MAX); break;
+        case D3DRS_DESTBLEND:
+            inRange(D3DBLEND_ZERO, D3DBLEND_BOTHINVSRCALPHA);
+            break;
+        case D3DRS_BLENDOP:
+            inRange(D3DBLENDOP_ADD, D3DBLENDOP_MAX);
+            break;
         case D3DRS_ZFUNC:
-        case D3DRS_ALPHAFUNC: inRange(D3DCMP_NEVER, D3DCMP_ALWAYS); break;
-        case D3DRS_CULLMODE: inRange(D3DCULL_NONE, D3DCULL_CCW); break;
-        case D3DRS_LINEPATTERN: Supported(result, value == 0, "Direct3D line patterns"); break;
-        case D3DRS_FOGENABLE: Supported(result, value == FALSE, "Direct3D fog"); break;
-        case D3DRS_SPECULARENABLE: Supported(result, value == FALSE, "Direct3D specular addition"); break;
-        case D3DRS_STENCILENABLE: Supported(result, value == FALSE, "Direct3D stencil"); break;
-        case D3DRS_EDGEANTIALIAS: Supported(result, value == FALSE, "Direct3D edge antialiasing"); break;
-        case D3DRS_ZBIAS: Supported(result, value == 0, "Direct3D depth bias"); break;
-        case D3DRS_WRAP0: case D3DRS_WRAP1: case D3DRS_WRAP2: case D3DRS_WRAP3:
-        case D3DRS_WRAP4: case D3DRS_WRAP5: case D3DRS_WRAP6: case D3DRS_WRAP7:
+        case D3DRS_ALPHAFUNC:
+            inRange(D3DCMP_NEVER, D3DCMP_ALWAYS);
+            break;
+        case D3DRS_CULLMODE:
+            inRange(D3DCULL_NONE, D3DCULL_CCW);
+            break;
+        case D3DRS_LINEPATTERN:
+            Supported(result, value == 0, "Direct3D line patterns");
+            break;
+        case D3DRS_FOGENABLE:
+            Supported(result, value == FALSE, "Direct3D fog");
+            break;
+        case D3DRS_SPECULARENABLE:
+            Supported(result, value == FALSE, "Direct3D specular addition");
+            break;
+        case D3DRS_STENCILENABLE:
+            Supported(result, value == FALSE, "Direct3D stencil");
+            break;
+        case D3DRS_EDGEANTIALIAS:
+            Supported(result, value == FALSE, "Direct3D edge antialiasing");
+            break;
+        case D3DRS_ZBIAS:
+            Supported(result, value == 0, "Direct3D depth bias");
+            break;
+        case D3DRS_WRAP0:
+        case D3DRS_WRAP1:
+        case D3DRS_WRAP2:
+        case D3DRS_WRAP3:
+        case D3DRS_WRAP4:
+        case D3DRS_WRAP5:
+        case D3DRS_WRAP6:
+        case D3DRS_WRAP7:
             Supported(result, value == 0, "Direct3D texture wrapping states");
             break;
         case D3DRS_POINTSIZE:
@@ -910,7 +955,8 @@ HRESULT CDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type
             argument();
             break;
         case D3DTSS_RESULTARG:
-            Supported(result, value == D3DTA_CURRENT, "Direct3D texture-stage results other than CURRENT");
+            Supported(result, value == D3DTA_CURRENT,
+                      "Direct3D texture-stage results other than CURRENT");
             break;
         case D3DTSS_TEXCOORDINDEX:
             if (Supported(result, (value >> 16) == 0, "Direct3D generated texture coordinates")) {
@@ -923,12 +969,14 @@ HRESULT CDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type
             if (value < D3DTADDRESS_WRAP || value > D3DTADDRESS_MIRRORONCE) {
                 result = D3DERR_INVALIDCALL;
             } else {
-                Supported(result, value != D3DTADDRESS_MIRRORONCE, "Direct3D MIRRORONCE addressing");
+                Supported(result, value != D3DTADDRESS_MIRRORONCE,
+                          "Direct3D MIRRORONCE addressing");
             }
             break;
         case D3DTSS_MAGFILTER:
         case D3DTSS_MINFILTER:
-            Supported(result, value == D3DTEXF_POINT, "Direct3D texture filters other than point sampling");
+            Supported(result, value == D3DTEXF_POINT,
+                      "Direct3D texture filters other than point sampling");
             break;
         case D3DTSS_MIPFILTER:
             Supported(result, value == D3DTEXF_NONE, "Direct3D mip-mapped sampling");
@@ -1006,7 +1054,8 @@ std::vector<DWORD> CDevice::ReadRenderTarget(UINT* width, UINT* height) {
     std::vector<DWORD> pixels(size_t(image.width) * image.height);
     for (UINT y = 0; y < image.height; ++y) {
         for (UINT x = 0; x < image.width; ++x) {
-            pixels[size_t(y) * image.width + x] = ReadPixel(image.format, image.Row(y) + size_t(x) * 4);
+            pixels[size_t(y) * image.width + x] =
+                ReadPixel(image.format, image.Row(y) + size_t(x) * 4);
         }
     }
     if (width) *width = image.width;

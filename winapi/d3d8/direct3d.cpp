@@ -9,9 +9,8 @@
 // addressing, eight texture stages with the operations DISABLE to BLENDCURRENTALPHA,
 // every blend factor and operation, depth and alpha tests with every comparison, pixel
 // shaders 1.1 (values -1..1), no vertex shaders (version 0.0), no stencil, no fog.
-#include <d3d8.h>
-
 #include <SDL.h>
+#include <d3d8.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -27,8 +26,8 @@ namespace winapi::d3d8 {
 namespace {
 
 // Used without SDL video: common desktop sizes at 60 Hz.
-constexpr UINT kFixedModes[][2] = {{640, 480},   {800, 600},   {1024, 768},  {1280, 720},
-                                   {1280, 1024}, {1600, 900},  {1920, 1080}};
+constexpr UINT kFixedModes[][2] = {{640, 480},   {800, 600},  {1024, 768}, {1280, 720},
+                                   {1280, 1024}, {1600, 900}, {1920, 1080}};
 
 bool VideoRunning() { return SDL_WasInit(SDL_INIT_VIDEO) != 0; }
 
@@ -49,10 +48,14 @@ std::vector<D3DDISPLAYMODE> AdapterModes() {
         modes.push_back(desktop);
     }
     if (modes.empty()) {
-        for (const auto& size : kFixedModes) modes.push_back({size[0], size[1], 60, D3DFMT_X8R8G8B8});
+        for (const auto& size : kFixedModes)
+            modes.push_back({size[0], size[1], 60, D3DFMT_X8R8G8B8});
     }
-    auto key = [](const D3DDISPLAYMODE& m) { return std::make_tuple(m.Width, m.Height, m.RefreshRate); };
-    std::sort(modes.begin(), modes.end(), [&](const auto& a, const auto& b) { return key(a) < key(b); });
+    auto key = [](const D3DDISPLAYMODE& m) {
+        return std::make_tuple(m.Width, m.Height, m.RefreshRate);
+    };
+    std::sort(modes.begin(), modes.end(),
+              [&](const auto& a, const auto& b) { return key(a) < key(b); });
     modes.erase(std::unique(modes.begin(), modes.end(),
                             [&](const auto& a, const auto& b) { return key(a) == key(b); }),
                 modes.end());
@@ -100,8 +103,9 @@ D3DCAPS8 DeviceCaps() {
     c.ShadeCaps = D3DPSHADECAPS_COLORGOURAUDRGB | D3DPSHADECAPS_ALPHAGOURAUDBLEND;
     c.TextureCaps = D3DPTEXTURECAPS_PERSPECTIVE | D3DPTEXTURECAPS_ALPHA;
     c.TextureFilterCaps = D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MAGFPOINT;
-    c.TextureAddressCaps = D3DPTADDRESSCAPS_WRAP | D3DPTADDRESSCAPS_MIRROR | D3DPTADDRESSCAPS_CLAMP |
-                           D3DPTADDRESSCAPS_BORDER | D3DPTADDRESSCAPS_INDEPENDENTUV;
+    c.TextureAddressCaps = D3DPTADDRESSCAPS_WRAP | D3DPTADDRESSCAPS_MIRROR |
+                           D3DPTADDRESSCAPS_CLAMP | D3DPTADDRESSCAPS_BORDER |
+                           D3DPTADDRESSCAPS_INDEPENDENTUV;
     c.LineCaps = D3DLINECAPS_TEXTURE | D3DLINECAPS_ZTEST | D3DLINECAPS_BLEND | D3DLINECAPS_ALPHACMP;
     c.MaxTextureWidth = 4096;
     c.MaxTextureHeight = 4096;
@@ -140,13 +144,15 @@ public:
     UINT GetAdapterCount() override { return 1; }
 
     HRESULT GetAdapterIdentifier(UINT adapter, DWORD flags, D3DADAPTER_IDENTIFIER8* id) override {
-        if (adapter != D3DADAPTER_DEFAULT || id == nullptr || (flags & ~D3DENUM_NO_WHQL_LEVEL) != 0) {
+        if (adapter != D3DADAPTER_DEFAULT || id == nullptr ||
+            (flags & ~D3DENUM_NO_WHQL_LEVEL) != 0) {
             return D3DERR_INVALIDCALL;
         }
         std::memset(id, 0, sizeof *id);
         std::snprintf(id->Driver, sizeof id->Driver, "%s", "se-retimer-cpu");
-        std::snprintf(id->Description, sizeof id->Description, "%s",
-                      "SE Retimer CPU rasterizer (Direct3D 8 drawn on the processor, shown through SDL2)");
+        std::snprintf(
+            id->Description, sizeof id->Description, "%s",
+            "SE Retimer CPU rasterizer (Direct3D 8 drawn on the processor, shown through SDL2)");
         id->DriverVersion.HighPart = LONG((1u << 16) | 0u);  // product 1, version 0
         id->DriverVersion.LowPart = (0u << 16) | 1u;         // sub-version 0, build 1
         // A fixed identifier for this driver and adapter: {5E2E71E3-C0DE-4D38-8C50-0000000000D3}.
@@ -200,8 +206,8 @@ public:
         return ok ? D3D_OK : D3DERR_NOTAVAILABLE;
     }
 
-    HRESULT CheckDeviceMultiSampleType(UINT adapter, D3DDEVTYPE type, D3DFORMAT format, BOOL windowed,
-                                       D3DMULTISAMPLE_TYPE multiSample) override {
+    HRESULT CheckDeviceMultiSampleType(UINT adapter, D3DDEVTYPE type, D3DFORMAT format,
+                                       BOOL windowed, D3DMULTISAMPLE_TYPE multiSample) override {
         (void)format;
         (void)windowed;
         if (adapter != D3DADAPTER_DEFAULT) return D3DERR_INVALIDCALL;

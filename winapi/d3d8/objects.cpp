@@ -47,13 +47,22 @@ ULONG CResource::ReleaseReference() {
 
 CSurface::CSurface(EKind kind, std::shared_ptr<Image> image, DWORD usage, D3DPOOL pool,
                    bool lockable, std::shared_ptr<CDefaultPool> defaultPool)
-    : CResource(std::move(defaultPool)), kind_(kind), image_(std::move(image)), usage_(usage),
-      pool_(pool), lockable_(lockable) {}
+    : CResource(std::move(defaultPool)),
+      kind_(kind),
+      image_(std::move(image)),
+      usage_(usage),
+      pool_(pool),
+      lockable_(lockable) {}
 
 CSurface::CSurface(CTexture* container, std::shared_ptr<Image> image, DWORD usage, D3DPOOL pool,
                    bool lockable)
-    : CResource(nullptr), kind_(EKind::TextureLevel), image_(std::move(image)), usage_(usage),
-      pool_(pool), lockable_(lockable), container_(container) {}
+    : CResource(nullptr),
+      kind_(EKind::TextureLevel),
+      image_(std::move(image)),
+      usage_(usage),
+      pool_(pool),
+      lockable_(lockable),
+      container_(container) {}
 
 HRESULT CSurface::QueryInterface(REFIID riid, void** object) {
     if (object == nullptr) return E_POINTER;
@@ -139,14 +148,15 @@ UINT CTexture::FullChainLength(UINT width, UINT height) {
 
 CTexture::CTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
                    D3DPOOL pool, std::shared_ptr<CDefaultPool> defaultPool)
-    : CResource(pool == D3DPOOL_DEFAULT ? std::move(defaultPool) : nullptr), usage_(usage),
+    : CResource(pool == D3DPOOL_DEFAULT ? std::move(defaultPool) : nullptr),
+      usage_(usage),
       pool_(pool) {
     // Default-pool textures lock only when dynamic; render targets never.
     const bool lockable = (pool != D3DPOOL_DEFAULT || (usage & D3DUSAGE_DYNAMIC) != 0) &&
                           (usage & D3DUSAGE_RENDERTARGET) == 0;
     for (UINT i = 0; i < levels; ++i) {
-        levels_.push_back(
-            new CSurface(this, std::make_shared<Image>(width, height, format), usage, pool, lockable));
+        levels_.push_back(new CSurface(this, std::make_shared<Image>(width, height, format), usage,
+                                       pool, lockable));
         width = width > 1 ? width / 2 : 1;
         height = height > 1 ? height / 2 : 1;
     }

@@ -47,7 +47,9 @@ UINT BytesPerPixel(D3DFORMAT format) {
     }
 }
 
-bool IsTextureFormat(D3DFORMAT format) { return BytesPerPixel(format) != 0 && !IsDepthFormat(format); }
+bool IsTextureFormat(D3DFORMAT format) {
+    return BytesPerPixel(format) != 0 && !IsDepthFormat(format);
+}
 
 bool IsRenderTargetFormat(D3DFORMAT format) {
     return format == D3DFMT_A8R8G8B8 || format == D3DFMT_X8R8G8B8;

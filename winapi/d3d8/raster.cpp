@@ -35,14 +35,22 @@ int Mul(int a, int b) {
 
 bool Compare(DWORD func, uint32_t value, uint32_t reference) {
     switch (func) {
-        case D3DCMP_NEVER: return false;
-        case D3DCMP_LESS: return value < reference;
-        case D3DCMP_EQUAL: return value == reference;
-        case D3DCMP_LESSEQUAL: return value <= reference;
-        case D3DCMP_GREATER: return value > reference;
-        case D3DCMP_NOTEQUAL: return value != reference;
-        case D3DCMP_GREATEREQUAL: return value >= reference;
-        default: return true;
+        case D3DCMP_NEVER:
+            return false;
+        case D3DCMP_LESS:
+            return value < reference;
+        case D3DCMP_EQUAL:
+            return value == reference;
+        case D3DCMP_LESSEQUAL:
+            return value <= reference;
+        case D3DCMP_GREATER:
+            return value > reference;
+        case D3DCMP_NOTEQUAL:
+            return value != reference;
+        case D3DCMP_GREATEREQUAL:
+            return value >= reference;
+        default:
+            return true;
     }
 }
 
@@ -57,13 +65,16 @@ int64_t Address(double coordinate, UINT size, DWORD mode) {
     const int64_t i = int64_t(std::floor(scaled));
     const int64_t n = int64_t(size);
     switch (mode) {
-        case D3DTADDRESS_WRAP: return ((i % n) + n) % n;
+        case D3DTADDRESS_WRAP:
+            return ((i % n) + n) % n;
         case D3DTADDRESS_MIRROR: {
             const int64_t m = ((i % (2 * n)) + 2 * n) % (2 * n);
             return m < n ? m : 2 * n - 1 - m;
         }
-        case D3DTADDRESS_BORDER: return (i < 0 || i >= n) ? -1 : i;
-        default: return std::clamp<int64_t>(i, 0, n - 1);  // clamp
+        case D3DTADDRESS_BORDER:
+            return (i < 0 || i >= n) ? -1 : i;
+        default:
+            return std::clamp<int64_t>(i, 0, n - 1);  // clamp
     }
 }
 
@@ -82,55 +93,90 @@ int BlendFactor(DWORD factor, int channel, const Rgba& src, const Rgba& dst, boo
         return channel == 0 ? c.r : (channel == 1 ? c.g : c.b);
     };
     switch (factor) {
-        case D3DBLEND_ZERO: return 0;
-        case D3DBLEND_ONE: return 255;
-        case D3DBLEND_SRCCOLOR: return pick(src);
-        case D3DBLEND_INVSRCCOLOR: return 255 - pick(src);
-        case D3DBLEND_SRCALPHA: return src.a;
-        case D3DBLEND_INVSRCALPHA: return 255 - src.a;
-        case D3DBLEND_DESTALPHA: return dst.a;
-        case D3DBLEND_INVDESTALPHA: return 255 - dst.a;
-        case D3DBLEND_DESTCOLOR: return pick(dst);
-        case D3DBLEND_INVDESTCOLOR: return 255 - pick(dst);
-        case D3DBLEND_SRCALPHASAT: return alpha ? 255 : std::min(src.a, 255 - dst.a);
+        case D3DBLEND_ZERO:
+            return 0;
+        case D3DBLEND_ONE:
+            return 255;
+        case D3DBLEND_SRCCOLOR:
+            return pick(src);
+        case D3DBLEND_INVSRCCOLOR:
+            return 255 - pick(src);
+        case D3DBLEND_SRCALPHA:
+            return src.a;
+        case D3DBLEND_INVSRCALPHA:
+            return 255 - src.a;
+        case D3DBLEND_DESTALPHA:
+            return dst.a;
+        case D3DBLEND_INVDESTALPHA:
+            return 255 - dst.a;
+        case D3DBLEND_DESTCOLOR:
+            return pick(dst);
+        case D3DBLEND_INVDESTCOLOR:
+            return 255 - pick(dst);
+        case D3DBLEND_SRCALPHASAT:
+            return alpha ? 255 : std::min(src.a, 255 - dst.a);
         // The pair factors set both sides from the source blend alone.
-        case D3DBLEND_BOTHSRCALPHA: return forDest ? 255 - src.a : src.a;
-        case D3DBLEND_BOTHINVSRCALPHA: return forDest ? src.a : 255 - src.a;
-        default: return 0;
+        case D3DBLEND_BOTHSRCALPHA:
+            return forDest ? 255 - src.a : src.a;
+        case D3DBLEND_BOTHINVSRCALPHA:
+            return forDest ? src.a : 255 - src.a;
+        default:
+            return 0;
     }
 }
 
 int BlendChannel(DWORD op, int s, int fs, int d, int fd) {
     switch (op) {
-        case D3DBLENDOP_SUBTRACT: return Clamp255(Mul(s, fs) - Mul(d, fd));
-        case D3DBLENDOP_REVSUBTRACT: return Clamp255(Mul(d, fd) - Mul(s, fs));
-        case D3DBLENDOP_MIN: return std::min(s, d);
-        case D3DBLENDOP_MAX: return std::max(s, d);
-        default: return Clamp255(Mul(s, fs) + Mul(d, fd));
+        case D3DBLENDOP_SUBTRACT:
+            return Clamp255(Mul(s, fs) - Mul(d, fd));
+        case D3DBLENDOP_REVSUBTRACT:
+            return Clamp255(Mul(d, fd) - Mul(s, fs));
+        case D3DBLENDOP_MIN:
+            return std::min(s, d);
+        case D3DBLENDOP_MAX:
+            return std::max(s, d);
+        default:
+            return Clamp255(Mul(s, fs) + Mul(d, fd));
     }
 }
 
 // One channel of a texture-stage operation.
-int Operate(DWORD op, int a1, int a2, const Rgba& diffuse, const Rgba& texture,
-            const Rgba& factor, const Rgba& current) {
+int Operate(DWORD op, int a1, int a2, const Rgba& diffuse, const Rgba& texture, const Rgba& factor,
+            const Rgba& current) {
     auto lerp = [&](int alpha) { return Clamp255(Mul(a1, alpha) + Mul(a2, 255 - alpha)); };
     switch (op) {
-        case D3DTOP_SELECTARG1: return a1;
-        case D3DTOP_SELECTARG2: return a2;
-        case D3DTOP_MODULATE: return Mul(a1, a2);
-        case D3DTOP_MODULATE2X: return Clamp255(2 * Mul(a1, a2));
-        case D3DTOP_MODULATE4X: return Clamp255(4 * Mul(a1, a2));
-        case D3DTOP_ADD: return Clamp255(a1 + a2);
-        case D3DTOP_ADDSIGNED: return Clamp255(a1 + a2 - 128);
-        case D3DTOP_ADDSIGNED2X: return Clamp255(2 * (a1 + a2 - 128));
-        case D3DTOP_SUBTRACT: return Clamp255(a1 - a2);
-        case D3DTOP_ADDSMOOTH: return Clamp255(a1 + a2 - Mul(a1, a2));
-        case D3DTOP_BLENDDIFFUSEALPHA: return lerp(diffuse.a);
-        case D3DTOP_BLENDTEXTUREALPHA: return lerp(texture.a);
-        case D3DTOP_BLENDFACTORALPHA: return lerp(factor.a);
-        case D3DTOP_BLENDCURRENTALPHA: return lerp(current.a);
-        case D3DTOP_BLENDTEXTUREALPHAPM: return Clamp255(a1 + Mul(a2, 255 - texture.a));
-        default: return a1;
+        case D3DTOP_SELECTARG1:
+            return a1;
+        case D3DTOP_SELECTARG2:
+            return a2;
+        case D3DTOP_MODULATE:
+            return Mul(a1, a2);
+        case D3DTOP_MODULATE2X:
+            return Clamp255(2 * Mul(a1, a2));
+        case D3DTOP_MODULATE4X:
+            return Clamp255(4 * Mul(a1, a2));
+        case D3DTOP_ADD:
+            return Clamp255(a1 + a2);
+        case D3DTOP_ADDSIGNED:
+            return Clamp255(a1 + a2 - 128);
+        case D3DTOP_ADDSIGNED2X:
+            return Clamp255(2 * (a1 + a2 - 128));
+        case D3DTOP_SUBTRACT:
+            return Clamp255(a1 - a2);
+        case D3DTOP_ADDSMOOTH:
+            return Clamp255(a1 + a2 - Mul(a1, a2));
+        case D3DTOP_BLENDDIFFUSEALPHA:
+            return lerp(diffuse.a);
+        case D3DTOP_BLENDTEXTUREALPHA:
+            return lerp(texture.a);
+        case D3DTOP_BLENDFACTORALPHA:
+            return lerp(factor.a);
+        case D3DTOP_BLENDCURRENTALPHA:
+            return lerp(current.a);
+        case D3DTOP_BLENDTEXTUREALPHAPM:
+            return Clamp255(a1 + Mul(a2, 255 - texture.a));
+        default:
+            return a1;
     }
 }
 
@@ -216,11 +262,21 @@ bool CRasterizer::PixelColor(const Vertex* const v[3], const double w[3], const 
         auto argument = [&](DWORD arg) {
             Rgba c;
             switch (arg & D3DTA_SELECTMASK) {
-                case D3DTA_CURRENT: c = current; break;
-                case D3DTA_TEXTURE: c = texel; break;
-                case D3DTA_TFACTOR: c = factor; break;
-                case D3DTA_SPECULAR: c = specular; break;
-                default: c = diffuse; break;
+                case D3DTA_CURRENT:
+                    c = current;
+                    break;
+                case D3DTA_TEXTURE:
+                    c = texel;
+                    break;
+                case D3DTA_TFACTOR:
+                    c = factor;
+                    break;
+                case D3DTA_SPECULAR:
+                    c = specular;
+                    break;
+                default:
+                    c = diffuse;
+                    break;
             }
             if (arg & D3DTA_COMPLEMENT) c = {255 - c.a, 255 - c.r, 255 - c.g, 255 - c.b};
             if (arg & D3DTA_ALPHAREPLICATE) c = {c.a, c.a, c.a, c.a};
@@ -269,12 +325,14 @@ void CRasterizer::Store(LONG x, LONG y, uint32_t color) {
         int fs[4], fd[4];
         for (int ch = 0; ch < 3; ++ch) {
             fs[ch] = BlendFactor(src, ch, current, dst, false, false);
-            fd[ch] = BlendFactor(src == D3DBLEND_BOTHSRCALPHA || src == D3DBLEND_BOTHINVSRCALPHA ? src : dest,
-                                 ch, current, dst, false, true);
+            fd[ch] = BlendFactor(
+                src == D3DBLEND_BOTHSRCALPHA || src == D3DBLEND_BOTHINVSRCALPHA ? src : dest, ch,
+                current, dst, false, true);
         }
         fs[3] = BlendFactor(src, 3, current, dst, true, false);
-        fd[3] = BlendFactor(src == D3DBLEND_BOTHSRCALPHA || src == D3DBLEND_BOTHINVSRCALPHA ? src : dest,
-                            3, current, dst, true, true);
+        fd[3] = BlendFactor(
+            src == D3DBLEND_BOTHSRCALPHA || src == D3DBLEND_BOTHINVSRCALPHA ? src : dest, 3,
+            current, dst, true, true);
         out.r = BlendChannel(s.blendOp, current.r, fs[0], dst.r, fd[0]);
         out.g = BlendChannel(s.blendOp, current.g, fs[1], dst.g, fd[1]);
         out.b = BlendChannel(s.blendOp, current.b, fs[2], dst.b, fd[2]);

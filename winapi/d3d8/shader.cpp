@@ -24,15 +24,19 @@ constexpr size_t kLongestStream = 1u << 16;
 
 int SourceCount(DWORD opcode) {
     switch (opcode) {
-        case D3DSIO_MOV: return 1;
+        case D3DSIO_MOV:
+            return 1;
         case D3DSIO_ADD:
         case D3DSIO_SUB:
         case D3DSIO_MUL:
-        case D3DSIO_DP3: return 2;
+        case D3DSIO_DP3:
+            return 2;
         case D3DSIO_MAD:
         case D3DSIO_LRP:
-        case D3DSIO_CND: return 3;
-        default: return 0;
+        case D3DSIO_CND:
+            return 3;
+        default:
+            return 0;
     }
 }
 
@@ -40,11 +44,16 @@ bool Arithmetic(DWORD opcode) { return SourceCount(opcode) > 0; }
 
 bool RegisterInRange(DWORD type, DWORD index) {
     switch (type) {
-        case D3DSPR_TEMP: return index < 2;
-        case D3DSPR_INPUT: return index < 2;
-        case D3DSPR_CONST: return index < DWORD(kPixelShaderConstants);
-        case D3DSPR_TEXTURE: return index < DWORD(kPixelShaderTextures);
-        default: return false;
+        case D3DSPR_TEMP:
+            return index < 2;
+        case D3DSPR_INPUT:
+            return index < 2;
+        case D3DSPR_CONST:
+            return index < DWORD(kPixelShaderConstants);
+        case D3DSPR_TEXTURE:
+            return index < DWORD(kPixelShaderTextures);
+        default:
+            return false;
     }
 }
 
@@ -55,7 +64,8 @@ bool DecodeDestination(DWORD token, DWORD opcode, ShaderInstruction& out) {
     const DWORD shift = (token & D3DSP_DSTSHIFT_MASK) >> D3DSP_DSTSHIFT_SHIFT;
     const DWORD known = 0x80000000u | D3DSP_REGTYPE_MASK | D3DSP_REGNUM_MASK | D3DSP_WRITEMASK_ALL |
                         D3DSP_DSTMOD_MASK | D3DSP_DSTSHIFT_MASK;
-    if (!(token & 0x80000000u) || (token & ~known) != 0 || !RegisterInRange(type, index)) return false;
+    if (!(token & 0x80000000u) || (token & ~known) != 0 || !RegisterInRange(type, index))
+        return false;
     if (opcode == D3DSIO_DEF) {
         if (type != D3DSPR_CONST || mask != 0xF || modifier != 0 || shift != 0) return false;
     } else if (!Arithmetic(opcode)) {
@@ -80,7 +90,8 @@ bool DecodeSource(DWORD token, ShaderSource& out) {
     const DWORD modifier = token & D3DSP_SRCMOD_MASK;
     const DWORD known = 0x80000000u | D3DSP_REGTYPE_MASK | D3DSP_REGNUM_MASK | D3DSP_SWIZZLE_MASK |
                         D3DSP_SRCMOD_MASK;
-    if (!(token & 0x80000000u) || (token & ~known) != 0 || !RegisterInRange(type, index)) return false;
+    if (!(token & 0x80000000u) || (token & ~known) != 0 || !RegisterInRange(type, index))
+        return false;
     if (swizzle != D3DSP_NOSWIZZLE && swizzle != D3DSP_REPLICATEALPHA) return false;
     if (modifier > D3DSPSM_COMP) return false;
     out.type = uint8_t(type >> D3DSP_REGTYPE_SHIFT);
@@ -135,8 +146,9 @@ std::shared_ptr<const PixelProgram> DecodePixelShader(const DWORD* function) {
             default:
                 if (!Arithmetic(opcode)) {
                     if (opcode >= D3DSIO_TEXCOORD && opcode <= D3DSIO_BEM) {
-                        backend::WarnUnsupported("Direct3D pixel-shader instructions beyond tex, texcoord, "
-                                                 "texkill and the arithmetic ones");
+                        backend::WarnUnsupported(
+                            "Direct3D pixel-shader instructions beyond tex, texcoord, "
+                            "texkill and the arithmetic ones");
                     }
                     return nullptr;
                 }
@@ -147,7 +159,8 @@ std::shared_ptr<const PixelProgram> DecodePixelShader(const DWORD* function) {
                 }
                 break;
         }
-        if (at >= kLongestStream || !DecodeDestination(function[at++], opcode, instruction)) return nullptr;
+        if (at >= kLongestStream || !DecodeDestination(function[at++], opcode, instruction))
+            return nullptr;
         if (opcode == D3DSIO_DEF) {
             for (float& value : instruction.value) {
                 if (at >= kLongestStream) return nullptr;
@@ -155,10 +168,12 @@ std::shared_ptr<const PixelProgram> DecodePixelShader(const DWORD* function) {
             }
         }
         for (int i = 0; i < SourceCount(opcode); ++i) {
-            if (at >= kLongestStream || !DecodeSource(function[at++], instruction.sources[i])) return nullptr;
+            if (at >= kLongestStream || !DecodeSource(function[at++], instruction.sources[i]))
+                return nullptr;
         }
         if (opcode == D3DSIO_TEX) program->sampledStages |= uint8_t(1u << instruction.destIndex);
-        if (Arithmetic(opcode) && instruction.destType == 0 && instruction.destIndex == 0) writesR0 = true;
+        if (Arithmetic(opcode) && instruction.destType == 0 && instruction.destIndex == 0)
+            writesR0 = true;
         program->instructions.push_back(instruction);
     }
     // The pixel's colour is r0: a program that never writes it is refused.
@@ -175,22 +190,43 @@ bool RunPixelShader(const PixelProgram& program, const PixelInputs& in, float ou
     auto read = [&](const ShaderSource& s, float v[4]) {
         const float* reg = nullptr;
         switch (s.type) {
-            case 0: reg = temp[s.index]; break;
-            case 1: reg = s.index == 0 ? in.diffuse : in.specular; break;
-            case 2: reg = isDefined[s.index] ? defined[s.index] : in.constants[s.index]; break;
-            default: reg = texture[s.index]; break;
+            case 0:
+                reg = temp[s.index];
+                break;
+            case 1:
+                reg = s.index == 0 ? in.diffuse : in.specular;
+                break;
+            case 2:
+                reg = isDefined[s.index] ? defined[s.index] : in.constants[s.index];
+                break;
+            default:
+                reg = texture[s.index];
+                break;
         }
         for (int k = 0; k < 4; ++k) {
             float x = reg[s.alphaReplicate ? 3 : k];
             if (s.type == 2) x = Clamp(x, -1.0f, 1.0f);
             switch (s.modifier) {
-                case 1: x = -x; break;                 // negate
-                case 2: x = x - 0.5f; break;           // bias
-                case 3: x = 0.5f - x; break;           // bias, negated
-                case 4: x = 2.0f * x - 1.0f; break;    // sign (_bx2)
-                case 5: x = 1.0f - 2.0f * x; break;    // sign, negated
-                case 6: x = 1.0f - x; break;           // complement
-                default: break;
+                case 1:
+                    x = -x;
+                    break;  // negate
+                case 2:
+                    x = x - 0.5f;
+                    break;  // bias
+                case 3:
+                    x = 0.5f - x;
+                    break;  // bias, negated
+                case 4:
+                    x = 2.0f * x - 1.0f;
+                    break;  // sign (_bx2)
+                case 5:
+                    x = 1.0f - 2.0f * x;
+                    break;  // sign, negated
+                case 6:
+                    x = 1.0f - x;
+                    break;  // complement
+                default:
+                    break;
             }
             v[k] = x;
         }
@@ -216,7 +252,8 @@ bool RunPixelShader(const PixelProgram& program, const PixelInputs& in, float ou
                 continue;
             case D3DSIO_TEXCOORD:
                 for (int k = 0; k < 4; ++k) {
-                    texture[first.destIndex][k] = Clamp(in.coordinates[first.destIndex][k], 0.0f, 1.0f);
+                    texture[first.destIndex][k] =
+                        Clamp(in.coordinates[first.destIndex][k], 0.0f, 1.0f);
                 }
                 ++i;
                 continue;
@@ -242,15 +279,32 @@ bool RunPixelShader(const PixelProgram& program, const PixelInputs& in, float ou
             const float dot = a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
             for (int k = 0; k < 4; ++k) {
                 switch (op.opcode) {
-                    case D3DSIO_MOV: r[k] = a[k]; break;
-                    case D3DSIO_ADD: r[k] = a[k] + b[k]; break;
-                    case D3DSIO_SUB: r[k] = a[k] - b[k]; break;
-                    case D3DSIO_MUL: r[k] = a[k] * b[k]; break;
-                    case D3DSIO_MAD: r[k] = a[k] * b[k] + c[k]; break;
-                    case D3DSIO_LRP: r[k] = a[k] * b[k] + (1.0f - a[k]) * c[k]; break;
-                    case D3DSIO_DP3: r[k] = dot; break;
-                    case D3DSIO_CND: r[k] = a[k] > 0.5f ? b[k] : c[k]; break;
-                    default: break;
+                    case D3DSIO_MOV:
+                        r[k] = a[k];
+                        break;
+                    case D3DSIO_ADD:
+                        r[k] = a[k] + b[k];
+                        break;
+                    case D3DSIO_SUB:
+                        r[k] = a[k] - b[k];
+                        break;
+                    case D3DSIO_MUL:
+                        r[k] = a[k] * b[k];
+                        break;
+                    case D3DSIO_MAD:
+                        r[k] = a[k] * b[k] + c[k];
+                        break;
+                    case D3DSIO_LRP:
+                        r[k] = a[k] * b[k] + (1.0f - a[k]) * c[k];
+                        break;
+                    case D3DSIO_DP3:
+                        r[k] = dot;
+                        break;
+                    case D3DSIO_CND:
+                        r[k] = a[k] > 0.5f ? b[k] : c[k];
+                        break;
+                    default:
+                        break;
                 }
                 if (op.shift == 1) r[k] *= 2.0f;
                 if (op.shift == 2) r[k] *= 4.0f;

@@ -17,7 +17,7 @@ constexpr int kPixelShaderTextures = 4;
 struct ShaderSource {
     uint8_t type = 0;  // 0 temporary, 1 input (colour), 2 constant, 3 texture
     uint8_t index = 0;
-    uint8_t modifier = 0;      // D3DSPSM_* >> D3DSP_SRCMOD_SHIFT
+    uint8_t modifier = 0;  // D3DSPSM_* >> D3DSP_SRCMOD_SHIFT
     bool alphaReplicate = false;
 };
 

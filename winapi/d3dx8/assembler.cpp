@@ -55,21 +55,21 @@ struct Instruction {
 };
 
 constexpr Instruction kInstructions[] = {
-    {"nop", D3DSIO_NOP, -1, false},  {"mov", D3DSIO_MOV, 1, false},
-    {"add", D3DSIO_ADD, 2, false},   {"sub", D3DSIO_SUB, 2, false},
-    {"mul", D3DSIO_MUL, 2, false},   {"mad", D3DSIO_MAD, 3, false},
-    {"lrp", D3DSIO_LRP, 3, false},   {"dp3", D3DSIO_DP3, 2, false},
-    {"cnd", D3DSIO_CND, 3, false},   {"def", D3DSIO_DEF, 4, false},
-    {"tex", D3DSIO_TEX, 0, true},    {"texcoord", D3DSIO_TEXCOORD, 0, true},
+    {"nop", D3DSIO_NOP, -1, false},       {"mov", D3DSIO_MOV, 1, false},
+    {"add", D3DSIO_ADD, 2, false},        {"sub", D3DSIO_SUB, 2, false},
+    {"mul", D3DSIO_MUL, 2, false},        {"mad", D3DSIO_MAD, 3, false},
+    {"lrp", D3DSIO_LRP, 3, false},        {"dp3", D3DSIO_DP3, 2, false},
+    {"cnd", D3DSIO_CND, 3, false},        {"def", D3DSIO_DEF, 4, false},
+    {"tex", D3DSIO_TEX, 0, true},         {"texcoord", D3DSIO_TEXCOORD, 0, true},
     {"texkill", D3DSIO_TEXKILL, 0, true},
 };
 
 // Valid ps.1.x instructions this assembler does not take.
 constexpr const char* kUnsupported[] = {
-    "texbem",      "texbeml",     "texreg2ar",   "texreg2gb",    "texreg2rgb", "texm3x2pad",
-    "texm3x2tex",  "texm3x3pad",  "texm3x3tex",  "texm3x3diff",  "texm3x3spec", "texm3x3vspec",
-    "texm3x2depth", "texdp3",     "texdp3tex",   "texm3x3",      "texdepth",   "texcrd",
-    "texld",       "cmp",         "dp4",         "bem",          "phase",
+    "texbem",       "texbeml",    "texreg2ar",  "texreg2gb",   "texreg2rgb",  "texm3x2pad",
+    "texm3x2tex",   "texm3x3pad", "texm3x3tex", "texm3x3diff", "texm3x3spec", "texm3x3vspec",
+    "texm3x2depth", "texdp3",     "texdp3tex",  "texm3x3",     "texdepth",    "texcrd",
+    "texld",        "cmp",        "dp4",        "bem",         "phase",
 };
 
 struct Failure {
@@ -113,9 +113,9 @@ private:
     bool arithmeticSeen_ = false;
     int textureCount_ = 0;
     int arithmeticCount_ = 0;
-    bool written_[2] = {};        // r0, r1
-    bool textureReady_[4] = {};   // t0..t3 hold a value
-    DWORD previousMask_ = 0;      // the write mask of the last arithmetic instruction
+    bool written_[2] = {};       // r0, r1
+    bool textureReady_[4] = {};  // t0..t3 hold a value
+    DWORD previousMask_ = 0;     // the write mask of the last arithmetic instruction
     bool previousCoissued_ = false;
 };
 
@@ -147,7 +147,8 @@ bool CAssembler::Run(const std::string& text) {
         start = end + 1;
     }
     if (!versionSeen_) return Fail(D3DXERR_INVALIDDATA, "no shader version");
-    if (!written_[0]) return Fail(D3DXERR_INVALIDDATA, "r0 is never written (it is the pixel's colour)");
+    if (!written_[0])
+        return Fail(D3DXERR_INVALIDDATA, "r0 is never written (it is the pixel's colour)");
     tokens_.push_back(D3DPS_END());
     return true;
 }
@@ -178,11 +179,24 @@ bool CAssembler::ParseRegister(const std::string& text, Register& out) {
     const DWORD index = DWORD(std::strtoul(text.c_str() + 1, nullptr, 10));
     DWORD limit = 0;
     switch (letter) {
-        case 'r': out.type = D3DSPR_TEMP; limit = 2; break;
-        case 'v': out.type = D3DSPR_INPUT; limit = 2; break;
-        case 'c': out.type = D3DSPR_CONST; limit = 8; break;
-        case 't': out.type = D3DSPR_TEXTURE; limit = 4; break;
-        default: return Fail(D3DXERR_INVALIDDATA, "bad register '" + text + "'");
+        case 'r':
+            out.type = D3DSPR_TEMP;
+            limit = 2;
+            break;
+        case 'v':
+            out.type = D3DSPR_INPUT;
+            limit = 2;
+            break;
+        case 'c':
+            out.type = D3DSPR_CONST;
+            limit = 8;
+            break;
+        case 't':
+            out.type = D3DSPR_TEXTURE;
+            limit = 4;
+            break;
+        default:
+            return Fail(D3DXERR_INVALIDDATA, "bad register '" + text + "'");
     }
     if (index >= limit) return Fail(D3DXERR_INVALIDDATA, "register out of range '" + text + "'");
     out.index = index;
@@ -224,7 +238,8 @@ bool CAssembler::Destination(const std::string& text, bool textureInstruction, D
 
 bool CAssembler::Readable(const Register& reg) {
     if (reg.type == D3DSPR_TEMP && !written_[reg.index]) {
-        return Fail(D3DXERR_INVALIDDATA, "r" + std::to_string(reg.index) + " is read before it is written");
+        return Fail(D3DXERR_INVALIDDATA,
+                    "r" + std::to_string(reg.index) + " is read before it is written");
     }
     if (reg.type == D3DSPR_TEXTURE && !textureReady_[reg.index]) {
         return Fail(D3DXERR_INVALIDDATA,
@@ -264,7 +279,8 @@ bool CAssembler::Source(const std::string& text, DWORD& token, Register& reg, bo
         modifier = D3DSPSM_NEG;
     }
     if (complement) {
-        if (modifier != D3DSPSM_NONE) return Fail(D3DXERR_INVALIDDATA, "1- takes no other modifier");
+        if (modifier != D3DSPSM_NONE)
+            return Fail(D3DXERR_INVALIDDATA, "1- takes no other modifier");
         modifier = D3DSPSM_COMP;
     }
     if (!ParseRegister(s, reg) || !Readable(reg)) return false;
@@ -292,24 +308,30 @@ bool ParseNumber(const std::string& text, float& value) {
 bool CAssembler::Statement(std::string statement) {
     // Leading and trailing blanks go; a "+" marks the second instruction of a pair.
     size_t first = 0;
-    while (first < statement.size() && std::isspace(static_cast<unsigned char>(statement[first]))) ++first;
+    while (first < statement.size() && std::isspace(static_cast<unsigned char>(statement[first])))
+        ++first;
     statement.erase(0, first);
-    while (!statement.empty() && std::isspace(static_cast<unsigned char>(statement.back()))) statement.pop_back();
+    while (!statement.empty() && std::isspace(static_cast<unsigned char>(statement.back())))
+        statement.pop_back();
     if (statement.empty()) return true;
     bool coissue = false;
     if (statement[0] == '+') {
         coissue = true;
         statement.erase(0, 1);
-        while (!statement.empty() && std::isspace(static_cast<unsigned char>(statement[0]))) statement.erase(0, 1);
+        while (!statement.empty() && std::isspace(static_cast<unsigned char>(statement[0])))
+            statement.erase(0, 1);
     }
     size_t wordEnd = 0;
-    while (wordEnd < statement.size() && !std::isspace(static_cast<unsigned char>(statement[wordEnd]))) ++wordEnd;
+    while (wordEnd < statement.size() &&
+           !std::isspace(static_cast<unsigned char>(statement[wordEnd])))
+        ++wordEnd;
     const std::string word = statement.substr(0, wordEnd);
     const std::string rest = statement.substr(wordEnd);
 
     if (!versionSeen_) {
         if (coissue || !WithoutBlanks(rest).empty()) {
-            return Fail(D3DXERR_INVALIDDATA, "the shader must start with its version alone on a line");
+            return Fail(D3DXERR_INVALIDDATA,
+                        "the shader must start with its version alone on a line");
         }
         return Version(word);
     }
@@ -318,11 +340,13 @@ bool CAssembler::Statement(std::string statement) {
     std::string name = word;
     DWORD shift = 0, saturate = 0;
     bool modified = false;
-    for (size_t underscore = name.find('_'); underscore != std::string::npos; underscore = name.find('_')) {
+    for (size_t underscore = name.find('_'); underscore != std::string::npos;
+         underscore = name.find('_')) {
         const std::string tail = name.substr(underscore + 1);
         const size_t next = tail.find('_');
         const std::string mod = tail.substr(0, next);
-        name = name.substr(0, underscore) + (next == std::string::npos ? "" : "_" + tail.substr(next + 1));
+        name = name.substr(0, underscore) +
+               (next == std::string::npos ? "" : "_" + tail.substr(next + 1));
         if (mod == "x2" && shift == 0) {
             shift = 1;
         } else if (mod == "x4" && shift == 0) {
@@ -343,7 +367,9 @@ bool CAssembler::Statement(std::string statement) {
     if (instruction == nullptr) {
         for (const char* unsupported : kUnsupported) {
             if (name == unsupported) {
-                WarnUnsupported("D3DXAssembleShader instructions beyond tex, texcoord, texkill and the arithmetic ones");
+                WarnUnsupported(
+                    "D3DXAssembleShader instructions beyond tex, texcoord, texkill and the "
+                    "arithmetic ones");
                 return Fail(E_NOTIMPL, "unsupported instruction " + name);
             }
         }
@@ -354,7 +380,8 @@ bool CAssembler::Statement(std::string statement) {
     }
     const bool arithmetic = !instruction->texture && instruction->opcode != D3DSIO_DEF &&
                             instruction->opcode != D3DSIO_NOP;
-    if (modified && !arithmetic) return Fail(D3DXERR_INVALIDDATA, name + " takes no instruction modifier");
+    if (modified && !arithmetic)
+        return Fail(D3DXERR_INVALIDDATA, name + " takes no instruction modifier");
     if (coissue && !arithmetic) return Fail(D3DXERR_INVALIDDATA, name + " cannot be co-issued");
 
     // The operands, separated by commas.
@@ -364,7 +391,8 @@ bool CAssembler::Statement(std::string statement) {
         size_t from = 0;
         while (true) {
             const size_t comma = compact.find(',', from);
-            operands.push_back(compact.substr(from, comma == std::string::npos ? std::string::npos : comma - from));
+            operands.push_back(compact.substr(
+                from, comma == std::string::npos ? std::string::npos : comma - from));
             if (comma == std::string::npos) break;
             from = comma + 1;
         }
@@ -382,7 +410,8 @@ bool CAssembler::Statement(std::string statement) {
         return true;
     }
     if (instruction->opcode == D3DSIO_DEF) {
-        if (instructionSeen_) return Fail(D3DXERR_INVALIDDATA, "def must come before the instructions");
+        if (instructionSeen_)
+            return Fail(D3DXERR_INVALIDDATA, "def must come before the instructions");
         Register reg;
         if (!ParseRegister(operands[0], reg)) return false;
         if (reg.type != D3DSPR_CONST) return Fail(D3DXERR_INVALIDDATA, "def defines a c register");
@@ -391,7 +420,8 @@ bool CAssembler::Statement(std::string statement) {
         for (int i = 1; i <= 4; ++i) {
             float value = 0;
             if (!ParseNumber(operands[size_t(i)], value)) {
-                return Fail(D3DXERR_INVALIDDATA, "def takes four numbers, not '" + operands[size_t(i)] + "'");
+                return Fail(D3DXERR_INVALIDDATA,
+                            "def takes four numbers, not '" + operands[size_t(i)] + "'");
             }
             DWORD bits;
             std::memcpy(&bits, &value, 4);
@@ -402,12 +432,14 @@ bool CAssembler::Statement(std::string statement) {
     instructionSeen_ = true;
 
     if (instruction->texture) {
-        if (arithmeticSeen_) return Fail(D3DXERR_INVALIDDATA, "texture instructions come before arithmetic ones");
+        if (arithmeticSeen_)
+            return Fail(D3DXERR_INVALIDDATA, "texture instructions come before arithmetic ones");
         DWORD token = 0, mask = 0;
         Register reg;
         if (!Destination(operands[0], true, token, mask, reg)) return false;
         if (textureReady_[reg.index]) {
-            return Fail(D3DXERR_INVALIDDATA, "t" + std::to_string(reg.index) + " is declared twice");
+            return Fail(D3DXERR_INVALIDDATA,
+                        "t" + std::to_string(reg.index) + " is declared twice");
         }
         if (++textureCount_ > 4) return Fail(D3DXERR_INVALIDDATA, "too many texture instructions");
         // texkill reads the coordinates only; tex and texcoord fill the register.
@@ -439,7 +471,8 @@ bool CAssembler::Statement(std::string statement) {
         const bool pairs = (previousMask_ == rgb && mask == D3DSP_WRITEMASK_3) ||
                            (previousMask_ == D3DSP_WRITEMASK_3 && mask == rgb);
         if (previousCoissued_ || !pairs) {
-            return Fail(D3DXERR_INVALIDDATA, "a co-issued pair writes .rgb in one instruction and .a in the other");
+            return Fail(D3DXERR_INVALIDDATA,
+                        "a co-issued pair writes .rgb in one instruction and .a in the other");
         }
     } else if (++arithmeticCount_ > 8) {
         return Fail(D3DXERR_INVALIDDATA, "too many arithmetic instructions (8 at most)");
@@ -456,8 +489,9 @@ bool CAssembler::Statement(std::string statement) {
 
 }  // namespace
 
-HRESULT D3DXAssembleShader(const void* source, UINT sourceLength, DWORD flags, LPD3DXBUFFER* constants,
-                           LPD3DXBUFFER* compiledShader, LPD3DXBUFFER* errors) {
+HRESULT D3DXAssembleShader(const void* source, UINT sourceLength, DWORD flags,
+                           LPD3DXBUFFER* constants, LPD3DXBUFFER* compiledShader,
+                           LPD3DXBUFFER* errors) {
     if (constants != nullptr) *constants = nullptr;
     if (compiledShader != nullptr) *compiledShader = nullptr;
     if (errors != nullptr) *errors = nullptr;

@@ -65,7 +65,8 @@ D3DXMATRIX* D3DXMatrixOrthoLH(D3DXMATRIX* out, float w, float h, float zn, float
     return out;
 }
 
-D3DXMATRIX* D3DXMatrixPerspectiveFovLH(D3DXMATRIX* out, float fovy, float aspect, float zn, float zf) {
+D3DXMATRIX* D3DXMatrixPerspectiveFovLH(D3DXMATRIX* out, float fovy, float aspect, float zn,
+                                       float zf) {
     const float yScale = 1.0f / std::tan(fovy / 2.0f);
     D3DXMatrixIdentity(out);
     out->_11 = yScale / aspect;

@@ -51,7 +51,7 @@ using winapi::backend::kMixRate;
 
 namespace {
 
-constexpr int64_t kUnitsPerSecond = 10000000;  // 100-ns units
+constexpr int64_t kUnitsPerSecond = 10000000;   // 100-ns units
 constexpr size_t kAheadFrames = kMixRate / 2;   // decoded sound kept ahead of the mixer
 constexpr size_t kPrimeFrames = kMixRate / 20;  // Run is settled once this much is ready
 
@@ -80,18 +80,30 @@ public:
     }
 
     // IFilterGraph / IGraphBuilder
-    HRESULT AddFilter(IBaseFilter*, LPCWSTR) override { return Unsupported("IFilterGraph::AddFilter"); }
-    HRESULT RemoveFilter(IBaseFilter*) override { return Unsupported("IFilterGraph::RemoveFilter"); }
-    HRESULT EnumFilters(IEnumFilters**) override { return Unsupported("IFilterGraph::EnumFilters"); }
-    HRESULT FindFilterByName(LPCWSTR, IBaseFilter**) override { return Unsupported("IFilterGraph::FindFilterByName"); }
-    HRESULT ConnectDirect(IPin*, IPin*, const AM_MEDIA_TYPE*) override { return Unsupported("IFilterGraph::ConnectDirect"); }
+    HRESULT AddFilter(IBaseFilter*, LPCWSTR) override {
+        return Unsupported("IFilterGraph::AddFilter");
+    }
+    HRESULT RemoveFilter(IBaseFilter*) override {
+        return Unsupported("IFilterGraph::RemoveFilter");
+    }
+    HRESULT EnumFilters(IEnumFilters**) override {
+        return Unsupported("IFilterGraph::EnumFilters");
+    }
+    HRESULT FindFilterByName(LPCWSTR, IBaseFilter**) override {
+        return Unsupported("IFilterGraph::FindFilterByName");
+    }
+    HRESULT ConnectDirect(IPin*, IPin*, const AM_MEDIA_TYPE*) override {
+        return Unsupported("IFilterGraph::ConnectDirect");
+    }
     HRESULT Reconnect(IPin*) override { return Unsupported("IFilterGraph::Reconnect"); }
     HRESULT Disconnect(IPin*) override { return Unsupported("IFilterGraph::Disconnect"); }
     HRESULT SetDefaultSyncSource() override { return S_OK; }
     HRESULT Connect(IPin*, IPin*) override { return Unsupported("IGraphBuilder::Connect"); }
     HRESULT Render(IPin*) override { return Unsupported("IGraphBuilder::Render"); }
     HRESULT RenderFile(LPCWSTR file, LPCWSTR playList) override;
-    HRESULT AddSourceFilter(LPCWSTR, LPCWSTR, IBaseFilter**) override { return Unsupported("IGraphBuilder::AddSourceFilter"); }
+    HRESULT AddSourceFilter(LPCWSTR, LPCWSTR, IBaseFilter**) override {
+        return Unsupported("IGraphBuilder::AddSourceFilter");
+    }
     HRESULT SetLogFile(DWORD_PTR) override { return S_OK; }
     HRESULT Abort() override { return S_OK; }
     HRESULT ShouldOperationContinue() override { return S_OK; }
@@ -102,19 +114,35 @@ public:
     HRESULT Stop() override;
     HRESULT GetState(LONG msTimeout, OAFilterState* state) override;
     HRESULT RenderFile(BSTR file) override { return RenderFile(file, nullptr); }
-    HRESULT AddSourceFilter(BSTR, IDispatch**) override { return Unsupported("IMediaControl::AddSourceFilter"); }
-    HRESULT get_FilterCollection(IDispatch**) override { return Unsupported("IMediaControl::get_FilterCollection"); }
-    HRESULT get_RegFilterCollection(IDispatch**) override { return Unsupported("IMediaControl::get_RegFilterCollection"); }
+    HRESULT AddSourceFilter(BSTR, IDispatch**) override {
+        return Unsupported("IMediaControl::AddSourceFilter");
+    }
+    HRESULT get_FilterCollection(IDispatch**) override {
+        return Unsupported("IMediaControl::get_FilterCollection");
+    }
+    HRESULT get_RegFilterCollection(IDispatch**) override {
+        return Unsupported("IMediaControl::get_RegFilterCollection");
+    }
     HRESULT StopWhenReady() override { return Stop(); }
 
     // IMediaEvent / IMediaEventEx
     HRESULT GetEventHandle(OAEVENT*) override { return Unsupported("IMediaEvent::GetEventHandle"); }
     HRESULT GetEvent(LONG* eventCode, LONG_PTR* param1, LONG_PTR* param2, LONG msTimeout) override;
-    HRESULT WaitForCompletion(LONG, LONG*) override { return Unsupported("IMediaEvent::WaitForCompletion"); }
-    HRESULT CancelDefaultHandling(LONG) override { return Unsupported("IMediaEvent::CancelDefaultHandling"); }
-    HRESULT RestoreDefaultHandling(LONG) override { return Unsupported("IMediaEvent::RestoreDefaultHandling"); }
-    HRESULT FreeEventParams(LONG, LONG_PTR, LONG_PTR) override { return S_OK; }  // params hold no memory
-    HRESULT SetNotifyWindow(OAHWND, LONG, LONG_PTR) override { return Unsupported("IMediaEventEx::SetNotifyWindow"); }
+    HRESULT WaitForCompletion(LONG, LONG*) override {
+        return Unsupported("IMediaEvent::WaitForCompletion");
+    }
+    HRESULT CancelDefaultHandling(LONG) override {
+        return Unsupported("IMediaEvent::CancelDefaultHandling");
+    }
+    HRESULT RestoreDefaultHandling(LONG) override {
+        return Unsupported("IMediaEvent::RestoreDefaultHandling");
+    }
+    HRESULT FreeEventParams(LONG, LONG_PTR, LONG_PTR) override {
+        return S_OK;
+    }  // params hold no memory
+    HRESULT SetNotifyWindow(OAHWND, LONG, LONG_PTR) override {
+        return Unsupported("IMediaEventEx::SetNotifyWindow");
+    }
     HRESULT SetNotifyFlags(LONG) override { return Unsupported("IMediaEventEx::SetNotifyFlags"); }
     HRESULT GetNotifyFlags(LONG*) override { return Unsupported("IMediaEventEx::GetNotifyFlags"); }
 
@@ -132,10 +160,15 @@ public:
     HRESULT ConvertTimeFormat(LONGLONG*, const GUID*, LONGLONG, const GUID*) override {
         return Unsupported("IMediaSeeking::ConvertTimeFormat");
     }
-    HRESULT SetPositions(LONGLONG* current, DWORD currentFlags, LONGLONG* stop, DWORD stopFlags) override;
+    HRESULT SetPositions(LONGLONG* current, DWORD currentFlags, LONGLONG* stop,
+                         DWORD stopFlags) override;
     HRESULT GetPositions(LONGLONG* current, LONGLONG* stop) override;
-    HRESULT GetAvailable(LONGLONG*, LONGLONG*) override { return Unsupported("IMediaSeeking::GetAvailable"); }
-    HRESULT SetRate(double rate) override { return rate == 1.0 ? S_OK : Unsupported("IMediaSeeking::SetRate other than 1"); }
+    HRESULT GetAvailable(LONGLONG*, LONGLONG*) override {
+        return Unsupported("IMediaSeeking::GetAvailable");
+    }
+    HRESULT SetRate(double rate) override {
+        return rate == 1.0 ? S_OK : Unsupported("IMediaSeeking::SetRate other than 1");
+    }
     HRESULT GetRate(double* rate) override {
         if (rate == nullptr) return E_POINTER;
         *rate = 1.0;
@@ -177,8 +210,8 @@ private:
     AVFrame* frame_ = nullptr;
     int stream_ = -1;
     bool demuxerDone_ = false;
-    int64_t trimTarget_ = -1;    // after a seek: the 100-ns time the first frame should start at
-    int64_t dropFrames_ = 0;     // mix frames still to skip after a seek (the keyframe lead)
+    int64_t trimTarget_ = -1;     // after a seek: the 100-ns time the first frame should start at
+    int64_t dropFrames_ = 0;      // mix frames still to skip after a seek (the keyframe lead)
     std::vector<float> pending_;  // converted, not yet handed over
 
     std::mutex mutex_;  // guards everything below
@@ -190,12 +223,12 @@ private:
     bool quit_ = false;
     bool seekPending_ = false;
     int64_t seekTarget_ = 0;
-    std::deque<float> ahead_;     // converted frames the mixer takes from the front
-    bool endOfStream_ = false;    // the decoder has handed over its last frame
+    std::deque<float> ahead_;   // converted frames the mixer takes from the front
+    bool endOfStream_ = false;  // the decoder has handed over its last frame
     bool completeSent_ = false;
     FILTER_STATE state_ = State_Stopped;
-    int64_t positionBase_ = 0;    // 100-ns position of the first frame after the last seek
-    uint64_t playedFrames_ = 0;   // mix frames played since then
+    int64_t positionBase_ = 0;   // 100-ns position of the first frame after the last seek
+    uint64_t playedFrames_ = 0;  // mix frames played since then
     std::deque<LONG> events_;
     LONG volume_ = 0;
     float gain_ = 1.0f;
@@ -266,7 +299,8 @@ HRESULT CGraph::RenderFile(LPCWSTR file, LPCWSTR playList) {
         av_channel_layout_default(&codec_->ch_layout, codec_->ch_layout.nb_channels);
     }
     if (swr_alloc_set_opts2(&resampler_, &stereo, AV_SAMPLE_FMT_FLT, static_cast<int>(kMixRate),
-                            &codec_->ch_layout, codec_->sample_fmt, codec_->sample_rate, 0, nullptr) < 0 ||
+                            &codec_->ch_layout, codec_->sample_fmt, codec_->sample_rate, 0,
+                            nullptr) < 0 ||
         swr_init(resampler_) < 0 || (packet_ = av_packet_alloc()) == nullptr ||
         (frame_ = av_frame_alloc()) == nullptr) {
         FreeDecoder();
@@ -300,9 +334,11 @@ void CGraph::Decode() {
         }
         if (!pending_.empty()) {
             // Hand over what fits; wait for the mixer to make room for the rest.
-            const size_t room = kAheadFrames * kMixChannels - std::min(ahead_.size(), kAheadFrames * kMixChannels);
+            const size_t room =
+                kAheadFrames * kMixChannels - std::min(ahead_.size(), kAheadFrames * kMixChannels);
             const size_t take = std::min(room, pending_.size());
-            ahead_.insert(ahead_.end(), pending_.begin(), pending_.begin() + static_cast<long>(take));
+            ahead_.insert(ahead_.end(), pending_.begin(),
+                          pending_.begin() + static_cast<long>(take));
             pending_.erase(pending_.begin(), pending_.begin() + static_cast<long>(take));
             if (!pending_.empty()) decoderWake_.wait(lock);
             continue;
@@ -359,16 +395,19 @@ void CGraph::Convert(const AVFrame* frame) {
     if (capacity <= 0) return;
     std::vector<float> converted(static_cast<size_t>(capacity) * kMixChannels);
     uint8_t* out[1] = {reinterpret_cast<uint8_t*>(converted.data())};
-    const int got = swr_convert(resampler_, out, capacity, const_cast<const uint8_t**>(frame->extended_data),
-                                frame->nb_samples);
+    const int got =
+        swr_convert(resampler_, out, capacity, const_cast<const uint8_t**>(frame->extended_data),
+                    frame->nb_samples);
     if (got <= 0) return;
     if (trimTarget_ >= 0) {
         const AVStream* stream = format_->streams[stream_];
         if (frame->best_effort_timestamp != AV_NOPTS_VALUE) {
             const int64_t origin = stream->start_time == AV_NOPTS_VALUE ? 0 : stream->start_time;
-            const int64_t shown = av_rescale_q(frame->best_effort_timestamp - origin, stream->time_base,
-                                               AVRational{1, static_cast<int>(kUnitsPerSecond)});
-            if (shown < trimTarget_) dropFrames_ = (trimTarget_ - shown) * kMixRate / kUnitsPerSecond;
+            const int64_t shown =
+                av_rescale_q(frame->best_effort_timestamp - origin, stream->time_base,
+                             AVRational{1, static_cast<int>(kUnitsPerSecond)});
+            if (shown < trimTarget_)
+                dropFrames_ = (trimTarget_ - shown) * kMixRate / kUnitsPerSecond;
         }
         trimTarget_ = -1;
     }
@@ -380,7 +419,8 @@ void CGraph::Convert(const AVFrame* frame) {
 
 void CGraph::SeekDecoder(int64_t target) {
     AVStream* stream = format_->streams[stream_];
-    const int64_t timestamp = av_rescale_q(target, AVRational{1, static_cast<int>(kUnitsPerSecond)}, stream->time_base);
+    const int64_t timestamp =
+        av_rescale_q(target, AVRational{1, static_cast<int>(kUnitsPerSecond)}, stream->time_base);
     const int64_t start = stream->start_time == AV_NOPTS_VALUE ? 0 : stream->start_time;
     av_seek_frame(format_, stream_, start + timestamp, AVSEEK_FLAG_BACKWARD);
     avcodec_flush_buffers(codec_);
@@ -452,8 +492,9 @@ HRESULT CGraph::GetEvent(LONG* eventCode, LONG_PTR* param1, LONG_PTR* param2, LO
 
 HRESULT CGraph::GetCapabilities(DWORD* capabilities) {
     if (capabilities == nullptr) return E_POINTER;
-    *capabilities = AM_SEEKING_CanSeekAbsolute | AM_SEEKING_CanSeekForwards | AM_SEEKING_CanSeekBackwards |
-                    AM_SEEKING_CanGetCurrentPos | AM_SEEKING_CanGetDuration;
+    *capabilities = AM_SEEKING_CanSeekAbsolute | AM_SEEKING_CanSeekForwards |
+                    AM_SEEKING_CanSeekBackwards | AM_SEEKING_CanGetCurrentPos |
+                    AM_SEEKING_CanGetDuration;
     return S_OK;
 }
 
@@ -497,7 +538,8 @@ HRESULT CGraph::GetCurrentPosition(LONGLONG* current) {
     return S_OK;
 }
 
-HRESULT CGraph::SetPositions(LONGLONG* current, DWORD currentFlags, LONGLONG* stop, DWORD stopFlags) {
+HRESULT CGraph::SetPositions(LONGLONG* current, DWORD currentFlags, LONGLONG* stop,
+                             DWORD stopFlags) {
     if ((stopFlags & AM_SEEKING_PositioningBitsMask) != AM_SEEKING_NoPositioning) {
         return Unsupported("IMediaSeeking::SetPositions with a stop position");
     }

@@ -35,10 +35,9 @@ using winapi::backend::kMixRate;
 
 namespace {
 
-constexpr DWORD kSupportedBufferFlags = DSBCAPS_STATIC | DSBCAPS_LOCSOFTWARE |
-                                        DSBCAPS_CTRLVOLUME | DSBCAPS_CTRLPOSITIONNOTIFY |
-                                        DSBCAPS_STICKYFOCUS | DSBCAPS_GLOBALFOCUS |
-                                        DSBCAPS_GETCURRENTPOSITION2;
+constexpr DWORD kSupportedBufferFlags = DSBCAPS_STATIC | DSBCAPS_LOCSOFTWARE | DSBCAPS_CTRLVOLUME |
+                                        DSBCAPS_CTRLPOSITIONNOTIFY | DSBCAPS_STICKYFOCUS |
+                                        DSBCAPS_GLOBALFOCUS | DSBCAPS_GETCURRENTPOSITION2;
 constexpr WORD kMaxChannels = 8;
 
 enum class SampleKind { U8, S16, S24, S32, F32 };
@@ -71,13 +70,28 @@ void FoldToStereo(Layout& layout) {
     for (uint32_t c = 0; c < layout.channels; ++c) {
         float left = 0, right = 0;
         switch (layouts[layout.channels - 1][c]) {
-            case FL: left = 1; break;
-            case FR: right = 1; break;
-            case FC: left = right = layout.channels == 1 ? 1.0f : side; break;
-            case LFE: break;
-            case BL: case SL: left = side; break;
-            case BR: case SR: right = side; break;
-            case BC: left = right = 0.5f; break;
+            case FL:
+                left = 1;
+                break;
+            case FR:
+                right = 1;
+                break;
+            case FC:
+                left = right = layout.channels == 1 ? 1.0f : side;
+                break;
+            case LFE:
+                break;
+            case BL:
+            case SL:
+                left = side;
+                break;
+            case BR:
+            case SR:
+                right = side;
+                break;
+            case BC:
+                left = right = 0.5f;
+                break;
         }
         layout.weights[0][c] = left;
         layout.weights[1][c] = right;
@@ -115,11 +129,20 @@ HRESULT ReadLayout(const WAVEFORMATEX* format, Layout& layout) {
     }
     if (tag == WAVE_FORMAT_PCM) {
         switch (bits) {
-            case 8: layout.kind = SampleKind::U8; break;
-            case 16: layout.kind = SampleKind::S16; break;
-            case 24: layout.kind = SampleKind::S24; break;
-            case 32: layout.kind = SampleKind::S32; break;
-            default: return DSERR_BADFORMAT;
+            case 8:
+                layout.kind = SampleKind::U8;
+                break;
+            case 16:
+                layout.kind = SampleKind::S16;
+                break;
+            case 24:
+                layout.kind = SampleKind::S24;
+                break;
+            case 32:
+                layout.kind = SampleKind::S32;
+                break;
+            default:
+                return DSERR_BADFORMAT;
         }
     } else if (tag == WAVE_FORMAT_IEEE_FLOAT && bits == 32) {
         layout.kind = SampleKind::F32;
@@ -138,8 +161,10 @@ HRESULT ReadLayout(const WAVEFORMATEX* format, Layout& layout) {
 
 float ReadSample(const uint8_t* p, SampleKind kind) {
     switch (kind) {
-        case SampleKind::U8: return (static_cast<float>(p[0]) - 128.0f) / 128.0f;
-        case SampleKind::S16: return static_cast<float>(static_cast<int16_t>(p[0] | (p[1] << 8))) / 32768.0f;
+        case SampleKind::U8:
+            return (static_cast<float>(p[0]) - 128.0f) / 128.0f;
+        case SampleKind::S16:
+            return static_cast<float>(static_cast<int16_t>(p[0] | (p[1] << 8))) / 32768.0f;
         case SampleKind::S24: {
             const int32_t v = static_cast<int32_t>((static_cast<uint32_t>(p[0]) << 8) |
                                                    (static_cast<uint32_t>(p[1]) << 16) |
@@ -185,7 +210,8 @@ public:
     HRESULT SetPan(LONG) override { return DSERR_CONTROLUNAVAIL; }
     HRESULT SetFrequency(DWORD) override { return DSERR_CONTROLUNAVAIL; }
     HRESULT Stop() override;
-    HRESULT Unlock(LPVOID audioPtr1, DWORD audioBytes1, LPVOID audioPtr2, DWORD audioBytes2) override;
+    HRESULT Unlock(LPVOID audioPtr1, DWORD audioBytes1, LPVOID audioPtr2,
+                   DWORD audioBytes2) override;
     HRESULT Restore() override { return DS_OK; }
     HRESULT SetFX(DWORD, void*, LPDWORD) override { return DSERR_CONTROLUNAVAIL; }
     HRESULT AcquireResources(DWORD, DWORD, LPDWORD) override { return DSERR_INVALIDCALL; }
@@ -233,7 +259,8 @@ public:
         if (buffer == nullptr || desc == nullptr) return DSERR_INVALIDPARAM;
         *buffer = nullptr;
         if (outer != nullptr) return DSERR_NOAGGREGATION;
-        if (desc->dwSize != sizeof(DSBUFFERDESC) || desc->dwReserved != 0) return DSERR_INVALIDPARAM;
+        if (desc->dwSize != sizeof(DSBUFFERDESC) || desc->dwReserved != 0)
+            return DSERR_INVALIDPARAM;
         if (desc->dwFlags & ~kSupportedBufferFlags) {
             winapi::backend::WarnUnsupported(
                 "CreateSoundBuffer: primary buffers, 3D, pan, frequency, effects or hardware "
@@ -246,7 +273,8 @@ public:
         }
         Layout layout;
         if (HRESULT result = ReadLayout(desc->lpwfxFormat, layout); FAILED(result)) return result;
-        CBuffer* made = new (std::nothrow) CBuffer(this, layout, desc->dwFlags, desc->dwBufferBytes);
+        CBuffer* made =
+            new (std::nothrow) CBuffer(this, layout, desc->dwFlags, desc->dwBufferBytes);
         if (made == nullptr) return DSERR_OUTOFMEMORY;
         *buffer = made;
         return DS_OK;
@@ -289,7 +317,10 @@ private:
 };
 
 CBuffer::CBuffer(CSound* owner, const Layout& layout, DWORD flags, DWORD bytes)
-    : owner_(owner), layout_(layout), flags_(flags), memory_(bytes, 0),
+    : owner_(owner),
+      layout_(layout),
+      flags_(flags),
+      memory_(bytes, 0),
       frameCount_(bytes / layout.blockAlign) {
     owner_->AddRef();  // the device stays open while a buffer exists
     winapi::backend::AddVoice(this);
@@ -351,7 +382,8 @@ HRESULT CBuffer::Lock(DWORD offset, DWORD bytes, LPVOID* audioPtr1, LPDWORD audi
     if (offset >= size || bytes == 0 || bytes > size) return DSERR_INVALIDPARAM;
     // A region that runs past the end goes on from the start of the buffer.
     const DWORD first = std::min(bytes, size - offset);
-    if (first < bytes && (audioPtr2 == nullptr || audioBytes2 == nullptr)) return DSERR_INVALIDPARAM;
+    if (first < bytes && (audioPtr2 == nullptr || audioBytes2 == nullptr))
+        return DSERR_INVALIDPARAM;
     *audioPtr1 = memory_.data() + offset;
     *audioBytes1 = first;
     if (audioPtr2 != nullptr) *audioPtr2 = first < bytes ? memory_.data() : nullptr;
@@ -368,7 +400,8 @@ HRESULT CBuffer::Unlock(LPVOID audioPtr1, DWORD audioBytes1, LPVOID audioPtr2, D
 }
 
 HRESULT CBuffer::Play(DWORD reserved, DWORD priority, DWORD flags) {
-    if (reserved != 0 || priority != 0 || (flags & ~DWORD{DSBPLAY_LOOPING})) return DSERR_INVALIDPARAM;
+    if (reserved != 0 || priority != 0 || (flags & ~DWORD{DSBPLAY_LOOPING}))
+        return DSERR_INVALIDPARAM;
     auto lock = winapi::backend::LockMixer();
     if (frameCount_ == 0) return DS_OK;  // less than one frame: nothing to hear
     if (frame_ >= frameCount_) frame_ = 0, remainder_ = 0;

@@ -12,7 +12,8 @@
 // converted with glibc iconv.
 // Does not support: escapement or orientation, underline, strike-out, character sets
 // other than SHIFTJIS_CHARSET and DEFAULT_CHARSET, sizes beyond 2048 pixels (refused
-// with ERROR_NOT_SUPPORTED), font linking (a character the face lacks shows the face's missing-glyph box).
+// with ERROR_NOT_SUPPORTED), font linking (a character the face lacks shows the face's
+// missing-glyph box).
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -75,7 +76,8 @@ public:
         } else if (advance == 2 * halfAdvance) {
             cell = 2 * aveWidth;
         } else {
-            cell = static_cast<LONG>(std::lround(static_cast<double>(advance) * ppemX / unitsPerEm));
+            cell =
+                static_cast<LONG>(std::lround(static_cast<double>(advance) * ppemX / unitsPerEm));
         }
         return cell + (embolden ? 1 : 0);
     }
@@ -209,8 +211,8 @@ LONG Scale(double units, double pixels, double unitsPerEm) {
 
 std::shared_ptr<const CFontFace> RealiseFont(const LOGFONTA& font) {
     std::lock_guard lock(Lock());
-    if (font.lfEscapement != 0 || font.lfOrientation != 0 || font.lfUnderline ||
-        font.lfStrikeOut || std::abs(static_cast<int64_t>(font.lfHeight)) > kLargestHeight ||
+    if (font.lfEscapement != 0 || font.lfOrientation != 0 || font.lfUnderline || font.lfStrikeOut ||
+        std::abs(static_cast<int64_t>(font.lfHeight)) > kLargestHeight ||
         std::abs(static_cast<int64_t>(font.lfWidth)) > kLargestHeight ||
         (font.lfCharSet != SHIFTJIS_CHARSET && font.lfCharSet != DEFAULT_CHARSET)) {
         backend::WarnUnsupported(
@@ -284,13 +286,14 @@ std::shared_ptr<const CFontFace> RealiseFont(const LOGFONTA& font) {
         }
     }
     const LONG lfWidth = font.lfWidth < 0 ? -font.lfWidth : font.lfWidth;
-    made->ppemX = lfWidth == 0
-                      ? made->ppemY
-                      : std::max(1, static_cast<int>(std::lround(lfWidth * em / made->halfAdvance)));
+    made->ppemX =
+        lfWidth == 0 ? made->ppemY
+                     : std::max(1, static_cast<int>(std::lround(lfWidth * em / made->halfAdvance)));
     made->aveWidth = std::max<LONG>(1, Scale(made->halfAdvance, made->ppemX, em));
     made->fixedPitch = (os2 && os2->panose[3] == 9) || FT_IS_FIXED_WIDTH(face) ||
                        face->max_advance_width <= 2 * made->halfAdvance;
-    made->maxWidth = std::max<LONG>(2 * made->aveWidth, Scale(face->max_advance_width, made->ppemX, em));
+    made->maxWidth =
+        std::max<LONG>(2 * made->aveWidth, Scale(face->max_advance_width, made->ppemX, em));
 
     if (!made->Activate() || FT_Set_Pixel_Sizes(face, made->ppemX, made->ppemY) != 0) {
         SetLastError(ERROR_INVALID_PARAMETER);

@@ -53,35 +53,35 @@ HGDIOBJ StockObject(int index) {
     CObject object;
     object.stock = true;
     switch (index) {
-    case WHITE_BRUSH:
-    case LTGRAY_BRUSH:
-    case GRAY_BRUSH:
-    case DKGRAY_BRUSH:
-    case BLACK_BRUSH: {
-        static const BYTE levels[] = {255, 192, 128, 64, 0};
-        const BYTE level = levels[index];
-        object.brush = std::make_shared<CBrush>(CBrush{RGB(level, level, level), false});
-        break;
-    }
-    case NULL_BRUSH:
-        object.brush = std::make_shared<CBrush>(CBrush{0, true});
-        break;
-    case SYSTEM_FONT:
-    case DEFAULT_GUI_FONT: {
-        LOGFONTA logical{};
-        logical.lfHeight = 16;
-        logical.lfWeight = FW_NORMAL;
-        logical.lfCharSet = SHIFTJIS_CHARSET;
-        logical.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
-        auto face = RealiseFont(logical);
-        if (!face) return nullptr;
-        object.font = std::make_shared<CFont>(CFont{logical, std::move(face)});
-        break;
-    }
-    default:
-        backend::WarnUnsupported("GetStockObject of anything but the plain brushes and fonts");
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
+        case WHITE_BRUSH:
+        case LTGRAY_BRUSH:
+        case GRAY_BRUSH:
+        case DKGRAY_BRUSH:
+        case BLACK_BRUSH: {
+            static const BYTE levels[] = {255, 192, 128, 64, 0};
+            const BYTE level = levels[index];
+            object.brush = std::make_shared<CBrush>(CBrush{RGB(level, level, level), false});
+            break;
+        }
+        case NULL_BRUSH:
+            object.brush = std::make_shared<CBrush>(CBrush{0, true});
+            break;
+        case SYSTEM_FONT:
+        case DEFAULT_GUI_FONT: {
+            LOGFONTA logical{};
+            logical.lfHeight = 16;
+            logical.lfWeight = FW_NORMAL;
+            logical.lfCharSet = SHIFTJIS_CHARSET;
+            logical.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
+            auto face = RealiseFont(logical);
+            if (!face) return nullptr;
+            object.font = std::make_shared<CFont>(CFont{logical, std::move(face)});
+            break;
+        }
+        default:
+            backend::WarnUnsupported("GetStockObject of anything but the plain brushes and fonts");
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return nullptr;
     }
     HGDIOBJ handle = AddObject(std::move(object));
     stockObjects[index] = handle;

@@ -6,9 +6,9 @@
 
 typedef DWORD D3DCOLOR;
 
-#define D3DCOLOR_ARGB(a, r, g, b)                                                     \
-    ((D3DCOLOR)((((DWORD)(a) & 0xffu) << 24) | (((DWORD)(r) & 0xffu) << 16) |         \
-                (((DWORD)(g) & 0xffu) << 8) | ((DWORD)(b) & 0xffu)))
+#define D3DCOLOR_ARGB(a, r, g, b)                                         \
+    ((D3DCOLOR)((((DWORD)(a)&0xffu) << 24) | (((DWORD)(r)&0xffu) << 16) | \
+                (((DWORD)(g)&0xffu) << 8) | ((DWORD)(b)&0xffu)))
 #define D3DCOLOR_RGBA(r, g, b, a) D3DCOLOR_ARGB(a, r, g, b)
 #define D3DCOLOR_XRGB(r, g, b) D3DCOLOR_ARGB(0xff, r, g, b)
 

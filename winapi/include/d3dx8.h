@@ -10,7 +10,8 @@
 // Result codes of the D3DX functions.
 #define D3DXERR_INVALIDDATA MAKE_D3DHRESULT(2905)
 
-DEFINE_GUID(IID_ID3DXBuffer, 0x932e6a7e, 0xc68e, 0x45dd, 0xa7, 0xbf, 0x53, 0xd1, 0x9c, 0x86, 0xdb, 0x1f);
+DEFINE_GUID(IID_ID3DXBuffer, 0x932e6a7e, 0xc68e, 0x45dd, 0xa7, 0xbf, 0x53, 0xd1, 0x9c, 0x86, 0xdb,
+            0x1f);
 
 // A block of bytes the D3DX functions hand out (an assembled shader, error text).
 struct ID3DXBuffer : IUnknown {

@@ -100,8 +100,8 @@ void SetLastError(DWORD code);
 
 #define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200u
 #define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000u
-DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId,
-                     LPSTR buffer, DWORD size, va_list* arguments);
+DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPSTR buffer,
+                     DWORD size, va_list* arguments);
 
 // kernel32: the program's own file and the current folder. Paths are code page 932 text.
 // GetModuleFileNameA takes only a null module (the program itself); a buffer that is too
@@ -152,7 +152,7 @@ BOOL VirtualFree(LPVOID address, SIZE_T size, DWORD freeType);
 
 // kernel32: threads. Thread handles stand for joinable threads; closing one lets the
 // thread go on alone (its resources are freed when it ends).
-typedef DWORD(*LPTHREAD_START_ROUTINE)(LPVOID parameter);
+typedef DWORD (*LPTHREAD_START_ROUTINE)(LPVOID parameter);
 // Supports: default security, any stack size (0: the default), flags 0 (start at once).
 HANDLE CreateThread(LPVOID security, SIZE_T stackSize, LPTHREAD_START_ROUTINE start,
                     LPVOID parameter, DWORD flags, DWORD* threadId);
@@ -225,6 +225,6 @@ typedef struct _EXCEPTION_POINTERS {
 LONG UnhandledExceptionFilter(EXCEPTION_POINTERS* pointers);
 
 // The other services' declarations, as Windows' own windows.h gathers them.
-#include "winuser.h"
 #include "wingdi.h"
+#include "winuser.h"
 #include "winver.h"

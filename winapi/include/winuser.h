@@ -271,8 +271,8 @@ HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR cursorName);
 // Windows: top-level only (no parent, no menu), extended style 0. The title is code
 // page 932. CW_USEDEFAULT size gives a 640 x 480 client area. Sends WM_NCCREATE and
 // WM_CREATE (a -1 answer destroys the window and answers null).
-HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x,
-                     int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
+HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
+                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
                      LPVOID parameter);
 // Sends WM_DESTROY and then WM_NCDESTROY, and forgets the window.
 BOOL DestroyWindow(HWND window);

@@ -10,13 +10,12 @@
 // security attributes for CreateDirectoryA, a given unique number for GetTempFileNameA:
 // those answer ERROR_NOT_SUPPORTED and say so once on stderr. Every failure sets the last
 // error from errno (backend/syserror.h).
-#include <hostpath.h>
-#include <windows.h>
-
 #include <fcntl.h>
+#include <hostpath.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
+#include <windows.h>
 
 #include <atomic>
 #include <cerrno>
@@ -183,9 +182,9 @@ UINT GetTempFileNameA(LPCSTR folder, LPCSTR prefix, UINT unique, LPSTR tempPath)
     if (!base.empty() && !endsInSeparator) base += '/';
     size_t prefixLength = 0;
     for (int characters = 0; characters < 3 && prefix[prefixLength] != '\0'; ++characters) {
-        const bool pair = winapi::backend::IsCp932LeadByte(
-                              static_cast<unsigned char>(prefix[prefixLength])) &&
-                          prefix[prefixLength + 1] != '\0';
+        const bool pair =
+            winapi::backend::IsCp932LeadByte(static_cast<unsigned char>(prefix[prefixLength])) &&
+            prefix[prefixLength + 1] != '\0';
         prefixLength += pair ? 2 : 1;
     }
     base.append(prefix, prefixLength);

@@ -11,12 +11,11 @@
 // Does not support: security attributes, initialOwner FALSE, unnamed mutexes (those answer
 // ERROR_NOT_SUPPORTED, said once on stderr), waiting on a mutex. Ownership belongs to the
 // handle, not to a thread; a forked child shares its parent's lock until both let go.
-#include <windows.h>
-
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <windows.h>
 
 #include <cerrno>
 #include <cstdint>
@@ -86,8 +85,8 @@ std::string LockFileName(const std::string& name) {
             hash ^= static_cast<unsigned char>(c);
             hash *= 0x100000001b3ull;
         }
-        std::snprintf(digits, sizeof digits, ".h%016llx-%zu",
-                      static_cast<unsigned long long>(hash), name.size());
+        std::snprintf(digits, sizeof digits, ".h%016llx-%zu", static_cast<unsigned long long>(hash),
+                      name.size());
         file += digits;
     }
     return file;

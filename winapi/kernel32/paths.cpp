@@ -3,9 +3,8 @@
 // Supports: code page 932 paths (hostpath.h); the program's own file (module null).
 // Does not support: other modules (ERROR_NOT_SUPPORTED, said once on stderr).
 #include <hostpath.h>
-#include <windows.h>
-
 #include <unistd.h>
+#include <windows.h>
 
 #include <cerrno>
 #include <cstring>

@@ -15,16 +15,15 @@
 // Does not support: resuming after a fault (EXCEPTION_CONTINUE_EXECUTION), handing the
 // exception to an outer guard (EXCEPTION_CONTINUE_SEARCH), the CONTEXT (always null),
 // exceptions raised by software (RaiseException).
-#include <seh.h>
-#include <windows.h>
-
 #include <pthread.h>
+#include <seh.h>
 #include <setjmp.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/syscall.h>
 #include <ucontext.h>
 #include <unistd.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <atomic>
@@ -106,7 +105,7 @@ void FillRecord(EXCEPTION_RECORD& record, int signal, const siginfo_t* info, voi
     switch (signal) {
         case SIGSEGV:
         case SIGBUS:
-            record.ExceptionCode = signal == SIGBUS           ? EXCEPTION_IN_PAGE_ERROR
+            record.ExceptionCode = signal == SIGBUS          ? EXCEPTION_IN_PAGE_ERROR
                                    : NearStackLimit(address) ? EXCEPTION_STACK_OVERFLOW
                                                              : EXCEPTION_ACCESS_VIOLATION;
             record.NumberParameters = 2;
@@ -183,8 +182,8 @@ void PrepareThread() {
     if (prepared) return;
     prepared = true;
     stack_t current{};
-    const bool haveOne = sigaltstack(nullptr, &current) == 0 &&
-                         !(current.ss_flags & SS_DISABLE) && current.ss_size >= kEnoughAltStack;
+    const bool haveOne = sigaltstack(nullptr, &current) == 0 && !(current.ss_flags & SS_DISABLE) &&
+                         current.ss_size >= kEnoughAltStack;
     if (!haveOne) {
         void* memory = mmap(nullptr, kAltStackSize, PROT_READ | PROT_WRITE,
                             MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
@@ -235,16 +234,26 @@ struct Unlink {
 
 const char* Describe(DWORD code) {
     switch (code) {
-        case EXCEPTION_ACCESS_VIOLATION: return "access violation";
-        case EXCEPTION_IN_PAGE_ERROR: return "in-page error";
-        case EXCEPTION_ILLEGAL_INSTRUCTION: return "illegal instruction";
-        case EXCEPTION_INT_DIVIDE_BY_ZERO: return "integer division by zero";
-        case EXCEPTION_INT_OVERFLOW: return "integer overflow";
-        case EXCEPTION_FLT_DIVIDE_BY_ZERO: return "floating-point division by zero";
-        case EXCEPTION_FLT_INVALID_OPERATION: return "invalid floating-point operation";
-        case EXCEPTION_STACK_OVERFLOW: return "stack overflow";
-        case EXCEPTION_BREAKPOINT: return "breakpoint";
-        default: return "exception";
+        case EXCEPTION_ACCESS_VIOLATION:
+            return "access violation";
+        case EXCEPTION_IN_PAGE_ERROR:
+            return "in-page error";
+        case EXCEPTION_ILLEGAL_INSTRUCTION:
+            return "illegal instruction";
+        case EXCEPTION_INT_DIVIDE_BY_ZERO:
+            return "integer division by zero";
+        case EXCEPTION_INT_OVERFLOW:
+            return "integer overflow";
+        case EXCEPTION_FLT_DIVIDE_BY_ZERO:
+            return "floating-point division by zero";
+        case EXCEPTION_FLT_INVALID_OPERATION:
+            return "invalid floating-point operation";
+        case EXCEPTION_STACK_OVERFLOW:
+            return "stack overflow";
+        case EXCEPTION_BREAKPOINT:
+            return "breakpoint";
+        default:
+            return "exception";
     }
 }
 
@@ -273,12 +282,13 @@ LONG UnhandledExceptionFilter(EXCEPTION_POINTERS* pointers) {
                 record->ExceptionCode == EXCEPTION_STACK_OVERFLOW ||
                 record->ExceptionCode == EXCEPTION_IN_PAGE_ERROR)) {
         const ULONG_PTR access = record->ExceptionInformation[0];
-        length = std::snprintf(line, sizeof line,
-                               "Unhandled exception 0x%08X (%s) at %p: %s address %p\n",
-                               record->ExceptionCode, Describe(record->ExceptionCode),
-                               record->ExceptionAddress,
-                               access == 1 ? "writing" : access == 8 ? "executing" : "reading",
-                               reinterpret_cast<void*>(record->ExceptionInformation[1]));
+        length = std::snprintf(
+            line, sizeof line, "Unhandled exception 0x%08X (%s) at %p: %s address %p\n",
+            record->ExceptionCode, Describe(record->ExceptionCode), record->ExceptionAddress,
+            access == 1   ? "writing"
+            : access == 8 ? "executing"
+                          : "reading",
+            reinterpret_cast<void*>(record->ExceptionInformation[1]));
     } else {
         length = std::snprintf(line, sizeof line, "Unhandled exception 0x%08X (%s) at %p\n",
                                record->ExceptionCode, Describe(record->ExceptionCode),
@@ -286,8 +296,8 @@ LONG UnhandledExceptionFilter(EXCEPTION_POINTERS* pointers) {
     }
     // write(2), not stdio: the fault may have struck while stdio held its lock.
     if (length > 0) {
-        (void)!write(STDERR_FILENO, line, std::min<size_t>(static_cast<size_t>(length),
-                                                            sizeof line - 1));
+        (void)!write(STDERR_FILENO, line,
+                     std::min<size_t>(static_cast<size_t>(length), sizeof line - 1));
     }
     return EXCEPTION_EXECUTE_HANDLER;
 }

@@ -6,20 +6,19 @@
 // jumps back to where the thread began, skipping the frames in between as Windows does
 // (no destructors run), and the thread returns from there. Unwinding with pthread_exit
 // is no choice: glibc unwinds with the shared libgcc, which cannot walk frames whose
-// personality routine belongs to the statically linked C++ runtime of our executables. WaitForSingleObject on a thread handle, with INFINITE or a timeout
-// in milliseconds; any number of threads may wait on the same handle. Thread ids are the
-// kernel's thread ids (never 0), stable for a thread's life.
-// Does not support: security attributes, creation flags (CREATE_SUSPENDED), waiting on a
-// mutex handle: those answer a failure with ERROR_NOT_SUPPORTED and say so once on stderr.
-// ExitThread on a thread the layer did not start says so on stderr and ends the thread
-// with pthread_exit (which may abort the process, see above).
-#include <windows.h>
-
+// personality routine belongs to the statically linked C++ runtime of our executables.
+// WaitForSingleObject on a thread handle, with INFINITE or a timeout in milliseconds; any number of
+// threads may wait on the same handle. Thread ids are the kernel's thread ids (never 0), stable for
+// a thread's life. Does not support: security attributes, creation flags (CREATE_SUSPENDED),
+// waiting on a mutex handle: those answer a failure with ERROR_NOT_SUPPORTED and say so once on
+// stderr. ExitThread on a thread the layer did not start says so on stderr and ends the thread with
+// pthread_exit (which may abort the process, see above).
 #include <pthread.h>
 #include <setjmp.h>
 #include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -215,8 +214,7 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
         SetLastError(ERROR_NOT_SUPPORTED);
         return WAIT_FAILED;
     }
-    return static_cast<ThreadObject&>(*object).WaitEnd(milliseconds) ? WAIT_OBJECT_0
-                                                                      : WAIT_TIMEOUT;
+    return static_cast<ThreadObject&>(*object).WaitEnd(milliseconds) ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
 }
 
 BOOL GetExitCodeThread(HANDLE handle, DWORD* exitCode) {

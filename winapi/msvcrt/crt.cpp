@@ -8,10 +8,9 @@
 // (EINVAL, noted once on stderr); _access mode 1 or other bits (EINVAL).
 #include <hostpath.h>
 #include <io.h>
-#include <windows.h>
-
 #include <sys/stat.h>
 #include <unistd.h>
+#include <windows.h>
 
 #include <cerrno>
 #include <string>
@@ -38,9 +37,12 @@ std::string HostMode(const char* mode) {
     bool plus = false, exclusive = false;
     for (const char* c = mode + 1; *c != '\0'; ++c) {
         switch (*c) {
-            case '+': plus = true; break;
+            case '+':
+                plus = true;
+                break;
             case 'b':
-            case 't': break;
+            case 't':
+                break;
             case 'x':
                 if (mode[0] != 'w') return {};
                 exclusive = true;

@@ -4,7 +4,6 @@
 // is missing) and the last error. Does not create parent folders.
 #include <direct.h>
 #include <hostpath.h>
-
 #include <sys/stat.h>
 
 #include <cerrno>

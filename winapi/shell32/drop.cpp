@@ -45,7 +45,8 @@ HDROP MakeDrop(std::vector<std::string> paths, POINT point) {
 
 void DragAcceptFiles(HWND window, BOOL accept) {
     std::lock_guard hold(winapi::user32::Lock());
-    if (winapi::user32::Window* found = winapi::user32::Find(window)) found->acceptsDrops = accept != FALSE;
+    if (winapi::user32::Window* found = winapi::user32::Find(window))
+        found->acceptsDrops = accept != FALSE;
 }
 
 UINT DragQueryFileA(HDROP drop, UINT index, LPSTR buffer, UINT size) {

@@ -22,6 +22,4 @@ HDC GetDC(HWND window) {
     return winapi::backend::OpenWindowDc(window);
 }
 
-int ReleaseDC(HWND window, HDC dc) {
-    return winapi::backend::CloseWindowDc(window, dc) ? 1 : 0;
-}
+int ReleaseDC(HWND window, HDC dc) { return winapi::backend::CloseWindowDc(window, dc) ? 1 : 0; }

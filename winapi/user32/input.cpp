@@ -53,20 +53,20 @@ void SetKeyDown(int virtualKey, bool down) {
     if (virtualKey <= 0 || virtualKey > 255) return;
     Store(virtualKey, down);
     switch (virtualKey) {
-    case VK_LSHIFT:
-    case VK_RSHIFT:
-        StorePair(VK_SHIFT, VK_LSHIFT, VK_RSHIFT);
-        break;
-    case VK_LCONTROL:
-    case VK_RCONTROL:
-        StorePair(VK_CONTROL, VK_LCONTROL, VK_RCONTROL);
-        break;
-    case VK_LMENU:
-    case VK_RMENU:
-        StorePair(VK_MENU, VK_LMENU, VK_RMENU);
-        break;
-    default:
-        break;
+        case VK_LSHIFT:
+        case VK_RSHIFT:
+            StorePair(VK_SHIFT, VK_LSHIFT, VK_RSHIFT);
+            break;
+        case VK_LCONTROL:
+        case VK_RCONTROL:
+            StorePair(VK_CONTROL, VK_LCONTROL, VK_RCONTROL);
+            break;
+        case VK_LMENU:
+        case VK_RMENU:
+            StorePair(VK_MENU, VK_LMENU, VK_RMENU);
+            break;
+        default:
+            break;
     }
 }
 
@@ -97,38 +97,70 @@ int VirtualKeyFromSdl(SDL_Keycode key) {
     if (key >= SDLK_F1 && key <= SDLK_F12) return VK_F1 + (key - SDLK_F1);
     if (key >= SDLK_KP_1 && key <= SDLK_KP_9) return VK_NUMPAD0 + 1 + (key - SDLK_KP_1);
     switch (key) {
-    case SDLK_KP_0: return VK_NUMPAD0;
-    case SDLK_LEFT: return VK_LEFT;
-    case SDLK_RIGHT: return VK_RIGHT;
-    case SDLK_UP: return VK_UP;
-    case SDLK_DOWN: return VK_DOWN;
-    case SDLK_LSHIFT: return VK_LSHIFT;
-    case SDLK_RSHIFT: return VK_RSHIFT;
-    case SDLK_LCTRL: return VK_LCONTROL;
-    case SDLK_RCTRL: return VK_RCONTROL;
-    case SDLK_LALT: return VK_LMENU;
-    case SDLK_RALT: return VK_RMENU;
-    case SDLK_ESCAPE: return VK_ESCAPE;
-    case SDLK_RETURN: return VK_RETURN;
-    case SDLK_KP_ENTER: return VK_RETURN;
-    case SDLK_SPACE: return VK_SPACE;
-    case SDLK_BACKSPACE: return VK_BACK;
-    case SDLK_TAB: return VK_TAB;
-    case SDLK_PAUSE: return VK_PAUSE;
-    case SDLK_CAPSLOCK: return VK_CAPITAL;
-    case SDLK_NUMLOCKCLEAR: return VK_NUMLOCK;
-    case SDLK_PAGEUP: return VK_PRIOR;
-    case SDLK_PAGEDOWN: return VK_NEXT;
-    case SDLK_HOME: return VK_HOME;
-    case SDLK_END: return VK_END;
-    case SDLK_INSERT: return VK_INSERT;
-    case SDLK_DELETE: return VK_DELETE;
-    case SDLK_KP_MULTIPLY: return VK_MULTIPLY;
-    case SDLK_KP_PLUS: return VK_ADD;
-    case SDLK_KP_MINUS: return VK_SUBTRACT;
-    case SDLK_KP_PERIOD: return VK_DECIMAL;
-    case SDLK_KP_DIVIDE: return VK_DIVIDE;
-    default: return 0;
+        case SDLK_KP_0:
+            return VK_NUMPAD0;
+        case SDLK_LEFT:
+            return VK_LEFT;
+        case SDLK_RIGHT:
+            return VK_RIGHT;
+        case SDLK_UP:
+            return VK_UP;
+        case SDLK_DOWN:
+            return VK_DOWN;
+        case SDLK_LSHIFT:
+            return VK_LSHIFT;
+        case SDLK_RSHIFT:
+            return VK_RSHIFT;
+        case SDLK_LCTRL:
+            return VK_LCONTROL;
+        case SDLK_RCTRL:
+            return VK_RCONTROL;
+        case SDLK_LALT:
+            return VK_LMENU;
+        case SDLK_RALT:
+            return VK_RMENU;
+        case SDLK_ESCAPE:
+            return VK_ESCAPE;
+        case SDLK_RETURN:
+            return VK_RETURN;
+        case SDLK_KP_ENTER:
+            return VK_RETURN;
+        case SDLK_SPACE:
+            return VK_SPACE;
+        case SDLK_BACKSPACE:
+            return VK_BACK;
+        case SDLK_TAB:
+            return VK_TAB;
+        case SDLK_PAUSE:
+            return VK_PAUSE;
+        case SDLK_CAPSLOCK:
+            return VK_CAPITAL;
+        case SDLK_NUMLOCKCLEAR:
+            return VK_NUMLOCK;
+        case SDLK_PAGEUP:
+            return VK_PRIOR;
+        case SDLK_PAGEDOWN:
+            return VK_NEXT;
+        case SDLK_HOME:
+            return VK_HOME;
+        case SDLK_END:
+            return VK_END;
+        case SDLK_INSERT:
+            return VK_INSERT;
+        case SDLK_DELETE:
+            return VK_DELETE;
+        case SDLK_KP_MULTIPLY:
+            return VK_MULTIPLY;
+        case SDLK_KP_PLUS:
+            return VK_ADD;
+        case SDLK_KP_MINUS:
+            return VK_SUBTRACT;
+        case SDLK_KP_PERIOD:
+            return VK_DECIMAL;
+        case SDLK_KP_DIVIDE:
+            return VK_DIVIDE;
+        default:
+            return 0;
     }
 }
 
@@ -176,7 +208,8 @@ BOOL GetCursorPos(POINT* point) {
         return FALSE;
     }
     // Outside our windows SDL reports no motion; on X11 the display knows where it is.
-    if (SDL_WasInit(SDL_INIT_VIDEO) && SDL_GetMouseFocus() == nullptr && CaptureWindow() == nullptr) {
+    if (SDL_WasInit(SDL_INIT_VIDEO) && SDL_GetMouseFocus() == nullptr &&
+        CaptureWindow() == nullptr) {
         const char* driver = SDL_GetCurrentVideoDriver();
         if (driver != nullptr && std::strcmp(driver, "x11") == 0) {
             int x = 0, y = 0;

@@ -10,13 +10,12 @@
 // Supports: one remote window per class (the owner's first window of that class); a
 // remote handle answers IsWindow and SetForegroundWindow only.
 // Does not support: messages to remote windows, windows of other users.
-#include <windows.h>
-
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <windows.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -33,8 +32,8 @@
 namespace winapi::user32 {
 namespace {
 
-constexpr int kAnswerWaitMs = 3000;   // the owner answers on its next pump
-constexpr int kRequestWaitMs = 200;   // a client writes its line right after connecting
+constexpr int kAnswerWaitMs = 3000;  // the owner answers on its next pump
+constexpr int kRequestWaitMs = 200;  // a client writes its line right after connecting
 
 struct Listener {
     int fd;
@@ -42,8 +41,8 @@ struct Listener {
 };
 
 std::mutex instancesLock;
-std::map<std::string, Listener> listeners;          // by upper-case class name
-std::map<HWND, std::string> remoteWindows;          // handle -> socket path
+std::map<std::string, Listener> listeners;  // by upper-case class name
+std::map<HWND, std::string> remoteWindows;  // handle -> socket path
 uintptr_t nextRemote = 0x40000;
 
 std::string Upper(const std::string& text) {
@@ -155,7 +154,8 @@ void Answer(int fd, const std::string& className) {
         const bool byTitle = request.size() > 4 && request[4] == '\t';
         if (byTitle) title = request.substr(5);
         std::lock_guard hold(Lock());
-        WriteLine(fd, FirstWindow(className, byTitle ? &title : nullptr) != nullptr ? "HWND" : "NONE");
+        WriteLine(fd,
+                  FirstWindow(className, byTitle ? &title : nullptr) != nullptr ? "HWND" : "NONE");
     }
 }
 
@@ -259,7 +259,8 @@ HWND FindWindowA(LPCSTR className, LPCSTR windowName) {
         std::lock_guard hold(Lock());
         for (const auto& [handle, window] : Windows()) {
             if (window->destroying) continue;
-            if (className != nullptr && !SameClassName(window->windowClass->name, className)) continue;
+            if (className != nullptr && !SameClassName(window->windowClass->name, className))
+                continue;
             if (windowName != nullptr && window->title != windowName) continue;
             return handle;
         }

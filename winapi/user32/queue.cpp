@@ -89,77 +89,95 @@ void HandleWindowEvent(const SDL_WindowEvent& event) {
     if (window == nullptr || window->destroying) return;
     HWND handle = window->handle;
     switch (event.event) {
-    case SDL_WINDOWEVENT_EXPOSED:
-    case SDL_WINDOWEVENT_SHOWN:
-        InvalidateRect(handle, nullptr, TRUE);
-        break;
-    case SDL_WINDOWEVENT_MOVED:
-        if (event.data1 != window->clientX || event.data2 != window->clientY) {
-            window->clientX = event.data1;
-            window->clientY = event.data2;
-            SendMessageA(handle, WM_MOVE, 0, MAKELPARAM(event.data1, event.data2));
-        }
-        break;
-    case SDL_WINDOWEVENT_SIZE_CHANGED:
-        if (event.data1 != window->clientWidth || event.data2 != window->clientHeight) {
-            window->clientWidth = event.data1;
-            window->clientHeight = event.data2;
-            const WPARAM type = IsZoomed(handle) ? SIZE_MAXIMIZED : SIZE_RESTORED;
-            SendMessageA(handle, WM_SIZE, type, MAKELPARAM(event.data1, event.data2));
+        case SDL_WINDOWEVENT_EXPOSED:
+        case SDL_WINDOWEVENT_SHOWN:
             InvalidateRect(handle, nullptr, TRUE);
-        }
-        break;
-    case SDL_WINDOWEVENT_MINIMIZED:
-        SendMessageA(handle, WM_SIZE, SIZE_MINIMIZED, 0);
-        break;
-    case SDL_WINDOWEVENT_MAXIMIZED:
-        SendMessageA(handle, WM_SIZE, SIZE_MAXIMIZED,
-                     MAKELPARAM(window->clientWidth, window->clientHeight));
-        break;
-    case SDL_WINDOWEVENT_RESTORED:
-        SendMessageA(handle, WM_SIZE, SIZE_RESTORED,
-                     MAKELPARAM(window->clientWidth, window->clientHeight));
-        InvalidateRect(handle, nullptr, TRUE);
-        break;
-    case SDL_WINDOWEVENT_FOCUS_GAINED:
-        if (GetActiveWindow() != handle) {
-            SetActive(handle);
-            SetFocus(handle);
-            SendMessageA(handle, WM_ACTIVATE, WA_ACTIVE, 0);
-        }
-        break;
-    case SDL_WINDOWEVENT_FOCUS_LOST:
-        if (GetActiveWindow() == handle) {
-            SetActive(nullptr);
-            SendMessageA(handle, WM_ACTIVATE, WA_INACTIVE, 0);
-        }
-        break;
-    case SDL_WINDOWEVENT_CLOSE:
-        SendMessageA(handle, WM_CLOSE, 0, 0);
-        break;
-    default:
-        break;
+            break;
+        case SDL_WINDOWEVENT_MOVED:
+            if (event.data1 != window->clientX || event.data2 != window->clientY) {
+                window->clientX = event.data1;
+                window->clientY = event.data2;
+                SendMessageA(handle, WM_MOVE, 0, MAKELPARAM(event.data1, event.data2));
+            }
+            break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+            if (event.data1 != window->clientWidth || event.data2 != window->clientHeight) {
+                window->clientWidth = event.data1;
+                window->clientHeight = event.data2;
+                const WPARAM type = IsZoomed(handle) ? SIZE_MAXIMIZED : SIZE_RESTORED;
+                SendMessageA(handle, WM_SIZE, type, MAKELPARAM(event.data1, event.data2));
+                InvalidateRect(handle, nullptr, TRUE);
+            }
+            break;
+        case SDL_WINDOWEVENT_MINIMIZED:
+            SendMessageA(handle, WM_SIZE, SIZE_MINIMIZED, 0);
+            break;
+        case SDL_WINDOWEVENT_MAXIMIZED:
+            SendMessageA(handle, WM_SIZE, SIZE_MAXIMIZED,
+                         MAKELPARAM(window->clientWidth, window->clientHeight));
+            break;
+        case SDL_WINDOWEVENT_RESTORED:
+            SendMessageA(handle, WM_SIZE, SIZE_RESTORED,
+                         MAKELPARAM(window->clientWidth, window->clientHeight));
+            InvalidateRect(handle, nullptr, TRUE);
+            break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+            if (GetActiveWindow() != handle) {
+                SetActive(handle);
+                SetFocus(handle);
+                SendMessageA(handle, WM_ACTIVATE, WA_ACTIVE, 0);
+            }
+            break;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+            if (GetActiveWindow() == handle) {
+                SetActive(nullptr);
+                SendMessageA(handle, WM_ACTIVATE, WA_INACTIVE, 0);
+            }
+            break;
+        case SDL_WINDOWEVENT_CLOSE:
+            SendMessageA(handle, WM_CLOSE, 0, 0);
+            break;
+        default:
+            break;
     }
 }
 
 bool IsExtendedKey(int virtualKey) {
     switch (virtualKey) {
-    case VK_LEFT: case VK_RIGHT: case VK_UP: case VK_DOWN: case VK_PRIOR: case VK_NEXT:
-    case VK_HOME: case VK_END: case VK_INSERT: case VK_DELETE: case VK_RCONTROL:
-    case VK_RMENU: case VK_DIVIDE: case VK_NUMLOCK:
-        return true;
-    default:
-        return false;
+        case VK_LEFT:
+        case VK_RIGHT:
+        case VK_UP:
+        case VK_DOWN:
+        case VK_PRIOR:
+        case VK_NEXT:
+        case VK_HOME:
+        case VK_END:
+        case VK_INSERT:
+        case VK_DELETE:
+        case VK_RCONTROL:
+        case VK_RMENU:
+        case VK_DIVIDE:
+        case VK_NUMLOCK:
+            return true;
+        default:
+            return false;
     }
 }
 
 // The key a message names: Windows reports the generic Shift, Control and Alt.
 int MessageKey(int virtualKey) {
     switch (virtualKey) {
-    case VK_LSHIFT: case VK_RSHIFT: return VK_SHIFT;
-    case VK_LCONTROL: case VK_RCONTROL: return VK_CONTROL;
-    case VK_LMENU: case VK_RMENU: return VK_MENU;
-    default: return virtualKey;
+        case VK_LSHIFT:
+        case VK_RSHIFT:
+            return VK_SHIFT;
+        case VK_LCONTROL:
+        case VK_RCONTROL:
+            return VK_CONTROL;
+        case VK_LMENU:
+        case VK_RMENU:
+            return VK_MENU;
+        default:
+            return virtualKey;
     }
 }
 
@@ -214,10 +232,20 @@ void HandleButton(const SDL_MouseButtonEvent& event) {
     int key;
     UINT downMessage;
     switch (event.button) {
-    case SDL_BUTTON_LEFT: key = VK_LBUTTON; downMessage = WM_LBUTTONDOWN; break;
-    case SDL_BUTTON_RIGHT: key = VK_RBUTTON; downMessage = WM_RBUTTONDOWN; break;
-    case SDL_BUTTON_MIDDLE: key = VK_MBUTTON; downMessage = WM_MBUTTONDOWN; break;
-    default: return;
+        case SDL_BUTTON_LEFT:
+            key = VK_LBUTTON;
+            downMessage = WM_LBUTTONDOWN;
+            break;
+        case SDL_BUTTON_RIGHT:
+            key = VK_RBUTTON;
+            downMessage = WM_RBUTTONDOWN;
+            break;
+        case SDL_BUTTON_MIDDLE:
+            key = VK_MBUTTON;
+            downMessage = WM_MBUTTONDOWN;
+            break;
+        default:
+            return;
     }
     const bool down = event.type == SDL_MOUSEBUTTONDOWN;
     SetKeyDown(key, down);
@@ -261,7 +289,8 @@ void CloseDrop() {
         std::lock_guard hold(Lock());
         Window* window = FindQuietly(done.window);
         accepts = window != nullptr && window->acceptsDrops && !window->destroying;
-        if (window != nullptr) client = POINT{client.x - window->clientX, client.y - window->clientY};
+        if (window != nullptr)
+            client = POINT{client.x - window->clientX, client.y - window->clientY};
     }
     if (!accepts) return;
     HDROP handle = backend::MakeDrop(std::move(done.paths), client);
@@ -270,27 +299,27 @@ void CloseDrop() {
 
 void HandleDrop(const SDL_DropEvent& event) {
     switch (event.type) {
-    case SDL_DROPBEGIN:
-        if (drop.open) CloseDrop();
-        drop.open = true;
-        drop.announced = true;
-        if (Window* window = WindowOfEvent(event.windowID)) drop.window = window->handle;
-        break;
-    case SDL_DROPFILE:
-        if (!drop.open) {
+        case SDL_DROPBEGIN:
+            if (drop.open) CloseDrop();
             drop.open = true;
-            drop.announced = false;
-        }
-        if (drop.window == nullptr) {
+            drop.announced = true;
             if (Window* window = WindowOfEvent(event.windowID)) drop.window = window->handle;
-        }
-        if (event.file != nullptr) drop.paths.push_back(HostToProgramPath(event.file));
-        break;
-    case SDL_DROPCOMPLETE:
-        CloseDrop();
-        break;
-    default:  // SDL_DROPTEXT: not files
-        break;
+            break;
+        case SDL_DROPFILE:
+            if (!drop.open) {
+                drop.open = true;
+                drop.announced = false;
+            }
+            if (drop.window == nullptr) {
+                if (Window* window = WindowOfEvent(event.windowID)) drop.window = window->handle;
+            }
+            if (event.file != nullptr) drop.paths.push_back(HostToProgramPath(event.file));
+            break;
+        case SDL_DROPCOMPLETE:
+            CloseDrop();
+            break;
+        default:  // SDL_DROPTEXT: not files
+            break;
     }
     if (event.file != nullptr) SDL_free(event.file);
 }
@@ -300,18 +329,31 @@ void Translate(const SDL_Event& event) {
     const bool dropEvent = event.type >= SDL_DROPFILE && event.type <= SDL_DROPCOMPLETE;
     if (drop.open && !drop.announced && !dropEvent) CloseDrop();
     switch (event.type) {
-    case SDL_WINDOWEVENT: HandleWindowEvent(event.window); break;
-    case SDL_KEYDOWN:
-    case SDL_KEYUP: HandleKey(event.key); break;
-    case SDL_MOUSEMOTION: HandleMotion(event.motion); break;
-    case SDL_MOUSEBUTTONDOWN:
-    case SDL_MOUSEBUTTONUP: HandleButton(event.button); break;
-    case SDL_MOUSEWHEEL: HandleWheel(event.wheel); break;
-    case SDL_DROPBEGIN:
-    case SDL_DROPFILE:
-    case SDL_DROPTEXT:
-    case SDL_DROPCOMPLETE: HandleDrop(event.drop); break;
-    default: break;  // SDL_QUIT too: closing goes through WM_CLOSE
+        case SDL_WINDOWEVENT:
+            HandleWindowEvent(event.window);
+            break;
+        case SDL_KEYDOWN:
+        case SDL_KEYUP:
+            HandleKey(event.key);
+            break;
+        case SDL_MOUSEMOTION:
+            HandleMotion(event.motion);
+            break;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP:
+            HandleButton(event.button);
+            break;
+        case SDL_MOUSEWHEEL:
+            HandleWheel(event.wheel);
+            break;
+        case SDL_DROPBEGIN:
+        case SDL_DROPFILE:
+        case SDL_DROPTEXT:
+        case SDL_DROPCOMPLETE:
+            HandleDrop(event.drop);
+            break;
+        default:
+            break;  // SDL_QUIT too: closing goes through WM_CLOSE
     }
 }
 
@@ -381,7 +423,8 @@ void ForgetMessages(HWND window) {
         std::lock_guard hold(Lock());
         for (auto it = queue.begin(); it != queue.end();) {
             if (it->hwnd == window) {
-                if (it->message == WM_DROPFILES) drops.push_back(reinterpret_cast<HDROP>(it->wParam));
+                if (it->message == WM_DROPFILES)
+                    drops.push_back(reinterpret_cast<HDROP>(it->wParam));
                 it = queue.erase(it);
             } else {
                 ++it;
@@ -428,7 +471,8 @@ BOOL PeekMessageA(MSG* message, HWND window, UINT filterMin, UINT filterMax, UIN
             if (remove & PM_REMOVE) queue.erase(it);
             return TRUE;
         }
-        if (quitPosted && ((filterMin == 0 && filterMax == 0) || (filterMin <= WM_QUIT && WM_QUIT <= filterMax))) {
+        if (quitPosted && ((filterMin == 0 && filterMax == 0) ||
+                           (filterMin <= WM_QUIT && WM_QUIT <= filterMax))) {
             *message = Make(nullptr, WM_QUIT, static_cast<WPARAM>(quitCode), 0);
             if (remove & PM_REMOVE) quitPosted = false;
             return TRUE;
@@ -452,7 +496,8 @@ BOOL TranslateMessage(const MSG* message) {
 
 LRESULT DispatchMessageA(const MSG* message) {
     if (message == nullptr || message->hwnd == nullptr) return 0;
-    const LRESULT result = SendMessageA(message->hwnd, message->message, message->wParam, message->lParam);
+    const LRESULT result =
+        SendMessageA(message->hwnd, message->message, message->wParam, message->lParam);
     if (message->message == WM_PAINT) {
         // A procedure that did not paint would get WM_PAINT forever; Windows validates.
         std::lock_guard hold(Lock());
@@ -510,18 +555,18 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 
 LRESULT DefWindowProcA(HWND window, UINT message, WPARAM /*wParam*/, LPARAM /*lParam*/) {
     switch (message) {
-    case WM_NCCREATE:
-        return TRUE;
-    case WM_CLOSE:
-        DestroyWindow(window);
-        return 0;
-    case WM_PAINT: {
-        PAINTSTRUCT paint;
-        if (BeginPaint(window, &paint)) EndPaint(window, &paint);
-        return 0;
-    }
-    default:
-        return 0;
+        case WM_NCCREATE:
+            return TRUE;
+        case WM_CLOSE:
+            DestroyWindow(window);
+            return 0;
+        case WM_PAINT: {
+            PAINTSTRUCT paint;
+            if (BeginPaint(window, &paint)) EndPaint(window, &paint);
+            return 0;
+        }
+        default:
+            return 0;
     }
 }
 

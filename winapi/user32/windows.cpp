@@ -28,7 +28,7 @@ namespace winapi::user32 {
 namespace {
 
 std::mutex lock;
-std::map<HWND, std::unique_ptr<Window>> windows;  // handles increase: creation order
+std::map<HWND, std::unique_ptr<Window>> windows;              // handles increase: creation order
 std::map<std::string, std::shared_ptr<WindowClass>> classes;  // by upper-case name
 uintptr_t nextHandle = 0x10000;
 ATOM nextAtom = 0xC000;
@@ -60,7 +60,9 @@ void Deliver(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
 
 std::mutex& Lock() { return lock; }
 
-bool SameClassName(const std::string& a, const std::string& b) { return UpperAscii(a) == UpperAscii(b); }
+bool SameClassName(const std::string& a, const std::string& b) {
+    return UpperAscii(a) == UpperAscii(b);
+}
 
 Window* FindQuietly(HWND handle) {
     auto found = windows.find(handle);
@@ -83,9 +85,12 @@ const std::map<HWND, std::unique_ptr<Window>>& Windows() { return windows; }
 
 RECT FrameInsets(DWORD style, BOOL menu) {
     LONG border = 0;
-    if (style & WS_THICKFRAME) border = kSizingFrame;
-    else if (style & WS_DLGFRAME) border = kFixedFrame;
-    else if (style & WS_BORDER) border = kThinBorder;
+    if (style & WS_THICKFRAME)
+        border = kSizingFrame;
+    else if (style & WS_DLGFRAME)
+        border = kFixedFrame;
+    else if (style & WS_BORDER)
+        border = kThinBorder;
     LONG top = border;
     if ((style & WS_CAPTION) == WS_CAPTION) top += kCaption;
     if (menu) top += kMenuBar;
@@ -167,15 +172,16 @@ HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR cursorName) {
     return nullptr;
 }
 
-HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x,
-                     int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
+HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
+                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
                      LPVOID parameter) {
     if (className == nullptr || IsIntegerResource(className)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
     if (exStyle != 0 || parent != nullptr || menu != nullptr || (style & WS_POPUP)) {
-        winapi::backend::WarnUnsupported("CreateWindowExA: only top-level windows without menu or extended style");
+        winapi::backend::WarnUnsupported(
+            "CreateWindowExA: only top-level windows without menu or extended style");
         SetLastError(ERROR_NOT_SUPPORTED);
         return nullptr;
     }
@@ -246,8 +252,9 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     winapi::backend::RegisterSdlWindow(handle, sdl);
     PublishClass(windowClass->name);
 
-    CREATESTRUCTA create{parameter, instance, menu, parent, height, width, y, x,
-                         static_cast<LONG>(style), windowName, className, exStyle};
+    CREATESTRUCTA create{
+        parameter,  instance,  menu,   parent, height, width, y, x, static_cast<LONG>(style),
+        windowName, className, exStyle};
     const LPARAM createParameter = reinterpret_cast<LPARAM>(&create);
     if (!SendMessageA(handle, WM_NCCREATE, 0, createParameter) ||
         SendMessageA(handle, WM_CREATE, 0, createParameter) == -1) {
@@ -306,30 +313,31 @@ BOOL ShowWindow(HWND handle, int command) {
     if (window == nullptr) return FALSE;
     const BOOL wasVisible = (SDL_GetWindowFlags(window->sdl) & SDL_WINDOW_SHOWN) != 0;
     switch (command) {
-    case SW_HIDE:
-        SDL_HideWindow(window->sdl);
-        break;
-    case SW_SHOWNORMAL:
-    case SW_RESTORE:
-        SDL_ShowWindow(window->sdl);
-        SDL_RestoreWindow(window->sdl);
-        break;
-    case SW_SHOW:
-    case SW_SHOWNOACTIVATE:
-        SDL_ShowWindow(window->sdl);
-        break;
-    case SW_SHOWMAXIMIZED:
-        SDL_ShowWindow(window->sdl);
-        SDL_MaximizeWindow(window->sdl);
-        break;
-    case SW_SHOWMINIMIZED:
-    case SW_MINIMIZE:
-        SDL_ShowWindow(window->sdl);
-        SDL_MinimizeWindow(window->sdl);
-        break;
-    default:
-        winapi::backend::WarnUnsupported("ShowWindow: only hide, show, normal, restore, maximize, minimize");
-        return wasVisible;
+        case SW_HIDE:
+            SDL_HideWindow(window->sdl);
+            break;
+        case SW_SHOWNORMAL:
+        case SW_RESTORE:
+            SDL_ShowWindow(window->sdl);
+            SDL_RestoreWindow(window->sdl);
+            break;
+        case SW_SHOW:
+        case SW_SHOWNOACTIVATE:
+            SDL_ShowWindow(window->sdl);
+            break;
+        case SW_SHOWMAXIMIZED:
+            SDL_ShowWindow(window->sdl);
+            SDL_MaximizeWindow(window->sdl);
+            break;
+        case SW_SHOWMINIMIZED:
+        case SW_MINIMIZE:
+            SDL_ShowWindow(window->sdl);
+            SDL_MinimizeWindow(window->sdl);
+            break;
+        default:
+            winapi::backend::WarnUnsupported(
+                "ShowWindow: only hide, show, normal, restore, maximize, minimize");
+            return wasVisible;
     }
     if (!wasVisible && command != SW_HIDE) InvalidateRect(handle, nullptr, TRUE);
     return wasVisible;
@@ -437,19 +445,19 @@ LONG GetWindowLongA(HWND handle, int index) {
     if (window == nullptr) return 0;
     Uint32 flags = SDL_GetWindowFlags(window->sdl);
     switch (index) {
-    case GWL_STYLE: {
-        DWORD style = window->style;
-        if (flags & SDL_WINDOW_SHOWN) style |= WS_VISIBLE;
-        if (flags & SDL_WINDOW_MINIMIZED) style |= WS_MINIMIZE;
-        if (flags & SDL_WINDOW_MAXIMIZED) style |= WS_MAXIMIZE;
-        return static_cast<LONG>(style);
-    }
-    case GWL_EXSTYLE:
-        return static_cast<LONG>(window->exStyle);
-    default:
-        winapi::backend::WarnUnsupported("GetWindowLongA: only GWL_STYLE and GWL_EXSTYLE");
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
+        case GWL_STYLE: {
+            DWORD style = window->style;
+            if (flags & SDL_WINDOW_SHOWN) style |= WS_VISIBLE;
+            if (flags & SDL_WINDOW_MINIMIZED) style |= WS_MINIMIZE;
+            if (flags & SDL_WINDOW_MAXIMIZED) style |= WS_MAXIMIZE;
+            return static_cast<LONG>(style);
+        }
+        case GWL_EXSTYLE:
+            return static_cast<LONG>(window->exStyle);
+        default:
+            winapi::backend::WarnUnsupported("GetWindowLongA: only GWL_STYLE and GWL_EXSTYLE");
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return 0;
     }
 }
 
@@ -474,27 +482,28 @@ int GetWindowTextA(HWND handle, LPSTR text, int size) {
 
 int GetSystemMetrics(int index) {
     switch (index) {
-    case SM_CXSCREEN:
-    case SM_CYSCREEN: {
-        SDL_Rect bounds{0, 0, 0, 0};
-        if (!winapi::backend::StartSdlSubsystem(SDL_INIT_VIDEO) || SDL_GetDisplayBounds(0, &bounds) != 0) {
-            return 0;
+        case SM_CXSCREEN:
+        case SM_CYSCREEN: {
+            SDL_Rect bounds{0, 0, 0, 0};
+            if (!winapi::backend::StartSdlSubsystem(SDL_INIT_VIDEO) ||
+                SDL_GetDisplayBounds(0, &bounds) != 0) {
+                return 0;
+            }
+            return index == SM_CXSCREEN ? bounds.w : bounds.h;
         }
-        return index == SM_CXSCREEN ? bounds.w : bounds.h;
-    }
-    case SM_CYCAPTION:
-        return kCaption;
-    case SM_CXBORDER:
-    case SM_CYBORDER:
-        return kThinBorder;
-    case SM_CXDLGFRAME:
-    case SM_CYDLGFRAME:
-        return kFixedFrame;
-    case SM_CXFRAME:
-    case SM_CYFRAME:
-        return kSizingFrame;
-    default:
-        winapi::backend::WarnUnsupported("GetSystemMetrics: only screen size and frame sizes");
-        return 0;
+        case SM_CYCAPTION:
+            return kCaption;
+        case SM_CXBORDER:
+        case SM_CYBORDER:
+            return kThinBorder;
+        case SM_CXDLGFRAME:
+        case SM_CYDLGFRAME:
+            return kFixedFrame;
+        case SM_CXFRAME:
+        case SM_CYFRAME:
+            return kSizingFrame;
+        default:
+            winapi::backend::WarnUnsupported("GetSystemMetrics: only screen size and frame sizes");
+            return 0;
     }
 }

@@ -87,16 +87,25 @@ const std::vector<uint8_t>& Record() {
         fixed.dwFileOS = 0x00040004;  // VOS_NT_WINDOWS32
         fixed.dwFileType = 1;         // VFT_APP
         DWORD translation = 0x03A40411;
-        Node strings{u"041103a4", {}, 0, 1,
+        Node strings{u"041103a4",
+                     {},
+                     0,
+                     1,
                      {Text(u"CompanyName", u"" SE_COMPANY_NAME),
                       Text(u"FileDescription", u"" SE_PRODUCT_NAME),
                       Text(u"FileVersion", u"" SE_VERSION_TEXT),
                       Text(u"LegalCopyright", u"" SE_COPYRIGHT_TEXT),
                       Text(u"ProductName", u"" SE_PRODUCT_NAME),
                       Text(u"ProductVersion", u"" SE_VERSION_TEXT)}};
-        Node root{u"VS_VERSION_INFO", Bytes(&fixed, sizeof fixed), sizeof fixed, 0,
+        Node root{u"VS_VERSION_INFO",
+                  Bytes(&fixed, sizeof fixed),
+                  sizeof fixed,
+                  0,
                   {Node{u"StringFileInfo", {}, 0, 1, {strings}},
-                   Node{u"VarFileInfo", {}, 0, 1,
+                   Node{u"VarFileInfo",
+                        {},
+                        0,
+                        1,
                         {Node{u"Translation", Bytes(&translation, 4), 4, 0, {}}}}}};
         std::vector<uint8_t> out;
         Write(root, out);
@@ -109,7 +118,8 @@ const std::vector<uint8_t>& Record() {
 HRSRC RecordHandle() { return const_cast<uint8_t*>(Record().data()); }
 
 bool IsThisProgram(const std::string& hostPath, DWORD& error) {
-    struct stat file {}, self {};
+    struct stat file {
+    }, self{};
     if (stat(hostPath.c_str(), &file) != 0) {
         error = winapi::backend::ErrorFromErrno(errno, hostPath);
         return false;
@@ -155,7 +165,8 @@ bool SameKey(const std::u16string& key, const std::string& name) {
         char16_t a = key[i];
         char b = name[i];
         if (a > 0x7F) return false;
-        if (std::tolower(static_cast<unsigned char>(a)) != std::tolower(static_cast<unsigned char>(b)))
+        if (std::tolower(static_cast<unsigned char>(a)) !=
+            std::tolower(static_cast<unsigned char>(b)))
             return false;
     }
     return true;
