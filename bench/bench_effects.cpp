@@ -1,8 +1,8 @@
 // What the graphic effect costs a frame, against the 40 ms a frame may take at 25 frames
 // per second: the pixel-shader probe that the default states run at the start of every
-// frame (assemble, create, set, delete), and, for comparison, one full-screen pass of the
-// cross-fade shader over three 640 x 480 textures into a render target, which is what
-// each pass of the effect would cost if a scene drew with it. Headless device.
+// frame (assemble, create, set, delete), and one full-screen pass of the cross-fade
+// shader over three 640 x 480 textures into a render target, which is what each pass of
+// the effect costs when a scene draws with it. Headless device.
 #include <d3dx8.h>
 
 #include <cstdio>
@@ -80,14 +80,16 @@ int main(int argc, char** argv) {
     const double probeShare = reporter.Time("probe") / 1000.0 / kFramePeriodMs;
     const double passShare = reporter.Time("cross_fade_pass") / kFramePeriodMs;
     constexpr double kProbeTarget = 0.01;
+    constexpr double kPassTarget = 0.05;
     std::printf("%-48s %6.4fx the 40 ms frame period (target <= %.2fx) %s\n",
                 "the pixel-shader probe, once a frame", probeShare, kProbeTarget,
                 probeShare <= kProbeTarget ? "ok" : "MISSED");
-    std::printf("%-48s %6.2fx the 40 ms frame period (no frame draws it)\n",
-                "one full-screen cross-fade pass", passShare);
+    std::printf("%-48s %6.3fx the 40 ms frame period (target <= %.2fx) %s\n",
+                "one full-screen cross-fade pass", passShare, kPassTarget,
+                passShare <= kPassTarget ? "ok" : "MISSED");
 
     N3D::DeleteEffectState();
     N3D::StopRenderer();
     benchmark::Shutdown();
-    return probeShare <= kProbeTarget ? 0 : 1;
+    return probeShare <= kProbeTarget && passShare <= kPassTarget ? 0 : 1;
 }
