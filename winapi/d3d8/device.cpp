@@ -754,22 +754,48 @@ HRESULT CDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, con
             for (UINT i = 0; i + 1 < count; ++i) raster.Line(v[i], v[i + 1]);
             break;
         case D3DPT_TRIANGLELIST:
-            for (UINT i = 0; i + 2 < count; i += 3)
-                raster.Triangle(v[i], v[i + 1], v[i + 2], false, v[i]);
-            break;
         case D3DPT_TRIANGLESTRIP:
-            // Every second triangle of a strip runs the other way round.
-            for (UINT i = 0; i + 2 < count; ++i) {
-                raster.Triangle(v[i], v[i + 1], v[i + 2], (i & 1) != 0, v[i]);
-            }
-            break;
         case D3DPT_TRIANGLEFAN:
-            for (UINT i = 1; i + 1 < count; ++i) raster.Triangle(v[0], v[i], v[i + 1], false, v[i]);
+            DrawTriangles(raster, type, primitiveCount, v);
             break;
         default:
             return D3DERR_INVALIDCALL;
     }
     return D3D_OK;
+}
+
+void CDevice::DrawTriangles(CRasterizer& raster, D3DPRIMITIVETYPE type, UINT count,
+                            const std::vector<Vertex>& v) {
+    // Triangle i: its vertices, whether it winds the other way round (every second
+    // triangle of a strip) and the vertex flat shading takes its colours from.
+    struct Triangle {
+        const Vertex* corners[3];
+        bool reversed;
+        const Vertex* flat;
+    };
+    auto triangle = [&](UINT i) -> Triangle {
+        switch (type) {
+            case D3DPT_TRIANGLELIST:
+                return {{&v[3 * i], &v[3 * i + 1], &v[3 * i + 2]}, false, &v[3 * i]};
+            case D3DPT_TRIANGLESTRIP:
+                return {{&v[i], &v[i + 1], &v[i + 2]}, (i & 1) != 0, &v[i]};
+            default:
+                return {{&v[0], &v[i + 1], &v[i + 2]}, false, &v[i + 1]};
+        }
+    };
+    // Two triangles in a row that tile a rectangle are drawn as one.
+    for (UINT i = 0; i < count;) {
+        const Triangle a = triangle(i);
+        if (i + 1 < count) {
+            const Triangle b = triangle(i + 1);
+            if (raster.Rectangle(a.corners, a.reversed, *a.flat, b.corners, b.reversed, *b.flat)) {
+                i += 2;
+                continue;
+            }
+        }
+        raster.Triangle(*a.corners[0], *a.corners[1], *a.corners[2], a.reversed, *a.flat);
+        ++i;
+    }
 }
 
 // --- states ------------------------------------------------------------------------------

@@ -97,6 +97,9 @@ private:
     bool Resettable() const;
     void BindRenderTarget(CSurface* target, CSurface* depth);
     PipelineState Pipeline();
+    // Draws count triangles of a list, strip or fan of vertices v.
+    static void DrawTriangles(CRasterizer& raster, D3DPRIMITIVETYPE type, UINT count,
+                              const std::vector<Vertex>& v);
     void FullViewport();
 
     std::atomic<ULONG> references_{1};

@@ -51,3 +51,9 @@ BOOL SeWithoutPixelShaders(IDirect3DDevice8* device, BOOL without) {
     ours->WithoutPixelShaders(without != FALSE);
     return TRUE;
 }
+
+void SeTrianglesOneByOne(BOOL force) { winapi::d3d8::CRasterizer::ForceTriangles(force != FALSE); }
+
+void SeRectanglesWithSse2(BOOL force) { winapi::d3d8::CRasterizer::ForceSse2(force != FALSE); }
+
+UINT SeRectanglesInOnePass() { return winapi::d3d8::CRasterizer::RectanglesInOnePass(); }

@@ -33,3 +33,11 @@ UINT SePixelShaderCount(IDirect3DDevice8* device);
 // Makes the device answer as one without pixel shaders (caps version 0, CreatePixelShader
 // refused) while without is TRUE. FALSE for a device this layer did not create.
 BOOL SeWithoutPixelShaders(IDirect3DDevice8* device, BOOL without);
+
+// Two triangles that tile a screen-aligned rectangle are drawn in one pass row by row;
+// while force is TRUE every triangle is drawn on its own instead (process-wide), so a test
+// can compare the two. SeRectanglesWithSse2 runs that pass on SSE2 even where the
+// processor has AVX2; SeRectanglesInOnePass counts the rectangles it has taken.
+void SeTrianglesOneByOne(BOOL force);
+void SeRectanglesWithSse2(BOOL force);
+UINT SeRectanglesInOnePass();
