@@ -4,6 +4,7 @@
 #include <SDL.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "winapi/backend/sdl_bridge.h"
 #include "winapi/d3d8_support.h"
@@ -68,4 +69,49 @@ TEST_F(D3d8PresenterTest, PresentsIntoTheWindowAndRecoversFromARendererReset) {
     ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
     SePresentedFrame(device_, &w, &h);
     EXPECT_EQ(w, 640u) << "the new back buffer, stretched over the window";
+}
+
+// A frame that did not change is not shown again, unless the window lost what it showed
+// (exposed, shown, restored or resized): then the whole frame is shown once more.
+TEST_F(D3d8PresenterTest, AnUnchangedFrameIsShownAgainOnlyAfterTheWindowLostIt) {
+    D3DPRESENT_PARAMETERS p = Windowed(320, 240);
+    ASSERT_EQ(d3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, handle_,
+                                 D3DCREATE_SOFTWARE_VERTEXPROCESSING, &p, &device_),
+              D3D_OK);
+    SDL_Surface* window = SDL_GetWindowSurface(window_);
+    ASSERT_NE(window, nullptr);
+    auto onWindow = [&](int x, int y) {
+        uint32_t pixel = 0;
+        SDL_LockSurface(window);
+        std::memcpy(&pixel,
+                    static_cast<uint8_t*>(window->pixels) + y * window->pitch +
+                        x * window->format->BytesPerPixel,
+                    4);
+        SDL_UnlockSurface(window);
+        uint8_t r, g, b;
+        SDL_GetRGB(pixel, window->format, &r, &g, &b);
+        return (uint32_t(r) << 16) | (uint32_t(g) << 8) | b;
+    };
+    auto frame = [&] {
+        ASSERT_EQ(
+            device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF0080FFu, 1.0f, 0),
+            D3D_OK);
+        ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    };
+    frame();
+    frame();
+    EXPECT_EQ(onWindow(100, 100), 0x0080FFu);
+    // What the window shows is lost: an unchanged frame leaves it so until the window
+    // says it was exposed.
+    SDL_FillRect(window, nullptr, SDL_MapRGB(window->format, 0, 0, 0));
+    frame();
+    EXPECT_FALSE(SeFrameDrawn(device_));
+    EXPECT_EQ(onWindow(100, 100), 0x000000u);
+    SDL_Event exposed{};
+    exposed.type = SDL_WINDOWEVENT;
+    exposed.window.event = SDL_WINDOWEVENT_EXPOSED;
+    winapi::backend::CallEventHandlers(exposed);
+    frame();
+    EXPECT_FALSE(SeFrameDrawn(device_));
+    EXPECT_EQ(onWindow(100, 100), 0x0080FFu);
 }

@@ -57,3 +57,13 @@ void SeTrianglesOneByOne(BOOL force) { winapi::d3d8::CRasterizer::ForceTriangles
 void SeRectanglesWithSse2(BOOL force) { winapi::d3d8::CRasterizer::ForceSse2(force != FALSE); }
 
 UINT SeRectanglesInOnePass() { return winapi::d3d8::CRasterizer::RectanglesInOnePass(); }
+
+BOOL SeFrameDrawn(IDirect3DDevice8* device) {
+    winapi::d3d8::CDevice* ours = Ours(device);
+    return ours != nullptr && ours->FrameDrawn() ? TRUE : FALSE;
+}
+
+UINT SeRowsShown(IDirect3DDevice8* device) {
+    winapi::d3d8::CDevice* ours = Ours(device);
+    return ours != nullptr ? ours->RowsShown() : 0;
+}

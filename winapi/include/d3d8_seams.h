@@ -41,3 +41,9 @@ BOOL SeWithoutPixelShaders(IDirect3DDevice8* device, BOOL without);
 void SeTrianglesOneByOne(BOOL force);
 void SeRectanglesWithSse2(BOOL force);
 UINT SeRectanglesInOnePass();
+
+// What the last Present did: whether it drew its frame (FALSE: the frame was the last one
+// again, and the back buffer already held it), and how many rows of the frame differed
+// from the frame shown before (the rows handed to the window).
+BOOL SeFrameDrawn(IDirect3DDevice8* device);
+UINT SeRowsShown(IDirect3DDevice8* device);
