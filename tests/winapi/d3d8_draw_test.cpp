@@ -454,7 +454,8 @@ TEST_F(D3d8DrawTest, RectanglesInOnePassGiveThePixelsOfTheirTriangles) {
         "ps.1.0\ntex t0\ntex t1\ntex t2\nmul r0,t0,c0\nmul r1,t1,c1\nadd r0,r0,r1\nmul "
         "r1,t2,c1\nadd r0,r0,r1\n",
         "ps.1.1\ndef c2, 0.25, 0.5, 0.75, 1\ntex t0\ntex t1\nmad r0, t0, c0, t1_bias\n"
-        "lrp r1.rgb, c1.a, t0, v0\n+mov r1.a, -t1_bx2\ndp3_x2 r1.rgb, r1, c2\n"
+        "lrp r1.rgb, c1.a, t0, v0\n+mov r1.a, -t1_bx2\ndp3_x2 r1.rgb, r1, c2\nmad r1.rgb, c0, "
+        "c1_bias, r1\n"
         "cnd_sat r0, r0.a, r1, 1-v1\nsub_d2 r0.rgb, r0, t0\n+add_x4 r0.a, r0, c1\n",
     };
     DWORD shaders[3] = {};
@@ -476,7 +477,7 @@ TEST_F(D3d8DrawTest, RectanglesInOnePassGiveThePixelsOfTheirTriangles) {
         float uv[2][2];
     };
     constexpr DWORD kFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX2;
-    constexpr int kCases = 300;
+    constexpr int kCases = 500;
     UINT taken = 0;
     for (int round = 0; round < kCases; ++round) {
         // A coordinate as sprites place them, on a whole pixel, or anywhere on the grid.
@@ -590,7 +591,7 @@ TEST_F(D3d8DrawTest, RectanglesInOnePassGiveThePixelsOfTheirTriangles) {
         }
 
         // The state, set the same way before each run.
-        const bool shaded = chance(25);
+        const bool shaded = chance(35);
         const DWORD shader = shaders[uniform(0, 2)];
         float constants[8][4];
         for (auto& constant : constants) {

@@ -36,7 +36,7 @@ const bool haveAvx2 = __builtin_cpu_supports("avx2");
 // --- exact values along the rows -----------------------------------------------------
 
 // The first triangle, wound clockwise as CRasterizer::Triangle winds it, with its edges.
-struct Frame {
+struct Wound {
     const Vertex* v[3];
     int64_t x[3], y[3], dx[3], dy[3];
     int64_t area = 0;
@@ -58,7 +58,7 @@ struct Plane {
     Wide base = 0, stepX = 0, stepY = 0;
 };
 
-Plane MakePlane(const Frame& f, const Wide a[3], int64_t x0, int64_t y0) {
+Plane MakePlane(const Wound& f, const Wide a[3], int64_t x0, int64_t y0) {
     Plane plane;
     plane.base = f.Sum(a, x0 * 256, y0 * 256);
     for (int i = 0; i < 3; ++i) {
@@ -100,13 +100,24 @@ struct Axis {
     UINT size = 1;
     DWORD mode = D3DTADDRESS_CLAMP;
 
-    // The addressed indices of n pixels of a row (row: rows below the first).
+    // Whether the index is the same all along a row.
+    bool SameAlongRows() const { return none || plane.stepX == 0; }
+    // Whether the index before addressing goes up by exactly one from pixel to pixel.
+    bool UnitStep(int64_t area) const {
+        if (none) return false;
+        Wide step, denominator;
+        TexelFraction(plane.stepX, k, area, size, step, denominator);
+        return step == denominator;
+    }
+    // The addressed index at the first pixel of a row (row: rows below the first).
+    int32_t First(int64_t area, int64_t row) const {
+        const Wide n0 = none ? 0 : plane.base + plane.stepY * row;
+        return int32_t(AddressIndex(ExactTexelIndex(n0, k, area, size), size, mode));
+    }
+    // The addressed indices of n pixels of a row.
     void Fill(int64_t area, int64_t row, int n, int32_t* out) const {
-        if (none || plane.stepX == 0) {
-            Wide n0 = 0;
-            if (!none) n0 = plane.base + plane.stepY * row;
-            const int32_t index =
-                int32_t(AddressIndex(ExactTexelIndex(n0, k, area, size), size, mode));
+        if (SameAlongRows()) {
+            const int32_t index = First(area, row);
             for (int i = 0; i < n; ++i) out[i] = index;
             return;
         }
@@ -124,6 +135,8 @@ struct Texture {
     const StageState* stage = nullptr;
     Axis axes[2];
     bool columnsPerRow = true;  // false: the column indices are the same in every row
+    bool unitColumns = false;   // a row's columns go up by one, unless addressing moved them
+    int indicesOf = -1;         // an earlier stage whose indices these are too, or -1
 };
 
 // A vertex colour over the rectangle: constant, or each channel on a plane.
@@ -155,6 +168,7 @@ typedef uint8_t U8x32 __attribute__((vector_size(32)));
 typedef uint16_t U16x32 __attribute__((vector_size(64)));
 typedef int16_t I16x32 __attribute__((vector_size(64)));
 typedef uint16_t U16x8 __attribute__((vector_size(16)));
+typedef int16_t I16x8 __attribute__((vector_size(16)));
 typedef float F32x8 __attribute__((vector_size(32)));
 typedef double F64x8 __attribute__((vector_size(64)));
 
@@ -246,8 +260,6 @@ struct Pass {
     bool depth = false;  // depth test at z = 0 and, with zWrite, depth writes
     bool keepsAlpha = false;
     U32x8 writeMask;  // the channels written
-    // The pixel shader's constants as its reads see them before any def: clamped.
-    float constants[kPixelShaderConstants][4] = {};
 };
 
 // The buffers of one row.
@@ -256,6 +268,7 @@ struct Row {
     uint16_t* depth = nullptr;
     int count = 0;
     const uint32_t* texels[kStages] = {};  // null: the stage samples no texture
+    uint32_t opaque[kStages] = {};         // or'ed into each texel (X8R8G8B8: 0xFF000000)
     // The vertex colours of each pixel, or (null) the same for all.
     const uint32_t* diffuse = nullptr;
     const uint32_t* specular = nullptr;
@@ -350,7 +363,8 @@ SE_VECTOR U32x8 Stages(const Pass& pass, const Row& row, int at) {
     U32x8 current = diffuse;
     for (int i = 0; i < pass.stages; ++i) {
         const StageState& stage = s.stages[i];
-        const U32x8 texel = row.texels[i] != nullptr ? Load(row.texels[i] + at) : diffuse;
+        const U32x8 texel =
+            row.texels[i] != nullptr ? Load(row.texels[i] + at) | row.opaque[i] : diffuse;
         auto argument = [&](DWORD arg) __attribute__((always_inline)) {
             return Argument(arg, current, texel, factor, specular, diffuse);
         };
@@ -366,27 +380,28 @@ SE_VECTOR U32x8 Stages(const Pass& pass, const Row& row, int at) {
     return current;
 }
 
-// --- the pixel shader, eight pixels at a time --------------------------------------------
+// --- the pixel shader --------------------------------------------
 
 struct Reals {
     F32x8 c[4];  // r, g, b, a
 };
 
 SE_VECTOR F32x8 Splat(float x) { return F32x8{} + x; }
-// shader.cpp's Clamp, also for NaN.
+// shader.cpp's Clamp, also for NaN and signed zeros (as hi < v ? hi : v, then as
+// lo > t ? lo : t, which are what the processor's min and max do).
 SE_VECTOR F32x8 Clamp(F32x8 v, float low, float high) {
     const F32x8 lo = Splat(low), hi = Splat(high);
-    return v < lo ? lo : (v > hi ? hi : v);
+    const F32x8 t = hi < v ? hi : v;
+    return lo > t ? lo : t;
 }
 // 0xAARRGGBB pixels as 0..1 reals (raster.cpp's toReals).
 SE_VECTOR Reals ToReals(U32x8 argb) {
     Reals out;
-    for (int k = 0; k < 3; ++k) {
-        const U32x8 channel = (argb >> (16 - 8 * k)) & 255u;
-        out.c[k] = __builtin_convertvector(__builtin_bit_cast(I32x8, channel), F32x8) / 255.0f;
+    for (int k = 0; k < 4; ++k) {
+        const int shift = k < 3 ? 16 - 8 * k : 24;  // r, g, b, a
+        const I32x8 channel = __builtin_bit_cast(I32x8, (argb >> shift) & 255u);
+        out.c[k] = __builtin_convertvector(channel, F32x8) / 255.0f;
     }
-    const U32x8 alpha = argb >> 24;
-    out.c[3] = __builtin_convertvector(__builtin_bit_cast(I32x8, alpha), F32x8) / 255.0f;
     return out;
 }
 // A 0..1 real as a channel (raster.cpp's lround(c x 255), c never below 0 here).
@@ -395,73 +410,142 @@ SE_VECTOR U32x8 Channel(F32x8 c) {
     return __builtin_bit_cast(U32x8, __builtin_convertvector(scaled, I32x8));
 }
 
-// shader.cpp's RunPixelShader without texcoord and texkill.
-SE_VECTOR U32x8 Shader(const Pass& pass, const Row& row, int at) {
+// Pixel shaders run on blocks of up to eight groups of eight pixels, one instruction at a
+// time, so that what is decided once per instruction is decided once per block.
+constexpr int kGroups = 8;
+
+// A register over a block.
+struct Block {
+    Reals g[kGroups];
+};
+
+// Each step below runs over all the block's groups, deciding what to do once.
+
+// A source operand (shader.cpp's read): the register's channels, or the channel alpha
+// replicates, with the source modifier; the register itself when it reads as it is,
+// otherwise out.
+SE_VECTOR const Block& Source(const ShaderSource& source, const Block& reg, int groups,
+                              Block& out) {
+    if (source.modifier == 0 && !source.alphaReplicate) return reg;
+    for (int g = 0; g < groups; ++g) {
+        for (int k = 0; k < 4; ++k) out.g[g].c[k] = reg.g[g].c[source.alphaReplicate ? 3 : k];
+    }
+    auto each = [&](auto f) __attribute__((always_inline)) {
+        for (int g = 0; g < groups; ++g) {
+            for (F32x8& x : out.g[g].c) x = f(x);
+        }
+    };
+    switch (source.modifier) {
+        case 1:
+            each([](F32x8 x) __attribute__((always_inline)) { return -x; });
+            break;
+        case 2:
+            each([](F32x8 x) __attribute__((always_inline)) { return x - 0.5f; });
+            break;
+        case 3:
+            each([](F32x8 x) __attribute__((always_inline)) { return 0.5f - x; });
+            break;
+        case 4:
+            each([](F32x8 x) __attribute__((always_inline)) { return 2.0f * x - 1.0f; });
+            break;
+        case 5:
+            each([](F32x8 x) __attribute__((always_inline)) { return 1.0f - 2.0f * x; });
+            break;
+        case 6:
+            each([](F32x8 x) __attribute__((always_inline)) { return 1.0f - x; });
+            break;
+        default:
+            break;
+    }
+    return out;
+}
+
+// One arithmetic instruction's result (shader.cpp's arithmetic, with its shift and clamp).
+SE_VECTOR void Arithmetic(const ShaderInstruction& op, const Block* const* in, int groups,
+                          Block& r) {
+    const Block &a = *in[0], &b = *in[1], &c = *in[2];
+    const float scale = op.shift == 1 ? 2.0f : (op.shift == 2 ? 4.0f : 0.5f);
+    const float low = op.saturate ? 0.0f : -1.0f;
+    // Each channel of each group: the operation, the shift and the clamp.
+    auto each = [&](auto f) __attribute__((always_inline)) {
+        for (int g = 0; g < groups; ++g) {
+            const Reals &x = a.g[g], &y = b.g[g], &z = c.g[g];
+            Reals& out = r.g[g];
+            for (int k = 0; k < 4; ++k) {
+                F32x8 v = f(x, y, z, k);
+                if (op.shift != 0) v *= scale;
+                out.c[k] = Clamp(v, low, 1.0f);
+            }
+        }
+    };
+    using R = const Reals&;
+    switch (op.opcode) {
+        case D3DSIO_MOV:
+            each([](R x, R, R, int k) __attribute__((always_inline)) { return x.c[k]; });
+            break;
+        case D3DSIO_ADD:
+            each([](R x, R y, R, int k) __attribute__((always_inline)) { return x.c[k] + y.c[k]; });
+            break;
+        case D3DSIO_SUB:
+            each([](R x, R y, R, int k) __attribute__((always_inline)) { return x.c[k] - y.c[k]; });
+            break;
+        case D3DSIO_MUL:
+            each([](R x, R y, R, int k) __attribute__((always_inline)) { return x.c[k] * y.c[k]; });
+            break;
+        case D3DSIO_MAD:
+            each([](R x, R y, R z, int k)
+                     __attribute__((always_inline)) { return x.c[k] * y.c[k] + z.c[k]; });
+            break;
+        case D3DSIO_LRP:
+            each([](R x, R y, R z, int k) __attribute__((always_inline)) {
+                return x.c[k] * y.c[k] + (1.0f - x.c[k]) * z.c[k];
+            });
+            break;
+        case D3DSIO_CND:
+            each([](R x, R y, R z, int k)
+                     __attribute__((always_inline)) { return x.c[k] > 0.5f ? y.c[k] : z.c[k]; });
+            break;
+        case D3DSIO_DP3:
+            // Every channel is the dot product, worked out before any is written (r may be
+            // one of the sources).
+            for (int g = 0; g < groups; ++g) {
+                const Reals &x = a.g[g], &y = b.g[g];
+                F32x8 v = x.c[0] * y.c[0] + x.c[1] * y.c[1] + x.c[2] * y.c[2];
+                if (op.shift != 0) v *= scale;
+                for (F32x8& out : r.g[g].c) out = Clamp(v, low, 1.0f);
+            }
+            break;
+        default:
+            each([](R, R, R, int) __attribute__((always_inline)) { return F32x8{}; });
+            break;
+    }
+}
+
+// shader.cpp's RunPixelShader without texcoord and texkill, on the groups of the block
+// from at: each group's colour.
+SE_VECTOR void ShaderBlock(const Pass& pass, const Row& row, int at, int groups, U32x8* out) {
     const PixelProgram& program = *pass.s->shader;
-    const Reals diffuse = ToReals(Diffuse(row, at));
-    const Reals specular = ToReals(Specular(row, at));
-    Reals temp[2] = {}, texture[kPixelShaderTextures] = {};
+    // Registers: r0, r1, t0-t3, v0, v1. A register is 0 until written; v0 and v1 are
+    // worked out when first read.
+    Block registers[8];
+    bool ready[8] = {};
+    // whole: the caller writes every channel of the register.
+    auto reg = [&](uint8_t type, uint8_t index, bool whole = false) __attribute__((always_inline))
+                   ->Block& {
+        const int i = type == 0 ? index : (type == 1 ? 6 + index : 2 + index);
+        if (!ready[i]) {
+            ready[i] = true;
+            for (int g = 0; g < groups && !whole; ++g) {
+                registers[i].g[g] = type == 1 ? ToReals(index == 0 ? Diffuse(row, at + 8 * g)
+                                                                   : Specular(row, at + 8 * g))
+                                              : Reals{};
+            }
+        }
+        return registers[i];
+    };
     float defined[kPixelShaderConstants][4];
     bool isDefined[kPixelShaderConstants] = {};
 
-    auto read = [&](const ShaderSource& source) __attribute__((always_inline)) {
-        Reals v;
-        const Reals* reg = nullptr;
-        Reals constant;
-        switch (source.type) {
-            case 0:
-                reg = &temp[source.index];
-                break;
-            case 1:
-                reg = source.index == 0 ? &diffuse : &specular;
-                break;
-            case 2: {
-                const float* values =
-                    isDefined[source.index] ? defined[source.index] : pass.constants[source.index];
-                for (int k = 0; k < 4; ++k) {
-                    constant.c[k] = Clamp(Splat(values[k]), -1.0f, 1.0f);
-                }
-                reg = &constant;
-                break;
-            }
-            default:
-                reg = &texture[source.index];
-                break;
-        }
-        for (int k = 0; k < 4; ++k) {
-            F32x8 x = reg->c[source.alphaReplicate ? 3 : k];
-            switch (source.modifier) {
-                case 1:
-                    x = -x;
-                    break;
-                case 2:
-                    x = x - 0.5f;
-                    break;
-                case 3:
-                    x = 0.5f - x;
-                    break;
-                case 4:
-                    x = 2.0f * x - 1.0f;
-                    break;
-                case 5:
-                    x = 1.0f - 2.0f * x;
-                    break;
-                case 6:
-                    x = 1.0f - x;
-                    break;
-                default:
-                    break;
-            }
-            v.c[k] = x;
-        }
-        return v;
-    };
-
-    struct Pending {
-        Reals* target;
-        uint8_t mask;
-        Reals value;
-    };
     const std::vector<ShaderInstruction>& code = program.instructions;
     for (size_t i = 0; i < code.size();) {
         const ShaderInstruction& first = code[i];
@@ -472,77 +556,73 @@ SE_VECTOR U32x8 Shader(const Pass& pass, const Row& row, int at) {
             continue;
         }
         if (first.opcode == D3DSIO_TEX) {
+            Block& t = reg(3, first.destIndex, true);
             const uint32_t* texels = row.texels[first.destIndex];
-            texture[first.destIndex] = texels != nullptr ? ToReals(Load(texels + at)) : Reals{};
-            if (texels == nullptr) texture[first.destIndex].c[3] = Splat(1.0f);  // opaque black
+            for (int g = 0; g < groups; ++g) {
+                t.g[g] = ToReals(texels != nullptr
+                                     ? Load(texels + at + 8 * g) | row.opaque[first.destIndex]
+                                     : Splat(0xFF000000u));
+            }
             ++i;
             continue;
         }
-        Pending pending[2];
-        int count = 0;
-        do {
-            const ShaderInstruction& op = code[i];
-            const int sources =
+        // An arithmetic instruction and the one co-issued with it read before either writes.
+        const ShaderInstruction* ops[2] = {&first, nullptr};
+        if (i + 1 < code.size() && code[i + 1].coissue) ops[1] = &code[i + 1];
+        const int count = ops[1] != nullptr ? 2 : 1;
+        Block results[2];
+        for (int n = 0; n < count; ++n) {
+            const ShaderInstruction& op = *ops[n];
+            const int used =
                 op.opcode == D3DSIO_MOV ? 1
                 : (op.opcode == D3DSIO_MAD || op.opcode == D3DSIO_LRP || op.opcode == D3DSIO_CND)
                     ? 3
                     : 2;
-            const Reals a = read(op.sources[0]);
-            const Reals b = sources > 1 ? read(op.sources[1]) : Reals{};
-            const Reals c = sources > 2 ? read(op.sources[2]) : Reals{};
-            const F32x8 dot = a.c[0] * b.c[0] + a.c[1] * b.c[1] + a.c[2] * b.c[2];
-            Reals r;
-            for (int k = 0; k < 4; ++k) {
-                F32x8 x;
-                switch (op.opcode) {
-                    case D3DSIO_MOV:
-                        x = a.c[k];
-                        break;
-                    case D3DSIO_ADD:
-                        x = a.c[k] + b.c[k];
-                        break;
-                    case D3DSIO_SUB:
-                        x = a.c[k] - b.c[k];
-                        break;
-                    case D3DSIO_MUL:
-                        x = a.c[k] * b.c[k];
-                        break;
-                    case D3DSIO_MAD:
-                        x = a.c[k] * b.c[k] + c.c[k];
-                        break;
-                    case D3DSIO_LRP:
-                        x = a.c[k] * b.c[k] + (1.0f - a.c[k]) * c.c[k];
-                        break;
-                    case D3DSIO_DP3:
-                        x = dot;
-                        break;
-                    case D3DSIO_CND:
-                        x = a.c[k] > 0.5f ? b.c[k] : c.c[k];
-                        break;
-                    default:
-                        x = F32x8{};
-                        break;
+            Block modified[3];
+            const Block* in[3] = {&modified[0], &modified[1], &modified[2]};  // unused: unread
+            for (int k = 0; k < used; ++k) {
+                const ShaderSource& source = op.sources[k];
+                if (source.type == 2) {
+                    const float* values = isDefined[source.index]
+                                              ? defined[source.index]
+                                              : pass.s->shaderConstants[source.index];
+                    for (int g = 0; g < groups; ++g) {
+                        for (int c = 0; c < 4; ++c)
+                            modified[k].g[g].c[c] = Clamp(Splat(values[c]), -1.0f, 1.0f);
+                    }
+                    // The constant as every group reads it, clamped, then as the source reads it.
+                    in[k] = &Source(source, modified[k], groups, modified[k]);
+                } else {
+                    in[k] = &Source(source, reg(source.type, source.index), groups, modified[k]);
                 }
-                if (op.shift == 1) x *= 2.0f;
-                if (op.shift == 2) x *= 4.0f;
-                if (op.shift == -1) x *= 0.5f;
-                r.c[k] = op.saturate ? Clamp(x, 0.0f, 1.0f) : Clamp(x, -1.0f, 1.0f);
             }
-            Pending& p = pending[count++];
-            p.target = op.destType == 0 ? &temp[op.destIndex] : &texture[op.destIndex];
-            p.mask = op.writeMask;
-            p.value = r;
-            ++i;
-        } while (i < code.size() && code[i].coissue && count < 2);
-        for (int n = 0; n < count; ++n) {
+            // An instruction on its own that writes all of its register writes it at once
+            // (each result reads only its own group and channel, or the group's before any
+            // is written).
+            if (count == 1 && op.writeMask == 0xF) {
+                Arithmetic(op, in, groups, reg(op.destType == 0 ? 0 : 3, op.destIndex, true));
+                break;
+            }
+            Arithmetic(op, in, groups, results[n]);
+        }
+        for (int n = 0; n < count && !(count == 1 && ops[0]->writeMask == 0xF); ++n) {
+            Block& target =
+                reg(ops[n]->destType == 0 ? 0 : 3, ops[n]->destIndex, ops[n]->writeMask == 0xF);
             for (int k = 0; k < 4; ++k) {
-                if (pending[n].mask & (1u << k)) pending[n].target->c[k] = pending[n].value.c[k];
+                if (!(ops[n]->writeMask & (1u << k))) continue;
+                for (int g = 0; g < groups; ++g) target.g[g].c[k] = results[n].g[g].c[k];
             }
         }
+        i += size_t(count);
     }
-    U32x8 out = Channel(Clamp(temp[0].c[3], 0.0f, 1.0f)) << 24;
-    for (int k = 0; k < 3; ++k) out |= Channel(Clamp(temp[0].c[k], 0.0f, 1.0f)) << (16 - 8 * k);
-    return out;
+    const Block& r0 = reg(0, 0);
+    for (int g = 0; g < groups; ++g) {
+        U32x8 colour = Channel(Clamp(r0.g[g].c[3], 0.0f, 1.0f)) << 24;
+        for (int k = 0; k < 3; ++k) {
+            colour |= Channel(Clamp(r0.g[g].c[k], 0.0f, 1.0f)) << (16 - 8 * k);
+        }
+        out[g] = colour;
+    }
 }
 
 // --- the tests, the blend and the store --------------------------------------------------
@@ -581,24 +661,23 @@ SE_VECTOR U32x8 Factor(DWORD factor, U32x8 src, U32x8 dst, bool forDest) {
     }
 }
 
-// Colours, tests, blend and store of up to eight pixels from at.
-SE_VECTOR void Pixels8(const Pass& pass, const Row& row, int at) {
+// Colours (the shader's, when it ran), tests, blend and store of the eight pixels from
+// at, whose target and depth cells are at target and depth.
+SE_VECTOR void Pixels8(const Pass& pass, const Row& row, int at, const U32x8& shaded,
+                       uint32_t* target, uint16_t* depth) {
     const PipelineState& s = *pass.s;
-    const int n = row.count - at < 8 ? row.count - at : 8;
     U32x8 current = Splat(pass.color);
     I32x8 draw = I32x8{} - 1;
     if (!pass.constant) {
-        current = s.shader != nullptr ? Shader(pass, row, at) : Stages(pass, row, at);
+        current = s.shader != nullptr ? shaded : Stages(pass, row, at);
         if (pass.alphaTest) draw &= Compare(s.alphaFunc, current >> 24, Splat(s.alphaRef & 0xFFu));
     }
+    U16x8 cells = {};
     if (pass.depth) {
-        U16x8 cells = {};
-        std::memcpy(&cells, row.depth + at, size_t(n) * 2);
-        const U32x8 stored = __builtin_convertvector(cells, U32x8);
-        draw &= Compare(s.zFunc, U32x8{}, stored);  // the pixel's depth is 0
+        std::memcpy(&cells, depth, sizeof cells);
+        draw &= Compare(s.zFunc, U32x8{}, __builtin_convertvector(cells, U32x8));  // depth 0
     }
-    U32x8 stored = {};
-    std::memcpy(&stored, row.target + at, size_t(n) * 4);
+    const U32x8 stored = Load(target);
     const U32x8 dst = pass.keepsAlpha ? stored : stored | 0xFF000000u;
     U32x8 out = current;
     if (s.blend) {
@@ -628,17 +707,38 @@ SE_VECTOR void Pixels8(const Pass& pass, const Row& row, int at) {
     }
     out = (out & pass.writeMask) | (dst & ~pass.writeMask);
     if (!pass.keepsAlpha) out |= 0xFF000000u;
-    out = Select(draw, out, stored);
-    std::memcpy(row.target + at, &out, size_t(n) * 4);
+    Store(target, Select(draw, out, stored));
     if (pass.depth && s.zWrite) {
-        for (int i = 0; i < n; ++i) {
-            if (draw[i]) row.depth[at + i] = 0;
-        }
+        cells &= ~__builtin_bit_cast(U16x8, __builtin_convertvector(draw, I16x8));
+        std::memcpy(depth, &cells, sizeof cells);
     }
 }
 
 SE_VECTOR void ShadeRow(const Pass& pass, const Row& row) {
-    for (int at = 0; at < row.count; at += 8) Pixels8(pass, row, at);
+    const bool shader = !pass.constant && pass.s->shader != nullptr;
+    U32x8 shaded[kGroups] = {};
+    for (int block = 0; block < row.count; block += 8 * kGroups) {
+        const int left = (row.count - block + 7) / 8;
+        const int groups = left < kGroups ? left : kGroups;
+        if (shader) ShaderBlock(pass, row, block, groups, shaded);
+        for (int g = 0; g < groups; ++g) {
+            const int at = block + 8 * g;
+            const int n = row.count - at < 8 ? row.count - at : 8;
+            if (n == 8) {
+                Pixels8(pass, row, at, shaded[g], row.target + at,
+                        row.depth != nullptr ? row.depth + at : nullptr);
+                continue;
+            }
+            // The last few pixels of the row go through eight of their own.
+            uint32_t target[8] = {};
+            uint16_t depth[8] = {};
+            std::memcpy(target, row.target + at, size_t(n) * 4);
+            if (row.depth != nullptr) std::memcpy(depth, row.depth + at, size_t(n) * 2);
+            Pixels8(pass, row, at, shaded[g], target, depth);
+            std::memcpy(row.target + at, target, size_t(n) * 4);
+            if (row.depth != nullptr) std::memcpy(row.depth + at, depth, size_t(n) * 2);
+        }
+    }
 }
 
 void ShadeRowSse2(const Pass& pass, const Row& row) { ShadeRow(pass, row); }
@@ -649,36 +749,58 @@ __attribute__((target("avx2"))) void ShadeRowAvx2(const Pass& pass, const Row& r
 
 // --- setting the rectangle up and its rows ---------------------------------------------------
 
-// The texels of a stage at n pixels' addressed indices (-1: the border colour).
-void Gather(const StageState& stage, const int32_t* columns, const int32_t* rows, int n,
-            uint32_t* out) {
+// Whether the unused byte of an X8R8G8B8 texture's texels is left to Row::opaque: where
+// no texel is the border colour, which keeps its own alpha.
+bool OpaqueLater(const StageState& stage) {
+    return stage.addressU != D3DTADDRESS_BORDER && stage.addressV != D3DTADDRESS_BORDER;
+}
+
+// The texels of a stage at n pixels' addressed indices (-1: the border colour); the unused
+// byte of X8R8G8B8 as stored when OpaqueLater. With rows null, every pixel reads row
+// rowIndex; with unit set, columns before addressing go up by one.
+void Gather(const StageState& stage, const int32_t* columns, bool unit, const int32_t* rows,
+            int32_t rowIndex, int n, uint32_t* out) {
     const Image& image = *stage.texture;
     const uint32_t border = stage.borderColor;
-    if (image.format == D3DFMT_A8R8G8B8 || image.format == D3DFMT_X8R8G8B8) {
-        const uint32_t opaque = image.format == D3DFMT_X8R8G8B8 ? 0xFF000000u : 0;
+    const bool texels32 = image.format == D3DFMT_A8R8G8B8 || image.format == D3DFMT_X8R8G8B8;
+    const uint32_t opaque =
+        image.format == D3DFMT_X8R8G8B8 && !OpaqueLater(stage) ? 0xFF000000u : 0;
+    auto row = [&](int k) { return rows != nullptr ? rows[k] : rowIndex; };
+    if (texels32) {
+        if (rows == nullptr) {
+            if (rowIndex < 0) {
+                for (int k = 0; k < n; ++k) out[k] = border;
+                return;
+            }
+            const uint8_t* line = image.Row(UINT(rowIndex));
+            // Texel for pixel, none of them moved by the addressing (sprites drawn at their
+            // size, passes over whole targets): a copy.
+            if (unit && opaque == 0 && columns[0] >= 0 && columns[n - 1] - columns[0] == n - 1) {
+                std::memcpy(out, line + size_t(columns[0]) * 4, size_t(n) * 4);
+                return;
+            }
+        }
         for (int k = 0; k < n; ++k) {
-            if (columns[k] < 0 || rows[k] < 0) {
+            if (columns[k] < 0 || row(k) < 0) {
                 out[k] = border;
                 continue;
             }
-            uint32_t texel;
-            std::memcpy(&texel, image.Row(UINT(rows[k])) + size_t(columns[k]) * 4, 4);
-            out[k] = texel | opaque;
+            std::memcpy(&out[k], image.Row(UINT(row(k))) + size_t(columns[k]) * 4, 4);
+            out[k] |= opaque;
         }
         return;
     }
     const UINT bytes = BytesPerPixel(image.format);
     for (int k = 0; k < n; ++k) {
         out[k] =
-            columns[k] < 0 || rows[k] < 0
+            columns[k] < 0 || row(k) < 0
                 ? border
-                : ReadPixel(image.format, image.Row(UINT(rows[k])) + size_t(columns[k]) * bytes);
+                : ReadPixel(image.format, image.Row(UINT(row(k))) + size_t(columns[k]) * bytes);
     }
 }
 
 // Scratch rows, kept between rectangles: n pixels (rounded up to whole groups of eight)
-// for the two vertex colours and each stage's texels and column indices, and one row of
-// row indices.
+// for the two vertex colours and each stage's texels, column indices and row indices.
 struct Scratch {
     std::vector<uint32_t> colours;
     std::vector<int32_t> indices;
@@ -687,12 +809,12 @@ struct Scratch {
     void Size(int n) {
         stride = (n + 7) & ~7;
         colours.resize(size_t(stride) * (kStages + 2));
-        indices.resize(size_t(stride) * (kStages + 1));
+        indices.resize(size_t(stride) * 2 * kStages);
     }
     uint32_t* Colours(int which) { return &colours[size_t(which) * size_t(stride)]; }
     uint32_t* Texels(int stage) { return Colours(stage + 2); }
     int32_t* Columns(int stage) { return &indices[size_t(stage) * size_t(stride)]; }
-    int32_t* Rows() { return Columns(kStages); }
+    int32_t* Rows(int stage) { return Columns(kStages + stage); }
 };
 
 bool Finite(const float* values, int count) {
@@ -742,8 +864,8 @@ bool Tile(const int64_t x[6], const int64_t y[6], int64_t& left, int64_t& right,
 }
 
 // A triangle of snapped points, wound clockwise as CRasterizer::Triangle winds it.
-Frame MakeFrame(const Vertex* const v[3], const int64_t x[3], const int64_t y[3]) {
-    Frame f;
+Wound MakeWound(const Vertex* const v[3], const int64_t x[3], const int64_t y[3]) {
+    Wound f;
     const bool turn = Area(x, y) < 0;
     for (int i = 0; i < 3; ++i) {
         const int from = turn && i > 0 ? 3 - i : i;
@@ -813,7 +935,7 @@ bool CRasterizer::Rectangle(const Vertex* const first[3], bool firstReversed,
 
     // Values are taken from the planes through the first triangle's; the second's own
     // triangle is needed for its exactness (below).
-    const Frame f = MakeFrame(first, X, Y), g = MakeFrame(second, X + 3, Y + 3);
+    const Wound f = MakeWound(first, X, Y), g = MakeWound(second, X + 3, Y + 3);
     const Vertex* ordered[6] = {f.v[0], f.v[1], f.v[2], g.v[0], g.v[1], g.v[2]};
     const int64_t ox[6] = {f.x[0], f.x[1], f.x[2], g.x[0], g.x[1], g.x[2]};
     const int64_t oy[6] = {f.y[0], f.y[1], f.y[2], g.y[0], g.y[1], g.y[2]};
@@ -902,6 +1024,20 @@ bool CRasterizer::Rectangle(const Vertex* const first[3], bool firstReversed,
             if (!planeOf(b, a.plane)) return false;
         }
         texture.columnsPerRow = texture.axes[0].plane.stepY != 0;
+        texture.unitColumns = texture.axes[0].UnitStep(f.area);
+    }
+    // Stages that address textures of one size by one coordinate set alike share indices.
+    for (int i = 0; i < kStages; ++i) {
+        for (int j = 0; j < i && sampled[i]; ++j) {
+            const StageState &a = s.stages[i], &b = s.stages[j];
+            if (sampled[j] && textures[j].indicesOf < 0 &&
+                (a.texCoordIndex & 0xFFFFu) == (b.texCoordIndex & 0xFFFFu) &&
+                a.texture->width == b.texture->width && a.texture->height == b.texture->height &&
+                a.addressU == b.addressU && a.addressV == b.addressV) {
+                textures[i].indicesOf = j;
+                break;
+            }
+        }
     }
 
     // What each pixel runs.
@@ -923,11 +1059,6 @@ bool CRasterizer::Rectangle(const Vertex* const first[3], bool firstReversed,
         const Weights unused = {{1, 0, 0}};
         if (!PixelColor(first, unused, firstFlat, pass.color)) return true;
     }
-    if (s.shader != nullptr) {
-        for (int i = 0; i < kPixelShaderConstants; ++i) {
-            for (int k = 0; k < 4; ++k) pass.constants[i][k] = s.shaderConstants[i][k];
-        }
-    }
     if (x0 >= x1 || y0 >= y1) return true;
 
     // Row by row.
@@ -948,14 +1079,30 @@ bool CRasterizer::Rectangle(const Vertex* const first[3], bool firstReversed,
             colours[which].Fill(f.area, at, n, scratch.Colours(which));
             (which == 0 ? row.diffuse : row.specular) = scratch.Colours(which);
         }
+        int32_t rowIndices[kStages] = {};
         for (int i = 0; i < kStages && !pass.constant; ++i) {
             if (!sampled[i]) continue;
             const Texture& texture = textures[i];
-            int32_t* columns = scratch.Columns(i);
-            if (at == 0 || texture.columnsPerRow) texture.axes[0].Fill(f.area, at, n, columns);
-            texture.axes[1].Fill(f.area, at, n, scratch.Rows());
-            Gather(*texture.stage, columns, scratch.Rows(), n, scratch.Texels(i));
+            const int from = texture.indicesOf >= 0 ? texture.indicesOf : i;
+            const bool rowsAlong = !texture.axes[1].SameAlongRows();
+            if (texture.indicesOf < 0) {
+                if (at == 0 || texture.columnsPerRow) {
+                    texture.axes[0].Fill(f.area, at, n, scratch.Columns(i));
+                }
+                if (rowsAlong) {
+                    texture.axes[1].Fill(f.area, at, n, scratch.Rows(i));
+                } else {
+                    rowIndices[i] = texture.axes[1].First(f.area, at);
+                }
+            }
+            Gather(*texture.stage, scratch.Columns(from), textures[from].unitColumns,
+                   rowsAlong ? scratch.Rows(from) : nullptr, rowIndices[from], n,
+                   scratch.Texels(i));
             row.texels[i] = scratch.Texels(i);
+            row.opaque[i] =
+                texture.stage->texture->format == D3DFMT_X8R8G8B8 && OpaqueLater(*texture.stage)
+                    ? 0xFF000000u
+                    : 0;
         }
         if (sse2) {
             ShadeRowSse2(pass, row);
