@@ -1,7 +1,6 @@
 // se-retimer-cli end to end (load, change to 0.83x, save) against cp of the same input
 // file and against ffmpeg doing the same job, on a 600-second and a 2-second 44.1 kHz
 // stereo 16-bit clip; then the command's peak memory against its input and output.
-#include <hostpath.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -14,8 +13,6 @@
 #include <vector>
 
 #include "bench_common.h"
-#include "sound/clip.h"
-#include "sound/wavefile.h"
 
 extern char** environ;
 
@@ -24,18 +21,8 @@ namespace {
 std::string folder;
 
 std::string MakeClip(const std::string& name, uint32_t seconds) {
-    CSoundClip clip;
-    clip.nChannels = 2;
-    clip.wBitsPerSample = 16;
-    clip.nSamplesPerSec = 44100;
-    clip.nBlockAlign = 4;
-    clip.nAvgBytesPerSec = 44100 * 4;
-    clip.data.Resize(seconds * 44100u * 4u);
-    for (uint32_t i = 0; i < clip.data.length; ++i)
-        clip.data.data[i] = static_cast<uint8_t>(i * 7 + (i >> 11));
     const std::string path = folder + "/" + name;
-    CWaveFile wave;
-    if (!SaveToFile(wave, HostToProgramPath(path).c_str(), clip)) std::abort();
+    WriteClip(path, seconds * 44100u);
     return path;
 }
 

@@ -39,8 +39,6 @@
 #include "framework/render/direct3d.h"
 #include "framework/render/package.h"
 #include "framework/text/string_table.h"
-#include "sound/clip.h"
-#include "sound/wavefile.h"
 
 namespace {
 
@@ -76,22 +74,11 @@ bool Settle() {
     return false;
 }
 
-// A 2.3 s 16-bit stereo clip in a temporary folder; answers its path.
-std::string WriteClip() {
+// A 2.3 s clip in a temporary folder; answers its path.
+std::string ClipFile() {
     char pattern[] = "/tmp/se-bench-frame-XXXXXX";
-    const std::string folder = mkdtemp(pattern);
-    CSoundClip clip;
-    clip.nChannels = 2;
-    clip.wBitsPerSample = 16;
-    clip.nSamplesPerSec = 44100;
-    clip.nBlockAlign = 4;
-    clip.nAvgBytesPerSec = 44100 * 4;
-    clip.data.Resize(101430u * 4u);
-    for (uint32_t i = 0; i < clip.data.length; ++i)
-        clip.data.data[i] = static_cast<uint8_t>(i * 7 + (i >> 9));
-    const std::string path = folder + "/clip.wav";
-    CWaveFile wave;
-    if (!SaveToFile(wave, HostToProgramPath(path).c_str(), clip)) std::abort();
+    const std::string path = std::string(mkdtemp(pattern)) + "/clip.wav";
+    WriteClip(path, 101430);
     return path;
 }
 
@@ -194,7 +181,7 @@ bool StartProgram(Window::CMain& window, const std::string& clip) {
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     setenv("SDL_VIDEODRIVER", "dummy", 0);
-    const std::string clip = WriteClip();
+    const std::string clip = ClipFile();
     Window::CMain window;
     if (!StartProgram(window, clip)) {
         std::printf("the program did not start\n");
