@@ -427,12 +427,11 @@ struct Block {
 SE_VECTOR const Block& Source(const ShaderSource& source, const Block& reg, int groups,
                               Block& out) {
     if (source.modifier == 0 && !source.alphaReplicate) return reg;
-    for (int g = 0; g < groups; ++g) {
-        for (int k = 0; k < 4; ++k) out.g[g].c[k] = reg.g[g].c[source.alphaReplicate ? 3 : k];
-    }
+    const bool replicate = source.alphaReplicate;
     auto each = [&](auto f) __attribute__((always_inline)) {
         for (int g = 0; g < groups; ++g) {
-            for (F32x8& x : out.g[g].c) x = f(x);
+            const Reals& in = reg.g[g];
+            for (int k = 0; k < 4; ++k) out.g[g].c[k] = f(in.c[replicate ? 3 : k]);
         }
     };
     switch (source.modifier) {
@@ -455,6 +454,7 @@ SE_VECTOR const Block& Source(const ShaderSource& source, const Block& reg, int 
             each([](F32x8 x) __attribute__((always_inline)) { return 1.0f - x; });
             break;
         default:
+            each([](F32x8 x) __attribute__((always_inline)) { return x; });
             break;
     }
     return out;
@@ -755,11 +755,12 @@ bool OpaqueLater(const StageState& stage) {
     return stage.addressU != D3DTADDRESS_BORDER && stage.addressV != D3DTADDRESS_BORDER;
 }
 
-// The texels of a stage at n pixels' addressed indices (-1: the border colour); the unused
-// byte of X8R8G8B8 as stored when OpaqueLater. With rows null, every pixel reads row
-// rowIndex; with unit set, columns before addressing go up by one.
-void Gather(const StageState& stage, const int32_t* columns, bool unit, const int32_t* rows,
-            int32_t rowIndex, int n, uint32_t* out) {
+// The texels of a stage at n pixels' addressed indices (-1: the border colour), in out or,
+// texel for pixel, where they are in the texture (which then holds whole groups of eight
+// from there); the unused byte of X8R8G8B8 as stored when OpaqueLater. With rows null,
+// every pixel reads row rowIndex; with unit set, columns before addressing go up by one.
+const uint32_t* Gather(const StageState& stage, const int32_t* columns, bool unit,
+                       const int32_t* rows, int32_t rowIndex, int n, uint32_t* out) {
     const Image& image = *stage.texture;
     const uint32_t border = stage.borderColor;
     const bool texels32 = image.format == D3DFMT_A8R8G8B8 || image.format == D3DFMT_X8R8G8B8;
@@ -770,14 +771,20 @@ void Gather(const StageState& stage, const int32_t* columns, bool unit, const in
         if (rows == nullptr) {
             if (rowIndex < 0) {
                 for (int k = 0; k < n; ++k) out[k] = border;
-                return;
+                return out;
             }
             const uint8_t* line = image.Row(UINT(rowIndex));
             // Texel for pixel, none of them moved by the addressing (sprites drawn at their
-            // size, passes over whole targets): a copy.
+            // size, passes over whole targets): read where they are, or copied where the
+            // last group of eight would reach past the texture.
             if (unit && opaque == 0 && columns[0] >= 0 && columns[n - 1] - columns[0] == n - 1) {
-                std::memcpy(out, line + size_t(columns[0]) * 4, size_t(n) * 4);
-                return;
+                const uint8_t* first = line + size_t(columns[0]) * 4;
+                const size_t groups = size_t(n + 7) / 8;
+                if (first + groups * 32 <= image.bits.data() + image.bits.size()) {
+                    return reinterpret_cast<const uint32_t*>(first);
+                }
+                std::memcpy(out, first, size_t(n) * 4);
+                return out;
             }
         }
         for (int k = 0; k < n; ++k) {
@@ -788,7 +795,7 @@ void Gather(const StageState& stage, const int32_t* columns, bool unit, const in
             std::memcpy(&out[k], image.Row(UINT(row(k))) + size_t(columns[k]) * 4, 4);
             out[k] |= opaque;
         }
-        return;
+        return out;
     }
     const UINT bytes = BytesPerPixel(image.format);
     for (int k = 0; k < n; ++k) {
@@ -797,6 +804,7 @@ void Gather(const StageState& stage, const int32_t* columns, bool unit, const in
                 ? border
                 : ReadPixel(image.format, image.Row(UINT(row(k))) + size_t(columns[k]) * bytes);
     }
+    return out;
 }
 
 // Scratch rows, kept between rectangles: n pixels (rounded up to whole groups of eight)
@@ -1095,10 +1103,9 @@ bool CRasterizer::Rectangle(const Vertex* const first[3], bool firstReversed,
                     rowIndices[i] = texture.axes[1].First(f.area, at);
                 }
             }
-            Gather(*texture.stage, scratch.Columns(from), textures[from].unitColumns,
-                   rowsAlong ? scratch.Rows(from) : nullptr, rowIndices[from], n,
-                   scratch.Texels(i));
-            row.texels[i] = scratch.Texels(i);
+            row.texels[i] = Gather(
+                *texture.stage, scratch.Columns(from), textures[from].unitColumns,
+                rowsAlong ? scratch.Rows(from) : nullptr, rowIndices[from], n, scratch.Texels(i));
             row.opaque[i] =
                 texture.stage->texture->format == D3DFMT_X8R8G8B8 && OpaqueLater(*texture.stage)
                     ? 0xFF000000u
