@@ -944,7 +944,7 @@ bool CDevice::FinishFrame() {
     // The next frame can be this one again when this one drew the whole back buffer from
     // a clear, and nothing else wrote it.
     const bool whole = ClearsWholeBackBuffer() && !backBufferWritten_;
-    last_ = std::move(frame_);
+    std::swap(last_, frame_);  // the next frame reuses the room of the one before
     frame_.clear();
     puttingOff_ = whole;
     backBufferWritten_ = false;
