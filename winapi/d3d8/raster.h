@@ -99,6 +99,7 @@ public:
     // How many rectangles the pass has taken.
     static UINT RectanglesInOnePass();
 
+private:
     // An affine triangle's exact setup: its doubled area (positive) and each coordinate
     // set's axes on their scales (exact.h).
     struct Affine {
@@ -106,8 +107,6 @@ public:
         ScaledAxis axes[kMaxTexCoords][2];
         bool exactSet[kMaxTexCoords] = {};  // the set's texel indices are exact
     };
-
-private:
     // How a pixel's values come from the three vertices: perspective-correct weights w
     // (summing to one) and, over an affine triangle, its exact setup and the pixel's edge
     // values e (summing to the doubled area), from which texels and colours are taken.

@@ -35,7 +35,7 @@ const bool haveAvx2 = __builtin_cpu_supports("avx2");
 
 // --- exact values along the rows -----------------------------------------------------
 
-// The first triangle, wound clockwise as CRasterizer::Triangle winds it, with its edges.
+// A triangle wound clockwise as CRasterizer::Triangle winds it, with its edges.
 struct Wound {
     const Vertex* v[3];
     int64_t x[3], y[3], dx[3], dy[3];
@@ -992,8 +992,6 @@ bool CRasterizer::Rectangle(const Vertex* const first[3], bool firstReversed,
             ++stages;
         }
     }
-    Affine triangles[2];
-    bool affinesMade = false;
     Texture textures[kStages];
     for (int i = 0; i < kStages; ++i) {
         if (!sampled[i]) continue;
@@ -1013,13 +1011,9 @@ bool CRasterizer::Rectangle(const Vertex* const first[3], bool firstReversed,
             texture.columnsPerRow = false;
             continue;
         }
-        // Each triangle's own path must be exact too, or it would round differently.
-        if (!affinesMade) {
-            triangles[0] = MakeAffine(f.v, f.area);
-            triangles[1] = MakeAffine(g.v, g.area);
-            affinesMade = true;
-        }
-        if (!triangles[0].exactSet[set] || !triangles[1].exactSet[set]) return false;
+        // Exact over all six vertices is exact over each triangle's three (CRasterizer::
+        // MakeAffine): three values lie no farther apart than six, on a scale no finer, and
+        // both triangles have the same area.
         for (int axis = 0; axis < 2; ++axis) {
             float values[6];
             for (int j = 0; j < 6; ++j) values[j] = ordered[j]->uv[set][axis];
