@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -16,6 +17,28 @@
 #include <vector>
 
 #include "framework/error/error.h"
+
+// How many times longer than on a quiet machine a test waits for what it needs to see (a
+// window, a pixel, a file, a line from a child). The sanitizer build runs several times
+// slower and sets a larger factor when it compiles the tests; SE_TEST_TIME_SCALE in the
+// environment overrides both, for a machine busier still. Deadlines only: a test never
+// asserts that something took little time.
+inline double TimeScale() {
+#ifndef SE_TEST_TIME_SCALE
+#define SE_TEST_TIME_SCALE 1
+#endif
+    static const double scale = [] {
+        const char* text = std::getenv("SE_TEST_TIME_SCALE");
+        const double value = text != nullptr ? std::atof(text) : 0.0;
+        return value >= 1.0 ? value : static_cast<double>(SE_TEST_TIME_SCALE);
+    }();
+    return scale;
+}
+
+// A deadline or polling wait stretched by TimeScale().
+inline std::chrono::milliseconds Scaled(std::chrono::milliseconds wait) {
+    return std::chrono::milliseconds(static_cast<long long>(wait.count() * TimeScale()));
+}
 
 // Sets the reporting policy for one scope (1: Raise throws CObject; n >= 2: it returns
 // n - 1), then forgets the error and restores policy 0.

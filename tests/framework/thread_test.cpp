@@ -81,13 +81,15 @@ TEST(ThreadJob, RunsFinishesClosesAndRunsAgain) {
     }
 }
 
-TEST(ThreadJob, WaitingForAFinishedThreadTakesOneRound) {
+TEST(ThreadJob, WaitingForAFinishedThreadReturnsAtOnce) {
     CJob job;
     job.Start("Quick");
     job.WaitForEnd();
+    // One round of the wait, not its bound of about 100 s (the limit here only keeps a
+    // busy machine from failing it).
     const auto start = std::chrono::steady_clock::now();
     job.WaitForEnd();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, Scaled(std::chrono::seconds(5)));
 }
 
 TEST(ThreadJob, AbortAndOutOfMemoryEndQuietlyAsAborted) {

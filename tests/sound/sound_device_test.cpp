@@ -68,7 +68,7 @@ TEST(ClipPlayback, EachPlayRebuildsTheBufferFromTheCurrentClip) {
         clip = Clip(882, 5000);
         CHILD_CHECK(notes, PlayClip(clip) == EClipPlay::Playing);
         CHILD_CHECK(notes, audiotest::WaitFor([] { return !IsClipPlaying(); }));
-        Sleep(60);
+        CHILD_CHECK(notes, audiotest::Drain(output));
         ReleaseClip();
         CHILD_CHECK(notes, !IsClipPlaying() && ClipBuffer().Empty());
         SoundDevice().Release();

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -72,10 +73,23 @@ inline std::vector<Frame> Sounding(const std::vector<Frame>& frames) {
                               frames.begin() + static_cast<long>(last));
 }
 
-// Polls until done() or about five seconds have passed; answers done().
+// Polls until done() or five seconds (scaled) have passed; answers done().
 inline bool WaitFor(const std::function<bool()>& done) {
-    for (int i = 0; i < 1000 && !done(); ++i) Sleep(5);
+    const auto deadline = std::chrono::steady_clock::now() + Scaled(std::chrono::seconds(5));
+    while (!done() && std::chrono::steady_clock::now() < deadline) Sleep(5);
     return done();
+}
+
+// Waits until what the mixer has taken so far is in the disk driver's file: the device
+// writes one period (1024 frames) after another, silence once nothing plays, so three
+// more periods in the file mean the last mixed one is there too.
+inline bool Drain(const std::string& diskFile) {
+    const auto size = [&] {
+        std::ifstream in(diskFile, std::ios::binary | std::ios::ate);
+        return in ? static_cast<long long>(in.tellg()) : 0LL;
+    };
+    const long long target = size() + 3 * 1024 * static_cast<long long>(sizeof(Frame));
+    return WaitFor([&] { return size() >= target; });
 }
 
 // In a child: notes a failed condition with its line; the parent's ExpectDone reports it.

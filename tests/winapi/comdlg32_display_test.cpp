@@ -57,19 +57,21 @@ protected:
         return window;
     }
     // Presses Return until done() holds: GTK's name completion may take a press that
-    // comes while it is still filling in. done() waits a bounded time itself.
+    // comes while it is still filling in. done() waits a short while itself; the presses
+    // go on for a bounded (scaled) time.
     bool ReturnUntil(const std::function<bool()>& done) {
-        for (int i = 0; i < 3; ++i) {
+        const auto deadline = xvfb_support::Clock::now() + Scaled(std::chrono::seconds(30));
+        do {
             X("key Return");
             if (done()) return true;
-        }
+        } while (xvfb_support::Clock::now() < deadline);
         return false;
     }
     // The child's answer line, pressing Return until it comes.
     std::string ReturnForAnswer(xvfb_support::Child& child) {
         std::string answer;
         ReturnUntil(
-            [&] { return !(answer = child.Line("answer ", std::chrono::seconds(3))).empty(); });
+            [&] { return !(answer = child.Line("answer ", std::chrono::seconds(1))).empty(); });
         return answer;
     }
 };
@@ -125,7 +127,8 @@ TEST_F(FileDialogOnDisplay, APathTooLongForTheBufferIsRefusedAndTheDialogStays) 
                 const std::string window = now.substr(start, end - start);
                 if (before.find(window + "\n") == std::string::npos) warning = window;
             }
-            if (warning.empty()) usleep(100000);
+            if (warning.empty())
+                std::this_thread::sleep_for(Scaled(std::chrono::milliseconds(100)));
         }
         return !warning.empty();
     });

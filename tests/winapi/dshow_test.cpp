@@ -47,7 +47,9 @@ std::u16string WideProgramPath(const std::string& hostPath) {
 LONG NextEvent(IMediaEventEx* events, LONG timeoutMs) {
     LONG code = 0;
     LONG_PTR p1 = 0, p2 = 0;
-    if (events->GetEvent(&code, &p1, &p2, timeoutMs) != S_OK) return 0;
+    const LONG wait =
+        timeoutMs > 0 ? static_cast<LONG>(Scaled(std::chrono::milliseconds(timeoutMs)).count()) : 0;
+    if (events->GetEvent(&code, &p1, &p2, wait) != S_OK) return 0;
     events->FreeEventParams(code, p1, p2);
     return code;
 }
@@ -112,7 +114,7 @@ TEST(DshowGraph, PlaysToTheEndReportsCompleteAndPlaysAgainAfterASeek) {
         control->Run();
         CHILD_CHECK(notes, NextEvent(events, 5000) == EC_COMPLETE);
         CHILD_CHECK(notes, control->Stop() == S_OK);
-        Sleep(60);
+        CHILD_CHECK(notes, audiotest::Drain(output));
         audio->Release(), seeking->Release(), events->Release(), control->Release();
         graph->Release();
         CoUninitialize();

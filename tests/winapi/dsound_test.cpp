@@ -186,7 +186,7 @@ TEST(DsoundPlayback, EachFormatReachesTheMixConvertedAndScaled) {
             CHILD_CHECK(notes, buffer->SetVolume(c.volume) == DS_OK);
             CHILD_CHECK(notes, buffer->Play(0, 0, 0) == DS_OK);
             CHILD_CHECK(notes, audiotest::WaitFor([&] { return !Playing(buffer); }));
-            Sleep(60);  // the rest of the device's buffer reaches the file
+            CHILD_CHECK(notes, audiotest::Drain(output));
             buffer->Release();
             sound->Release();  // closes the device, which closes the file
             notes.Add("DONE");
@@ -231,7 +231,7 @@ TEST(DsoundPlayback, StopThenPlayRestartsAndTheStatusEndsWithTheSound) {
         DWORD play = 1;
         buffer->GetCurrentPosition(&play, nullptr);
         CHILD_CHECK(notes, play == 0);  // a finished one-shot sound is back at its start
-        Sleep(60);
+        CHILD_CHECK(notes, audiotest::Drain(output));
         buffer->Release();
         sound->Release();
         notes.Add("DONE");
@@ -272,7 +272,7 @@ TEST(DsoundPlayback, SoundsPlayingTogetherAddUpAndClip) {
         c->Play(0, 0, 0);
         CHILD_CHECK(notes,
                     audiotest::WaitFor([&] { return !Playing(a) && !Playing(b) && !Playing(c); }));
-        Sleep(60);
+        CHILD_CHECK(notes, audiotest::Drain(output));
         a->Release();
         b->Release();
         c->Release();

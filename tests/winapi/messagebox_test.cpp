@@ -141,7 +141,7 @@ TEST_F(MessageBoxOnDisplay, KeysAnswerTheRealBoxWhichThenGoesAway) {
         X(std::string("key ") + c.key);
         EXPECT_EQ(child.Line("answer "), "answer " + std::to_string(c.answer)) << child.Err();
         // The box has left the screen while the child no longer runs GTK's loop.
-        const auto deadline = Clock::now() + std::chrono::seconds(3);
+        const auto deadline = Clock::now() + Scaled(std::chrono::seconds(3));
         while (!X("search --onlyvisible --classname .").empty() && Clock::now() < deadline) {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }

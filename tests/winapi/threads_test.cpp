@@ -9,6 +9,8 @@
 #include <chrono>
 #include <vector>
 
+#include "test_support.h"
+
 namespace {
 
 // What a test thread sees and does; the test releases it through `go`.
@@ -141,7 +143,7 @@ TEST(Threads, ClosingTheHandleLetsTheThreadFinishAlone) {
     ASSERT_NE(thread, nullptr);
     EXPECT_TRUE(CloseHandle(thread));
     gate.go = true;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const auto deadline = std::chrono::steady_clock::now() + Scaled(std::chrono::seconds(10));
     while (!gate.done && std::chrono::steady_clock::now() < deadline) Sleep(1);
     EXPECT_TRUE(gate.done);
     // The handle is gone: every call on it is refused, none is followed.

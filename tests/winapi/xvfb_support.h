@@ -58,10 +58,10 @@ public:
     Child& operator=(const Child&) = delete;
 
     // The line of standard error that starts with prefix (without its newline), read as
-    // it comes; empty when none came within the limit or the child closed its end.
+    // it comes; empty when none came within the limit (scaled) or the child closed its end.
     std::string Line(const std::string& prefix,
-                     std::chrono::seconds limit = std::chrono::seconds(20)) {
-        const auto deadline = Clock::now() + limit;
+                     std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+        const auto deadline = Clock::now() + Scaled(limit);
         for (;;) {
             const size_t at = err_.find(prefix);
             const size_t end = at == std::string::npos ? at : err_.find('\n', at);
@@ -69,9 +69,9 @@ public:
             if (!ReadSome(deadline)) return {};
         }
     }
-    // Everything on standard error up to the child's end; bounded.
-    bool ReadToEnd(std::chrono::seconds limit = std::chrono::seconds(20)) {
-        const auto deadline = Clock::now() + limit;
+    // Everything on standard error up to the child's end; bounded (scaled).
+    bool ReadToEnd(std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+        const auto deadline = Clock::now() + Scaled(limit);
         while (ReadSome(deadline)) {
         }
         return eof_;
@@ -105,10 +105,16 @@ inline bool Installed(const char* tool) {
     return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-// An Xvfb server of our own on a display number it picks itself.
+// An Xvfb server of our own on a display number it picks itself. Tests on a display run
+// one at a time: CTest gives their suites a lock of their own (SE_DESKTOP_SUITES in
+// CMakeLists.txt) and marks every other test as shared, so a suite missing from that
+// list fails here instead of fighting the others for the machine.
 class XvfbTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        const char* group = std::getenv("SE_TEST_GROUP");
+        ASSERT_FALSE(group != nullptr && std::string(group) == "shared")
+            << "a test on a display must be in SE_DESKTOP_SUITES (CMakeLists.txt)";
         for (const char* tool : {"Xvfb", "xdotool", "timeout"}) {
             if (!Installed(tool)) GTEST_SKIP() << tool << " is not installed";
         }
@@ -126,7 +132,7 @@ protected:
         // Read up to the newline: Xvfb writes the number and the newline separately and
         // gives up if the pipe is closed between the two.
         std::string number;
-        const auto deadline = Clock::now() + std::chrono::seconds(10);
+        const auto deadline = Clock::now() + Scaled(std::chrono::seconds(10));
         while (display_.empty() && Clock::now() < deadline) {
             pollfd p{fds[0], POLLIN, 0};
             if (poll(&p, 1, 1000) <= 0) continue;
@@ -147,7 +153,10 @@ protected:
         }
     }
     std::string X(const std::string& command) {
-        return Capture("DISPLAY=" + display_ + " timeout 20 xdotool " + command + " 2>/dev/null");
+        const auto limit =
+            std::chrono::duration_cast<std::chrono::seconds>(Scaled(std::chrono::seconds(20)));
+        return Capture("DISPLAY=" + display_ + " timeout " + std::to_string(limit.count()) +
+                       " xdotool " + command + " 2>/dev/null");
     }
 
     pid_t server_ = -1;
