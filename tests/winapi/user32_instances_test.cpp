@@ -21,10 +21,11 @@
 #include <thread>
 
 #include "test_support.h"
+#include "xvfb_support.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using xvfb_support::Clock;
 
 // The server role: run only when this program is started again with these variables.
 constexpr const char* kClassVariable = "SE_USER32_SERVE_CLASS";
@@ -56,11 +57,11 @@ TEST(User32InstanceServer, Serve) {
     signal(SIGTERM, [](int) { stopServing = 1; });
     std::fprintf(stderr, "ready\n");
     std::fflush(stderr);
-    const auto end = Clock::now() + std::chrono::seconds(30);
+    const auto end = Clock::now() + Scaled(std::chrono::seconds(30));
     MSG message;
     while (Clock::now() < end && !stopServing) {
         while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
-        WaitMessage();  // wakes at least ten times a second
+        Sleep(10);  // not WaitMessage: that waits for a message, and SIGTERM sends none
     }
     DestroyWindow(window);  // withdraws the class's socket
 }
@@ -99,7 +100,7 @@ public:
     void Kill(int signalNumber = SIGKILL) {
         if (pid_ <= 0) return;
         kill(pid_, signalNumber);
-        const auto deadline = Clock::now() + std::chrono::seconds(5);
+        const auto deadline = Clock::now() + Scaled(std::chrono::seconds(5));
         while (waitpid(pid_, nullptr, WNOHANG) == 0) {
             if (Clock::now() > deadline) {
                 kill(pid_, SIGKILL);
@@ -121,8 +122,8 @@ public:
     }
     // Waits (bounded) until a line of standard error came times times.
     bool Said(const std::string& line, size_t times = 1,
-              std::chrono::seconds limit = std::chrono::seconds(20)) {
-        const auto deadline = Clock::now() + limit;
+              std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+        const auto deadline = Clock::now() + Scaled(limit);
         while (Times(line) < times) {
             const auto left =
                 std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
@@ -177,82 +178,35 @@ TEST(User32Instances, ASecondProcessFindsTheWindowAndAsksForItToBeRaised) {
     EXPECT_TRUE(SetForegroundWindow(found));
 }
 
-bool Installed(const char* tool) {
-    return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-// An Xvfb server of the test's own on a display number it picks itself.
-class XDisplay {
-public:
-    XDisplay() {
-        int fds[2];
-        if (pipe(fds) != 0) return;
-        server_ = fork();
-        if (server_ == 0) {
-            close(fds[0]);
-            const std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24",
-                   "-nolisten", "tcp", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        std::string number;
-        const auto deadline = Clock::now() + std::chrono::seconds(10);
-        while (name_.empty() && Clock::now() < deadline) {
-            pollfd p{fds[0], POLLIN, 0};
-            if (poll(&p, 1, 1000) <= 0) continue;
-            char ch = 0;
-            if (read(fds[0], &ch, 1) != 1) break;
-            if (ch != '\n')
-                number += ch;
-            else if (!number.empty())
-                name_ = ":" + number;
-        }
-        close(fds[0]);
-    }
-    ~XDisplay() {
-        if (server_ > 0) {
-            kill(server_, SIGTERM);
-            waitpid(server_, nullptr, 0);
-        }
-    }
-    const std::string& Name() const { return name_; }
-    std::string Xdotool(const std::string& command) const {
-        std::string out =
-            Capture("DISPLAY=" + name_ + " timeout 20 xdotool " + command + " 2>/dev/null");
+class User32InstancesOnDisplay : public xvfb_support::XvfbTest {
+protected:
+    // xdotool's answer up to its first line break.
+    std::string Xdotool(const std::string& command) {
+        const std::string out = X(command);
         return out.substr(0, out.find('\n'));
     }
-
-private:
-    pid_t server_ = -1;
-    std::string name_;
 };
 
-TEST(User32Instances, OnADisplayTheFirstWindowComesForwardWithTheFocus) {
-    for (const char* tool : {"Xvfb", "xdotool", "timeout"}) {
-        if (!Installed(tool)) GTEST_SKIP() << tool << " is not installed";
-    }
-    XDisplay display;
-    ASSERT_FALSE(display.Name().empty()) << "Xvfb did not start";
+TEST_F(User32InstancesOnDisplay, TheFirstWindowComesForwardWithTheFocus) {
     // Two programs' windows at the same place; the second one has the focus first.
     const std::string firstClass = UniqueClass("SE display instance test");
     const std::string coverClass = UniqueClass("SE display cover test");
     const std::string firstTitle = "SE first instance " + std::to_string(getpid());
     const std::string coverTitle = "SE cover window " + std::to_string(getpid());
-    Server first(firstClass, firstTitle, "x11", display.Name());
+    Server first(firstClass, firstTitle, "x11", display_);
     ASSERT_TRUE(first.Said("ready")) << first.Text();
     const std::string firstWindow =
-        display.Xdotool("search --sync --onlyvisible --name '" + firstTitle + "'");
+        Xdotool("search --sync --onlyvisible --name '" + firstTitle + "'");
     ASSERT_FALSE(firstWindow.empty()) << first.Text();
-    Server cover(coverClass, coverTitle, "x11", display.Name());
+    Server cover(coverClass, coverTitle, "x11", display_);
     ASSERT_TRUE(cover.Said("ready")) << cover.Text();
     const std::string coverWindow =
-        display.Xdotool("search --sync --onlyvisible --name '" + coverTitle + "'");
+        Xdotool("search --sync --onlyvisible --name '" + coverTitle + "'");
     ASSERT_FALSE(coverWindow.empty()) << cover.Text();
 
     EXPECT_TRUE(SetForegroundWindow(FindWindowA(coverClass.c_str(), nullptr)));
     ASSERT_TRUE(cover.Said("activated")) << cover.Text();
-    EXPECT_EQ(display.Xdotool("getwindowfocus"), coverWindow);
+    EXPECT_EQ(Xdotool("getwindowfocus"), coverWindow);
 
     // What a second copy of the program does: find the first one's window, bring it up.
     HWND found = FindWindowA(firstClass.c_str(), nullptr);
@@ -260,7 +214,7 @@ TEST(User32Instances, OnADisplayTheFirstWindowComesForwardWithTheFocus) {
     const size_t activations = first.Times("activated");  // when it was mapped, perhaps
     EXPECT_TRUE(SetForegroundWindow(found));
     EXPECT_TRUE(first.Said("activated", activations + 1)) << first.Text();
-    EXPECT_EQ(display.Xdotool("getwindowfocus"), firstWindow);
+    EXPECT_EQ(Xdotool("getwindowfocus"), firstWindow);
 }
 
 }  // namespace
