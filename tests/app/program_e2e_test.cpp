@@ -73,8 +73,8 @@ protected:
     }
 
     // The exit status once the program ended within the limit; -1 when it did not.
-    int WaitFor(pid_t pid, std::chrono::seconds limit = 20s) {
-        const auto deadline = xvfb_support::Clock::now() + limit;
+    int WaitFor(pid_t pid, std::chrono::milliseconds limit = 20s) {
+        const auto deadline = xvfb_support::Clock::now() + Scaled(limit);
         while (xvfb_support::Clock::now() < deadline) {
             int status = 0;
             if (waitpid(pid, &status, WNOHANG) == pid) {
@@ -92,14 +92,22 @@ protected:
         return id.substr(0, id.find('\n'));
     }
 
-    // Waits until path exists (the program writes it on a key press).
-    bool AppearsWithin(const std::string& path, std::chrono::seconds limit = 10s) {
-        const auto deadline = xvfb_support::Clock::now() + limit;
-        while (xvfb_support::Clock::now() < deadline) {
-            if (std::filesystem::exists(path)) return true;
+    // Waits until ready() holds; false when the limit (scaled) passed first.
+    static bool Within(const std::function<bool()>& ready, std::chrono::milliseconds limit) {
+        const auto deadline = xvfb_support::Clock::now() + Scaled(limit);
+        while (!ready()) {
+            if (xvfb_support::Clock::now() >= deadline) return false;
             std::this_thread::sleep_for(50ms);
         }
-        return false;
+        return true;
+    }
+
+    // A bitmap file holds as many bytes as its header says once it is written to its end.
+    static bool CompleteBitmap(const std::string& path) {
+        const std::vector<uint8_t> bytes = ReadFile(path);
+        if (bytes.size() < 6) return false;
+        const size_t declared = bytes[2] | bytes[3] << 8 | bytes[4] << 16 | size_t(bytes[5]) << 24;
+        return bytes.size() >= declared;
     }
 
     void Key(const std::string& window, const std::string& key) {
@@ -107,14 +115,13 @@ protected:
     }
 
     // A screenshot through the program's own F7: the path of the next numbered file once
-    // it is written.
+    // it is written to its end.
     std::string Shoot(const std::string& window) {
         Key(window, "F7");
         char name[16];
         std::snprintf(name, sizeof name, "ss/%4d.bmp", shots_++);
         const std::string path = home / name;
-        EXPECT_TRUE(AppearsWithin(path)) << path;
-        std::this_thread::sleep_for(200ms);  // written to its end
+        EXPECT_TRUE(Within([&] { return CompleteBitmap(path); }, 10s)) << path;
         return path;
     }
 
@@ -123,8 +130,8 @@ protected:
     // machine, so the tests wait for what they look for rather than for a fixed time.
     std::string ShootUntil(const std::string& window,
                            const std::function<bool(const std::string&)>& shows,
-                           std::chrono::seconds limit = 15s) {
-        const auto deadline = xvfb_support::Clock::now() + limit;
+                           std::chrono::milliseconds limit = 15s) {
+        const auto deadline = xvfb_support::Clock::now() + Scaled(limit);
         std::string shot = Shoot(window);
         while (!shows(shot) && xvfb_support::Clock::now() < deadline) {
             std::this_thread::sleep_for(300ms);
@@ -133,13 +140,26 @@ protected:
         return shot;
     }
 
-    // Does act (a key held or a click, which the program reads once a frame), then waits
-    // for shows(shot); a few seconds without it and act is done again, as a person would
-    // press again. Only for acts that do nothing once they have worked.
+    // Holds key down until shows(shot), then lets it go: the program reads the keys once
+    // a frame, so a key held until its effect shows is never missed however slow the
+    // frames come. The key's next scene does not take it for a new press: only a key
+    // going down counts.
+    std::string PressUntil(const std::string& window, const std::string& key,
+                           const std::function<bool(const std::string&)>& shows) {
+        X("keydown --window " + window + " " + key);
+        const std::string shot = ShootUntil(window, shows);
+        X("keyup --window " + window + " " + key);
+        return shot;
+    }
+
+    // Does act (a click, which the program sees only once a frame has picked the widget
+    // under the pointer), then waits for shows(shot); without it for a while, act is done
+    // again, as a person would click again. Only for acts that do nothing once they have
+    // worked.
     std::string ActUntil(const std::string& window, const std::function<void()>& act,
                          const std::function<bool(const std::string&)>& shows) {
         std::string shot;
-        for (int attempt = 0; attempt < 3; ++attempt) {
+        for (int attempt = 0; attempt < 4; ++attempt) {
             act();
             shot = ShootUntil(window, shows, 5s);
             if (shows(shot)) break;
@@ -147,11 +167,13 @@ protected:
         return shot;
     }
 
-    // Holds key for a few frames, as a hand would.
-    void Hold(const std::string& window, const std::string& key) {
-        X("keydown --window " + window + " " + key);
-        std::this_thread::sleep_for(200ms);
-        X("keyup --window " + window + " " + key);
+    // A click at (x, y) of the window once the pointer has rested there a moment.
+    std::function<void()> ClickAt(const std::string& window, int x, int y) {
+        return [this, window, x, y] {
+            X("mousemove --window " + window + " " + std::to_string(x) + " " + std::to_string(y));
+            std::this_thread::sleep_for(Scaled(200ms));
+            X("click --window " + window + " 1");
+        };
     }
 
     std::vector<pid_t> started_;
@@ -287,12 +309,12 @@ TEST_F(ProgramEndToEnd, PlacementIsKeptBetweenRunsAndMinus10000Centres) {
     // The client area lies inside the frame the window's rectangle includes (3 pixels
     // and the 23-pixel caption). The window may show before it reaches its place.
     Geometry placed;
-    const auto deadline = xvfb_support::Clock::now() + 10s;
-    do {
-        placed = Parse(X("getwindowgeometry " + window));
-        if (placed.x == 33 && placed.y == 46) break;
-        std::this_thread::sleep_for(50ms);
-    } while (xvfb_support::Clock::now() < deadline);
+    Within(
+        [&] {
+            placed = Parse(X("getwindowgeometry " + window));
+            return placed.x == 33 && placed.y == 46;
+        },
+        10s);
     EXPECT_EQ(placed.x, 33);
     EXPECT_EQ(placed.y, 46);
     Key(window, "F12");
@@ -331,13 +353,6 @@ TEST_F(ProgramEndToEnd, TitleAndSettingsFromTheWorkspaceAndOut) {
     // the keyboard focus is what makes it so.
     X("windowfocus --sync " + window);
     ShootUntil(window, [](const std::string& s) { return Lit(s, kFirstGraph); });
-    const auto click = [&](int x, int y) {
-        return [this, &window, x, y] {
-            X("mousemove --window " + window + " " + std::to_string(x) + " " + std::to_string(y));
-            std::this_thread::sleep_for(200ms);
-            X("click --window " + window + " 1");
-        };
-    };
     // The title's menu with its last button in place: the buttons have slid in.
     const auto titleShown = [](const std::string& s) { return Lit(s, "127x27+200+378"); };
 
@@ -349,22 +364,23 @@ TEST_F(ProgramEndToEnd, TitleAndSettingsFromTheWorkspaceAndOut) {
     EXPECT_FALSE(Lit(title, "60x100+0+280")) << "nothing left of the column";
 
     // E: the setting scene, its caption where the title's logo was, the title's buttons
-    // gone. The buttons read the key's state once a frame, so it is held for a few.
-    const std::string setting = ActUntil(
-        window, [&] { Hold(window, "e"); },
-        [&](const std::string& s) { return Lit(s, "300x40+140+96") && !titleShown(s); });
+    // gone.
+    const std::string setting = PressUntil(window, "e", [&](const std::string& s) {
+        return Lit(s, "300x40+140+96") && !titleShown(s);
+    });
     EXPECT_TRUE(Lit(setting, "300x40+140+96")) << "the \"Setting\" caption";
     EXPECT_FALSE(titleShown(setting)) << "the title's buttons are gone";
 
     // Back (its plate at the left end of the help line's title area): the title again.
-    EXPECT_TRUE(titleShown(ActUntil(window, click(55, 50), titleShown))) << "back on the title";
+    EXPECT_TRUE(titleShown(ActUntil(window, ClickAt(window, 55, 50), titleShown)))
+        << "back on the title";
 
-    // "終了" ends the program normally, and the settings file is written.
-    click(260, 390)();
-    int status = WaitFor(program, 5s);
-    if (status == -1) {  // the click came before a frame looked at the pointer
-        click(260, 390)();
-        status = WaitFor(program);
+    // "終了" ends the program normally, and the settings file is written. A click that
+    // came before a frame looked at the pointer is given again.
+    int status = -1;
+    for (int attempt = 0; attempt < 4 && status == -1; ++attempt) {
+        ClickAt(window, 260, 390)();
+        status = WaitFor(program, 5s);
     }
     EXPECT_EQ(status, 0);
     EXPECT_NE(home.ReadHostFile("Data/settings.ini").find("SE Retimer"), std::string::npos);
@@ -423,29 +439,29 @@ TEST_F(ProgramEndToEnd, ChangesADurationSavesItAndPlaysIt) {
     // Q opens the duration dialog at 1000 ms; the bar's right arrow lengthens it; Q
     // confirms, and the change runs behind its wait screen.
     const auto dialogShown = [](const std::string& shot) { return Lit(shot, kDialogTitle); };
-    ASSERT_TRUE(dialogShown(ActUntil(
-        window, [&] { Hold(window, "q"); }, dialogShown)));
-    X("mousemove --window " + window + " 288 212");
-    std::this_thread::sleep_for(300ms);
-    // The bar's value text, right of the bar, changes with the value. The bar steps in
-    // a frame while the button is down, so the button is held for several frames; held
-    // past the repeat delay, it adds more steps, all whole.
+    ASSERT_TRUE(dialogShown(PressUntil(window, "q", dialogShown)));
+    // The bar's value text, right of the bar, changes with the value. The bar steps
+    // while its arrow is held down, one step at once and more past the repeat delay, so
+    // the button is held until the value has changed. A press that came before a frame
+    // had picked the arrow under the pointer changes nothing and is given again.
     const std::string before = Pixels(Shoot(window), "220x22+300+214");
-    ActUntil(
-        window,
-        [&] {
-            X("mousedown --window " + window + " 1");
-            std::this_thread::sleep_for(400ms);
-            X("mouseup --window " + window + " 1");
-        },
-        [&](const std::string& shot) { return Pixels(shot, "220x22+300+214") != before; });
+    const auto changed = [&](const std::string& shot) {
+        return Pixels(shot, "220x22+300+214") != before;
+    };
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        X("mousemove --window " + window + " 288 212");
+        std::this_thread::sleep_for(Scaled(300ms));
+        X("mousedown --window " + window + " 1");
+        const bool stepped = changed(ShootUntil(window, changed, 5s));
+        X("mouseup --window " + window + " 1");
+        if (stepped) break;
+    }
     // Confirmed: the dialog, its bar's arrow with it, gives way to the wait screen, then
     // the workspace comes back.
     const auto dialogGone = [](const std::string& shot) {
         return !(Lit(shot, kDialogTitle) && Lit(shot, "20x16+104+216"));
     };
-    ASSERT_TRUE(dialogGone(ActUntil(
-        window, [&] { Hold(window, "q"); }, dialogGone)));
+    ASSERT_TRUE(dialogGone(PressUntil(window, "q", dialogGone)));
     ASSERT_TRUE(workspace(ShootUntil(window, workspace, 30s)));
 
     // R: the save dialog, the second visible window (its Japanese title is beyond
@@ -458,36 +474,33 @@ TEST_F(ProgramEndToEnd, ChangesADurationSavesItAndPlaysIt) {
         return "";
     };
     std::string dialog;
-    for (int attempt = 0; attempt < 3 && dialog.empty(); ++attempt) {
-        Hold(window, "r");
-        for (auto until = xvfb_support::Clock::now() + 8s;
-             dialog.empty() && xvfb_support::Clock::now() < until;) {
-            std::this_thread::sleep_for(300ms);
-            dialog = dialogWindow();
-        }
-    }
+    X("keydown --window " + window + " r");
+    Within([&] { return !(dialog = dialogWindow()).empty(); }, 20s);
+    X("keyup --window " + window + " r");
     ASSERT_FALSE(dialog.empty()) << "no save dialog";
     X("windowfocus --sync " + dialog);
-    std::this_thread::sleep_for(500ms);
+    std::this_thread::sleep_for(Scaled(500ms));
     const std::string saved = home.HostPath("longer.wav");
     X("type --delay 20 " + Quote(saved));
-    const auto deadline = xvfb_support::Clock::now() + 20s;
-    while (!std::filesystem::exists(saved) && xvfb_support::Clock::now() < deadline) {
-        if (!dialogWindow().empty()) X("key Return");
-        std::this_thread::sleep_for(500ms);
-    }
+    // Saved through a temporary file renamed into place: once the name is there, the
+    // file is whole.
+    Within(
+        [&] {
+            if (std::filesystem::exists(saved)) return true;
+            if (!dialogWindow().empty()) X("key Return");
+            std::this_thread::sleep_for(Scaled(450ms));
+            return false;
+        },
+        20s);
     ASSERT_TRUE(std::filesystem::exists(saved));
-    std::this_thread::sleep_for(1s);
 
-    // T plays the clip: the device's output file fills with its samples.
+    // T plays the clip once the workspace is back: the device's output file fills with
+    // its samples.
     X("windowfocus --sync " + window);
-    for (int attempt = 0; attempt < 3 && !SomethingPlayed(audio); ++attempt) {
-        Hold(window, "t");
-        for (auto until = xvfb_support::Clock::now() + 3s;
-             !SomethingPlayed(audio) && xvfb_support::Clock::now() < until;) {
-            std::this_thread::sleep_for(200ms);
-        }
-    }
+    ASSERT_TRUE(workspace(ShootUntil(window, workspace)));
+    X("keydown --window " + window + " t");
+    Within([&] { return SomethingPlayed(audio); }, 15s);
+    X("keyup --window " + window + " t");
     Key(window, "F12");
     EXPECT_EQ(WaitFor(program), 0);
 
