@@ -1,7 +1,7 @@
 // The application's state flags.
 #include "app/app_state.h"
 
-#include "framework/platform/keyboard.h"
+#include "framework/window/keyboard.h"
 
 namespace Main {
 

@@ -11,7 +11,7 @@
 #include "framework/error/trace.h"
 #include "framework/platform/file.h"
 #include "framework/platform/home.h"
-#include "sound/sound_device.h"
+#include "sound/output/sound_device.h"
 
 namespace BGM {
 

@@ -11,7 +11,7 @@
 #include <cstdint>
 
 #include "framework/containers/pointer.h"
-#include "sound/media_player.h"
+#include "sound/output/media_player.h"
 
 namespace BGM {
 

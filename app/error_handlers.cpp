@@ -7,6 +7,7 @@
 #include "app/application_info.h"
 #include "framework/error/trace.h"
 #include "framework/platform/home.h"
+#include "framework/render/direct3d.h"
 #include "framework/text/string_ids.h"
 #include "framework/text/string_table.h"
 
@@ -130,6 +131,7 @@ void InstallErrorHandlers() {
     NVireo::NError::SetErrorHandler(new CErrorHandler);
     NVireo::NWindows::NSEH::SetStructuredExceptionHandler(new CSEHHandler);
     NVireo::NError::SetWindowTitleSource(&ReportWindowTitle);
+    NVireo::NError::SetDeviceLogWriter(&NVireo::NDirectX::N3D::WriteDirect3DLogs);
 }
 
 }  // namespace Appli

@@ -4,7 +4,7 @@
 #include "app/app_state.h"
 #include "framework/error/trace.h"
 #include "framework/platform/home.h"
-#include "framework/platform/window.h"
+#include "framework/window/window.h"
 
 namespace Keyborad {
 namespace {

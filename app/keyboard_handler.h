@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "framework/platform/keyboard.h"
+#include "framework/window/keyboard.h"
 
 namespace Keyborad {
 

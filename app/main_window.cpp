@@ -3,7 +3,7 @@
 
 #include "framework/error/error.h"
 #include "framework/error/trace.h"
-#include "framework/platform/pointer_position.h"
+#include "framework/window/pointer_position.h"
 
 namespace Windows::Window::Main {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "framework/platform/window.h"
+#include "framework/window/window.h"
 
 namespace Windows::Window::Main {
 

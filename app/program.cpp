@@ -33,16 +33,16 @@
 #include "app/workspace_hooks.h"
 #include "framework/error/error.h"
 #include "framework/error/trace.h"
-#include "framework/platform/dropped_files.h"
+#include "framework/package/package.h"
 #include "framework/platform/home.h"
-#include "framework/platform/keyboard.h"
 #include "framework/platform/thread.h"
-#include "framework/platform/window.h"
 #include "framework/render/direct3d.h"
-#include "framework/render/package.h"
 #include "framework/text/string_ids.h"
 #include "framework/text/string_table.h"
-#include "sound/sound_device.h"
+#include "framework/window/dropped_files.h"
+#include "framework/window/keyboard.h"
+#include "framework/window/window.h"
+#include "sound/output/sound_device.h"
 
 namespace Main {
 

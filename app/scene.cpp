@@ -10,8 +10,8 @@
 #include "app/scenes/workspace.h"
 #include "framework/error/error.h"
 #include "framework/error/trace.h"
-#include "framework/platform/keyboard.h"
 #include "framework/render/direct3d.h"
+#include "framework/window/keyboard.h"
 
 namespace NVireo::NGame::NScene {
 

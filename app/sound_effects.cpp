@@ -6,7 +6,7 @@
 #include "app/data_paths.h"
 #include "framework/error/error.h"
 #include "framework/error/trace.h"
-#include "framework/render/package.h"
+#include "framework/package/package.h"
 
 using NVireo::NDirectX::NSound::ECreateResult;
 using NVireo::NDirectX::NSound::SoundDevice;

@@ -11,7 +11,7 @@
 #include <cstdint>
 
 #include "framework/containers/pointer.h"
-#include "sound/sound_device.h"
+#include "sound/output/sound_device.h"
 
 namespace SE {
 

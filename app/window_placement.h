@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "framework/platform/window.h"
+#include "framework/window/window.h"
 
 namespace Appli {
 

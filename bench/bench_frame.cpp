@@ -14,8 +14,8 @@
 #include "app/program.h"
 #include "app/scene.h"
 #include "bench_common.h"
-#include "framework/platform/window.h"
 #include "framework/render/direct3d.h"
+#include "framework/window/window.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "framework/package/package.h"
 #include "framework/render/direct3d.h"
-#include "framework/render/package.h"
 #include "framework/text/string_table.h"
 
 namespace headless {

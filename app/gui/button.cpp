@@ -4,11 +4,11 @@
 #include "app/frame_timer.h"
 #include "app/sound_effects.h"
 #include "framework/gui/dispatch.h"
-#include "framework/platform/keyboard.h"
-#include "framework/platform/window.h"
 #include "framework/render/direct3d.h"
 #include "framework/text/string_ids.h"
 #include "framework/text/string_table.h"
+#include "framework/window/keyboard.h"
+#include "framework/window/window.h"
 
 namespace Button {
 

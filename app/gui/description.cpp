@@ -11,9 +11,9 @@
 #include "framework/gui/description.h"
 #include "framework/gui/palette.h"
 #include "framework/gui/widget.h"
-#include "framework/platform/window.h"
 #include "framework/render/direct3d.h"
 #include "framework/render/texture.h"
+#include "framework/window/window.h"
 
 namespace Help {
 

@@ -7,8 +7,8 @@
 #include "framework/error/trace.h"
 #include "framework/gui/description.h"
 #include "framework/gui/palette.h"
-#include "framework/platform/window.h"
 #include "framework/render/direct3d.h"
+#include "framework/window/window.h"
 
 namespace Help::Line {
 

@@ -12,8 +12,8 @@
 #include "app/later_parts.h"
 #include "app/scenes/wait_parts.h"
 #include "framework/error/trace.h"
-#include "framework/platform/window.h"
-#include "sound/sound_device.h"
+#include "framework/window/window.h"
+#include "sound/output/sound_device.h"
 
 namespace Scene {
 

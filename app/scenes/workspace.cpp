@@ -8,9 +8,9 @@
 #include "app/scenes/workspace_commands.h"
 #include "framework/error/error.h"
 #include "framework/error/trace.h"
-#include "framework/platform/dropped_files.h"
 #include "framework/render/direct3d.h"
-#include "sound/sound_device.h"
+#include "framework/window/dropped_files.h"
+#include "sound/output/sound_device.h"
 
 namespace Scene::Main {
 

@@ -7,11 +7,11 @@
 #include "app/scenes/wait.h"
 #include "app/scenes/workspace_model.h"
 #include "framework/error/trace.h"
-#include "framework/platform/dialog.h"
 #include "framework/platform/file.h"
-#include "framework/platform/window.h"
+#include "framework/window/dialog.h"
+#include "framework/window/window.h"
 #include "sound/clip.h"
-#include "sound/sound_device.h"
+#include "sound/output/sound_device.h"
 
 namespace Scene::Main {
 

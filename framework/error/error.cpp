@@ -12,7 +12,6 @@
 #include "framework/error/trace.h"
 #include "framework/platform/home.h"
 #include "framework/platform/thread.h"
-#include "framework/render/direct3d.h"
 
 namespace NVireo::NError {
 
@@ -25,6 +24,7 @@ constexpr uint32_t kSiteAppendFormatted = 13003;
 constexpr uint32_t kSiteErrorLog = 13004;
 
 TitleSource titleSource = nullptr;
+DeviceLogWriter deviceLogWriter = nullptr;
 
 void CopyText(char* target, size_t size, const char* source) {
     std::strncpy(target, source, size - 1);
@@ -41,13 +41,6 @@ void CopyText(char* target, size_t size, const char* source) {
     std::fclose(log);
     std::printf("error\n%s", text.c_str());
     EndProcess();
-}
-
-// The Direct3D logs of the report: "caps.log" and "PresentParameters.log" when the device
-// exists, "Adapter.log" when the Direct3D object exists.
-void WriteDirect3DLogs(const char* folder) {
-    SE_MARK();
-    NVireo::NDirectX::N3D::WriteDirect3DLogs(folder);
 }
 
 }  // namespace
@@ -109,6 +102,8 @@ void SetWindowTitleSource(TitleSource source) {
     titleSource = source;
 }
 
+void SetDeviceLogWriter(DeviceLogWriter writer) { deviceLogWriter = writer; }
+
 void EnsureReportFolder(const char* folder) {
     SE_MARK();
     NVireo::NFile::EnterHomeFolder();
@@ -137,7 +132,7 @@ void WriteReport(const char* folder) {
 
 void WriteReportFiles(const char* folder) {
     SE_MARK();
-    WriteDirect3DLogs(folder);
+    if (deviceLogWriter != nullptr) deviceLogWriter(folder);
 
     const std::string errorLog = ReportPath(folder, "Error.log");
     FILE* log = nullptr;

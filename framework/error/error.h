@@ -68,6 +68,13 @@ const char* ErrorName(int number);
 using TitleSource = const char* (*)();
 void SetWindowTitleSource(TitleSource source);
 
+// The device logs a report starts with ("caps.log", "Adapter.log",
+// "PresentParameters.log"): written into the report folder by whoever owns the device.
+// The program names its writer when it installs its handlers; without one a report has
+// no device logs. A seam so that error reporting needs no renderer (the batch tool).
+using DeviceLogWriter = void (*)(const char* folder);
+void SetDeviceLogWriter(DeviceLogWriter writer);
+
 // Makes the home folder current and creates folder below it unless a folder of that name
 // exists; the home folder is current again afterwards. A failure is not reported here:
 // writing the files into the folder then takes the emergency path.

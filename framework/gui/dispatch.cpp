@@ -3,8 +3,8 @@
 
 #include "framework/error/error.h"
 #include "framework/error/trace.h"
-#include "framework/platform/mouse_capture.h"
-#include "framework/platform/window.h"
+#include "framework/window/mouse_capture.h"
+#include "framework/window/window.h"
 
 namespace NVireo::NGUI {
 namespace {

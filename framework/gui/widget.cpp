@@ -5,7 +5,7 @@
 
 #include "framework/error/error.h"
 #include "framework/error/trace.h"
-#include "framework/platform/window.h"
+#include "framework/window/window.h"
 
 namespace NVireo::NGUI {
 

@@ -13,7 +13,7 @@
 #include "framework/containers/nstring.h"
 #include "framework/containers/pointer.h"
 #include "framework/containers/set.h"
-#include "framework/platform/pointer_position.h"
+#include "framework/window/pointer_position.h"
 
 namespace NVireo::NGUI {
 

@@ -11,8 +11,8 @@
 
 #include "framework/error/error.h"
 #include "framework/error/trace.h"
-#include "framework/platform/device_context.h"
 #include "framework/render/direct3d.h"
+#include "framework/window/device_context.h"
 
 namespace NVireo::NDirectX::N3D::NText {
 

@@ -5,8 +5,8 @@
 
 #include "framework/error/error.h"
 #include "framework/error/trace.h"
-#include "framework/platform/device_context.h"
 #include "framework/render/text.h"
+#include "framework/window/device_context.h"
 
 namespace hoard::buffer2 {
 

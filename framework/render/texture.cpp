@@ -11,8 +11,8 @@
 
 #include "framework/error/error.h"
 #include "framework/error/trace.h"
+#include "framework/package/package.h"
 #include "framework/render/direct3d.h"
-#include "framework/render/package.h"
 #include "framework/render/pixels.h"
 
 namespace NVireo::NDirectX::N3D {

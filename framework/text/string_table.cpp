@@ -6,7 +6,7 @@
 
 #include "framework/error/error.h"
 #include "framework/error/trace.h"
-#include "framework/render/package.h"
+#include "framework/package/package.h"
 
 namespace NVireo::NText {
 

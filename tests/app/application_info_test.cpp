@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/error_handlers.h"
-#include "framework/render/package.h"
+#include "framework/package/package.h"
 #include "framework/text/string_ids.h"
 #include "framework/text/string_table.h"
 #include "test_support.h"

@@ -12,10 +12,10 @@
 #include "app/frame_timer.h"
 #include "app/scene.h"
 #include "app/settings.h"
+#include "framework/package/package.h"
 #include "framework/platform/home.h"
-#include "framework/platform/window.h"
-#include "framework/render/package.h"
 #include "framework/text/string_table.h"
+#include "framework/window/window.h"
 #include "test_support.h"
 
 namespace {

@@ -11,8 +11,8 @@
 
 #include "app/data_paths.h"
 #include "framework/error/error.h"
+#include "framework/package/package.h"
 #include "framework/platform/home.h"
-#include "framework/render/package.h"
 #include "framework/text/string_table.h"
 #include "test_support.h"
 #include "tools/packer/pack.h"

@@ -11,7 +11,7 @@
 
 #include "../sound/wav_bytes.h"
 #include "../winapi/audio_child.h"
-#include "framework/render/package.h"
+#include "framework/package/package.h"
 #include "test_support.h"
 #include "tools/packer/pack.h"
 

@@ -1,6 +1,6 @@
 // The framework's file dialogs over the layer's seams: the filter text, the dialog record,
 // which dialog failures are fatal, and the extension and overwrite question of a save path.
-#include "framework/platform/dialog.h"
+#include "framework/window/dialog.h"
 
 #include <gtest/gtest.h>
 #include <seams.h>

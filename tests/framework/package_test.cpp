@@ -1,6 +1,6 @@
 // The package reader: the directory read from packages the packer writes and from
 // damaged bytes, name normalisation, lookups and their failure messages.
-#include "framework/render/package.h"
+#include "framework/package/package.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "framework/error/error.h"
-#include "framework/render/package_key.h"
+#include "framework/package/package_key.h"
 #include "test_support.h"
 #include "tools/packer/pack.h"
 

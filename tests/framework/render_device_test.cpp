@@ -12,10 +12,10 @@
 
 #include "app/sprites.h"
 #include "framework/error/error.h"
+#include "framework/package/package.h"
 #include "framework/platform/home.h"
 #include "framework/render/bitmap.h"
 #include "framework/render/direct3d.h"
-#include "framework/render/package.h"
 #include "framework/render/texture.h"
 #include "headless_device.h"
 #include "render_bmp_bytes.h"

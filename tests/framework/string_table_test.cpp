@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "framework/error/error.h"
-#include "framework/render/package.h"
+#include "framework/package/package.h"
 #include "test_support.h"
 #include "tools/packer/pack.h"
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "framework/platform/device_context.h"
+#include "framework/window/device_context.h"
 #include "test_support.h"
 #include "winapi/user32_support.h"
 

@@ -5,8 +5,8 @@
 
 #include "app/app_state.h"
 #include "app/keyboard_handler.h"
-#include "framework/platform/keyboard.h"
-#include "framework/platform/window.h"
+#include "framework/window/keyboard.h"
+#include "framework/window/window.h"
 #include "test_support.h"
 #include "winapi/user32_support.h"
 

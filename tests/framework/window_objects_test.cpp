@@ -11,9 +11,9 @@
 
 #include "app/settings.h"
 #include "app/window_placement.h"
-#include "framework/platform/dropped_files.h"
-#include "framework/platform/mouse_capture.h"
-#include "framework/platform/window.h"
+#include "framework/window/dropped_files.h"
+#include "framework/window/mouse_capture.h"
+#include "framework/window/window.h"
 #include "test_support.h"
 #include "winapi/user32_support.h"
 

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "framework/platform/mouse_capture.h"
+#include "framework/window/mouse_capture.h"
 #include "widget_probe.h"
 #include "winapi/user32_support.h"
 

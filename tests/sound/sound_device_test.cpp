@@ -1,7 +1,7 @@
 // The sound device, its buffers and clip playback: volumes as attenuation, the clip
 // played to SDL's disk driver, a refused format reported to the caller, and a program
 // without an audio device that stays silent without an error.
-#include "sound/sound_device.h"
+#include "sound/output/sound_device.h"
 
 #include <gtest/gtest.h>
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "framework/package/package.h"
 #include "framework/render/asset_names.h"
-#include "framework/render/package.h"
 #include "sound/wavefile.h"
 #include "test_support.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/render/package.h"
+#include "framework/package/package.h"
 #include "framework/text/string_table.h"
 #include "test_support.h"
 #include "tools/packer/pack.h"

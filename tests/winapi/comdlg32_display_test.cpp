@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "backend/sdl/sdl_bridge.h"
 #include "test_support.h"
-#include "winapi/backend/sdl_bridge.h"
 #include "xvfb_support.h"
 
 namespace {

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "comdlg32/filter.h"
 #include "test_support.h"
-#include "winapi/comdlg32/filter.h"
 #include "xvfb_support.h"
 
 namespace {

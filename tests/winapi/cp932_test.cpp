@@ -1,5 +1,5 @@
 // Code page 932 conversion: the lossless path mapping of hostpath.h and the text flavour.
-#include "winapi/backend/cp932.h"
+#include "backend/cp932.h"
 
 #include <gtest/gtest.h>
 #include <hostpath.h>

@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "winapi/backend/sdl_bridge.h"
+#include "backend/sdl/sdl_bridge.h"
 #include "winapi/d3d8_support.h"
 
 using namespace d3d8test;

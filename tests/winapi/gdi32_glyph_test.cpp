@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "backend/cp932.h"
 #include "test_support.h"
-#include "winapi/backend/cp932.h"
 
 namespace {
 

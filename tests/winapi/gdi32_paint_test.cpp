@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "winapi/backend/gdi_bridge.h"
-#include "winapi/backend/sdl_bridge.h"
+#include "backend/gdi_bridge.h"
+#include "backend/sdl/sdl_bridge.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "winapi/backend/sdl_bridge.h"
+#include "backend/sdl/sdl_bridge.h"
 
 namespace user32_test {
 

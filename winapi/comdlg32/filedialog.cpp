@@ -45,8 +45,8 @@
 #include <vector>
 
 #include "backend/cp932.h"
-#include "backend/gtk_desktop.h"
-#include "backend/sdl_bridge.h"
+#include "backend/gtk/gtk_desktop.h"
+#include "backend/sdl/sdl_bridge.h"
 #include "backend/syserror.h"
 #include "comdlg32/filter.h"
 

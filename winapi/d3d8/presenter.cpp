@@ -5,7 +5,7 @@
 
 #include <SDL.h>
 
-#include "backend/sdl_bridge.h"
+#include "backend/sdl/sdl_bridge.h"
 
 namespace winapi::d3d8 {
 

@@ -30,7 +30,7 @@
 #include <string>
 
 #include "backend/cp932.h"
-#include "backend/gtk_desktop.h"
+#include "backend/gtk/gtk_desktop.h"
 #include "backend/syserror.h"
 
 namespace {

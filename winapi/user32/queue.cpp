@@ -30,7 +30,7 @@
 #include <vector>
 
 #include "backend/drops.h"
-#include "backend/sdl_bridge.h"
+#include "backend/sdl/sdl_bridge.h"
 #include "backend/syserror.h"
 #include "user32/user32_state.h"
 

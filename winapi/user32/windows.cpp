@@ -20,7 +20,7 @@
 #include <cstring>
 
 #include "backend/cp932.h"
-#include "backend/sdl_bridge.h"
+#include "backend/sdl/sdl_bridge.h"
 #include "backend/syserror.h"
 #include "user32/user32_state.h"
 

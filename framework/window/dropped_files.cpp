@@ -1,9 +1,9 @@
 // Files dropped on the main window.
-#include "framework/platform/dropped_files.h"
+#include "framework/window/dropped_files.h"
 
 #include "framework/error/error.h"
 #include "framework/error/trace.h"
-#include "framework/platform/window.h"
+#include "framework/window/window.h"
 
 namespace NVireo::NDrop {
 

@@ -1,5 +1,5 @@
 // Device-context holders.
-#include "framework/platform/device_context.h"
+#include "framework/window/device_context.h"
 
 #include <exception>
 

@@ -1,4 +1,4 @@
-#include "backend/gtk_desktop.h"
+#include "backend/gtk/gtk_desktop.h"
 
 #include <gtk/gtk.h>
 

@@ -1,5 +1,5 @@
 // The watched-key table and press detection.
-#include "framework/platform/keyboard.h"
+#include "framework/window/keyboard.h"
 
 #include "framework/containers/set.h"
 #include "framework/error/trace.h"

@@ -1,5 +1,5 @@
 // The pointer position of mouse messages.
-#include "framework/platform/pointer_position.h"
+#include "framework/window/pointer_position.h"
 
 #include "framework/error/trace.h"
 

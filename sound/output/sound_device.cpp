@@ -1,4 +1,4 @@
-#include "sound/sound_device.h"
+#include "sound/output/sound_device.h"
 
 #include <cmath>
 #include <cstdio>

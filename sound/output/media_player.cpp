@@ -1,4 +1,4 @@
-#include "sound/media_player.h"
+#include "sound/output/media_player.h"
 
 #include <cstdio>
 

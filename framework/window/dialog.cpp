@@ -1,6 +1,6 @@
 // The file dialogs over comdlg32, and the overwrite question over a message box whose
 // texts come from the system string table. Raise sites are numbered 840xx.
-#include "framework/platform/dialog.h"
+#include "framework/window/dialog.h"
 
 #include <io.h>
 

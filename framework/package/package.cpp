@@ -3,14 +3,14 @@
 // policy), so each site stops reading and leaves what it has filled consistent. Sizes
 // read from the file are checked against the bytes the file still holds before anything
 // is allocated or read, so a damaged directory costs no more memory than the file.
-#include "framework/render/package.h"
+#include "framework/package/package.h"
 
 #include <cstdio>
 #include <vector>
 
 #include "framework/error/error.h"
 #include "framework/error/trace.h"
-#include "framework/render/package_key.h"
+#include "framework/package/package_key.h"
 
 namespace NVireo::NRender {
 

@@ -1,5 +1,5 @@
 // The shared audio device and the mixer of audio_mixer.h, over SDL2's audio callback.
-#include "backend/audio_mixer.h"
+#include "backend/audio/audio_mixer.h"
 
 #include <SDL.h>
 
@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "backend/sdl_bridge.h"
+#include "backend/sdl/sdl_bridge.h"
 
 namespace winapi::backend {
 namespace {

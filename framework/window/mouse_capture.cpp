@@ -1,5 +1,5 @@
 // Mouse capture that follows the held buttons.
-#include "framework/platform/mouse_capture.h"
+#include "framework/window/mouse_capture.h"
 
 #include "framework/error/trace.h"
 

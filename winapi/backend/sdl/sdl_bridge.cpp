@@ -1,5 +1,5 @@
 // The shared SDL2 start-up and the event-handler slots of sdl_bridge.h.
-#include "backend/sdl_bridge.h"
+#include "backend/sdl/sdl_bridge.h"
 
 #include <SDL.h>
 

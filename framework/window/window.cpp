@@ -1,5 +1,5 @@
 // Window objects, the window class record, the window map and placement.
-#include "framework/platform/window.h"
+#include "framework/window/window.h"
 
 #include <new>
 #include <string>
