@@ -8,11 +8,11 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/app_state.h"
-#include "app/fade.h"
-#include "app/frame_timer.h"
-#include "app/program.h"
-#include "app/scene.h"
+#include "app/shell/app_state.h"
+#include "app/shell/fade.h"
+#include "app/shell/frame_timer.h"
+#include "app/shell/program.h"
+#include "app/shell/scene.h"
 #include "bench_common.h"
 #include "framework/render/direct3d.h"
 #include "framework/window/window.h"

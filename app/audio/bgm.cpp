@@ -1,4 +1,4 @@
-#include "app/bgm.h"
+#include "app/audio/bgm.h"
 
 #include <objbase.h>
 #include <stringapiset.h>
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/data_paths.h"
+#include "app/setup/data_paths.h"
 #include "framework/error/trace.h"
 #include "framework/platform/file.h"
 #include "framework/platform/home.h"

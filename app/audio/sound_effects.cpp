@@ -1,9 +1,9 @@
-#include "app/sound_effects.h"
+#include "app/audio/sound_effects.h"
 
 #include <new>
 #include <string>
 
-#include "app/data_paths.h"
+#include "app/setup/data_paths.h"
 #include "framework/error/error.h"
 #include "framework/error/trace.h"
 #include "framework/package/package.h"

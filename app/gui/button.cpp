@@ -1,8 +1,8 @@
 #include "app/gui/button.h"
 
-#include "app/app_state.h"
-#include "app/frame_timer.h"
-#include "app/sound_effects.h"
+#include "app/audio/sound_effects.h"
+#include "app/shell/app_state.h"
+#include "app/shell/frame_timer.h"
 #include "framework/gui/dispatch.h"
 #include "framework/render/direct3d.h"
 #include "framework/text/string_ids.h"

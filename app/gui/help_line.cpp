@@ -1,8 +1,8 @@
 // The help line: title, bar, their per-frame update and the overlay.
 #include "app/gui/help_line.h"
 
-#include "app/frame_timer.h"
 #include "app/gui/description.h"
+#include "app/shell/frame_timer.h"
 #include "framework/error/error.h"
 #include "framework/error/trace.h"
 #include "framework/gui/description.h"

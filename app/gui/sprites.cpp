@@ -1,4 +1,4 @@
-#include "app/sprites.h"
+#include "app/gui/sprites.h"
 
 namespace Sprite {
 

@@ -1,9 +1,8 @@
-// The text caches and the frame-rate line.
-#include "app/text_hooks.h"
+// The program's text caches and the frame-rate line.
+#include "app/gui/text_caches.h"
 
 #include <memory>
 
-#include "app/later_parts.h"
 #include "framework/error/error.h"
 #include "framework/error/trace.h"
 
@@ -63,14 +62,6 @@ void DrawFpsLine(const char* text, HFONT font) {
     }
     set->SetFontIfChanged(logical);
     set->DrawText(0.0f, 0.0f, 1.0f, text);
-}
-
-void InstallTextHooks() {
-    SE_MARK();
-    CTextHooks& hooks = TextHooks();
-    hooks.createCaches = CreateTextCaches;
-    hooks.releaseCaches = ReleaseTextCaches;
-    hooks.drawFpsLine = DrawFpsLine;
 }
 
 }  // namespace Main

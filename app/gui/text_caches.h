@@ -1,5 +1,5 @@
-// Links text rendering into the program: the text caches made at start-up and released
-// at shutdown, and the frame-rate line.
+// The program's text caches: three chip sets made at start-up and released at shutdown,
+// and the frame-rate line drawn through the first of them.
 #pragma once
 
 #include <windows.h>
@@ -28,8 +28,5 @@ NVireo::NDirectX::N3D::NText::NSet::CBasic* TextCache(ETextCache which);
 // (null: the 16-pixel font), in the current preset and colour. The renderer has set the
 // tinted preset in white. Makes the caches when they are not there yet.
 void DrawFpsLine(const char* text, HFONT font);
-
-// Fills TextHooks() with the three functions above.
-void InstallTextHooks();
 
 }  // namespace Main

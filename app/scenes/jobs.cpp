@@ -1,5 +1,5 @@
 // The worker bodies of the wait screens and the rules they follow.
-#include "app/jobs.h"
+#include "app/scenes/jobs.h"
 
 #include <io.h>
 #include <windows.h>

@@ -1,10 +1,10 @@
 // The setting scene.
 #include "app/scenes/setting.h"
 
-#include "app/bgm.h"
+#include "app/audio/bgm.h"
+#include "app/audio/sound_effects.h"
 #include "app/gui/help_line.h"
 #include "app/scenes/title.h"
-#include "app/sound_effects.h"
 #include "framework/error/error.h"
 #include "framework/error/trace.h"
 #include "framework/render/direct3d.h"

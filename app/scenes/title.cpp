@@ -3,9 +3,9 @@
 
 #include <cerrno>
 
-#include "app/application_info.h"
 #include "app/gui/help_line.h"
 #include "app/scenes/setting.h"
+#include "app/setup/application_info.h"
 #include "framework/error/error.h"
 #include "framework/error/trace.h"
 #include "framework/render/asset_names.h"

@@ -1,5 +1,5 @@
 // The wait screens' widgets.
-#include "app/scenes/wait_parts.h"
+#include "app/scenes/wait_widgets.h"
 
 #include "app/gui/help_line.h"
 #include "framework/error/trace.h"

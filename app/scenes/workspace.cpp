@@ -1,11 +1,11 @@
 // The workspace scene: panel, waveform, commands and drops.
 #include "app/scenes/workspace.h"
 
-#include "app/frame_timer.h"
 #include "app/gui/description.h"
 #include "app/gui/help_line.h"
 #include "app/scenes/time_changer.h"
 #include "app/scenes/workspace_commands.h"
+#include "app/shell/frame_timer.h"
 #include "framework/error/error.h"
 #include "framework/error/trace.h"
 #include "framework/render/direct3d.h"

@@ -3,9 +3,9 @@
 
 #include <windows.h>
 
-#include "app/frame_timer.h"
 #include "app/scenes/wait.h"
 #include "app/scenes/workspace_model.h"
+#include "app/shell/frame_timer.h"
 #include "framework/error/trace.h"
 #include "framework/platform/file.h"
 #include "framework/window/dialog.h"

@@ -1,20 +1,12 @@
 // The workspace's start.
-#include "app/workspace_hooks.h"
+#include "app/scenes/workspace_start.h"
 
-#include "app/later_parts.h"
 #include "app/scenes/wait.h"
 #include "framework/error/trace.h"
 #include "framework/platform/file.h"
 #include "sound/clip.h"
 
 namespace Main {
-
-void InstallWorkspaceHooks() {
-    SE_MARK();
-    CWorkspaceHooks& hooks = WorkspaceHooks();
-    hooks.prepareClip = PrepareWorkspaceClip;
-    hooks.startLoading = StartLoadingArguments;
-}
 
 void PrepareWorkspaceClip() {
     SE_MARK();

@@ -5,9 +5,6 @@
 
 namespace Main {
 
-// Fills WorkspaceHooks(): prepareClip and startLoading below.
-void InstallWorkspaceHooks();
-
 // The clip the workspace starts with: not loaded, 16-bit stereo at 44100 Hz (format tag
 // and cbSize kept), silent for currentDurationMs (empty at the first start).
 void PrepareWorkspaceClip();

@@ -1,5 +1,5 @@
 // The application information from the program's version record.
-#include "app/application_info.h"
+#include "app/setup/application_info.h"
 
 #include <windows.h>
 

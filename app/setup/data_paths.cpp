@@ -1,4 +1,4 @@
-#include "app/data_paths.h"
+#include "app/setup/data_paths.h"
 
 #include "framework/error/trace.h"
 

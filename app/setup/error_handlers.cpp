@@ -1,10 +1,10 @@
-#include "app/error_handlers.h"
+#include "app/setup/error_handlers.h"
 
 #include <windows.h>
 
 #include <string>
 
-#include "app/application_info.h"
+#include "app/setup/application_info.h"
 #include "framework/error/trace.h"
 #include "framework/platform/home.h"
 #include "framework/render/direct3d.h"

@@ -1,10 +1,10 @@
-#include "app/settings.h"
+#include "app/setup/settings.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
-#include "app/data_paths.h"
+#include "app/setup/data_paths.h"
 #include "framework/error/error.h"
 #include "framework/error/trace.h"
 #include "framework/platform/file.h"

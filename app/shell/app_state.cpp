@@ -1,5 +1,5 @@
 // The application's state flags.
-#include "app/app_state.h"
+#include "app/shell/app_state.h"
 
 #include "framework/window/keyboard.h"
 

@@ -1,10 +1,10 @@
 // The process-wide fade.
-#include "app/fade.h"
+#include "app/shell/fade.h"
 
 #include <algorithm>
 
-#include "app/frame_timer.h"
-#include "app/scene.h"
+#include "app/shell/frame_timer.h"
+#include "app/shell/scene.h"
 #include "framework/error/trace.h"
 
 namespace Object::Single::Fade {

@@ -1,5 +1,5 @@
 // Frame pacing and the per-frame animation values.
-#include "app/frame_timer.h"
+#include "app/shell/frame_timer.h"
 
 #include <windows.h>
 

@@ -1,7 +1,6 @@
-// The camera and the graphic effect hooks (see effect_hooks.h).
-#include "app/effect_hooks.h"
+// The camera and the graphic effect as the program shell uses them.
+#include "app/shell/graphic_effect.h"
 
-#include "app/later_parts.h"
 #include "framework/error/trace.h"
 #include "framework/render/direct3d.h"
 #include "framework/render/effects.h"
@@ -12,6 +11,8 @@ namespace {
 
 // Made at start-up and deleted at shutdown; a plain pointer, so nothing runs at exit.
 CSphere* camera = nullptr;
+
+}  // namespace
 
 void Create() {
     SE_MARK();
@@ -35,15 +36,11 @@ void Delete() {
     camera = nullptr;
 }
 
-}  // namespace
-
 CSphere* Current() { return camera; }
 
 }  // namespace Camera
 
 namespace Main {
-
-namespace {
 
 namespace N3D = NVireo::NDirectX::N3D;
 
@@ -53,9 +50,7 @@ bool EffectsOn() {
     return state != nullptr && state->AnyFlag();
 }
 
-// Start-up: the effect state for the back buffer, built while a flag is on and the
-// device can run it.
-void BuildTargets() {
+void BuildEffectTargets() {
     SE_MARK();
     N3D::CEffectState& state = N3D::CreateEffectState();
     if (!state.AnyFlag() || !N3D::CanUseEffect()) return;
@@ -63,23 +58,9 @@ void BuildTargets() {
                 N3D::PresentParameters().BackBufferHeight);
 }
 
-void ReleaseTargets() {
+void ReleaseEffectTargets() {
     SE_MARK();
     N3D::DeleteEffectState();
-}
-
-}  // namespace
-
-void InstallEffectHooks() {
-    SE_MARK();
-    N3D::InstallPixelShaderProbe();
-    CEffectHooks& hooks = EffectHooks();
-    hooks.createCamera = Camera::Create;
-    hooks.setCameraDefaults = Camera::SetDefaults;
-    hooks.deleteCamera = Camera::Delete;
-    hooks.effectsOn = EffectsOn;
-    hooks.buildTargets = BuildTargets;
-    hooks.releaseTargets = ReleaseTargets;
 }
 
 }  // namespace Main

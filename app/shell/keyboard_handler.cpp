@@ -1,7 +1,7 @@
 // The program's keyboard handler and watched keys.
-#include "app/keyboard_handler.h"
+#include "app/shell/keyboard_handler.h"
 
-#include "app/app_state.h"
+#include "app/shell/app_state.h"
 #include "framework/error/trace.h"
 #include "framework/platform/home.h"
 #include "framework/window/window.h"

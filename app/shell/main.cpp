@@ -1,5 +1,5 @@
 // se-retimer: the program's entry. It runs the application object as WinMain would.
-#include "app/program.h"
+#include "app/shell/program.h"
 
 int main() {
     Main::CTester program;

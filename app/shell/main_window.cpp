@@ -1,5 +1,5 @@
 // The main window's interface.
-#include "app/main_window.h"
+#include "app/shell/main_window.h"
 
 #include "framework/error/error.h"
 #include "framework/error/trace.h"

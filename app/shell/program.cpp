@@ -1,6 +1,6 @@
 // The program: start-up, the message loop, the frame, the main window's messages and
 // shutdown. Everything here runs on the main thread.
-#include "app/program.h"
+#include "app/shell/program.h"
 
 #include <objbase.h>
 #include <seh.h>
@@ -10,33 +10,32 @@
 #include <memory>
 #include <new>
 
-#include "app/app_state.h"
-#include "app/application_info.h"
-#include "app/bgm.h"
-#include "app/command_line.h"
-#include "app/effect_hooks.h"
-#include "app/error_handlers.h"
-#include "app/fade.h"
-#include "app/frame_timer.h"
-#include "app/gui/button_hooks.h"
+#include "app/audio/bgm.h"
+#include "app/audio/sound_effects.h"
 #include "app/gui/check_box.h"
-#include "app/help_hooks.h"
-#include "app/keyboard_handler.h"
-#include "app/later_parts.h"
-#include "app/scene.h"
+#include "app/gui/help_line.h"
+#include "app/gui/text_caches.h"
 #include "app/scenes/start_scenes.h"
-#include "app/settings.h"
-#include "app/sound_effects.h"
-#include "app/text_hooks.h"
-#include "app/widget_hooks.h"
-#include "app/window_placement.h"
-#include "app/workspace_hooks.h"
+#include "app/setup/application_info.h"
+#include "app/setup/error_handlers.h"
+#include "app/setup/settings.h"
+#include "app/shell/app_state.h"
+#include "app/shell/command_line.h"
+#include "app/shell/fade.h"
+#include "app/shell/frame_timer.h"
+#include "app/shell/graphic_effect.h"
+#include "app/shell/keyboard_handler.h"
+#include "app/shell/main_window.h"
+#include "app/shell/scene.h"
+#include "app/shell/window_placement.h"
 #include "framework/error/error.h"
 #include "framework/error/trace.h"
+#include "framework/gui/dispatch.h"
 #include "framework/package/package.h"
 #include "framework/platform/home.h"
 #include "framework/platform/thread.h"
 #include "framework/render/direct3d.h"
+#include "framework/render/effects.h"
 #include "framework/text/string_ids.h"
 #include "framework/text/string_table.h"
 #include "framework/window/dropped_files.h"
@@ -94,8 +93,6 @@ std::terminate_handler previousTerminate = nullptr;
     if (previousTerminate) previousTerminate();
     std::abort();
 }
-
-bool EffectsOn() { return EffectHooks().effectsOn && EffectHooks().effectsOn(); }
 
 HWND MainHandle() { return NVireo::NWindow::MainWindowHandle(); }
 
@@ -164,11 +161,11 @@ bool StartUp(std::unique_ptr<Window::CMain>& window) {
     ForgetLibraryErrorNumber();
     NVireo::NDirectX::N3D::StartRenderer(window->hwnd);
     ForgetLibraryErrorNumber();
-    if (TextHooks().createCaches) TextHooks().createCaches();
-    if (EffectHooks().createCamera) EffectHooks().createCamera();
+    CreateTextCaches();
+    Camera::Create();
     SetFrameRate(40);  // makes the frame-rate line's font through fontconfig
     ForgetLibraryErrorNumber();
-    if (EffectsOn() && EffectHooks().buildTargets) EffectHooks().buildTargets();
+    if (EffectsOn()) BuildEffectTargets();
     CheckErrorNumber(14);
 
     State().ready = 1;
@@ -181,21 +178,13 @@ struct CRunArguments {
     int exitCode;
 };
 
-// Links the pieces the shell reaches through its hook records.
-void LinkPieces() {
-    SE_MARK();
-    InstallWidgetHooks();
-    Button::InstallButtonHooks();
-    InstallTextHooks();
-    InstallHelpLineHooks();
-    InstallEffectHooks();
-    InstallWorkspaceHooks();
-}
-
 int RunGuardedBody(Main::CInterface& program) {
     SE_MARK();
     std::unique_ptr<Window::CMain> window;
-    LinkPieces();
+    // Every mouse message of the main window reaches the widgets once; the default
+    // render states run the pixel-shader probe.
+    Windows::Window::Main::SetMouseDispatcher(NVireo::NGUI::HandleMouseMessage);
+    NVireo::NDirectX::N3D::InstallPixelShaderProbe();
     errno = 0;
     if (!StartUp(window)) return 0;
     program.CreateFirstScene();
@@ -282,11 +271,7 @@ bool DrawStep() {
             if (NVireo::NGame::NScene::Current()) NVireo::NGame::NScene::Current()->Draw();
             Object::Single::Fade::DrawActiveFade();
         };
-        steps.drawFpsLine = [] {
-            if (TextHooks().drawFpsLine) {
-                TextHooks().drawFpsLine(FrameTimer().FpsText().c_str(), FpsFont());
-            }
-        };
+        steps.drawFpsLine = [] { DrawFpsLine(FrameTimer().FpsText().c_str(), FpsFont()); };
         NVireo::NDirectX::N3D::RenderFrame(steps);
         rendered = true;
     }
@@ -307,8 +292,8 @@ void Frame() {
     if (state.quitting) return;
 
     NVireo::NGame::MarkLowestKeyIfToggled();
-    if (WidgetHooks().step) WidgetHooks().step();
-    if (HelpLineHooks().update) HelpLineHooks().update();
+    NVireo::NGUI::TickAll();
+    Help::Line::UpdateOverlay();
     Pulse().Advance(FrameTimer().targetFps);
     Phases().Advance(FrameTimer().targetFps);
     Object::Single::Fade::RetireFinishedFade();
@@ -320,7 +305,7 @@ void Frame() {
         scene->Update();  // may switch: scene may be gone now
         POINT pointer{0, 0};
         if (!GetCursorPos(&pointer) || !ScreenToClient(MainHandle(), &pointer)) pointer = {0, 0};
-        if (WidgetHooks().pickUnderPointer) WidgetHooks().pickUnderPointer(pointer);
+        NVireo::NGUI::PickAtCursor(pointer);
     } else {
         SendMessageA(MainHandle(), WM_CLOSE, 0, 0);
     }
@@ -381,16 +366,15 @@ void ShutDown() {
     SE_MARK();
     Object::Single::Fade::CRegistry::DeleteAll();
     Scene::EndScenes();
-    if (EffectHooks().deleteCamera) EffectHooks().deleteCamera();
+    Camera::Delete();
     BGM::Streamer().Shutdown();
     SoundEffectBank().ReleaseAll();
-    if (TextHooks().releaseCaches) TextHooks().releaseCaches();
-    // Whether built at start-up or switched on later; nothing to do when never built.
-    if (EffectHooks().releaseTargets) EffectHooks().releaseTargets();
+    ReleaseTextCaches();
+    ReleaseEffectTargets();
     Button::Image::ReleaseCheckBoxPictures();
     NVireo::NDirectX::N3D::StopRenderer();
     Keyborad::SetHandler(nullptr);
-    if (WidgetHooks().releasePointConverter) WidgetHooks().releasePointConverter();
+    NVireo::NGUI::SetPointConverter(nullptr);
     State().quitting = 1;
     NVireo::NError::SetErrorHandler(nullptr);
     Appli::SaveSettings(Appli::ApplicationInfo().productName.c_str());

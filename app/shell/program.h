@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "app/main_window.h"
+#include "app/shell/main_window.h"
 
 namespace NVireo::NGame::NScene {
 class CInterface;

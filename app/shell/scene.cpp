@@ -1,15 +1,16 @@
 // The scene bases, the current scene and the switches.
-#include "app/scene.h"
+#include "app/shell/scene.h"
 
-#include "app/fade.h"
-#include "app/frame_timer.h"
-#include "app/later_parts.h"
+#include "app/gui/help_line.h"
 #include "app/scenes/setting.h"
 #include "app/scenes/start_scenes.h"
 #include "app/scenes/title.h"
 #include "app/scenes/workspace.h"
+#include "app/shell/fade.h"
+#include "app/shell/frame_timer.h"
 #include "framework/error/error.h"
 #include "framework/error/trace.h"
+#include "framework/gui/dispatch.h"
 #include "framework/render/direct3d.h"
 #include "framework/window/keyboard.h"
 
@@ -38,7 +39,7 @@ CInterface::~CInterface() {
     // A scene whose construction failed, or one deleted from outside, leaves no dangling
     // current scene behind.
     if (CurrentSlot() == this) CurrentSlot() = nullptr;
-    if (::Main::WidgetHooks().resetHover) ::Main::WidgetHooks().resetHover();
+    NVireo::NGUI::ResetHover();
 }
 
 CInterface* Current() { return CurrentSlot(); }
@@ -53,8 +54,8 @@ CInterface::CInterface() {
 }
 
 CInterface::~CInterface() {
-    if (::Main::HelpLineHooks().resetCells) ::Main::HelpLineHooks().resetCells();
-    if (::Main::WidgetHooks().resetHover) ::Main::WidgetHooks().resetHover();
+    Help::Line::Reset();
+    NVireo::NGUI::ResetHover();
 }
 
 IFadeInBlackt::IFadeInBlackt() : startTick(::Main::ClockNow()) { SE_MARK(); }
@@ -82,7 +83,7 @@ void IFadeInBlackt::Draw() {
 
 void IFadeInBlackt::DrawOverlay() {
     SE_MARK();
-    if (::Main::HelpLineHooks().drawOverlay) ::Main::HelpLineHooks().drawOverlay();
+    Help::Line::DrawOverlay();
 }
 
 void EndScenes() {

@@ -1,7 +1,7 @@
 // The main window's placement and its bookkeeping in the settings.
-#include "app/window_placement.h"
+#include "app/shell/window_placement.h"
 
-#include "app/settings.h"
+#include "app/setup/settings.h"
 #include "framework/error/error.h"
 #include "framework/error/trace.h"
 

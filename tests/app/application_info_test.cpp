@@ -1,7 +1,7 @@
 // The program's version record as the layer serves it, and the application information,
 // window title, instance name and copyright line built from it (or, without a record,
 // from the application strings).
-#include "app/application_info.h"
+#include "app/setup/application_info.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/error_handlers.h"
+#include "app/setup/error_handlers.h"
 #include "framework/package/package.h"
 #include "framework/text/string_ids.h"
 #include "framework/text/string_table.h"

@@ -2,7 +2,7 @@
 // by the ffmpeg tool at test time), loops it, pauses and resumes with the program's
 // activation, stops with the setting; without the file or without an audio device there
 // is no music and no error. Also the player's count of plays and the stopwatch.
-#include "app/bgm.h"
+#include "app/audio/bgm.h"
 
 #include <gtest/gtest.h>
 #include <objbase.h>

@@ -1,5 +1,5 @@
 // The command-line record and the home folder's emergency copy.
-#include "app/command_line.h"
+#include "app/shell/command_line.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 // The application's handlers end the process: every case runs in a forked child that
 // points the home folder at a temporary folder and answers the message box through the
 // seam, leaving what it saw in files there.
-#include "app/error_handlers.h"
+#include "app/setup/error_handlers.h"
 
 #include <gtest/gtest.h>
 #include <seams.h>

@@ -1,5 +1,5 @@
 // Frame pacing with a clock the test moves, the frame-rate line, the pulse and phases.
-#include "app/frame_timer.h"
+#include "app/shell/frame_timer.h"
 
 #include <vector>
 

@@ -1,6 +1,6 @@
 // The program's loop decisions, activation, late frames and the end of the scenes, with
 // a real main window under SDL's dummy video driver.
-#include "app/program.h"
+#include "app/shell/program.h"
 
 #include <SDL.h>
 #include <windows.h>
@@ -8,10 +8,10 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "app/app_state.h"
-#include "app/frame_timer.h"
-#include "app/scene.h"
-#include "app/settings.h"
+#include "app/setup/settings.h"
+#include "app/shell/app_state.h"
+#include "app/shell/frame_timer.h"
+#include "app/shell/scene.h"
 #include "framework/package/package.h"
 #include "framework/platform/home.h"
 #include "framework/text/string_table.h"

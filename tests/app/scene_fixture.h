@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "app/scene.h"
+#include "app/shell/scene.h"
 #include "framework/platform/home.h"
 #include "framework/render/direct3d.h"
 #include "headless_device.h"

@@ -1,11 +1,11 @@
 // Scenes: the switch rule, ending the scenes, the fade-in of new scenes and the
 // process-wide fade's registration.
-#include "app/scene.h"
+#include "app/shell/scene.h"
 
 #include <vector>
 
-#include "app/fade.h"
-#include "app/frame_timer.h"
+#include "app/shell/fade.h"
+#include "app/shell/frame_timer.h"
 #include "test_support.h"
 
 namespace {

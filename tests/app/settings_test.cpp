@@ -1,6 +1,6 @@
 // The data paths and the settings file: the exact bytes SaveSettings writes for both
 // window styles, and what LoadSettings takes from files written by hand.
-#include "app/settings.h"
+#include "app/setup/settings.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/data_paths.h"
+#include "app/setup/data_paths.h"
 #include "framework/error/error.h"
 #include "framework/package/package.h"
 #include "framework/platform/home.h"

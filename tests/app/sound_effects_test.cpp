@@ -2,7 +2,7 @@
 // package on its first press, reuses and restarts it later, applies the SE volume, and
 // stays silent when effects are off, when there is no sound device, or when the device
 // cannot play the file.
-#include "app/sound_effects.h"
+#include "app/audio/sound_effects.h"
 
 #include <gtest/gtest.h>
 

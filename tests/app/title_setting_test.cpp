@@ -8,11 +8,11 @@
 #include <cerrno>
 #include <string>
 
-#include "app/bgm.h"
+#include "app/audio/bgm.h"
+#include "app/audio/sound_effects.h"
 #include "app/scenes/setting.h"
 #include "app/scenes/start_scenes.h"
 #include "app/scenes/title.h"
-#include "app/sound_effects.h"
 #include "framework/render/direct3d.h"
 #include "framework/render/effects.h"
 #include "gui/main_window_fixture.h"

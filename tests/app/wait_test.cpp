@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "app/jobs.h"
-#include "app/scenes/wait_parts.h"
-#include "app/workspace_hooks.h"
+#include "app/scenes/jobs.h"
+#include "app/scenes/wait_widgets.h"
+#include "app/scenes/workspace_start.h"
 #include "framework/platform/home.h"
 #include "framework/render/direct3d.h"
 #include "scene_fixture.h"

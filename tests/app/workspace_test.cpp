@@ -14,7 +14,7 @@
 
 #include "app/scenes/time_changer.h"
 #include "app/scenes/wait.h"
-#include "app/workspace_hooks.h"
+#include "app/scenes/workspace_start.h"
 #include "framework/platform/home.h"
 #include "framework/render/direct3d.h"
 #include "framework/text/string_ids.h"

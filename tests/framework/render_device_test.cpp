@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/sprites.h"
+#include "app/gui/sprites.h"
 #include "framework/error/error.h"
 #include "framework/package/package.h"
 #include "framework/platform/home.h"

@@ -8,8 +8,7 @@
 
 #include <cmath>
 
-#include "app/effect_hooks.h"
-#include "app/later_parts.h"
+#include "app/shell/graphic_effect.h"
 #include "framework/render/camera.h"
 #include "framework/render/direct3d.h"
 #include "framework/render/effects.h"
@@ -238,33 +237,28 @@ TEST_F(RenderEffects, TheOrbitCameraLooksAtItsTargetFromItsDistance) {
     EXPECT_EQ(camera.pitch, -80.0f);
 }
 
-TEST_F(RenderEffects, TheShellsHooksMakeTheCameraAndTheEffect) {
-    Main::InstallEffectHooks();
-    const Main::CEffectHooks& hooks = Main::EffectHooks();
-    ASSERT_NE(hooks.createCamera, nullptr);
-    ASSERT_NE(hooks.releaseTargets, nullptr);
+TEST_F(RenderEffects, TheShellMakesTheCameraAndTheEffect) {
     RendererState().cameraMatrices.clear();
-    hooks.createCamera();
+    Camera::Create();
     ASSERT_NE(Camera::Current(), nullptr);
     EXPECT_EQ(RendererState().cameraMatrices.size(), static_cast<size_t>(kCameraMatrixCount));
     CameraSettings().distance = 9.0f;
-    hooks.setCameraDefaults();
+    Camera::SetDefaults();
     EXPECT_EQ(Camera::Current()->distance, 5.0f);
 
     // Off at start-up: nothing is built.
-    EXPECT_FALSE(hooks.effectsOn());
-    hooks.buildTargets();
+    EXPECT_FALSE(Main::EffectsOn());
+    Main::BuildEffectTargets();
     EXPECT_EQ(Textures(), 0u);
     SetGraphicEffect(true);
-    EXPECT_TRUE(hooks.effectsOn());
+    EXPECT_TRUE(Main::EffectsOn());
     EXPECT_EQ(Textures(), kEffectTextures);
-    hooks.releaseTargets();
+    Main::ReleaseEffectTargets();
     EXPECT_EQ(EffectState(), nullptr);
     EXPECT_EQ(Textures(), 0u);
     EXPECT_EQ(Shaders(), 0u);
-    hooks.deleteCamera();
+    Camera::Delete();
     EXPECT_EQ(Camera::Current(), nullptr);
-    Main::EffectHooks() = Main::CEffectHooks{};
 }
 
 }  // namespace

@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/later_parts.h"
-#include "app/text_hooks.h"
+#include "app/gui/text_caches.h"
 #include "framework/render/direct3d.h"
 #include "framework/render/text.h"
 #include "headless_device.h"
@@ -471,9 +470,7 @@ TEST_F(RenderText, ChipsShowTheirCharactersAgainAfterADeviceReset) {
 }
 
 TEST_F(RenderText, TheFrameRateLineIsDrawnAtTheTopLeftWhenShown) {
-    Main::CTextHooks saved = Main::TextHooks();
-    Main::InstallTextHooks();
-    Main::TextHooks().createCaches();
+    Main::CreateTextCaches();
     ASSERT_NE(Main::TextCache(Main::kFpsTextCache), nullptr);
     ASSERT_NE(Main::TextCache(Main::kSmallTextCache), nullptr);
     EXPECT_EQ(Main::TextCache(Main::kMediumTextCache)->Font().lfHeight, 14);
@@ -484,9 +481,7 @@ TEST_F(RenderText, TheFrameRateLineIsDrawnAtTheTopLeftWhenShown) {
     const int32_t textures = TextureRegistry().count;
     CFrameSteps steps;
     steps.drawScene = [] { Device().ClearAll(); };
-    steps.drawFpsLine = [&] {
-        Main::TextHooks().drawFpsLine(" FPS  25.000: COS  0: fief 3.2%", font);
-    };
+    steps.drawFpsLine = [&] { Main::DrawFpsLine(" FPS  25.000: COS  0: fief 3.2%", font); };
     for (const bool shown : {false, true}) {
         SCOPED_TRACE(shown);
         steps.showFps = shown;
@@ -507,11 +502,10 @@ TEST_F(RenderText, TheFrameRateLineIsDrawnAtTheTopLeftWhenShown) {
     }
     // Every character was ready: drawing made no texture.
     EXPECT_EQ(TextureRegistry().count, textures);
-    Main::TextHooks().releaseCaches();
+    Main::ReleaseTextCaches();
     EXPECT_EQ(Main::TextCache(Main::kFpsTextCache), nullptr);
     EXPECT_LT(TextureRegistry().count, textures);
     DeleteObject(font);
-    Main::TextHooks() = saved;
 }
 
 }  // namespace

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "app/app_state.h"
-#include "app/keyboard_handler.h"
+#include "app/shell/app_state.h"
+#include "app/shell/keyboard_handler.h"
 #include "framework/window/keyboard.h"
 #include "framework/window/window.h"
 #include "test_support.h"

@@ -9,8 +9,8 @@
 #include <new>
 #include <stdexcept>
 
-#include "app/settings.h"
-#include "app/window_placement.h"
+#include "app/setup/settings.h"
+#include "app/shell/window_placement.h"
 #include "framework/window/dropped_files.h"
 #include "framework/window/mouse_capture.h"
 #include "framework/window/window.h"

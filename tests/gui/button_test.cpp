@@ -14,14 +14,12 @@
 #include <tuple>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/frame_timer.h"
-#include "app/gui/button_hooks.h"
+#include "app/audio/sound_effects.h"
 #include "app/gui/check_box.h"
 #include "app/gui/plate.h"
-#include "app/keyboard_handler.h"
-#include "app/later_parts.h"
-#include "app/sound_effects.h"
+#include "app/shell/app_state.h"
+#include "app/shell/frame_timer.h"
+#include "app/shell/keyboard_handler.h"
 #include "framework/gui/dispatch.h"
 #include "framework/gui/palette.h"
 #include "framework/package/package.h"
@@ -58,19 +56,13 @@ TEST(GuiPalette, ChannelsDoubleAndHalveAroundTheBaseKeepingItsAlpha) {
     }
 }
 
-TEST(GuiPalette, TheShellSetsItThroughTheWidgetHook) {
-    const Main::CWidgetHooks saved = Main::WidgetHooks();
-    Main::WidgetHooks() = Main::CWidgetHooks{};
-    Button::InstallButtonHooks();
-    ASSERT_NE(Main::WidgetHooks().setGuiPalette, nullptr);
-    EXPECT_EQ(Main::WidgetHooks().step, nullptr) << "only the palette entry is filled";
-    Main::WidgetHooks().setGuiPalette(0xFF204060u);
+TEST(GuiPalette, SettingItAgainReplacesEveryColour) {
+    NVireo::NGUI::SetGuiPalette(0xFF204060u);
     EXPECT_EQ(NVireo::NGUI::GuiPalette().light, 0xFF4080C0u);
-    Main::WidgetHooks().setGuiPalette(NVireo::NGUI::kDefaultGuiBase);
+    NVireo::NGUI::SetGuiPalette(NVireo::NGUI::kDefaultGuiBase);
     EXPECT_EQ(NVireo::NGUI::GuiPalette().fill, 0xE0827D73u);
     EXPECT_EQ(NVireo::NGUI::GuiPalette().light, 0xE0FFFAE6u);
     EXPECT_EQ(NVireo::NGUI::GuiPalette().dark, 0xE0413E39u);
-    Main::WidgetHooks() = saved;
 }
 
 TEST(GuiPalette, PulseColourIsAnOpaqueGreyUpToHalfWhite) {

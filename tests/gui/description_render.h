@@ -11,8 +11,8 @@
 #include <functional>
 #include <vector>
 
-#include "app/frame_timer.h"
 #include "app/gui/description_box.h"
+#include "app/shell/frame_timer.h"
 #include "framework/error/error.h"
 #include "framework/render/direct3d.h"
 #include "headless_device.h"

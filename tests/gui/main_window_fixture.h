@@ -9,9 +9,9 @@
 
 #include <string>
 
-#include "app/app_state.h"
 #include "app/gui/check_box.h"
-#include "app/keyboard_handler.h"
+#include "app/shell/app_state.h"
+#include "app/shell/keyboard_handler.h"
 #include "framework/gui/dispatch.h"
 #include "framework/gui/palette.h"
 #include "framework/platform/home.h"

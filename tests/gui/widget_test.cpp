@@ -8,8 +8,6 @@
 #include <functional>
 #include <memory>
 
-#include "app/later_parts.h"
-#include "app/widget_hooks.h"
 #include "framework/gui/mover.h"
 #include "test_support.h"
 #include "widget_probe.h"
@@ -149,25 +147,21 @@ struct Doubling : NVireo::NGUI::NInterface::IClientPointConveter {
     int* deleted;
 };
 
-TEST(WidgetHooks, TheShellsEntriesPickTickResetAndDeleteTheConverter) {
+TEST(WidgetFrame, PickTickResetAndTheConverterReleasedAtShutdown) {
     RegistryGuard guard;
-    const Main::CWidgetHooks saved = Main::WidgetHooks();
-    Main::InstallWidgetHooks();
-    const Main::CWidgetHooks& hooks = Main::WidgetHooks();
     Probe b("B", kRight, kOwner);
     int deleted = 0;
     NVireo::NGUI::SetPointConverter(new Doubling(&deleted));
-    hooks.pickUnderPointer(POINT{60, 10});  // 60 becomes 120, on B
+    NVireo::NGUI::PickAtCursor(POINT{60, 10});  // 60 becomes 120, on B
     EXPECT_TRUE(b.IsActive());
     EXPECT_EQ(b.lastMove.clientX, 60) << "handlers get the unconverted client pair";
-    hooks.step();
-    hooks.resetHover();
+    NVireo::NGUI::TickAll();
+    NVireo::NGUI::ResetHover();
     EXPECT_FALSE(b.IsActive());
     EXPECT_EQ(Events(), Events_({"B move", "B frame"}));
-    hooks.releasePointConverter();
+    NVireo::NGUI::SetPointConverter(nullptr);
     EXPECT_EQ(deleted, 1);
     EXPECT_FALSE(NVireo::NGUI::SelectHover(60, 10));
-    Main::WidgetHooks() = saved;
 }
 
 // A box that records where the mover puts it.
