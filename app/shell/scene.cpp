@@ -1,4 +1,4 @@
-// The scene bases, the current scene and the switches.
+// The program's scene bases and the switches between its scenes.
 #include "app/shell/scene.h"
 
 #include "app/gui/help_line.h"
@@ -13,38 +13,6 @@
 #include "framework/gui/dispatch.h"
 #include "framework/render/direct3d.h"
 #include "framework/window/keyboard.h"
-
-namespace NVireo::NGame::NScene {
-
-namespace {
-
-CInterface*& CurrentSlot() {
-    static CInterface* current = nullptr;
-    return current;
-}
-
-}  // namespace
-
-CInterface::CInterface() {
-    SE_MARK();
-    CInterface*& current = CurrentSlot();
-    CInterface* old = current;
-    current = nullptr;
-    delete old;
-    current = this;
-    SE_MARK();
-}
-
-CInterface::~CInterface() {
-    // A scene whose construction failed, or one deleted from outside, leaves no dangling
-    // current scene behind.
-    if (CurrentSlot() == this) CurrentSlot() = nullptr;
-    NVireo::NGUI::ResetHover();
-}
-
-CInterface* Current() { return CurrentSlot(); }
-
-}  // namespace NVireo::NGame::NScene
 
 namespace Scene {
 
