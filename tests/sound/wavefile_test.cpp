@@ -10,8 +10,8 @@
 #include <string>
 
 #include "framework/error/error.h"
-#include "sound/wav_bytes.h"
-#include "test_support.h"
+#include "support/test_support.h"
+#include "support/wav_bytes.h"
 
 namespace {
 
