@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   g++ clang libclang-rt-14-dev            # the program; clang only for the fuzz target
+  clang-format                            # scripts/lint.sh checks the sources' format
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   sox                                     # check the files we write, make sample clips
   ffmpeg                                  # the benchmark's reference resampler
