@@ -8,6 +8,8 @@
 
 #include "framework/window/keyboard.h"
 
+// "Keyborad" is spelled as the program's design names it, kept on purpose so the name
+// stays searchable.
 namespace Keyborad {
 
 // What F7 and F9 do, filled in by the parts that provide them; a key whose hook is not

@@ -16,7 +16,8 @@ public:
     ~CInterface() override;
 };
 
-// A scene that fades in from black over its first 200 ms of wall-clock time.
+// A scene that fades in from black over its first 200 ms of wall-clock time. The name
+// keeps the design's spelling ("Blackt") on purpose, so it stays searchable.
 class IFadeInBlackt : public CInterface {
 public:
     IFadeInBlackt();
