@@ -131,15 +131,26 @@ void FillSilence(CByteBuffer& buffer, uint16_t bitsPerSample) {
     std::memset(buffer.data, bitsPerSample == 8 ? 0x80 : 0, buffer.length);
 }
 
+// The bytes of `milliseconds` at frameBytes x rate bytes a second, truncated; false when
+// they would not fit a WAV file (the product alone may pass 64 bits: 16 + 32 + 32).
+bool BytesFor(uint32_t frameBytes, uint32_t rate, uint32_t milliseconds, uint64_t& bytes) {
+    uint64_t product = 0;
+    if (__builtin_mul_overflow(static_cast<uint64_t>(frameBytes) * rate, milliseconds, &product)) {
+        return false;
+    }
+    bytes = product / 1000;
+    return bytes <= kMaxWaveDataBytes;
+}
+
 }  // namespace
 
-void MakeSilence(CSoundClip& clip, uint32_t milliseconds) {
+bool MakeSilence(CSoundClip& clip, uint32_t milliseconds) {
     SE_MARK();
-    const uint32_t bytesPerSecond = static_cast<uint32_t>(clip.nBlockAlign) * clip.nSamplesPerSec;
-    const uint32_t size =
-        static_cast<uint32_t>(static_cast<uint64_t>(bytesPerSecond) * milliseconds / 1000);
-    if (!clip.data.Resize(size)) return;
+    uint64_t size = 0;
+    if (!BytesFor(clip.nBlockAlign, clip.nSamplesPerSec, milliseconds, size)) return false;
+    if (!clip.data.Resize(static_cast<uint32_t>(size))) return false;
     FillSilence(clip.data, clip.wBitsPerSample);
+    return true;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -352,14 +363,11 @@ ERun Run(CTimeChangeJob& job, const CByteBuffer& input, uint32_t frameSize, doub
     if (job.abort.load(std::memory_order_relaxed)) return ERun::Aborted;
     job.inFrames = input.length / frameSize;
     const double x = static_cast<double>(job.inFrames) * ratio;
-    // x is the exact product the frame count is truncated from; values no buffer can
-    // hold are refused rather than wrapped.
-    const double limit = static_cast<double>(UINT32_MAX / frameSize);
+    // x is the exact product the frame count is truncated from; results that a WAV file
+    // cannot hold are refused rather than wrapped.
+    const double limit = static_cast<double>(kMaxWaveDataBytes / frameSize);
     if (!(x < limit + 1.0)) {
         job.outFrames = 0;
-        char text[32];
-        std::snprintf(text, sizeof text, "%.0f", x * frameSize);
-        Raise(NVireo::NError::kSite, 21002, text);
         return ERun::Failed;
     }
     const uint32_t outFrames = x > 0 ? static_cast<uint32_t>(x) : 0;
@@ -426,13 +434,14 @@ EChangeResult ChangeDuration(CTimeChangeJob& job, double milliseconds, CSoundCli
                         : milliseconds >= 4294967295.0 ? UINT32_MAX
                                                        : static_cast<uint32_t>(milliseconds);
     if (clip.data.length == 0) {
-        MakeSilence(clip, ms);
-        return EChangeResult::Done;
+        return MakeSilence(clip, ms) ? EChangeResult::Done : EChangeResult::Failed;
     }
-    if (ChangeFrameSize(clip) == 0) return EChangeResult::Unsupported;
-    const uint32_t bytesPerSecond = static_cast<uint32_t>(clip.nBlockAlign) * clip.nSamplesPerSec;
-    const uint32_t target =
-        static_cast<uint32_t>(static_cast<uint64_t>(bytesPerSecond) * ms / 1000);
+    const uint32_t frameSize = ChangeFrameSize(clip);
+    if (frameSize == 0) return EChangeResult::Unsupported;
+    // The target is sized by the frames the change copies, in 64 bits; a result that a WAV
+    // file cannot hold is refused before anything is allocated.
+    uint64_t target = 0;
+    if (!BytesFor(frameSize, clip.nSamplesPerSec, ms, target)) return EChangeResult::Failed;
     const double ratio = static_cast<double>(target) / static_cast<double>(clip.data.length);
     return ChangeByRatio(job, ratio, clip);
 }

@@ -65,8 +65,13 @@ enum class EChangeResult {
     Done,         // the clip has its new duration (or already had it)
     Aborted,      // abort was seen: the clip is unchanged
     Unsupported,  // the format has no whole frame to copy: the clip is unchanged
-    Failed,       // the result could not be allocated (reported): the clip is unchanged
+    Failed,       // the result could not be allocated (reported) or would not fit a WAV
+                  // file: the clip is unchanged
 };
+
+// The most sample bytes a WAV file can hold: its RIFF size, 36 bytes of header and the
+// data, must fit 32 bits.
+inline constexpr uint64_t kMaxWaveDataBytes = (uint64_t{1} << 32) - 44;
 
 // The one current clip of the program.
 struct CClipState {
@@ -87,7 +92,9 @@ uint32_t SampleCount(const CSoundClip& clip);
 uint64_t SavedFileSize(const CSoundClip& clip);
 // True when the clip has a defined duration: channels, rate and at least 8 bits.
 bool HasDuration(const CSoundFormat& format);
-void MakeSilence(CSoundClip& clip, uint32_t milliseconds);
+// Replaces the samples with milliseconds of silence in the clip's format; false (the
+// clip untouched) when that much would not fit a WAV file.
+bool MakeSilence(CSoundClip& clip, uint32_t milliseconds);
 // The bytes of one frame that the change copies, or 0 when the format cannot change.
 uint32_t ChangeFrameSize(const CSoundFormat& format);
 

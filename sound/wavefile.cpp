@@ -75,6 +75,12 @@ const char* ReadFormat(CBinary& stream, uint32_t size, CSoundClip& clip) {
     const uint32_t frameBytes =
         static_cast<uint32_t>(clip.nChannels) * ((clip.wBitsPerSample + 7u) / 8u);
     if (clip.nBlockAlign < frameBytes) return "block align smaller than one frame";
+    // PCM and float blocks are exactly one sample of every channel; a larger declared
+    // block would size every duration by bytes the samples do not have.
+    if ((clip.wFormatTag == kFormatPcm || clip.wFormatTag == kFormatFloat) &&
+        clip.nBlockAlign != frameBytes) {
+        return "block align is not channels x bytes per sample";
+    }
     return nullptr;
 }
 

@@ -103,7 +103,11 @@ TEST_F(WaveFileTest, MalformedFilesAreRejectedNotFatal) {
     const Format f;
     const Bytes fmt = Chunk("fmt ", FmtBody(f));
     const Bytes samples = Samples(40);
-    Format noChannels, noRate, fourBits, noBlock, badExt, shortExt;
+    Format noChannels, noRate, fourBits, noBlock, badExt, shortExt, wideBlock, wideFloat;
+    wideBlock.blockAlign = 65535;
+    wideFloat.tag = 3;
+    wideFloat.bits = 32;
+    wideFloat.blockAlign = 12;
     noChannels.channels = 0;
     noRate.rate = 0;
     fourBits.bits = 4;
@@ -115,6 +119,7 @@ TEST_F(WaveFileTest, MalformedFilesAreRejectedNotFatal) {
     struct Case {
         const char* what;
         Bytes file;
+        const char* why = nullptr;  // the reason given, where the case is about it
     };
     const Case cases[] = {
         {"empty file", {}},
@@ -144,6 +149,10 @@ TEST_F(WaveFileTest, MalformedFilesAreRejectedNotFatal) {
         {"no sample rate", Riff({Chunk("fmt ", FmtBody(noRate)), Chunk("data", samples)})},
         {"4-bit samples", Riff({Chunk("fmt ", FmtBody(fourBits)), Chunk("data", samples)})},
         {"block align 0", Riff({Chunk("fmt ", FmtBody(noBlock)), Chunk("data", samples)})},
+        {"PCM block align 65535", Riff({Chunk("fmt ", FmtBody(wideBlock)), Chunk("data", samples)}),
+         "block align is not channels x bytes per sample"},
+        {"float block align 12", Riff({Chunk("fmt ", FmtBody(wideFloat)), Chunk("data", samples)}),
+         "block align is not channels x bytes per sample"},
         {"extensible ADPCM",
          Riff({Chunk("fmt ", FmtBody(badExt, ExtensibleTail(2, 16))), Chunk("data", samples)})},
         {"extensible fmt of 18 bytes",
@@ -155,6 +164,9 @@ TEST_F(WaveFileTest, MalformedFilesAreRejectedNotFatal) {
             << c.what << ": " << NVireo::NError::ErrorText();
         EXPECT_FALSE(loaded.ok) << c.what;
         EXPECT_STRNE(loaded.rejection.c_str(), "") << c.what;
+        if (c.why != nullptr) {
+            EXPECT_EQ(loaded.rejection, c.why) << c.what;
+        }
     }
 }
 
