@@ -87,6 +87,13 @@ TEST_F(WaveFileTest, FilesThatRealWritersProduceLoad) {
          Riff(
              {Chunk("fmt ", FmtBody(stereo16)), Chunk("data", samples), Chunk("LIST", Samples(8))}),
          16},
+        {"data size 0xFFFFFFFF of a writer that could not seek: whole frames to the end",
+         Riff({Chunk("fmt ", FmtBody(stereo16)), [&] {
+                   Bytes data = samples;
+                   data.insert(data.end(), {7, 7, 7});  // a partial last frame
+                   return Chunk("data", data, false, 0xFFFFFFFF);
+               }()}),
+         16},
     };
     for (const Case& c : cases) {
         const Loaded loaded = LoadBytes(folder, c.file);
@@ -143,7 +150,7 @@ TEST_F(WaveFileTest, MalformedFilesAreRejectedNotFatal) {
         {"no fmt at all", Riff({Chunk("LIST", Samples(8)), Chunk("data", samples)})},
         {"no data chunk", Riff({fmt, Chunk("LIST", Samples(8))})},
         {"data one byte beyond the file", Riff({fmt, Chunk("data", samples, false, 41)})},
-        {"data size 4 GiB", Riff({fmt, Chunk("data", samples, false, 0xFFFFFFFF)})},
+        {"data size 4 GiB - 2", Riff({fmt, Chunk("data", samples, false, 0xFFFFFFFE)})},
         {"chunk running off the end", Riff({fmt, Chunk("LIST", Samples(8), true, 0x80000000)})},
         {"no channels", Riff({Chunk("fmt ", FmtBody(noChannels)), Chunk("data", samples)})},
         {"no sample rate", Riff({Chunk("fmt ", FmtBody(noRate)), Chunk("data", samples)})},
