@@ -242,6 +242,12 @@ bool CopyFramesBySize(CTimeChangeJob& job, const CWindow& w, uint32_t frameSize,
             return CopyFrames<2>(job, w, frameSize, mapper, last);
         case 4:
             return CopyFrames<4>(job, w, frameSize, mapper, last);
+        case 8:  // stereo float
+            return CopyFrames<8>(job, w, frameSize, mapper, last);
+        case 16:  // four channels of float
+            return CopyFrames<16>(job, w, frameSize, mapper, last);
+        case 32:  // eight channels of float
+            return CopyFrames<32>(job, w, frameSize, mapper, last);
         default:
             return CopyFrames<0>(job, w, frameSize, mapper, last);
     }
