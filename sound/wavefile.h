@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "framework/platform/file.h"
 #include "sound/clip.h"
@@ -16,6 +17,9 @@ struct CWaveFile {
     std::atomic<bool> abort{false};
     uint32_t riffSize = 0;
     uint32_t dataSize = 0;
+    // The file came through a pipe: a data size that runs past its end is the placeholder
+    // of a writer that could not come back to fill it in, as 0xFFFFFFFF always is.
+    bool fromPipe = false;
     // Why the last read answered false, in a few plain words (empty after success).
     const char* rejection = "";
 };
@@ -27,6 +31,20 @@ enum class EDirection { Input, Output };
 // meant to be discarded. Output answers false when the file could not be written.
 bool Transfer(CWaveFile& wave, NVireo::NFile::NSTDIO::CBinary& stream, EDirection direction,
               CSoundClip& clip);
+
+// Where the samples of a file stand, as its headers say.
+struct CWaveLayout {
+    uint64_t dataOffset = 0;  // the first sample byte
+    uint32_t dataBytes = 0;   // a data size of 0xFFFFFFFF counts whole frames to the end
+};
+
+// Reads the headers of a file up to its first sample into clip (whose samples stay as
+// they are) and layout, leaving the stream at the first sample; false with the reason
+// for a file that is not a WAV file this program can use, or a stream that cannot seek.
+bool ReadWaveHeaders(CWaveFile& wave, NVireo::NFile::NSTDIO::CBinary& stream, CSoundClip& clip,
+                     CWaveLayout& layout);
+// The canonical 44-byte header of a file of dataBytes samples in the format.
+std::vector<uint8_t> WaveHeader(const CSoundFormat& format, uint32_t dataBytes);
 
 // Reads path into clip; false when the file cannot be opened or is rejected.
 bool LoadFromFile(CWaveFile& wave, const char* path, CSoundClip& clip);

@@ -4,6 +4,8 @@
 // (the Try* calls, missing files for OpenText, Exists, IsWritable and RemoveIfExists).
 #pragma once
 
+#include <io.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -53,6 +55,9 @@ public:
     }
 
     bool AtEnd();
+    // True for a stream that can tell its position and seek (a file; not a pipe, FIFO or
+    // terminal, on which Size, Position, Seek and Skip report failures).
+    bool IsSeekable() { return stream != nullptr && _ftelli64(stream) >= 0; }
     uint64_t Size();  // the whole file's length; the position is kept
     uint64_t Position();
     void Seek(uint64_t position);  // absolute

@@ -93,8 +93,8 @@ TEST(SoundEffectBank, LoadsOnTheFirstPressThenReusesAndRestarts) {
 
 TEST(SoundEffectBank, StaysSilentWithoutADeviceOrWithAnEffectTheDeviceRefuses) {
     TempFolder folder;
-    // 16-bit samples declared with a 3-byte block: the reader takes it, the device refuses.
-    const std::string package = PackEffect(folder, wavbytes::Format{1, 1, 44100, 16, 3});
+    // A-law samples: the reader takes them, the device refuses them.
+    const std::string package = PackEffect(folder, wavbytes::Format{6, 1, 44100, 8, 1});
     audiotest::Notes notes(folder / "notes.txt");
     for (const char* driver : {"no-such-driver", "dummy"}) {
         const int code = audiotest::RunWithDriver(driver, "", [&] {

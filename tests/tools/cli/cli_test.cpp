@@ -1,13 +1,29 @@
 // The command-line retimer, run as a user runs it.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <hostfile.h>
 #include <hostpath.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <climits>
+#include <fstream>
 #include <string>
+#include <thread>
 
+#include "child_process.h"
 #include "sound/clip.h"
 #include "sound/wavefile.h"
 #include "support/test_support.h"
 #include "support/wav_bytes.h"
+
+extern char** environ;
 
 namespace {
 
@@ -35,6 +51,50 @@ Bytes ChangedInProcess(const TempFolder& folder, const std::string& input, uint3
     return ReadFile(out);
 }
 
+// Starts the command-line retimer without waiting for it; environment adds variables.
+pid_t StartCli(const std::vector<std::string>& arguments, const std::string& environment = {}) {
+    std::vector<std::string> args{SE_CLI_PATH};
+    args.insert(args.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> env;
+    for (char** e = environ; *e != nullptr; ++e) env.emplace_back(*e);
+    if (!environment.empty()) env.push_back(environment);
+    std::vector<char*> envp;
+    for (std::string& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    posix_spawn(&pid, SE_CLI_PATH, &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+// Waits for a started run; answers its exit status (128 + the signal that ended it) and
+// its peak memory in KiB.
+std::pair<int, long> Wait(pid_t pid) {
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return {code, usage.ru_maxrss};
+}
+
+// The bytes a running process has written so far (0 when it cannot be told).
+uint64_t BytesWritten(pid_t pid) {
+    std::ifstream io("/proc/" + std::to_string(pid) + "/io");
+    std::string key;
+    uint64_t value = 0;
+    while (io >> key >> value) {
+        if (key == "wchar:") return value;
+    }
+    return 0;
+}
+
 TEST(Cli, UsageErrorsExitWithTwo) {
     for (const char* args :
          {"", "--ms", "--ms abc in.wav -o o.wav", "--ms -5 -o o.wav in.wav",
@@ -45,6 +105,9 @@ TEST(Cli, UsageErrorsExitWithTwo) {
         EXPECT_EQ(r.status, 2) << args << "\n" << r.out;
         EXPECT_NE(r.out.find("usage:"), std::string::npos) << args;
     }
+    const Result version = Cli("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "se-retimer-cli 1.00.1\n");
     const Result help = Cli("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.rfind("usage:", 0), 0u) << help.out;
@@ -79,6 +142,166 @@ TEST(Cli, ChangesExactlyAsTheWindowDoes) {
     const Result r = Cli("--ratio 1.5 -o " + Quote(folder / "x.wav") + " " + Quote(input));
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(ReadFile(folder / "x.wav"), ChangedInProcess(folder, input, 150));
+
+    // The CLI streams in blocks of 1 MiB: clips over several blocks, in frames of 1 to 6
+    // bytes and one with a partial last frame, shortened a little and a lot, lengthened a
+    // little and a lot, and emptied, give the bytes of the change in memory.
+    struct Case {
+        Format format;
+        size_t bytes;
+    };
+    Format mono8, stereo24;
+    mono8.channels = 1;
+    mono8.bits = 8;
+    stereo24.bits = 24;
+    for (const Case& c : {Case{Format{}, 4 * 44100 * 8}, Case{mono8, 3 * 1024 * 1024 + 1},
+                          Case{stereo24, 6 * 48000 * 4}}) {
+        WriteFile(input, Canonical(c.format, Samples(c.bytes)));
+        CWaveFile wave;
+        CSoundClip clip;
+        ASSERT_TRUE(LoadFromFile(wave, HostToProgramPath(input).c_str(), clip));
+        const uint64_t duration = GetDurationMs(clip);
+        for (const uint64_t ms : {duration * 9 / 10, duration / 50, duration + 7, duration * 10,
+                                  duration, uint64_t{0}, uint64_t{1}}) {
+            SCOPED_TRACE(std::to_string(c.bytes) + " bytes to " + std::to_string(ms) + " ms");
+            const std::string out = folder / "streamed.wav";
+            const Result changed = Cli("--force --ms " + std::to_string(ms) + " -o " + Quote(out) +
+                                       " " + Quote(input));
+            ASSERT_EQ(changed.status, 0) << changed.out;
+            EXPECT_TRUE(ReadFile(out) ==
+                        ChangedInProcess(folder, input, static_cast<uint32_t>(ms)));
+        }
+    }
+}
+
+TEST(Cli, PipesFifosAndStandardStreams) {
+    TempFolder folder;
+    const std::string input = folder / "in.wav";
+    const Bytes samples = Samples(4 * 4410);
+    WriteFile(input, Canonical(Format{}, samples));
+    const Bytes expected = ChangedInProcess(folder, input, 80);
+    // What tools write when they cannot seek back: placeholder sizes, here with a partial
+    // frame at the end that is not read.
+    Bytes partial = samples;
+    partial.insert(partial.end(), {1, 2});
+    Bytes unsized =
+        Riff({Chunk("fmt ", FmtBody(Format{})), Chunk("data", partial, false, 0xFFFFFFFF)});
+    for (int k = 4; k < 8; ++k) unsized[k] = 0xFF;
+    WriteFile(folder / "unsized.wav", unsized);
+    mkfifo((folder / "fifo.wav").c_str(), 0644);
+    mkfifo((folder / "silent.wav").c_str(), 0644);
+    const std::string cli = SE_CLI_PATH;
+    struct Case {
+        const char* what;
+        std::string command;
+        int status;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"a pipe in and out",
+         "cat " + Quote(input) + " | " + cli + " --ms 80 -o - - > " + Quote(folder / "out.wav"), 0,
+         ""},
+        {"0xFFFFFFFF sizes in a file",
+         cli + " --ms 80 -o " + Quote(folder / "out.wav") + " " + Quote(folder / "unsized.wav"), 0,
+         ""},
+        {"0xFFFFFFFF sizes through a pipe",
+         "cat " + Quote(folder / "unsized.wav") + " | " + cli + " --ms 80 -o " +
+             Quote(folder / "out.wav") + " -",
+         0, ""},
+        {"a FIFO with a writer",
+         "(cat " + Quote(input) + " > " + Quote(folder / "fifo.wav") + " &); " + cli +
+             " --ms 80 -o " + Quote(folder / "out.wav") + " " + Quote(folder / "fifo.wav"),
+         0, ""},
+        {"a FIFO nobody writes to",
+         cli + " --wait 1 --ms 80 -o " + Quote(folder / "out.wav") + " " +
+             Quote(folder / "silent.wav"),
+         1, "nothing wrote to the FIFO within 1 s"},
+        {"standard output that is full", cli + " --ms 80 -o - " + Quote(input) + " > /dev/full", 1,
+         "- could not be written: No space left on device"},
+        {"--info to a full standard output", cli + " --info " + Quote(input) + " > /dev/full", 1,
+         "standard output could not be written: No space left on device"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        int status = -1;
+        const std::string text = Capture("(" + c.command + ") 2>&1", &status);
+        EXPECT_EQ(status, c.status) << text;
+        EXPECT_NE(text.find(c.message), std::string::npos) << text;
+        if (c.status == 0) {
+            EXPECT_TRUE(ReadFile(folder / "out.wav") == expected);
+        }
+        std::filesystem::remove(folder / "out.wav");
+    }
+}
+
+TEST(Cli, InfoReadsOnlyTheHeaders) {
+    // A sparse file that declares and holds 4 GB of samples: the figures come from the
+    // headers alone.
+    TempFolder folder;
+    const std::string path = folder / "large.wav";
+    WriteFile(path, Riff({Chunk("fmt ", FmtBody(Format{})), Chunk("data", {}, false, 0xFFFFFF00)}));
+    ASSERT_EQ(truncate(path.c_str(), 44 + 0xFFFFFF00ll), 0);
+    // 64 MiB of data for the whole process, far below what reading the samples takes
+    // (AddressSanitizer's shadow memory alone needs more).
+#ifdef __SANITIZE_ADDRESS__
+    const std::string limit;
+#else
+    const std::string limit = "ulimit -d 65536; ";
+#endif
+    const Result r = RunProgram(limit + SE_CLI_PATH, "--info " + Quote(path));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, path +
+                         ": duration=24347885 ms samples=2147483520 size=4294967084 rate=44100 "
+                         "bits=16 channels=2\n");
+}
+
+TEST(Cli, ListsAndPathsAtTheirLimits) {
+    TempFolder folder;
+    std::filesystem::create_directory(folder / "out");
+    WriteFile(folder / "a.wav", Canonical(Mono16(), Samples(200)));
+    struct Case {
+        const char* what;
+        std::string list;
+        int status;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"a byte-order mark",
+         "\xEF\xBB\xBF"
+         "a.wav\t300\n",
+         0, ""},
+        {"a line over 64 KiB", std::string(70000, 'x') + "\t5\n", 2,
+         "list.tsv:1: line longer than 64 KiB"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteFile(folder / "list.tsv", Text(c.list));
+        const Result r = Cli("--force --list " + Quote(folder / "list.tsv") + " --out-dir " +
+                             Quote(folder / "out"));
+        EXPECT_EQ(r.status, c.status) << r.out;
+        EXPECT_NE(r.out.find(c.message), std::string::npos) << r.out;
+    }
+    EXPECT_EQ(ReadFile(folder / "out/a.wav").size(), 44u + 600u);
+    const Result zero = Cli("--list /dev/zero --out-dir " + Quote(folder / "out"));
+    EXPECT_EQ(zero.status, 2);
+    EXPECT_NE(zero.out.find("line longer than 64 KiB"), std::string::npos) << zero.out;
+
+    // Paths far past 260 bytes, up to names of 255 bytes, in and out.
+    std::string deep = folder.Host();
+    while (deep.size() < PATH_MAX - 600) deep += "/" + std::string(200, 'd');
+    std::filesystem::create_directories(deep);
+    const std::string name = deep + "/" + std::string(251, 'n') + ".wav";
+    WriteFile(name, Canonical(Mono16(), Samples(200)));
+    const Result r =
+        Cli("--ms 50 --out-dir " + Quote(deep + "/" + std::string(200, 'o')) + " " + Quote(name));
+    std::filesystem::create_directory(deep + "/" + std::string(200, 'o'));
+    const Result again =
+        Cli("--ms 50 --out-dir " + Quote(deep + "/" + std::string(200, 'o')) + " " + Quote(name));
+    EXPECT_EQ(again.status, 0) << again.out;
+    EXPECT_EQ(
+        ReadFile(deep + "/" + std::string(200, 'o') + "/" + std::string(251, 'n') + ".wav").size(),
+        44u + 100u);
+    EXPECT_EQ(r.status, 1) << "the output folder did not exist yet";
 }
 
 TEST(Cli, NeverOverwritesWithoutForce) {
@@ -184,6 +407,157 @@ TEST(Cli, ATerminalBatchOfManyFilesCompletes) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder / "out"),
                             std::filesystem::directory_iterator()),
               12);
+}
+
+TEST(Cli, NothingIsReplacedThatMustNotBe) {
+    // Each case puts something at the output, runs a change and checks what stands there
+    // after: a refused run leaves it exactly as it was, and no temporary file remains.
+    TempFolder folder;
+    const std::string input = folder / "in.wav";
+    WriteFile(input, Canonical(Mono16(), Samples(200)));
+    const std::string out = folder / "out.wav";
+    const bool root = geteuid() == 0;
+    struct Case {
+        const char* what;
+        std::function<void()> setUp;
+        std::string options, environment;
+        int status;
+        const char* message;
+        std::function<bool()> after;  // what stands at the output afterwards is right
+    };
+    auto keeps = [&] { return ReadFile(out) == Text("keep"); };
+    auto written = [&] { return ReadFile(out).size() == 44u + 100u; };
+    auto isKind = [&](mode_t kind) {
+        return [&, kind] {
+            struct stat st;
+            return lstat(out.c_str(), &st) == 0 && (st.st_mode & S_IFMT) == kind;
+        };
+    };
+    const Case cases[] = {
+        {"a target nobody may read",
+         [&] {
+             WriteFile(out, Text("keep"));
+             chmod(out.c_str(), 0);
+         },
+         "", "", 1, "exists (use --force)", keeps},
+        {"a target created while the change runs", [] {}, "",
+         "SE_CLI_TEST_CREATE_BEFORE_LINK=" + out, 1, "exists (use --force)",
+         [&] { return ReadFile(out).empty() && std::filesystem::exists(out); }},
+        {"a dangling symbolic link", [&] { symlink("nowhere", out.c_str()); }, "", "", 1,
+         "exists (use --force)", isKind(S_IFLNK)},
+        {"--force onto a FIFO", [&] { mkfifo(out.c_str(), 0644); }, "--force", "", 1,
+         "is a FIFO; --force replaces only files", isKind(S_IFIFO)},
+        {"--force onto a folder", [&] { std::filesystem::create_directory(out); }, "--force", "", 1,
+         "is a folder", isKind(S_IFDIR)},
+        {"--force onto a device node made here",
+         [&] {
+             if (root) mknod(out.c_str(), S_IFCHR | 0666, makedev(1, 3));
+         },
+         "--force", "", 1, "is a device", isKind(S_IFCHR)},
+        {"--force onto a file", [&] { WriteFile(out, Text("keep")); }, "--force", "", 0, "",
+         written},
+        {"--force onto a symbolic link replaces the link, not what it points to",
+         [&] {
+             WriteFile(folder / "linked.wav", Text("keep"));
+             symlink("linked.wav", out.c_str());
+         },
+         "--force", "", 0, "",
+         [&] { return written() && ReadFile(folder / "linked.wav") == Text("keep"); }},
+        {"--force with a file created while the change runs", [] {}, "--force",
+         "SE_CLI_TEST_CREATE_BEFORE_LINK=" + out, 0, "", written},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (std::string(c.what).find("device") != std::string::npos && !root) {
+            std::printf("skipped \"%s\": mknod needs root\n", c.what);
+            continue;
+        }
+        c.setUp();
+        const std::string command = (c.environment.empty() ? "" : c.environment + " ") +
+                                    SE_CLI_PATH + " " + c.options + " --ms 50 -o " + Quote(out) +
+                                    " " + Quote(input) + " 2>&1";
+        int status = -1;
+        const std::string text = Capture(command, &status);
+        EXPECT_EQ(status, c.status) << text;
+        EXPECT_NE(text.find(c.message), std::string::npos) << text;
+        EXPECT_TRUE(c.after());
+        std::vector<std::string> names = folder.Names();
+        std::erase(names, "linked.wav");
+        EXPECT_EQ(names, (std::vector<std::string>{"in.wav", "out.wav"}));
+        std::filesystem::remove_all(out);
+        std::filesystem::remove(folder / "linked.wav");
+    }
+}
+
+TEST(Cli, TwoRunsOnOneNewNameLeaveOneWinner) {
+    TempFolder folder;
+    const std::string input = folder / "in.wav";
+    WriteFile(input, Canonical(Format{}, Samples(4 * 44100 * 20)));  // 20 s
+    const std::vector<std::string> args{"--ms", "60000", "-o", folder / "out.wav", input};
+    const pid_t first = StartCli(args);
+    const pid_t second = StartCli(args);
+    const int a = Wait(first).first, b = Wait(second).first;
+    EXPECT_EQ(a + b, 1) << a << " " << b;  // one succeeded, one failed
+    EXPECT_EQ(ReadFile(folder / "out.wav").size(), 44u + 4u * 44100 * 60);
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"in.wav", "out.wav"}));
+}
+
+TEST(Cli, InterruptedRunsLeaveTheTargetAsItWas) {
+    // A 2 s clip stretched to 20 minutes: over 200 MB written, stopped half way.
+    TempFolder folder;
+    const std::string input = folder / "in.wav";
+    WriteFile(input, Canonical(Format{}, Samples(4 * 44100 * 2)));
+    WriteFile(folder / "out.wav", Text("keep"));
+    for (const int signal : {SIGINT, SIGTERM, SIGKILL}) {
+        SCOPED_TRACE(signal);
+        const pid_t pid = StartCli({"--force", "--ms", "1200000", "-o", folder / "out.wav", input});
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (BytesWritten(pid) < (32u << 20) && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        kill(pid, signal);
+        const int status = Wait(pid).first;
+        if (status == 0) {
+            std::printf("the run ended before signal %d came\n", signal);
+            std::filesystem::remove(folder / "out.wav");
+            WriteFile(folder / "out.wav", Text("keep"));
+            continue;
+        }
+        EXPECT_EQ(status, 128 + signal);
+        EXPECT_EQ(ReadFile(folder / "out.wav"), Text("keep"));
+        EXPECT_EQ(folder.Names(), (std::vector<std::string>{"in.wav", "out.wav"}));
+    }
+    // Where the file system has no unnamed files, the named temporary goes with the signal.
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        const int status = RunInChild([&] {
+            hostfile::SetUnnamedOutputs(false);
+            hostfile::COutput output;
+            if (hostfile::CreateOutput(folder.ProgramPath("out.wav").c_str(), output) != 0 ||
+                output.temporary.empty()) {
+                _exit(1);
+            }
+            std::fputs("partial", output.file);
+            std::fflush(output.file);
+            raise(signal);
+        });
+        EXPECT_EQ(status, 128 + signal);
+        EXPECT_EQ(folder.Names(), (std::vector<std::string>{"in.wav", "out.wav"}));
+    }
+}
+
+TEST(Cli, ResultsPastWhatAWaveFileHoldsAreRefusedBeforeAnythingIsWritten) {
+    TempFolder folder;
+    const std::string input = folder / "in.wav";
+    WriteFile(input, Canonical(Format{}, Samples(4 * 44100)));  // 1 s
+    // 24347887 ms is the first duration whose samples (176400 bytes a second) pass
+    // 4 GiB - 44 bytes; the others are far past it, or past 32 bits.
+    for (const char* args : {"--ms 24347887", "--ms 30000000", "--ratio 30000"}) {
+        const Result r =
+            Cli(std::string(args) + " -o " + Quote(folder / "out.wav") + " " + Quote(input));
+        EXPECT_EQ(r.status, 1) << args << r.out;
+        EXPECT_NE(r.out.find("more samples than a WAV file can hold"), std::string::npos) << r.out;
+        EXPECT_EQ(folder.Names(), std::vector<std::string>{"in.wav"});
+    }
 }
 
 }  // namespace
