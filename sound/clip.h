@@ -1,5 +1,18 @@
 // The in-memory sound clip, the process-wide clip state and the operations on a clip:
 // duration, silence, the duration change and the reduced copy for the waveform view.
+//
+// The duration change plans first: the target byte count from the requested
+// milliseconds and the frame size, in 64 bits, turned into a ratio whose product with
+// the input frames, truncated, is the output frame count. Shortening takes input frame
+// trunc(i x in / out) in double precision; lengthening floor(i x step / 2^32) with a
+// 32.32 fixed-point step kept as a running sum. These mappings are the tool's observable
+// result, tested frame by frame; the AVX2 path for shortening computes the same
+// products. Frame size: 8- and 16-bit mono and stereo use channels x bytes per sample;
+// other PCM and float layouts whose block holds one sample per channel use the block;
+// anything else is Unsupported and the clip stays as it was. The copy loops look at
+// abort and publish progress once per block of 4096 frames, so an abort stops within a
+// block and leaves the clip untouched. Buffers of 64 KiB and more come from
+// VirtualAlloc, committed up front (fresh small pages cost more than the change itself).
 #pragma once
 
 #include <atomic>

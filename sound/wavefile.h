@@ -1,5 +1,19 @@
 // WAV files: reading a RIFF/WAVE file into a sound clip and writing a clip as a
 // canonical 44-byte-header file.
+//
+// The reader walks the chunks after "RIFF"/"WAVE": any chunk before or after "fmt " is
+// skipped; an odd-sized chunk is followed by a pad byte (or not: when no tag stands
+// after the pad, the next chunk starts one byte earlier); an extensible fmt becomes its
+// PCM or float sub-format. A format without a duration, with a block smaller than one
+// frame, or (PCM and float) with a block other than channels x bytes per sample is
+// refused. A data size of 0xFFFFFFFF is a writer's placeholder: the samples are the
+// whole frames to the end of the file. Every size is checked against the file before it
+// is read or allocated; a short read is a rejection, never the end of the program, and
+// CWaveFile::rejection says why.
+//
+// SaveToFile writes to a temporary file beside the target, closes it checking every
+// write and renames it over the target (keeping the replaced file's permissions); on any
+// failure, or an abort, the temporary file is deleted and the old file is untouched.
 #pragma once
 
 #include <atomic>

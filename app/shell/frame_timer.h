@@ -1,6 +1,13 @@
 // Frame pacing: the frame timer that sleeps each frame against the whole current second,
 // the measured frame rate and its on-screen line, and the per-frame animation values
 // (the pulse and the two phase accumulators).
+//
+// Each frame sleeps the rest of its slot (40 ms at 25 frames per second) measured
+// against the start of the current second, so rounding never adds up; a frame that
+// overruns its slot marks the frame late and the next one skips drawing. The clock is
+// wall-clock milliseconds since start (the C library's clock() counts processor time,
+// which does not pass while the program sleeps); tests give the timer their own clock
+// and sleep.
 #pragma once
 
 #include <windows.h>

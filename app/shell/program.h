@@ -1,5 +1,21 @@
 // The program: start-up in its order, the message loop, one frame, the main window's
 // messages, activation, and shutdown in its order.
+//
+// Start-up: the command-line record and the home folder, the error handlers, then under
+// SehGuard: the package, a terminate handler, CoInitialize, the two string tables, the
+// application information, the single-instance mutex (a second copy brings the first
+// forward and returns 0), the settings file, the main window and its keyboard handler,
+// then the window phase: sound device and effects, dropped files, placement, the
+// renderer, the text caches, the camera, 40 frames per second, the graphic effect. The
+// runtime's error number is checked after the numbered steps ("CRT", the step, the
+// name); the numbers the window, audio, font and rendering libraries leave behind from
+// their own probing are dropped after each call into them.
+// The loop dispatches every waiting message; when none waits it runs a frame while the
+// window is active (or frames run while inactive), else waits for a message. A frame:
+// key upkeep, the widgets' tick, the help line, the pulse and phases, a finished fade
+// retired, the current scene's Update (no scene: WM_CLOSE), the pick under the pointer,
+// drawing unless the last frame was late, pacing. WM_CLOSE runs the shutdown and saves
+// the settings.
 #pragma once
 
 #include <windows.h>

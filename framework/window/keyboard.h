@@ -1,5 +1,9 @@
 // The keyboard: the table of watched keys with press detection for shortcut keys, and
 // the interface of the handler that takes WM_KEYDOWN (function keys).
+//
+// KeyPressed answers once per change of a key's toggle bit (it flips on every press, not
+// on auto-repeat) seen while the key is down, and only while the application says it is
+// active. The buttons poll it once a frame.
 #pragma once
 
 #include <windows.h>

@@ -88,7 +88,8 @@ TEST_F(WaveFileTest, FilesThatRealWritersProduceLoad) {
              {Chunk("fmt ", FmtBody(stereo16)), Chunk("data", samples), Chunk("LIST", Samples(8))}),
          16},
         {"data size 0xFFFFFFFF of a writer that could not seek: whole frames to the end",
-         Riff({Chunk("fmt ", FmtBody(stereo16)), [&] {
+         Riff({Chunk("fmt ", FmtBody(stereo16)),
+               [&] {
                    Bytes data = samples;
                    data.insert(data.end(), {7, 7, 7});  // a partial last frame
                    return Chunk("data", data, false, 0xFFFFFFFF);

@@ -17,9 +17,9 @@
 #include <string>
 #include <thread>
 
-#include "child_process.h"
 #include "sound/clip.h"
 #include "sound/wavefile.h"
+#include "support/child_process.h"
 #include "support/test_support.h"
 #include "support/wav_bytes.h"
 
