@@ -162,7 +162,7 @@ void CStreamer::SetActive(bool active) {
         return;
     }
     if (enabled && !IsStopped()) {
-        CheckShow(control->Pause(), kSitePause);
+        CheckShow(PauseGraph(), kSitePause);
         stopwatch.Pause();
     }
     stopwatch.Pause();

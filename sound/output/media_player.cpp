@@ -176,8 +176,9 @@ int32_t CPlayer::Run() {
         if (code == EC_COMPLETE) {
             // Counting plays down; an endless count (-1) is never used up.
             if (playCount > 0 && --playCount == 0) break;
+            std::lock_guard hold(transport_);
             SeekToStart();
-            RunGraph();
+            if (!IsPaused()) RunGraph();
         } else if (code == EC_END_OF_SEGMENT) {
             break;
         } else if (IsFatalEvent(code)) {
@@ -209,6 +210,12 @@ void CPlayer::RunGraph() {
     const HRESULT result = control->Run();
     if (!CheckShow(result, kSiteRun)) return;
     if (result == S_FALSE) WaitForState();
+}
+
+HRESULT CPlayer::PauseGraph() {
+    SE_MARK();
+    std::lock_guard hold(transport_);
+    return control->Pause();
 }
 
 void CPlayer::SeekToStart() {

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 
 #include "framework/platform/thread.h"
 
@@ -27,6 +28,10 @@ public:
     bool IsPaused();
     // Runs the graph; when Run answers S_FALSE, waits for the state to settle.
     void RunGraph();
+    // Pauses the graph and answers the graph's result. Taken together with the thread's
+    // restart at the end of the stream, so a pause that comes just as the stream ends is
+    // never undone: the stream goes back to its start and stays paused.
+    HRESULT PauseGraph();
     // Seeks to the start (absolute, no stop position).
     void SeekToStart();
     // Sets the stop flag and waits for the thread to end (nothing when none runs).
@@ -46,6 +51,8 @@ public:
     std::atomic<bool> stop{false};      // the thread's stop flag
 
 private:
+    std::mutex transport_;  // pausing against the thread's restart at the end
+
     // Waits up to 10000 x 1 ms for GetState to answer S_OK; VFW_S_CANT_CUE is fatal.
     void WaitForState();
 };
