@@ -77,6 +77,14 @@ public:
         return eof_;
     }
     const std::string& Err() const { return err_; }
+    // Whether the child has not ended yet.
+    bool Running() const { return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }
+    // Where the child's threads are now, for the report of a child that hangs (when gdb
+    // is installed).
+    std::string Stacks() const {
+        return Capture("timeout 60 gdb -p " + std::to_string(pid_) +
+                       " -batch -ex 'thread apply all bt 30' 2>/dev/null | grep '^#\\|^Thread'");
+    }
 
 private:
     bool ReadSome(Clock::time_point deadline) {

@@ -33,6 +33,8 @@ void ShowAndPrint(bool save, const char* title, HWND owner = nullptr, size_t siz
     record.lpstrFile = buffer.data();
     record.nMaxFile = static_cast<DWORD>(buffer.size());
     record.lpstrTitle = title;
+    std::fprintf(stderr, "showing %s\n", title);  // for the report of a dialog that never shows
+    std::fflush(stderr);
     const BOOL result = save ? GetSaveFileNameA(&record) : GetOpenFileNameA(&record);
     std::fprintf(stderr, "answer %d %u %u %s\n", result,
                  static_cast<unsigned>(CommDlgExtendedError()),
@@ -48,6 +50,14 @@ protected:
                 {"NO_AT_BRIDGE", "1"},
                 {"GTK_USE_PORTAL", nullptr},
                 {"GDK_BACKEND", "x11"}};
+    }
+    // What the display and the child show when a dialog did not appear.
+    std::string NoDialog(xvfb_support::Child& child) {
+        child.ReadToEnd(std::chrono::seconds(1));
+        return "no dialog appeared; the child " +
+               std::string(child.Running() ? "still runs" : "has ended") + "; windows:\n" +
+               X("search --name . getwindowname %@") + "stderr: " + child.Err() +
+               (child.Running() ? "stacks:\n" + child.Stacks() : "");
     }
     // The dialog's window, found by its title; empty when none appeared.
     std::string DialogWindow(const std::string& title) {
@@ -104,7 +114,7 @@ TEST_F(FileDialogOnDisplay, APathTypedIntoTheRealDialogComesBack) {
             sleep(30);  // stay alive, holding the display, until killed
         });
         const std::string window = DialogWindow("Pick a clip");
-        ASSERT_FALSE(window.empty()) << "no dialog appeared; stderr: " << child.Err();
+        ASSERT_FALSE(window.empty()) << NoDialog(child);
         EXPECT_EQ(TypeForAnswer(child, c.typed), c.answer) << child.Err();
         EXPECT_EQ(X("search --onlyvisible --name '^Pick a clip$'"), "");
     }
@@ -121,7 +131,7 @@ TEST_F(FileDialogOnDisplay, APathTooLongForTheBufferIsRefusedAndTheDialogStays) 
         sleep(30);
     });
     const std::string dialog = DialogWindow("Short paths");
-    ASSERT_FALSE(dialog.empty()) << "no dialog appeared; stderr: " << child.Err();
+    ASSERT_FALSE(dialog.empty()) << NoDialog(child);
     const std::string before = X("search --onlyvisible --classname .");
     X("type --delay 20 " + Quote(tooLong));
     // The warning is the one new window.
@@ -152,7 +162,7 @@ TEST_F(FileDialogOnDisplay, EscapeCancelsWithNoError) {
         ShowAndPrint(true, "Save it");
         sleep(30);
     });
-    ASSERT_FALSE(DialogWindow("Save it").empty()) << "no dialog appeared; stderr: " << child.Err();
+    ASSERT_FALSE(DialogWindow("Save it").empty()) << NoDialog(child);
     X("key Escape");
     EXPECT_EQ(child.Line("answer "), "answer 0 0 1 ") << child.Err();
 }
@@ -178,7 +188,7 @@ TEST_F(FileDialogOnDisplay, TheDialogStandsForItsOwnersWindow) {
     owner = owner.substr(0, owner.find('\n'));
     ASSERT_FALSE(owner.empty()) << "no SDL window; stderr: " << child.Err();
     const std::string window = DialogWindow("Owned");
-    ASSERT_FALSE(window.empty()) << "no dialog appeared; stderr: " << child.Err();
+    ASSERT_FALSE(window.empty()) << NoDialog(child);
     const std::string transient =
         Capture("DISPLAY=" + display_ + " xprop -id " + window + " WM_TRANSIENT_FOR");
     char want[64];
