@@ -11,6 +11,7 @@
 #include "framework/error/error.h"
 #include "framework/error/trace.h"
 #include "framework/package/package_key.h"
+#include "framework/platform/cp932.h"
 
 namespace NVireo::NRender {
 
@@ -22,10 +23,6 @@ using NVireo::NFile::NSTDIO::CBinary;
 // The smallest directory entry: mask, offset, size and name length.
 constexpr uint64_t kEntryHeaderBytes = 16;
 constexpr uint32_t kSeedBytes = 4;
-
-bool IsLeadByte(unsigned char byte) {
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
 
 uint32_t LittleEndian32(const unsigned char* bytes) {
     return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
@@ -92,17 +89,13 @@ std::string NormalizeEntryName(const char* name) {
     SE_MARK();
     std::string out;
     if (name == nullptr) return out;
-    for (const char* at = name; *at != '\0'; ++at) {
-        const unsigned char byte = static_cast<unsigned char>(*at);
-        if (IsLeadByte(byte) && at[1] != '\0') {
-            out.push_back(*at);
-            out.push_back(*++at);  // the trail byte stays as it is, even "\" or "A".."Z"
-        } else if (byte >= 'A' && byte <= 'Z') {
-            out.push_back(static_cast<char>(byte - 'A' + 'a'));
-        } else if (byte == '\\') {
+    for (size_t length; (length = NCp932::CharacterLength(name)) != 0; name += length) {
+        if (length == 2) {
+            out.append(name, 2);  // the trail byte stays as it is, even "\" or "A".."Z"
+        } else if (*name == '\\') {
             out.push_back('/');
         } else {
-            out.push_back(*at);
+            out.push_back(NCp932::LowerAscii(*name));
         }
     }
     return out;

@@ -13,6 +13,7 @@
 
 #include "framework/error/error.h"
 #include "framework/error/trace.h"
+#include "framework/platform/cp932.h"
 #include "framework/platform/home.h"
 
 namespace {
@@ -22,24 +23,14 @@ using NVireo::NError::kSite;
 constexpr size_t kFirstLineBuffer = 1024;
 constexpr size_t kLargestLineBuffer = 16777216;  // 16 MiB, terminator included
 
-// Code page 932: a lead byte and the byte after it form one character.
-bool IsLeadByte(char c) {
-    const unsigned char byte = static_cast<unsigned char>(c);
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-
-// Length of the character at text[pos] within text[0, limit): 2 for a lead byte with a
-// byte after it, else 1.
-size_t CharacterLength(const std::string& text, size_t pos, size_t limit) {
-    return IsLeadByte(text[pos]) && pos + 1 < limit ? 2 : 1;
-}
+using NVireo::NCp932::CharacterLength;
 
 bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 
 // Position just after the last folder separator of path (0 when there is none).
 size_t NameStart(const std::string& path) {
     size_t start = 0;
-    for (size_t i = 0; i < path.size(); i += CharacterLength(path, i, path.size())) {
+    for (size_t i = 0; i < path.size(); i += CharacterLength(path, i)) {
         if (IsSeparator(path[i])) start = i + 1;
     }
     return start;
@@ -390,7 +381,7 @@ std::vector<std::string> CText::Tokenize(const std::string& line) const {
     std::vector<std::string> tokens;
     size_t end = line.size();
     if (!commentMarker.empty()) {
-        for (size_t i = 0; i < line.size(); i += CharacterLength(line, i, line.size())) {
+        for (size_t i = 0; i < line.size(); i += CharacterLength(line, i)) {
             if (line.compare(i, commentMarker.size(), commentMarker) == 0) {
                 end = i;
                 break;
@@ -400,7 +391,8 @@ std::vector<std::string> CText::Tokenize(const std::string& line) const {
     const auto isBlank = [this](char c) {
         return c != separator && (c == ' ' || c == '\t' || c == '\r' || c == '\n');
     };
-    const auto next = [&](size_t pos) { return pos + CharacterLength(line, pos, end); };
+    const std::string_view scanned(line.data(), end);
+    const auto next = [&](size_t pos) { return pos + CharacterLength(scanned, pos); };
     size_t pos = 0;
     bool afterSeparator = false;
     for (;;) {
@@ -479,7 +471,7 @@ std::string ReplaceExtension(const char* path, const char* extension) {
     std::string text = path ? path : "";
     const char* wanted = extension ? extension : "";
     size_t dot = std::string::npos;
-    for (size_t i = NameStart(text); i < text.size(); i += CharacterLength(text, i, text.size())) {
+    for (size_t i = NameStart(text); i < text.size(); i += CharacterLength(text, i)) {
         if (text[i] == '.') dot = i;
     }
     if (dot == std::string::npos) {
@@ -508,7 +500,7 @@ void CopyLimited(char* destination, const char* source, size_t limit) {
     size_t length = 0;
     if (source != nullptr) {
         while (source[length] != '\0') {
-            const size_t step = IsLeadByte(source[length]) ? 2 : 1;
+            const size_t step = NVireo::NCp932::IsLeadByte(source[length]) ? 2 : 1;
             if (step == 2 && source[length + 1] == '\0') break;  // a lead byte without trail
             if (length + step > limit) break;
             length += step;

@@ -11,6 +11,7 @@
 
 #include "framework/error/error.h"
 #include "framework/error/trace.h"
+#include "framework/platform/cp932.h"
 #include "framework/render/direct3d.h"
 #include "framework/window/device_context.h"
 
@@ -18,6 +19,7 @@ namespace NVireo::NDirectX::N3D::NText {
 
 namespace {
 
+using NVireo::NCp932::CharacterLength;
 using NVireo::NError::kSite;
 using NVireo::NString::BBasic;
 
@@ -55,16 +57,6 @@ uint32_t ChipSide(int32_t size) {
 }
 
 }  // namespace
-
-bool IsLeadByte(uint8_t byte) {
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-
-uint32_t CharacterLength(const char* text) {
-    if (text == nullptr || text[0] == '\0') return 0;
-    if (IsLeadByte(static_cast<uint8_t>(text[0])) && text[1] != '\0') return 2;
-    return 1;
-}
 
 uint32_t CountCharacters(const char* text) {
     uint32_t count = 0;

@@ -5,6 +5,7 @@
 
 #include "framework/error/error.h"
 #include "framework/error/trace.h"
+#include "framework/platform/cp932.h"
 #include "framework/render/text.h"
 #include "framework/window/device_context.h"
 
@@ -23,8 +24,7 @@ using NVireo::NError::kSite;
 // The character code GDI takes: lead byte x 256 + trail byte, or the byte.
 UINT CodeOf(const char* character) {
     const auto* bytes = reinterpret_cast<const uint8_t*>(character);
-    if (NDirectX::N3D::NText::CharacterLength(character) == 2)
-        return UINT{bytes[0]} * 256u + bytes[1];
+    if (NCp932::CharacterLength(character) == 2) return UINT{bytes[0]} * 256u + bytes[1];
     return bytes[0];
 }
 
