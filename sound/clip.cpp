@@ -12,6 +12,10 @@
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
+
+#include "framework/error/sites.h"
+
+namespace Site = NVireo::NError::NSite::NClip;
 #define SE_SHRINK_AVX2 1
 #endif
 
@@ -72,7 +76,7 @@ bool CByteBuffer::Resize(uint32_t n) {
         if (data == nullptr) {
             char text[16];
             std::snprintf(text, sizeof text, "%u", n);
-            Raise(NVireo::NError::kSite, 21001, text);
+            Raise(NVireo::NError::kSite, Site::kAllocate, text);
             return false;
         }
         capacity = n;
@@ -359,7 +363,7 @@ ERun Run(CTimeChangeJob& job, const CByteBuffer& input, uint32_t frameSize, doub
         job.outFrames = 0;
         char text[32];
         std::snprintf(text, sizeof text, "%.0f", x * frameSize);
-        Raise(NVireo::NError::kSite, 21002, text);
+        Raise(NVireo::NError::kSite, Site::kTooLong, text);
         return ERun::Failed;
     }
     const uint32_t outFrames = x > 0 ? static_cast<uint32_t>(x) : 0;

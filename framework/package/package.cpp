@@ -9,9 +9,12 @@
 #include <vector>
 
 #include "framework/error/error.h"
+#include "framework/error/sites.h"
 #include "framework/error/trace.h"
 #include "framework/package/package_key.h"
 #include "framework/platform/cp932.h"
+
+namespace Site = NVireo::NError::NSite::NPackage;
 
 namespace NVireo::NRender {
 
@@ -59,7 +62,7 @@ bool ReadEntry(CBinary& file, uint64_t fileSize, CPackage::Entry& entry) {
     }
     const uint64_t position = file.Position();
     if (length > fileSize - position) {
-        ReportShortRead(86503, position, fileSize, length);
+        ReportShortRead(Site::kShortEntry, position, fileSize, length);
         return false;
     }
     std::vector<unsigned char> block(length);
@@ -113,7 +116,7 @@ void CPackage::OpenFrom(const char* packagePath) {
     if (!NVireo::NFile::Exists(packagePath)) {
         NVireo::NString::BBasic<char> message;
         message.Format("The '%s' file could not be found.", packagePath);
-        Raise(kSite, 86501, message.c_str());
+        Raise(kSite, Site::kMissingPackage, message.c_str());
         return;
     }
     CBinary file;
@@ -128,7 +131,7 @@ void CPackage::OpenFrom(const char* packagePath) {
     if (!ReadValue(file, fileSize, count)) return;
     const uint64_t position = file.Position();
     if (count > (fileSize - position) / kEntryHeaderBytes) {
-        ReportShortRead(86502, position, fileSize, count * kEntryHeaderBytes);
+        ReportShortRead(Site::kShortDirectory, position, fileSize, count * kEntryHeaderBytes);
         return;
     }
     for (uint32_t i = 0; i < count; ++i) {
@@ -157,7 +160,7 @@ bool CPackage::OpenEntry(NVireo::NFile::NSTDIO::CBinary& file, Entry& entry, con
         message += NormalizeEntryName(name);
         message += "\n";
         message += path.empty() ? std::string("non initialized") : path + "\n";
-        Raise(kSite, 86504, message.c_str());
+        Raise(kSite, Site::kMissingEntry, message.c_str());
         file.Close();
         return false;
     }

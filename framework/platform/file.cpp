@@ -12,9 +12,12 @@
 #include <cstring>
 
 #include "framework/error/error.h"
+#include "framework/error/sites.h"
 #include "framework/error/trace.h"
 #include "framework/platform/cp932.h"
 #include "framework/platform/home.h"
+
+namespace Site = NVireo::NError::NSite::NFile;
 
 namespace {
 
@@ -76,14 +79,13 @@ namespace {
 bool Ready(const CBasic& file) {
     if (file.stream != nullptr) return true;
     SetLastError(ERROR_INVALID_PARAMETER);
-    Report(83001, "no open file");
+    Report(Site::kNoOpenFile, "no open file");
     return false;
 }
 
 // One fread of exactly count bytes. A short read answers false; reported at site (with
 // the position it started at, the file's size and the count) unless site is 0, and then
 // the bytes are zeroed.
-constexpr uint32_t kSiteShortRead = 83002;
 bool ReadExact(CBasic& file, void* bytes, size_t count, uint32_t site) {
     const bool report = site != 0;
     if (report ? !Ready(file) : file.stream == nullptr) {
@@ -114,7 +116,7 @@ bool WriteExact(CBasic& file, const void* bytes, size_t count, bool report) {
     if (report) {
         char message[64];
         std::snprintf(message, sizeof message, "write,T=%u", static_cast<unsigned>(count));
-        Report(83003, message);
+        Report(Site::kShortWrite, message);
     }
     return false;
 }
@@ -134,7 +136,7 @@ bool CBasic::IsBinary() const { return (mode & kModeBinary) != 0; }
 
 void CBasic::Open(const char* path, const char* modeText) {
     SE_MARK();
-    if (!TryOpen(path, modeText)) Report(83004, path);
+    if (!TryOpen(path, modeText)) Report(Site::kOpen, path);
 }
 
 bool CBasic::TryOpen(const char* path, const char* modeText) {
@@ -162,7 +164,7 @@ void CBasic::Close() {
     errno = 0;
     if (std::fclose(file) != 0) {
         SetLastError(errno == ENOSPC ? ERROR_DISK_FULL : ERROR_WRITE_FAULT);
-        Report(83005, "close");
+        Report(Site::kClose, "close");
     }
 }
 
@@ -178,12 +180,12 @@ uint64_t CBasic::Size() {
     if (!Ready(*this)) return 0;
     const long long here = _ftelli64(stream);
     if (here < 0 || _fseeki64(stream, 0, SEEK_END) != 0) {
-        Report(83006, "size");
+        Report(Site::kSizeToEnd, "size");
         return 0;
     }
     const long long end = _ftelli64(stream);
     if (end < 0 || _fseeki64(stream, here, SEEK_SET) != 0) {
-        Report(83007, "size");
+        Report(Site::kSizeBack, "size");
         return 0;
     }
     return static_cast<uint64_t>(end);
@@ -194,7 +196,7 @@ uint64_t CBasic::Position() {
     if (!Ready(*this)) return 0;
     const long long here = _ftelli64(stream);
     if (here < 0) {
-        Report(83008, "position");
+        Report(Site::kPosition, "position");
         return 0;
     }
     return static_cast<uint64_t>(here);
@@ -204,14 +206,15 @@ void CBasic::Seek(uint64_t position) {
     SE_MARK();
     if (!Ready(*this)) return;
     if (_fseeki64(stream, static_cast<long long>(position), SEEK_SET) != 0) {
-        Report(83009, "seek");
+        Report(Site::kSeek, "seek");
     }
 }
 
 void CBasic::Skip(uint64_t count) {
     SE_MARK();
     if (!Ready(*this)) return;
-    if (_fseeki64(stream, static_cast<long long>(count), SEEK_CUR) != 0) Report(83010, "skip");
+    if (_fseeki64(stream, static_cast<long long>(count), SEEK_CUR) != 0)
+        Report(Site::kSkip, "skip");
 }
 
 void CBasic::ReadLine(std::string& out) {
@@ -224,7 +227,7 @@ void CBasic::ReadLine(std::string& out) {
             if (c == EOF) {
                 if (std::ferror(stream)) {
                     SetStreamError(stream, false);
-                    Report(83011, "read line");
+                    Report(Site::kReadCharacter, "read line");
                 }
                 return;
             }
@@ -239,7 +242,7 @@ void CBasic::ReadLine(std::string& out) {
             nullptr) {
             if (std::ferror(stream)) {
                 SetStreamError(stream, false);
-                Report(83012, "read line");
+                Report(Site::kReadLine, "read line");
                 return;
             }
             break;  // the end of the file
@@ -253,7 +256,7 @@ void CBasic::ReadLine(std::string& out) {
         std::ungetc(next, stream);
         if (buffer.size() >= kLargestLineBuffer) {
             SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-            Report(83013, "line longer than 16 MiB");
+            Report(Site::kLineTooLong, "line longer than 16 MiB");
             return;
         }
         buffer.resize(buffer.size() * 2);
@@ -263,26 +266,26 @@ void CBasic::ReadLine(std::string& out) {
 
 void CBasic::ReadU8(uint8_t& out) {
     SE_MARK();
-    ReadExact(*this, &out, 1, kSiteShortRead);
+    ReadExact(*this, &out, 1, Site::kShortRead);
 }
 
 void CBasic::ReadU16(uint16_t& out) {
     SE_MARK();
     uint8_t bytes[2];
-    ReadExact(*this, bytes, sizeof bytes, kSiteShortRead);
+    ReadExact(*this, bytes, sizeof bytes, Site::kShortRead);
     out = static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
 }
 
 void CBasic::ReadU32(uint32_t& out) {
     SE_MARK();
     uint8_t bytes[4];
-    ReadExact(*this, bytes, sizeof bytes, kSiteShortRead);
+    ReadExact(*this, bytes, sizeof bytes, Site::kShortRead);
     out = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
 }
 
 void CBasic::ReadBytes(void* bytes, size_t count) {
-    ReadExact(*this, bytes, count, kSiteShortRead);
+    ReadExact(*this, bytes, count, Site::kShortRead);
 }
 
 bool CBasic::ReadBytes(void* bytes, size_t count, uint32_t site) {
@@ -335,7 +338,7 @@ void CBasic::ReadString(std::string& out) {
         char message[64];
         std::snprintf(message, sizeof message, "%d(%u),T=%u", static_cast<int>(position),
                       static_cast<unsigned>(size), static_cast<unsigned>(count));
-        Report(83014, message);
+        Report(Site::kShortString, message);
         return;
     }
     out.resize(count);
@@ -451,19 +454,19 @@ bool IsWritable(const char* path) {
 void EnsureFolder(const char* path) {
     SE_MARK();
     if (!EnterHomeFolder()) {
-        Report(83015, HomeFolder().c_str());
+        Report(Site::kHomeFolder, HomeFolder().c_str());
         return;
     }
     if (path == nullptr || path[0] == '\0') return;
     const DWORD attributes = GetFileAttributesA(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
-    if (_mkdir(path) != 0) Report(83016, path);
+    if (_mkdir(path) != 0) Report(Site::kMakeFolder, path);
 }
 
 void RemoveIfExists(const char* path) {
     SE_MARK();
     if (path == nullptr || path[0] == '\0' || _access(path, 0) != 0) return;
-    if (!DeleteFileA(path)) Report(83017, path);
+    if (!DeleteFileA(path)) Report(Site::kDeleteFile, path);
 }
 
 std::string ReplaceExtension(const char* path, const char* extension) {

@@ -10,9 +10,12 @@
 #include <cstring>
 
 #include "framework/error/error.h"
+#include "framework/error/sites.h"
 #include "framework/error/trace.h"
 #include "framework/platform/home.h"
 #include "framework/render/texture.h"
+
+namespace Site = NVireo::NError::NSite::NDirect3D;
 
 namespace NVireo::NDirectX::N3D {
 
@@ -49,13 +52,14 @@ uint32_t DesktopBits() {
     SE_MARK();
     IDirect3D8* d3d = Direct3D().Get();
     D3DDISPLAYMODE mode{};
-    if (d3d == nullptr || RaiseIfFailed(d3d->GetAdapterDisplayMode(kDefaultAdapter, &mode), 86101))
+    if (d3d == nullptr ||
+        RaiseIfFailed(d3d->GetAdapterDisplayMode(kDefaultAdapter, &mode), Site::kDesktopMode))
         return 0;
     const uint32_t bits = FormatBits(mode.Format);
     if (bits == 0) {
         char message[32];
         std::snprintf(message, sizeof message, "format=%u", static_cast<unsigned>(mode.Format));
-        Raise(kSite, 86102, message);
+        Raise(kSite, Site::kDesktopFormat, message);
     }
     return bits;
 }
@@ -70,7 +74,8 @@ bool ChooseBackBufferFormat(D3DPRESENT_PARAMETERS& p, uint32_t desktopBits) {
     const UINT count = d3d->GetAdapterModeCount(kDefaultAdapter);
     for (UINT i = 0; i < count; ++i) {
         D3DDISPLAYMODE mode{};
-        if (RaiseIfFailed(d3d->EnumAdapterModes(kDefaultAdapter, i, &mode), 86103)) return false;
+        if (RaiseIfFailed(d3d->EnumAdapterModes(kDefaultAdapter, i, &mode), Site::kEnumModes))
+            return false;
         if (FormatBits(mode.Format) == desktopBits && mode.Width >= p.BackBufferWidth &&
             mode.Height >= p.BackBufferHeight) {
             p.BackBufferFormat = mode.Format;
@@ -80,7 +85,7 @@ bool ChooseBackBufferFormat(D3DPRESENT_PARAMETERS& p, uint32_t desktopBits) {
     BBasic<char> message;
     PresentParametersText(p, message);
     message.AppendFormat("\n%u\n", desktopBits);
-    Raise(kSite, 86104, message.c_str());
+    Raise(kSite, Site::kNoBackBufferMode, message.c_str());
     return false;
 }
 
@@ -115,7 +120,8 @@ int NameWidth(const char* name, int column) {
 void WriteLog(const char* path, const BBasic<char>& text) {
     SE_MARK();
     FILE* log = nullptr;
-    if (fopen_s(&log, path, "w") != 0 || log == nullptr) NVireo::NError::EmergencyExit(path, 86105);
+    if (fopen_s(&log, path, "w") != 0 || log == nullptr)
+        NVireo::NError::EmergencyExit(path, Site::kWriteLog);
     std::fputs(text.c_str(), log);
     std::fclose(log);
 }
@@ -175,7 +181,7 @@ bool CDirect3D::Create() {
     object.Release();
     object.Attach(Direct3DCreate8(kSdkVersion));
     if (object.IsNull()) {
-        Raise(kSite, 86110, nullptr);
+        Raise(kSite, Site::kCreateDirect3D, nullptr);
         return false;
     }
     return true;
@@ -228,7 +234,7 @@ bool CDevice::CreateWindowed(HWND window) {
     SE_MARK();
     IDirect3D8* d3d = Direct3D().Get();
     if (d3d == nullptr) {
-        Raise(kSite, 86111, nullptr);
+        Raise(kSite, Site::kNoDirect3D, nullptr);
         return false;
     }
     const uint32_t desktopBits = DesktopBits();
@@ -240,7 +246,8 @@ bool CDevice::CreateWindowed(HWND window) {
 
     Release();
     D3DDISPLAYMODE mode{};
-    if (RaiseIfFailed(d3d->GetAdapterDisplayMode(kDefaultAdapter, &mode), 86112)) return false;
+    if (RaiseIfFailed(d3d->GetAdapterDisplayMode(kDefaultAdapter, &mode), Site::kCreateMode))
+        return false;
     // The desktop's own format; the mode list above only checked that it can hold us.
     p.BackBufferFormat = mode.Format;
 
@@ -265,16 +272,17 @@ bool CDevice::CreateWindowed(HWND window) {
     if (!Exists()) return false;
     PresentParameters() = p;
 
-    if (RaiseIfFailed(d3d->GetAdapterDisplayMode(kDefaultAdapter, &mode), 86113)) return false;
+    if (RaiseIfFailed(d3d->GetAdapterDisplayMode(kDefaultAdapter, &mode), Site::kDisplayMode))
+        return false;
     displayFormat = mode.Format;
-    if (RaiseIfFailed(object->GetDeviceCaps(&DeviceCaps()), 86114)) return false;
+    if (RaiseIfFailed(object->GetDeviceCaps(&DeviceCaps()), Site::kCreateCaps)) return false;
     const D3DDEVTYPE deviceType = static_cast<D3DDEVTYPE>(type);
     if (!Supported(d3d->CheckDeviceFormat(kDefaultAdapter, deviceType, mode.Format,
                                           D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE, D3DFMT_D16),
-                   86115) ||
+                   Site::kDepthFormat) ||
         !Supported(d3d->CheckDepthStencilMatch(kDefaultAdapter, deviceType, mode.Format,
                                                p.BackBufferFormat, D3DFMT_D16),
-                   86116)) {
+                   Site::kDepthMatch)) {
         Release();
         return false;
     }
@@ -283,15 +291,16 @@ bool CDevice::CreateWindowed(HWND window) {
 }
 
 bool CDevice::BeginScene() {
-    return !NoDevice(*this, 86119) && !RaiseIfFailed(object->BeginScene(), 86120);
+    return !NoDevice(*this, Site::kNoDevice) &&
+           !RaiseIfFailed(object->BeginScene(), Site::kBeginScene);
 }
 bool CDevice::EndScene() {
-    return !NoDevice(*this, 86119) && !RaiseIfFailed(object->EndScene(), 86121);
+    return !NoDevice(*this, Site::kNoDevice) && !RaiseIfFailed(object->EndScene(), Site::kEndScene);
 }
 
 bool CDevice::Clear(DWORD flags, float z) {
-    if (NoDevice(*this, 86119)) return false;
-    return !RaiseIfFailed(object->Clear(0, nullptr, flags, kOpaqueBlack, z, 0), 86122);
+    if (NoDevice(*this, Site::kNoDevice)) return false;
+    return !RaiseIfFailed(object->Clear(0, nullptr, flags, kOpaqueBlack, z, 0), Site::kClear);
 }
 
 bool CDevice::ClearAll() {
@@ -313,34 +322,39 @@ bool CDevice::ClearAll() {
 }
 
 bool CDevice::SetFVF(DWORD fvf) {
-    return !NoDevice(*this, 86119) && !RaiseIfFailed(object->SetVertexShader(fvf), 86123);
+    return !NoDevice(*this, Site::kNoDevice) &&
+           !RaiseIfFailed(object->SetVertexShader(fvf), Site::kSetFVF);
 }
 
 bool CDevice::DrawUP(D3DPRIMITIVETYPE primitive, UINT count, const void* vertices, UINT stride) {
-    if (NoDevice(*this, 86119)) return false;
-    return !RaiseIfFailed(object->DrawPrimitiveUP(primitive, count, vertices, stride), 86124);
+    if (NoDevice(*this, Site::kNoDevice)) return false;
+    return !RaiseIfFailed(object->DrawPrimitiveUP(primitive, count, vertices, stride),
+                          Site::kDrawUP);
 }
 
 bool CDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
-    return !NoDevice(*this, 86119) && !RaiseIfFailed(object->SetRenderState(state, value), 86125);
+    return !NoDevice(*this, Site::kNoDevice) &&
+           !RaiseIfFailed(object->SetRenderState(state, value), Site::kSetRenderState);
 }
 
 bool CDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE stateType, DWORD value) {
-    if (NoDevice(*this, 86119)) return false;
-    return !RaiseIfFailed(object->SetTextureStageState(stage, stateType, value), 86126);
+    if (NoDevice(*this, Site::kNoDevice)) return false;
+    return !RaiseIfFailed(object->SetTextureStageState(stage, stateType, value),
+                          Site::kSetTextureStageState);
 }
 
 bool CDevice::SetTexture(IDirect3DBaseTexture8* texture) {
-    return !NoDevice(*this, 86119) && !RaiseIfFailed(object->SetTexture(0, texture), 86127);
+    return !NoDevice(*this, Site::kNoDevice) &&
+           !RaiseIfFailed(object->SetTexture(0, texture), Site::kSetTexture);
 }
 
 IDirect3DTexture8* CDevice::CreateTexture(UINT width, UINT height, DWORD usage, D3DFORMAT format,
                                           D3DPOOL pool) {
     SE_MARK();
     IDirect3DTexture8* texture = nullptr;
-    if (NoDevice(*this, 86119)) return nullptr;
+    if (NoDevice(*this, Site::kNoDevice)) return nullptr;
     if (RaiseIfFailed(object->CreateTexture(width, height, 1, usage, format, pool, &texture),
-                      86128)) {
+                      Site::kCreateTexture)) {
         return nullptr;
     }
     return texture;
@@ -349,8 +363,8 @@ IDirect3DTexture8* CDevice::CreateTexture(UINT width, UINT height, DWORD usage, 
 IDirect3DSurface8* CDevice::GetRenderTarget() {
     SE_MARK();
     IDirect3DSurface8* target = nullptr;
-    if (NoDevice(*this, 86119)) return nullptr;
-    if (RaiseIfFailed(object->GetRenderTarget(&target), 86129)) return nullptr;
+    if (NoDevice(*this, Site::kNoDevice)) return nullptr;
+    if (RaiseIfFailed(object->GetRenderTarget(&target), Site::kGetRenderTarget)) return nullptr;
     return target;
 }
 
@@ -363,7 +377,8 @@ bool CDevice::SetViewport(DWORD width, DWORD height, float minZ, float maxZ) {
     viewport.Height = height < p.BackBufferHeight ? height : p.BackBufferHeight;
     viewport.MinZ = minZ;
     viewport.MaxZ = maxZ;
-    return !NoDevice(*this, 86119) && !RaiseIfFailed(object->SetViewport(&viewport), 86130);
+    return !NoDevice(*this, Site::kNoDevice) &&
+           !RaiseIfFailed(object->SetViewport(&viewport), Site::kSetViewport);
 }
 
 HRESULT CDevice::Reset(const D3DPRESENT_PARAMETERS& parameters) {
@@ -383,7 +398,7 @@ bool CDevice::TestCooperativeLevel() {
         RendererState().lostCount = 0;
         return true;
     }
-    Raise(kSite, 86131, "");
+    Raise(kSite, Site::kCooperativeLevel, "");
     return false;
 }
 
@@ -403,10 +418,11 @@ bool StartRenderer(HWND window) {
     CRendererState& state = RendererState();
     if (!(state.brightness >= -0.5f && state.brightness <= 0.5f)) state.brightness = 0.0f;
     if (!Device().CreateWindowed(window)) {
-        Raise(kSite, 86140, "");
+        Raise(kSite, Site::kStartDevice, "");
         return false;
     }
-    if (RaiseIfFailed(Device().object->GetDeviceCaps(&DeviceCaps()), 86141)) return false;
+    if (RaiseIfFailed(Device().object->GetDeviceCaps(&DeviceCaps()), Site::kStartCaps))
+        return false;
     if (!Device().SetRenderState(D3DRS_LASTPIXEL, FALSE)) return false;
     state.cameraMatrices.assign(5, D3DMATRIX{});
     ApplyDefaultStates();
@@ -622,7 +638,7 @@ bool ResetAndRestore() {
             displayFormat = mode.Format;
         }
         if (!ReCreateRegisteredResources()) {
-            Raise(kSite, 86150, "");
+            Raise(kSite, Site::kReCreateResources, "");
             return false;
         }
         state.lostCount = 0;
@@ -632,7 +648,7 @@ bool ResetAndRestore() {
         if (++state.lostCount > kMaxResetAttempts) {
             char message[32];
             std::snprintf(message, sizeof message, "lost=%u", state.lostCount);
-            Raise(kSite, 86151, message);
+            Raise(kSite, Site::kStillLost, message);
         }
         return false;
     }
@@ -641,14 +657,14 @@ bool ResetAndRestore() {
     if (result == D3DERR_OUTOFVIDEOMEMORY) name = "D3DERR_OUTOFVIDEOMEMORY";
     if (result == D3DERR_DRIVERINTERNALERROR) name = "D3DERR_DRIVERINTERNALERROR";
     if (name == nullptr) {
-        Raise(kSite, 86152, "");
+        Raise(kSite, Site::kResetFailed, "");
         return false;
     }
     BBasic<char> message(name);
     message.AppendFormat(":%u,%u\n", 0u, 0u);
     PresentParametersText(PresentParameters(), message);
     message.AppendChar('\n');
-    Raise(kSite, 86153, message.c_str());
+    Raise(kSite, Site::kResetOutOfResources, message.c_str());
     return false;
 }
 

@@ -10,10 +10,13 @@
 #include <exception>
 
 #include "framework/error/error.h"
+#include "framework/error/sites.h"
 #include "framework/error/trace.h"
 #include "framework/platform/cp932.h"
 #include "framework/render/direct3d.h"
 #include "framework/window/device_context.h"
+
+namespace Site = NVireo::NError::NSite::NText;
 
 namespace NVireo::NDirectX::N3D::NText {
 
@@ -89,7 +92,7 @@ bool CTexture::Render(const char* text, HFONT fontHandle, const LOGFONTA& logica
 
 bool CTexture::ReCreate() {
     SE_MARK();
-    HFONT made = MakeFont(font, 86610);
+    HFONT made = MakeFont(font, Site::kChipFont);
     if (made == nullptr) return false;
     // The chip comes back where its owner placed it, showing the same rows.
     const BBasic<char> kept(character);
@@ -98,7 +101,7 @@ bool CTexture::ReCreate() {
     const float top = rowTop;
     const float bottom = rowBottom;
     const bool rendered = Render(kept.c_str(), made, font);
-    GiveBackFont(made, 86611);
+    GiveBackFont(made, Site::kChipFontBack);
     if (rendered) {
         std::memcpy(vertices, placed, sizeof placed);
         rowTop = top;
@@ -124,7 +127,7 @@ bool CTexture::Fill(const NFont::NBuffer::CMonochrome& glyph) {
     if (made == nullptr) return false;
     Attach(made);
     D3DSURFACE_DESC desc{};
-    if (RaiseIfFailed(object->GetLevelDesc(0, &desc), 86612)) {
+    if (RaiseIfFailed(object->GetLevelDesc(0, &desc), Site::kChipDesc)) {
         Release();
         return false;
     }
@@ -134,7 +137,7 @@ bool CTexture::Fill(const NFont::NBuffer::CMonochrome& glyph) {
     textureHeight = desc.Height;
 
     D3DLOCKED_RECT locked{};
-    if (RaiseIfFailed(object->LockRect(0, &locked, nullptr, 0), 86613)) {
+    if (RaiseIfFailed(object->LockRect(0, &locked, nullptr, 0), Site::kChipLock)) {
         Release();
         return false;
     }
@@ -158,7 +161,7 @@ bool CTexture::Fill(const NFont::NBuffer::CMonochrome& glyph) {
             std::memset(row + static_cast<ptrdiff_t>(x) * texel, 0xFF, texel);
         }
     }
-    if (RaiseIfFailed(object->UnlockRect(0), 86614)) {
+    if (RaiseIfFailed(object->UnlockRect(0), Site::kChipUnlock)) {
         Release();
         return false;
     }
@@ -223,14 +226,14 @@ void CSharedFont::Release() {
     SE_MARK();
     HFONT held = handle;
     handle = nullptr;
-    GiveBackFont(held, 86620);
+    GiveBackFont(held, Site::kSharedFontBack);
 }
 
 // --- text lines -------------------------------------------------------------------------
 
 void CLine::SetText(const char* newText, const LOGFONTA& logical) {
     SE_MARK();
-    NVireo::NDeviceContext::CObject made(MakeFont(logical, 86630));
+    NVireo::NDeviceContext::CObject made(MakeFont(logical, Site::kLineFont));
     if (made.handle == nullptr) return;
     const char* source = newText ? newText : "";
     const uint32_t count = CountCharacters(source);
@@ -362,7 +365,7 @@ void CBasic::SetFont(const LOGFONTA& logical) {
     // Chips rendered in another font would not match the new one.
     if (!SameFont(font_, logical)) Clear();
     ReleaseFont();
-    HFONT made = MakeFont(logical, 86640);
+    HFONT made = MakeFont(logical, Site::kChipSetFont);
     if (made == nullptr) return;
     shared_ = std::make_shared<CSharedFont>(made);
     font_ = logical;

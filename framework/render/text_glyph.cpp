@@ -4,10 +4,13 @@
 #include <cstring>
 
 #include "framework/error/error.h"
+#include "framework/error/sites.h"
 #include "framework/error/trace.h"
 #include "framework/platform/cp932.h"
 #include "framework/render/text.h"
 #include "framework/window/device_context.h"
+
+namespace Site = NVireo::NError::NSite::NGlyph;
 
 namespace hoard::buffer2 {
 
@@ -71,11 +74,11 @@ bool CMonochrome::Render(const char* character, HFONT font, const MAT2& matrix) 
     NVireo::NDeviceContext::CCompatriot context;
     if (context.dc == nullptr) return false;
     if (SelectObject(context.dc, font) == nullptr) {
-        Fatal(86601, "SelectObject");
+        Fatal(Site::kSelectObject, "SelectObject");
         return false;
     }
     if (!GetTextMetricsA(context.dc, &textMetrics)) {
-        Fatal(86602, "GetTextMetricsA");
+        Fatal(Site::kTextMetrics, "GetTextMetricsA");
         return false;
     }
 
@@ -99,7 +102,7 @@ bool CMonochrome::Render(const char* character, HFONT font, const MAT2& matrix) 
     if (size == GDI_ERROR) {
         char message[48];
         std::snprintf(message, sizeof message, "GetGlyphOutlineA code=0x%x", asked);
-        Raise(kSite, 86603, message);
+        Raise(kSite, Site::kGlyphSize, message);
         return false;
     }
     width = glyph.gmBlackBoxX;
@@ -113,7 +116,7 @@ bool CMonochrome::Render(const char* character, HFONT font, const MAT2& matrix) 
         GDI_ERROR) {
         char message[48];
         std::snprintf(message, sizeof message, "GetGlyphOutlineA code=0x%x", asked);
-        Raise(kSite, 86604, message);
+        Raise(kSite, Site::kGlyphBits, message);
         return false;
     }
     return true;
