@@ -54,7 +54,10 @@
     X(NThread, "framework/platform/thread.cpp", 82100, 82199)            \
     X(NFile, "framework/platform/file.cpp", 83000, 83099)                \
     X(NDialog, "framework/window/dialog.cpp", 84000, 84099)              \
-    X(NDirect3D, "framework/render/direct3d.cpp", 86100, 86199)          \
+    X(NDirect3D,                                                         \
+      "framework/render/direct3d.cpp "                                   \
+      "framework/render/device_logs.cpp",                                \
+      86100, 86199)                                                      \
     X(NBitmap, "framework/render/bitmap.cpp", 86200, 86299)              \
     X(NTexture, "framework/render/texture.cpp", 86300, 86399)            \
     X(NEffects, "framework/render/effects.cpp", 86400, 86499)            \

@@ -14,6 +14,7 @@
 #include "framework/error/trace.h"
 #include "framework/platform/cp932.h"
 #include "framework/render/direct3d.h"
+#include "framework/render/presets.h"
 #include "framework/window/device_context.h"
 
 namespace Site = NVireo::NError::NSite::NText;

@@ -13,6 +13,7 @@
 #include "app/gui/text_caches.h"
 #include "framework/platform/cp932.h"
 #include "framework/render/direct3d.h"
+#include "framework/render/presets.h"
 #include "support/headless_device.h"
 #include "support/test_support.h"
 
