@@ -13,6 +13,10 @@
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
+
+#include "framework/error/sites.h"
+
+namespace Site = NVireo::NError::NSite::NClip;
 #define SE_SHRINK_AVX2 1
 #endif
 
@@ -73,7 +77,7 @@ bool CByteBuffer::Resize(uint32_t n) {
         if (data == nullptr) {
             char text[16];
             std::snprintf(text, sizeof text, "%u", n);
-            Raise(NVireo::NError::kSite, 21001, text);
+            Raise(NVireo::NError::kSite, Site::kAllocate, text);
             return false;
         }
         capacity = n;

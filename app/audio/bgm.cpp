@@ -8,28 +8,19 @@
 #include <vector>
 
 #include "app/setup/data_paths.h"
+#include "framework/error/sites.h"
 #include "framework/error/trace.h"
 #include "framework/platform/file.h"
 #include "framework/platform/home.h"
 #include "sound/output/sound_device.h"
+
+namespace Site = NVireo::NError::NSite::NMusic;
 
 namespace BGM {
 
 namespace {
 
 using NVireo::NDirectX::NShow::NMedia::CheckShow;
-
-enum : uint32_t {
-    kSiteCreateGraph = 42101,
-    kSiteQueryControl,
-    kSiteQueryEvent,
-    kSiteQuerySeeking,
-    kSiteQueryAudio,
-    kSiteRenderFile,
-    kSiteVolume,
-    kSitePause,
-    kSiteStop,
-};
 
 constexpr char kMusicName[] = "menu";
 constexpr char kMusicExtension[] = "wma";
@@ -102,15 +93,15 @@ void CStreamer::Play() {
     ReleaseGraph();
     if (!CheckShow(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
                                     IID_IGraphBuilder, reinterpret_cast<void**>(&graph)),
-                   kSiteCreateGraph) ||
+                   Site::kCreateGraph) ||
         !CheckShow(graph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&control)),
-                   kSiteQueryControl) ||
+                   Site::kQueryControl) ||
         !CheckShow(graph->QueryInterface(IID_IMediaEventEx, reinterpret_cast<void**>(&event)),
-                   kSiteQueryEvent) ||
+                   Site::kQueryEvent) ||
         !CheckShow(graph->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(&seeking)),
-                   kSiteQuerySeeking) ||
+                   Site::kQuerySeeking) ||
         !CheckShow(graph->QueryInterface(IID_IBasicAudio, reinterpret_cast<void**>(&audio)),
-                   kSiteQueryAudio)) {
+                   Site::kQueryAudio)) {
         ReleaseGraph();
         return;
     }
@@ -124,7 +115,7 @@ void CStreamer::Play() {
         MarkMode(-1);
         return;
     }
-    if (!CheckShow(rendered, kSiteRenderFile)) {
+    if (!CheckShow(rendered, Site::kRenderFile)) {
         ReleaseGraph();
         return;
     }
@@ -162,7 +153,7 @@ void CStreamer::SetActive(bool active) {
         return;
     }
     if (enabled && !IsStopped()) {
-        CheckShow(PauseGraph(), kSitePause);
+        CheckShow(PauseGraph(), Site::kPause);
         stopwatch.Pause();
     }
     stopwatch.Pause();
@@ -172,7 +163,7 @@ void CStreamer::SetVolume(double volume) {
     SE_MARK();
     if (audio == nullptr) return;
     CheckShow(audio->put_Volume(NVireo::NDirectX::NSound::VolumeToAttenuation(volume)),
-              kSiteVolume);
+              Site::kVolume);
 }
 
 void CStreamer::Stop() {
@@ -181,7 +172,7 @@ void CStreamer::Stop() {
     playCount = 0;
     StopThread();
     if (graph == nullptr || IsStopped()) return;
-    if (!CheckShow(control->Stop(), kSiteStop)) return;
+    if (!CheckShow(control->Stop(), Site::kStop)) return;
     SeekToStart();
 }
 

@@ -5,17 +5,16 @@
 
 #include "app/setup/data_paths.h"
 #include "framework/error/error.h"
+#include "framework/error/sites.h"
 #include "framework/error/trace.h"
 #include "framework/package/package.h"
+
+namespace Site = NVireo::NError::NSite::NSoundEffects;
 
 using NVireo::NDirectX::NSound::ECreateResult;
 using NVireo::NDirectX::NSound::SoundDevice;
 
 namespace {
-
-enum : uint32_t {
-    kSiteRejectedEffect = 41101,
-};
 
 const char* const kEffectNames[] = {"OK", "SELECT", "CANCEL", "BAD", "TRAINING"};
 
@@ -74,7 +73,7 @@ void CSoundEffectBank::Play(uint32_t id) {
         file.Close();
         if (created == ECreateResult::Rejected) {
             // The package's own sound is broken: that is the program's data, not the user's.
-            Raise(NVireo::NError::kSite, kSiteRejectedEffect, entryName.c_str());
+            Raise(NVireo::NError::kSite, Site::kRejectedEffect, entryName.c_str());
             return;
         }
         if (created != ECreateResult::Created) return;  // the device cannot play it: silence

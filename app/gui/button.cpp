@@ -5,6 +5,7 @@
 #include "app/shell/frame_timer.h"
 #include "framework/gui/dispatch.h"
 #include "framework/render/direct3d.h"
+#include "framework/render/presets.h"
 #include "framework/text/string_ids.h"
 #include "framework/text/string_table.h"
 #include "framework/window/keyboard.h"

@@ -4,8 +4,8 @@
 #include "app/audio/sound_effects.h"
 #include "app/shell/frame_timer.h"
 #include "framework/render/asset_names.h"
-#include "framework/render/direct3d.h"
 #include "framework/render/pixels.h"
+#include "framework/render/presets.h"
 
 namespace Button {
 

@@ -8,6 +8,7 @@
 
 #include "framework/containers/nstring.h"
 #include "framework/error/error.h"
+#include "framework/error/sites.h"
 #include "framework/error/trace.h"
 #include "framework/render/texture.h"
 
@@ -32,7 +33,8 @@ public:
     bool ReCreate() override {
         SE_MARK();
         if (LoadPixels()) return true;
-        Raise(NVireo::NError::kSite, 86401, descriptor.Text().c_str());
+        Raise(NVireo::NError::kSite, NVireo::NError::NSite::NSprites::kReload,
+              descriptor.Text().c_str());
         return false;
     }
 

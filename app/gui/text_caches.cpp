@@ -4,7 +4,10 @@
 #include <memory>
 
 #include "framework/error/error.h"
+#include "framework/error/sites.h"
 #include "framework/error/trace.h"
+
+namespace Site = NVireo::NError::NSite::NTextCaches;
 
 namespace Main {
 
@@ -57,7 +60,7 @@ void DrawFpsLine(const char* text, HFONT font) {
     LOGFONTA logical = JapaneseFont(kCacheHeights[kFpsTextCache]);
     if (font != nullptr && GetObjectA(font, sizeof logical, &logical) != sizeof logical) {
         RecordSystemError();
-        Raise(NVireo::NError::kSite, 86690, "GetObjectA");
+        Raise(NVireo::NError::kSite, Site::kGetObject, "GetObjectA");
         return;
     }
     set->SetFontIfChanged(logical);

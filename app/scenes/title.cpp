@@ -11,6 +11,7 @@
 #include "framework/render/asset_names.h"
 #include "framework/render/direct3d.h"
 #include "framework/render/pixels.h"
+#include "framework/render/presets.h"
 
 namespace Scene::Title {
 

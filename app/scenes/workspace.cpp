@@ -9,6 +9,7 @@
 #include "framework/error/error.h"
 #include "framework/error/trace.h"
 #include "framework/render/direct3d.h"
+#include "framework/render/presets.h"
 #include "framework/window/dropped_files.h"
 #include "sound/output/sound_device.h"
 

@@ -7,9 +7,12 @@
 #include <vector>
 
 #include "framework/error/error.h"
+#include "framework/error/sites.h"
 #include "framework/error/trace.h"
 #include "framework/text/string_ids.h"
 #include "framework/text/string_table.h"
+
+namespace Site = NVireo::NError::NSite::NApplicationInfo;
 
 namespace Appli {
 namespace {
@@ -70,7 +73,7 @@ void LoadApplicationInfo(const char* programPath) {
     std::vector<char> block(size);
     if (!GetFileVersionInfoA(programPath, handle, size, block.data())) {
         RecordSystemError();
-        Raise(NVireo::NError::kSite, __LINE__, "GetFileVersionInfoA");
+        Raise(NVireo::NError::kSite, Site::kVersionInfo, "GetFileVersionInfoA");
         return;
     }
     info.productName = QueryText(block, "ProductName");

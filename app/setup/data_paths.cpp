@@ -1,12 +1,11 @@
 #include "app/setup/data_paths.h"
 
 #include "framework/error/trace.h"
+#include "framework/platform/cp932.h"
 
 namespace Appli {
 
 namespace {
-
-bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 // Whether text ends with the single-byte character c (a double-byte character whose
 // trail byte equals c does not count).
@@ -14,7 +13,7 @@ bool EndsWithCharacter(const std::string& text, char c) {
     size_t i = 0, last = std::string::npos;
     while (i < text.size()) {
         last = i;
-        i += (IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ? 2 : 1;
+        i += NVireo::NCp932::CharacterLength(text, i);
     }
     return last != std::string::npos && last == text.size() - 1 && text[last] == c;
 }

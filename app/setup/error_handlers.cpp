@@ -7,7 +7,7 @@
 #include "app/setup/application_info.h"
 #include "framework/error/trace.h"
 #include "framework/platform/home.h"
-#include "framework/render/direct3d.h"
+#include "framework/render/device_logs.h"
 #include "framework/text/string_ids.h"
 #include "framework/text/string_table.h"
 

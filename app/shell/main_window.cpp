@@ -2,8 +2,11 @@
 #include "app/shell/main_window.h"
 
 #include "framework/error/error.h"
+#include "framework/error/sites.h"
 #include "framework/error/trace.h"
 #include "framework/window/pointer_position.h"
+
+namespace Site = NVireo::NError::NSite::NMainWindow;
 
 namespace Windows::Window::Main {
 namespace {
@@ -23,7 +26,7 @@ LRESULT CInterface::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM l
             clientHeight = client.bottom - client.top;
         } else {
             RecordSystemError();
-            Raise(NVireo::NError::kSite, 8140, "GetClientRect");
+            Raise(NVireo::NError::kSite, Site::kClientRect, "GetClientRect");
         }
     } else if (message >= WM_MOUSEMOVE && message <= WM_MOUSEWHEEL) {
         NVireo::NGUI::CurrentPointer() = NVireo::NGUI::PointerFromMessage(window, message, lParam);
@@ -34,7 +37,7 @@ LRESULT CInterface::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM l
 
 void CInterface::Reserved3() {
     SE_MARK();
-    Raise(NVireo::NError::kSite, 8141, "");
+    Raise(NVireo::NError::kSite, Site::kReserved3, "");
 }
 
 }  // namespace Windows::Window::Main

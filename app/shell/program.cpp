@@ -29,6 +29,7 @@
 #include "app/shell/scene.h"
 #include "app/shell/window_placement.h"
 #include "framework/error/error.h"
+#include "framework/error/sites.h"
 #include "framework/error/trace.h"
 #include "framework/gui/dispatch.h"
 #include "framework/package/package.h"
@@ -43,22 +44,14 @@
 #include "framework/window/window.h"
 #include "sound/output/sound_device.h"
 
+namespace Site = NVireo::NError::NSite::NProgram;
+
 namespace Main {
 
 namespace {
 
 using NVireo::NError::kSite;
 
-// Site numbers of the reports of this file.
-constexpr uint32_t kSiteEscapedException = 11001;
-constexpr uint32_t kSitePureCall = 11002;
-constexpr uint32_t kSiteCoInitialize = 11003;
-constexpr uint32_t kSiteUpdateWindow = 11004;
-constexpr uint32_t kSiteLoopException = 11005;
-constexpr uint32_t kSiteOutOfMemory = 11006;
-constexpr uint32_t kSiteFillRect = 11007;
-constexpr uint32_t kSiteTextOut = 11008;
-constexpr uint32_t kSiteClientRect = 11009;
 constexpr DWORD kGuardStartUp = 1;
 
 // The style of the main window: a caption, the system menu and the minimise box.
@@ -89,7 +82,7 @@ std::terminate_handler previousTerminate = nullptr;
 // A pure virtual call (and any other way to std::terminate) is reported first; the
 // handler that was installed before then ends the process as it would have.
 [[noreturn]] void ReportPureCall() {
-    Raise(kSite, kSitePureCall, "");
+    Raise(kSite, Site::kPureCall, "");
     if (previousTerminate) previousTerminate();
     std::abort();
 }
@@ -105,7 +98,7 @@ bool StartUp(std::unique_ptr<Window::CMain>& window) {
     previousTerminate = std::set_terminate(ReportPureCall);
     CheckErrorNumber(4);
 
-    if (FAILED(CoInitialize(nullptr))) ReportSystemFailure(kSiteCoInitialize);
+    if (FAILED(CoInitialize(nullptr))) ReportSystemFailure(Site::kCoInitialize);
 
     NVireo::NText::ApplicationStrings().Load(NVireo::NText::kApplicationStringsName);
     NVireo::NText::SystemStrings().Load(NVireo::NText::kSystemStringsName);
@@ -156,7 +149,7 @@ bool StartUp(std::unique_ptr<Window::CMain>& window) {
     SoundEffectBank().Reset(new SE::CSEID);
     NVireo::NDrop::AcceptDroppedFiles();
     Appli::PlaceMainWindow(*window);
-    if (!UpdateWindow(window->hwnd)) ReportSystemFailure(kSiteUpdateWindow);
+    if (!UpdateWindow(window->hwnd)) ReportSystemFailure(Site::kUpdateWindow);
     ShowWindow(window->hwnd, SW_SHOW);
     ForgetLibraryErrorNumber();
     NVireo::NDirectX::N3D::StartRenderer(window->hwnd);
@@ -197,9 +190,9 @@ int RunGuardedBody(Main::CInterface& program) {
     } catch (const NVireo::NError::CObject&) {
         throw;
     } catch (const std::bad_alloc&) {
-        Raise(kSite, kSiteOutOfMemory, "");
+        Raise(kSite, Site::kOutOfMemory, "");
     } catch (...) {
-        Raise(kSite, kSiteLoopException, "");
+        Raise(kSite, Site::kLoopException, "");
     }
     NVireo::NWindow::SetMainWindow(nullptr);
     window.reset();
@@ -213,7 +206,7 @@ DWORD GuardedRun(void* argument) {
     } catch (const NVireo::NError::CObject&) {
         throw;
     } catch (...) {
-        Raise(kSite, kSiteEscapedException, "");
+        Raise(kSite, Site::kEscapedException, "");
     }
     return 0;
 }
@@ -244,15 +237,15 @@ bool DrawStep() {
         if (window == nullptr) return false;
         HDC dc = GetDC(window);
         RECT client{};
-        if (!GetClientRect(window, &client)) ReportSystemFailure(kSiteClientRect);
+        if (!GetClientRect(window, &client)) ReportSystemFailure(Site::kClientRect);
         if (!FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)))) {
-            ReportSystemFailure(kSiteFillRect);
+            ReportSystemFailure(Site::kFillRect);
         }
         SetBkMode(dc, TRANSPARENT);
         const std::string& text =
             NVireo::NText::SystemStrings().Get(StringId::System::StartingPlaceholder);
         if (!TextOutA(dc, 100, 100, text.c_str(), static_cast<int>(text.size()))) {
-            ReportSystemFailure(kSiteTextOut);
+            ReportSystemFailure(Site::kTextOut);
         }
         ReleaseDC(window, dc);
         return false;

@@ -12,6 +12,7 @@
 #include "framework/error/trace.h"
 #include "framework/gui/dispatch.h"
 #include "framework/render/direct3d.h"
+#include "framework/render/presets.h"
 #include "framework/window/keyboard.h"
 
 namespace Scene {

@@ -3,7 +3,10 @@
 
 #include "app/setup/settings.h"
 #include "framework/error/error.h"
+#include "framework/error/sites.h"
 #include "framework/error/trace.h"
+
+namespace Site = NVireo::NError::NSite::NWindowPlacement;
 
 namespace Appli {
 namespace {
@@ -15,7 +18,7 @@ void RememberTopLeft(HWND window) {
     RECT rect;
     if (!GetWindowRect(window, &rect)) {
         RecordSystemError();
-        Raise(NVireo::NError::kSite, 8130, "GetWindowRect");
+        Raise(NVireo::NError::kSite, Site::kWindowRect, "GetWindowRect");
         return;
     }
     Settings().left = rect.left;
@@ -56,7 +59,7 @@ void RememberWindowSize(HWND window, WPARAM type, LPARAM size) {
     RECT client;
     if (!GetClientRect(window, &client)) {
         RecordSystemError();
-        Raise(NVireo::NError::kSite, 8131, "GetClientRect");
+        Raise(NVireo::NError::kSite, Site::kClientRect, "GetClientRect");
         return;
     }
     settings.clientWidth = static_cast<uint32_t>(client.right - client.left);

@@ -142,6 +142,7 @@ void SetStructuredExceptionHandler(IHandler* handler);
 // Reports an error. Under policy 0 it does not return; under policy 1 it throws
 // NVireo::NError::CObject; under a higher policy it returns policy - 1. It also returns
 // (0) at once when an error is already being handled: callers must stay safe after it.
+// file is kSite and line the site number, a constant of framework/error/sites.h.
 uint32_t Raise(const char* file, uint32_t line, const char* message);
 
 // Stores the system's text for the last failed system call in the record; call it right

@@ -9,8 +9,12 @@
 #include <vector>
 
 #include "framework/error/error.h"
+#include "framework/error/sites.h"
 #include "framework/error/trace.h"
 #include "framework/package/package_key.h"
+#include "framework/platform/cp932.h"
+
+namespace Site = NVireo::NError::NSite::NPackage;
 
 namespace NVireo::NRender {
 
@@ -22,10 +26,6 @@ using NVireo::NFile::NSTDIO::CBinary;
 // The smallest directory entry: mask, offset, size and name length.
 constexpr uint64_t kEntryHeaderBytes = 16;
 constexpr uint32_t kSeedBytes = 4;
-
-bool IsLeadByte(unsigned char byte) {
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
 
 uint32_t LittleEndian32(const unsigned char* bytes) {
     return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
@@ -62,7 +62,7 @@ bool ReadEntry(CBinary& file, uint64_t fileSize, CPackage::Entry& entry) {
     }
     const uint64_t position = file.Position();
     if (length > fileSize - position) {
-        ReportShortRead(86503, position, fileSize, length);
+        ReportShortRead(Site::kShortEntry, position, fileSize, length);
         return false;
     }
     std::vector<unsigned char> block(length);
@@ -92,17 +92,13 @@ std::string NormalizeEntryName(const char* name) {
     SE_MARK();
     std::string out;
     if (name == nullptr) return out;
-    for (const char* at = name; *at != '\0'; ++at) {
-        const unsigned char byte = static_cast<unsigned char>(*at);
-        if (IsLeadByte(byte) && at[1] != '\0') {
-            out.push_back(*at);
-            out.push_back(*++at);  // the trail byte stays as it is, even "\" or "A".."Z"
-        } else if (byte >= 'A' && byte <= 'Z') {
-            out.push_back(static_cast<char>(byte - 'A' + 'a'));
-        } else if (byte == '\\') {
+    for (size_t length; (length = NCp932::CharacterLength(name)) != 0; name += length) {
+        if (length == 2) {
+            out.append(name, 2);  // the trail byte stays as it is, even "\" or "A".."Z"
+        } else if (*name == '\\') {
             out.push_back('/');
         } else {
-            out.push_back(*at);
+            out.push_back(NCp932::LowerAscii(*name));
         }
     }
     return out;
@@ -120,7 +116,7 @@ void CPackage::OpenFrom(const char* packagePath) {
     if (!NVireo::NFile::Exists(packagePath)) {
         NVireo::NString::BBasic<char> message;
         message.Format("The '%s' file could not be found.", packagePath);
-        Raise(kSite, 86501, message.c_str());
+        Raise(kSite, Site::kMissingPackage, message.c_str());
         return;
     }
     CBinary file;
@@ -135,7 +131,7 @@ void CPackage::OpenFrom(const char* packagePath) {
     if (!ReadValue(file, fileSize, count)) return;
     const uint64_t position = file.Position();
     if (count > (fileSize - position) / kEntryHeaderBytes) {
-        ReportShortRead(86502, position, fileSize, count * kEntryHeaderBytes);
+        ReportShortRead(Site::kShortDirectory, position, fileSize, count * kEntryHeaderBytes);
         return;
     }
     for (uint32_t i = 0; i < count; ++i) {
@@ -164,7 +160,7 @@ bool CPackage::OpenEntry(NVireo::NFile::NSTDIO::CBinary& file, Entry& entry, con
         message += NormalizeEntryName(name);
         message += "\n";
         message += path.empty() ? std::string("non initialized") : path + "\n";
-        Raise(kSite, 86504, message.c_str());
+        Raise(kSite, Site::kMissingEntry, message.c_str());
         file.Close();
         return false;
     }

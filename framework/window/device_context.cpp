@@ -4,7 +4,10 @@
 #include <exception>
 
 #include "framework/error/error.h"
+#include "framework/error/sites.h"
 #include "framework/error/trace.h"
+
+namespace Site = NVireo::NError::NSite::NDeviceContext;
 
 namespace NVireo::NDeviceContext {
 namespace {
@@ -24,7 +27,7 @@ void CWindow::Acquire(HWND target) {
     Release();
     dc = GetDC(target);
     if (dc == nullptr) {
-        ReportFailure(8150, "GetDC");
+        ReportFailure(Site::kGetDC, "GetDC");
         return;
     }
     window = target;
@@ -35,14 +38,14 @@ void CWindow::Release() {
     if (dc == nullptr) return;
     HDC held = dc;
     dc = nullptr;
-    if (ReleaseDC(window, held) != 1) ReportFailure(8151, "ReleaseDC");
+    if (ReleaseDC(window, held) != 1) ReportFailure(Site::kReleaseDC, "ReleaseDC");
     window = nullptr;
 }
 
 CCompatriot::CCompatriot(HDC reference) {
     SE_MARK();
     dc = CreateCompatibleDC(reference);
-    if (dc == nullptr) ReportFailure(8152, "CreateCompatibleDC");
+    if (dc == nullptr) ReportFailure(Site::kCreateCompatibleDC, "CreateCompatibleDC");
 }
 
 CCompatriot::~CCompatriot() {
@@ -60,7 +63,7 @@ void CObject::Release() {
     if (handle == nullptr) return;
     HGDIOBJ held = handle;
     handle = nullptr;
-    if (!DeleteObject(held)) ReportFailure(8153, "DeleteObject");
+    if (!DeleteObject(held)) ReportFailure(Site::kDeleteObject, "DeleteObject");
 }
 
 }  // namespace NVireo::NDeviceContext

@@ -5,11 +5,14 @@
 #include <io.h>
 
 #include "framework/error/error.h"
+#include "framework/error/sites.h"
 #include "framework/error/trace.h"
 #include "framework/platform/file.h"
 #include "framework/platform/home.h"
 #include "framework/text/string_ids.h"
 #include "framework/text/string_table.h"
+
+namespace Site = NVireo::NError::NSite::NDialog;
 
 namespace NVireo::NCommonDialogBox::NFile {
 
@@ -41,13 +44,13 @@ bool CDialog::Answer(BOOL result) {
     if (result) return true;
     switch (CommDlgExtendedError()) {
         case FNERR_SUBCLASSFAILURE:
-            Raise(NVireo::NError::kSite, 84001, "FNERR_SUBCLASSFAILURE");
+            Raise(NVireo::NError::kSite, Site::kSubclassFailure, "FNERR_SUBCLASSFAILURE");
             break;
         case FNERR_INVALIDFILENAME:
-            Raise(NVireo::NError::kSite, 84002, "FNERR_INVALIDFILENAME");
+            Raise(NVireo::NError::kSite, Site::kInvalidFileName, "FNERR_INVALIDFILENAME");
             break;
         case FNERR_BUFFERTOOSMALL:
-            Raise(NVireo::NError::kSite, 84003, "FNERR_BUFFERTOOSMALL");
+            Raise(NVireo::NError::kSite, Site::kBufferTooSmall, "FNERR_BUFFERTOOSMALL");
             break;
         default:  // 0: the user cancelled; anything else is not worth ending the program
             break;

@@ -2,8 +2,11 @@
 #include "framework/window/dropped_files.h"
 
 #include "framework/error/error.h"
+#include "framework/error/sites.h"
 #include "framework/error/trace.h"
 #include "framework/window/window.h"
+
+namespace Site = NVireo::NError::NSite::NDroppedFiles;
 
 namespace NVireo::NDrop {
 
@@ -40,7 +43,7 @@ LRESULT HandleDroppedFiles(HDROP drop) {
     SetFocus(window);
     if (!SetForegroundWindow(window)) {
         RecordSystemError();
-        Raise(NError::kSite, 8120, "SetForegroundWindow");
+        Raise(NError::kSite, Site::kForegroundWindow, "SetForegroundWindow");
     }
     return 1;
 }

@@ -7,7 +7,10 @@
 
 #include "framework/containers/set.h"
 #include "framework/error/error.h"
+#include "framework/error/sites.h"
 #include "framework/error/trace.h"
+
+namespace Site = NVireo::NError::NSite::NWindow;
 
 namespace NVireo {
 
@@ -64,7 +67,7 @@ void RegisterWindowClass(const char* name) {
     if (windowClass.atom != 0) return;
     windowClass.name = name;
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    if (instance == nullptr) ReportSystemFailure(8101, "GetModuleHandleA");
+    if (instance == nullptr) ReportSystemFailure(Site::kModuleHandle, "GetModuleHandleA");
     WNDCLASSEXA& record = windowClass.record;
     record = WNDCLASSEXA{};
     record.cbSize = sizeof(WNDCLASSEXA);
@@ -80,7 +83,7 @@ void RegisterWindowClass(const char* name) {
     record.lpszClassName = windowClass.name.c_str();
     record.hIconSm = nullptr;
     windowClass.atom = RegisterClassExA(&record);
-    if (windowClass.atom == 0) ReportSystemFailure(8102, windowClass.name.c_str());
+    if (windowClass.atom == 0) ReportSystemFailure(Site::kRegisterClass, windowClass.name.c_str());
 }
 
 void UnregisterWindowClass() {
@@ -88,7 +91,7 @@ void UnregisterWindowClass() {
     CWindowClass& windowClass = ClassRecord();
     if (windowClass.atom == 0) return;
     if (!UnregisterClassA(windowClass.name.c_str(), windowClass.record.hInstance)) {
-        ReportSystemFailure(8103, windowClass.name.c_str());
+        ReportSystemFailure(Site::kUnregisterClass, windowClass.name.c_str());
         return;
     }
     windowClass.atom = 0;
@@ -111,9 +114,9 @@ LRESULT WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     } catch (const NError::CObject&) {
         throw;  // already reported (Raise under the throwing policy)
     } catch (const std::bad_alloc&) {
-        Raise(NError::kSite, 8104, "std::bad_alloc");
+        Raise(NError::kSite, Site::kProcedureOutOfMemory, "std::bad_alloc");
     } catch (...) {
-        Raise(NError::kSite, 8105, "? exception");
+        Raise(NError::kSite, Site::kProcedureException, "? exception");
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -133,7 +136,7 @@ BBasic::~BBasic() {
     WindowMap().Erase(CMapEntry(window, nullptr));
     hwnd = nullptr;
     if (mainWindow == this) mainWindow = nullptr;
-    if (!DestroyWindow(window)) ReportSystemFailure(8106, "DestroyWindow");
+    if (!DestroyWindow(window)) ReportSystemFailure(Site::kDestroyWindow, "DestroyWindow");
 }
 
 void BBasic::Create(const char* className, const char* title, DWORD style) {
@@ -143,7 +146,7 @@ void BBasic::Create(const char* className, const char* title, DWORD style) {
         CreateWindowExA(0, className, title, style, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                         CW_USEDEFAULT, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     if (window == nullptr) {
-        ReportSystemFailure(8107, "CreateWindowExA");
+        ReportSystemFailure(Site::kCreateWindow, "CreateWindowExA");
         return;
     }
     hwnd = window;
@@ -158,7 +161,7 @@ bool WindowRectFor(HWND window, int32_t width, int32_t height, RECT* rect) {
     const DWORD style = static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE));
     const DWORD exStyle = static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE));
     if (!AdjustWindowRectEx(rect, style, GetMenu(window) != nullptr, exStyle)) {
-        ReportSystemFailure(8108, "AdjustWindowRectEx");
+        ReportSystemFailure(Site::kAdjustWindowRect, "AdjustWindowRectEx");
         return false;
     }
     return true;
@@ -176,7 +179,7 @@ void BBasic::CenterClient(int32_t width, int32_t height) {
     const int32_t x = (screenWidth + rect.left - rect.right) >> 1;
     const int32_t y = (screenHeight - (rect.bottom - rect.top)) >> 1;
     if (!MoveWindow(hwnd, x, y, rect.right - rect.left, rect.bottom - rect.top, TRUE)) {
-        ReportSystemFailure(8109, "MoveWindow");
+        ReportSystemFailure(Site::kCenterClient, "MoveWindow");
     }
 }
 
@@ -185,7 +188,7 @@ void BBasic::MoveClient(int32_t left, int32_t top, int32_t width, int32_t height
     RECT rect;
     if (!WindowRectFor(hwnd, width, height, &rect)) return;
     if (!MoveWindow(hwnd, left, top, rect.right - rect.left, rect.bottom - rect.top, TRUE)) {
-        ReportSystemFailure(8110, "MoveWindow");
+        ReportSystemFailure(Site::kMoveClient, "MoveWindow");
     }
 }
 

@@ -3,22 +3,14 @@
 #include <cstdio>
 
 #include "framework/error/error.h"
+#include "framework/error/sites.h"
 #include "framework/error/trace.h"
+
+namespace Site = NVireo::NError::NSite::NMediaPlayer;
 
 namespace NVireo::NDirectX::NShow::NMedia {
 
 namespace {
-
-enum : uint32_t {
-    kSiteFreeEvent = 42001,
-    kSiteGetEvent,
-    kSiteFatalEvent,
-    kSiteRun,
-    kSiteCantCue,
-    kSiteSeek,
-    kSiteGetState,
-    kSiteStop,
-};
 
 // Events that mean the graph can no longer play: the program stops with their name.
 bool IsFatalEvent(LONG code) {
@@ -164,14 +156,14 @@ int32_t CPlayer::Run() {
         }
         if (held) {
             held = false;
-            if (!CheckShow(event->FreeEventParams(code, param1, param2), kSiteFreeEvent)) break;
+            if (!CheckShow(event->FreeEventParams(code, param1, param2), Site::kFreeEvent)) break;
         }
         const HRESULT got = event->GetEvent(&code, &param1, &param2, 0);
         if (got == E_ABORT) {  // no event waiting
             Sleep(1);
             continue;
         }
-        if (!CheckShow(got, kSiteGetEvent)) break;
+        if (!CheckShow(got, Site::kGetEvent)) break;
         held = true;
         if (code == EC_COMPLETE) {
             // Counting plays down; an endless count (-1) is never used up.
@@ -182,11 +174,11 @@ int32_t CPlayer::Run() {
         } else if (code == EC_END_OF_SEGMENT) {
             break;
         } else if (IsFatalEvent(code)) {
-            Raise(NVireo::NError::kSite, kSiteFatalEvent, EventName(code));
+            Raise(NVireo::NError::kSite, Site::kFatalEvent, EventName(code));
             break;
         }
     }
-    if (held) CheckShow(event->FreeEventParams(code, param1, param2), kSiteFreeEvent);
+    if (held) CheckShow(event->FreeEventParams(code, param1, param2), Site::kFreeEvent);
     return exitCode;
 }
 
@@ -197,10 +189,10 @@ void CPlayer::WaitForState() {
         const HRESULT result = control->GetState(1, &state);
         if (result == S_OK) return;
         if (result == VFW_S_CANT_CUE) {
-            CheckShow(E_FAIL, kSiteCantCue);
+            CheckShow(E_FAIL, Site::kCantCue);
             return;
         }
-        if (!CheckShow(result, kSiteGetState)) return;
+        if (!CheckShow(result, Site::kGetState)) return;
         Sleep(1);
     }
 }
@@ -208,7 +200,7 @@ void CPlayer::WaitForState() {
 void CPlayer::RunGraph() {
     SE_MARK();
     const HRESULT result = control->Run();
-    if (!CheckShow(result, kSiteRun)) return;
+    if (!CheckShow(result, Site::kRun)) return;
     if (result == S_FALSE) WaitForState();
 }
 
@@ -223,14 +215,14 @@ void CPlayer::SeekToStart() {
     LONGLONG start = 0;
     CheckShow(seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr,
                                     AM_SEEKING_NoPositioning),
-              kSiteSeek);
+              Site::kSeek);
 }
 
 bool CPlayer::IsStopped() {
     SE_MARK();
     OAFilterState state = State_Stopped;
     const HRESULT result = control->GetState(1, &state);
-    CheckShow(result, kSiteGetState);
+    CheckShow(result, Site::kGetState);
     return state == State_Stopped;
 }
 
@@ -238,7 +230,7 @@ bool CPlayer::IsPaused() {
     SE_MARK();
     OAFilterState state = State_Stopped;
     const HRESULT result = control->GetState(1, &state);
-    CheckShow(result, kSiteGetState);
+    CheckShow(result, Site::kGetState);
     return state == State_Paused;
 }
 

@@ -5,26 +5,15 @@
 #include <cstring>
 
 #include "framework/error/error.h"
+#include "framework/error/sites.h"
 #include "framework/error/trace.h"
 #include "sound/wavefile.h"
+
+namespace Site = NVireo::NError::NSite::NSoundDevice;
 
 namespace NVireo::NDirectX::NSound {
 
 namespace {
-
-// Report sites of this file.
-enum : uint32_t {
-    kSiteCooperativeLevel = 41001,
-    kSiteCreateBuffer,
-    kSiteQueryBuffer,
-    kSiteLock,
-    kSiteUnlock,
-    kSiteVolume,
-    kSiteStop,
-    kSitePosition,
-    kSitePlay,
-    kSiteStatus,
-};
 
 // A failing DirectSound call is fatal; the report carries its result code. Answers true
 // when result is a success, so callers can stop when a report returns (tests).
@@ -52,7 +41,7 @@ HRESULT CSoundDevice::Create(HWND window) {
     const HRESULT result = DirectSoundCreate8(nullptr, &made, nullptr);
     if (FAILED(result)) return result;  // no device: every sound is skipped
     sound = made;
-    Check(sound->SetCooperativeLevel(window, DSSCL_PRIORITY), kSiteCooperativeLevel);
+    Check(sound->SetCooperativeLevel(window, DSSCL_PRIORITY), Site::kCooperativeLevel);
     return result;
 }
 
@@ -93,11 +82,11 @@ ECreateResult CSoundBuffer::CreateFromClip(const CSoundClip& clip) {
     // A format the device cannot play, or a clip too short or too long for a buffer, is
     // the clip's fault, not the program's: the caller tells the user.
     if (created == DSERR_BADFORMAT || created == DSERR_INVALIDPARAM) return ECreateResult::Refused;
-    if (!Check(created, kSiteCreateBuffer)) return ECreateResult::Refused;
+    if (!Check(created, Site::kCreateBuffer)) return ECreateResult::Refused;
     const HRESULT queried =
         made->QueryInterface(IID_IDirectSoundBuffer8, reinterpret_cast<void**>(&buffer));
     made->Release();
-    if (!Check(queried, kSiteQueryBuffer)) {
+    if (!Check(queried, Site::kQueryBuffer)) {
         buffer = nullptr;
         return ECreateResult::Refused;
     }
@@ -107,13 +96,13 @@ ECreateResult CSoundBuffer::CreateFromClip(const CSoundClip& clip) {
     void* region2 = nullptr;
     DWORD size1 = 0, size2 = 0;
     if (!Check(buffer->Lock(0, 0, &region1, &size1, &region2, &size2, DSBLOCK_ENTIREBUFFER),
-               kSiteLock)) {
+               Site::kLock)) {
         return ECreateResult::Refused;
     }
     std::memset(region1, 0, size1);
     const DWORD copied = clip.data.length < size1 ? clip.data.length : size1;
     if (copied != 0) std::memcpy(region1, clip.data.data, copied);
-    Check(buffer->Unlock(region1, size1, region2, size2), kSiteUnlock);
+    Check(buffer->Unlock(region1, size1, region2, size2), Site::kUnlock);
     return ECreateResult::Created;
 }
 
@@ -128,27 +117,27 @@ ECreateResult CSoundBuffer::CreateFromFile(NVireo::NFile::NSTDIO::CBinary& file)
 void CSoundBuffer::SetVolume(double volume) {
     SE_MARK();
     if (buffer == nullptr) return;
-    Check(buffer->SetVolume(VolumeToAttenuation(volume)), kSiteVolume);
+    Check(buffer->SetVolume(VolumeToAttenuation(volume)), Site::kVolume);
 }
 
 void CSoundBuffer::PlayFromStart() {
     SE_MARK();
     if (buffer == nullptr) return;
-    if (!Check(buffer->Stop(), kSiteStop)) return;
-    if (!Check(buffer->SetCurrentPosition(0), kSitePosition)) return;
-    Check(buffer->Play(0, 0, 0), kSitePlay);
+    if (!Check(buffer->Stop(), Site::kStop)) return;
+    if (!Check(buffer->SetCurrentPosition(0), Site::kPosition)) return;
+    Check(buffer->Play(0, 0, 0), Site::kPlay);
 }
 
 void CSoundBuffer::Stop() {
     SE_MARK();
     if (buffer == nullptr) return;
-    Check(buffer->Stop(), kSiteStop);
+    Check(buffer->Stop(), Site::kStop);
 }
 
 void CSoundBuffer::Release() {
     SE_MARK();
     if (buffer == nullptr) return;
-    Check(buffer->Stop(), kSiteStop);
+    Check(buffer->Stop(), Site::kStop);
     buffer->Release();
     buffer = nullptr;
 }
@@ -157,7 +146,7 @@ bool CSoundBuffer::IsPlaying() {
     SE_MARK();
     if (buffer == nullptr) return false;
     DWORD status = 0;
-    if (!Check(buffer->GetStatus(&status), kSiteStatus)) return false;
+    if (!Check(buffer->GetStatus(&status), Site::kStatus)) return false;
     return (status & DSBSTATUS_PLAYING) != 0;
 }
 

@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "backend/cp932.h"
 #include "backend/syserror.h"
 #include "user32/user32_state.h"
 
@@ -45,13 +46,6 @@ std::map<std::string, Listener> listeners;  // by upper-case class name
 std::map<HWND, std::string> remoteWindows;  // handle -> socket path
 uintptr_t nextRemote = 0x40000;
 
-std::string Upper(const std::string& text) {
-    std::string upper = text;
-    for (char& c : upper)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return upper;
-}
-
 std::string SocketPath(const std::string& className) {
     std::string folder;
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
@@ -61,7 +55,7 @@ std::string SocketPath(const std::string& className) {
         folder = "/tmp/se-window-" + std::to_string(getuid()) + "-";
     }
     std::string name;
-    for (unsigned char c : Upper(className)) {
+    for (unsigned char c : backend::Cp932UpperAscii(className)) {
         if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_') {
             name += static_cast<char>(c);
         } else {
@@ -72,7 +66,8 @@ std::string SocketPath(const std::string& className) {
     }
     if (folder.size() + name.size() + 1 > sizeof(sockaddr_un{}.sun_path)) {
         uint64_t hash = 1469598103934665603ull;  // FNV-1a of the class name
-        for (unsigned char c : Upper(className)) hash = (hash ^ c) * 1099511628211ull;
+        for (unsigned char c : backend::Cp932UpperAscii(className))
+            hash = (hash ^ c) * 1099511628211ull;
         char hex[17];
         std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
         name = std::string("H") + hex;
@@ -163,7 +158,7 @@ void Answer(int fd, const std::string& className) {
 
 void PublishClass(const std::string& className) {
     std::lock_guard hold(instancesLock);
-    const std::string key = Upper(className);
+    const std::string key = backend::Cp932UpperAscii(className);
     if (listeners.count(key) != 0) return;
     const std::string path = SocketPath(className);
     const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
@@ -189,7 +184,7 @@ void PublishClass(const std::string& className) {
 
 void WithdrawClass(const std::string& className) {
     std::lock_guard hold(instancesLock);
-    auto found = listeners.find(Upper(className));
+    auto found = listeners.find(backend::Cp932UpperAscii(className));
     if (found == listeners.end()) return;
     close(found->second.fd);
     unlink(found->second.path.c_str());
@@ -232,7 +227,8 @@ HWND FindRemoteWindow(const std::string& className, const char* title) {
     const std::string path = SocketPath(className);
     {
         std::lock_guard hold(instancesLock);
-        if (listeners.count(Upper(className)) != 0) return nullptr;  // that is us
+        if (listeners.count(backend::Cp932UpperAscii(className)) != 0)
+            return nullptr;  // that is us
     }
     const std::string request = title != nullptr ? std::string("FIND\t") + title : "FIND";
     if (Ask(path, request) != "HWND") return nullptr;

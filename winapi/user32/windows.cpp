@@ -41,13 +41,6 @@ constexpr LONG kSizingFrame = 8;
 constexpr LONG kThinBorder = 1;
 constexpr LONG kMenuBar = 20;
 
-std::string UpperAscii(const std::string& text) {
-    std::string upper = text;
-    for (char& c : upper)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return upper;
-}
-
 bool IsIntegerResource(LPCSTR name) { return reinterpret_cast<uintptr_t>(name) < 0x10000; }
 
 std::string Utf8Title(const std::string& title) { return backend::Cp932TextToUtf8(title); }
@@ -61,7 +54,7 @@ void Deliver(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
 std::mutex& Lock() { return lock; }
 
 bool SameClassName(const std::string& a, const std::string& b) {
-    return UpperAscii(a) == UpperAscii(b);
+    return winapi::backend::Cp932UpperAscii(a) == winapi::backend::Cp932UpperAscii(b);
 }
 
 Window* FindQuietly(HWND handle) {
@@ -130,7 +123,7 @@ ATOM RegisterClassExA(const WNDCLASSEXA* windowClass) {
         return 0;
     }
     std::lock_guard hold(Lock());
-    const std::string key = UpperAscii(windowClass->lpszClassName);
+    const std::string key = winapi::backend::Cp932UpperAscii(windowClass->lpszClassName);
     if (classes.count(key) != 0) {
         SetLastError(ERROR_CLASS_ALREADY_EXISTS);
         return 0;
@@ -151,7 +144,7 @@ BOOL UnregisterClassA(LPCSTR className, HINSTANCE /*instance*/) {
         return FALSE;
     }
     std::lock_guard hold(Lock());
-    auto found = classes.find(UpperAscii(className));
+    auto found = classes.find(winapi::backend::Cp932UpperAscii(className));
     if (found == classes.end()) {
         SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
         return FALSE;
@@ -188,7 +181,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     std::shared_ptr<WindowClass> windowClass;
     {
         std::lock_guard hold(Lock());
-        auto found = classes.find(UpperAscii(className));
+        auto found = classes.find(winapi::backend::Cp932UpperAscii(className));
         if (found == classes.end()) {
             SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
             return nullptr;

@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "app/gui/text_caches.h"
+#include "framework/platform/cp932.h"
 #include "framework/render/direct3d.h"
+#include "framework/render/presets.h"
 #include "support/headless_device.h"
 #include "support/test_support.h"
 
@@ -83,10 +85,10 @@ TEST(TextCharacters, LeadBytesTakeTheirTrailByteAndCountOnce) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        EXPECT_EQ(NText::CharacterLength(c.text), c.firstLength);
+        EXPECT_EQ(NVireo::NCp932::CharacterLength(c.text), c.firstLength);
         EXPECT_EQ(NText::CountCharacters(c.text), c.count);
     }
-    EXPECT_EQ(NText::CharacterLength(nullptr), 0u);
+    EXPECT_EQ(NVireo::NCp932::CharacterLength(nullptr), 0u);
     EXPECT_EQ(NVireo::NFont::NBuffer::RowPitch(1), 4u);
     EXPECT_EQ(NVireo::NFont::NBuffer::RowPitch(32), 4u);
     EXPECT_EQ(NVireo::NFont::NBuffer::RowPitch(33), 8u);

@@ -11,6 +11,7 @@
 namespace {
 
 using winapi::backend::Cp932TextToUtf8;
+using winapi::backend::Cp932UpperAscii;
 using winapi::backend::IsCp932LeadByte;
 using winapi::backend::Utf8TextToCp932;
 
@@ -226,6 +227,24 @@ TEST(Cp932Text, ConvertsTextAndMarksWhatCannotBe) {
     std::string longText;
     for (int i = 0; i < 5000; ++i) longText += "表a";
     EXPECT_EQ(Utf8TextToCp932(Cp932TextToUtf8(longText)), longText);
+}
+
+// Class names compare in either case: only single-byte letters fold, the trail byte of
+// a double-byte character (0x83 0x61 and 0x83 0x41 are two katakana) keeps its case.
+TEST(Cp932Text, UpperCasesOnlySingleByteLetters) {
+    struct Case {
+        const char* from;
+        const char* to;
+    };
+    const Case cases[] = {
+        {"se Class-1", "SE CLASS-1"},
+        {"\x83\x61x", "\x83\x61X"},
+        {"\x83\x41\x83\x61", "\x83\x41\x83\x61"},
+        {"\xC9z", "\xC9Z"},  // a half-width katakana is one byte
+        {"a\x83", "A\x83"},  // a lead byte at the end stands alone
+        {"", ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Hex(Cp932UpperAscii(c.from)), Hex(c.to)) << Hex(c.from);
 }
 
 }  // namespace

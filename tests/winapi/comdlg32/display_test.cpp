@@ -36,6 +36,11 @@ void ShowAndPrint(bool save, const char* title, HWND owner = nullptr, size_t siz
     std::fprintf(stderr, "showing %s\n", title);  // for the report of a dialog that never shows
     std::fflush(stderr);
     const BOOL result = save ? GetSaveFileNameA(&record) : GetOpenFileNameA(&record);
+    if (!result && CommDlgExtendedError() == CDERR_DIALOGFAILURE) {
+        // GTK found no display: say whether the display answers anyone at all.
+        std::fprintf(stderr, "display check: %s",
+                     Capture("xdotool getdisplaygeometry 2>&1; echo \"exit $?\"").c_str());
+    }
     std::fprintf(stderr, "answer %d %u %u %s\n", result,
                  static_cast<unsigned>(CommDlgExtendedError()),
                  static_cast<unsigned>(record.nFilterIndex), buffer.data());
