@@ -401,6 +401,9 @@ LRESULT CMain::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lP
             if (!NVireo::NError::errorInProgress) Main::DrawStep();
             break;
         case WM_CLOSE:
+            // While a failure is reported, its handler ends the process: the close button
+            // or a close signal waits for that (the message box gives way to a signal).
+            if (NVireo::NError::errorInProgress) return 0;
             Main::ShutDown();
             break;
         case WM_KEYDOWN:

@@ -14,8 +14,9 @@
 // window is active (or frames run while inactive), else waits for a message. A frame:
 // key upkeep, the widgets' tick, the help line, the pulse and phases, a finished fade
 // retired, the current scene's Update (no scene: WM_CLOSE), the pick under the pointer,
-// drawing unless the last frame was late, pacing. WM_CLOSE runs the shutdown and saves
-// the settings.
+// drawing unless the last frame was late, pacing. WM_CLOSE (the close button, F12, or a
+// close signal, which the layer turns into one) runs the shutdown and saves the
+// settings; while a failure is being reported it is left to the error handler.
 #pragma once
 
 #include <windows.h>

@@ -1,10 +1,13 @@
-// Windows, their classes and the message sequence: activation, closing, painting,
-// placement arithmetic and dropped files, under SDL's dummy video driver.
+// Windows, their classes and the message sequence: activation, closing (also by a close
+// signal), painting, placement arithmetic and dropped files, under SDL's dummy video
+// driver.
 #include <gtest/gtest.h>
 #include <hostpath.h>
 #include <shellapi.h>
+#include <signal.h>
 #include <windows.h>
 
+#include "support/child_process.h"
 #include "support/test_support.h"
 #include "support/user32_support.h"
 
@@ -102,6 +105,34 @@ TEST_F(User32Window, ClosingDestroysInOrderAndTheQuitMessageEndsTheLoop) {
     EXPECT_EQ(GetMessageA(&message, nullptr, 0, 0), FALSE);
     EXPECT_EQ(message.message, WM_QUIT);
     EXPECT_EQ(message.wParam, 3u);
+}
+
+// SIGTERM, SIGINT and SIGHUP ask every window to close on the next pump, as the close
+// button asks one; a second signal while the first still waits to be taken ends the
+// process as the signal would have.
+TEST_F(User32Window, CloseSignalsAskEveryWindowToClose) {
+    for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signalNumber);
+        HWND first = Make();
+        HWND second = Make(kClass, "second");
+        raise(signalNumber);
+        bool quit = false;
+        Pump(&quit);
+        const std::vector<Seen> closes = Only({WM_CLOSE});
+        ASSERT_EQ(closes.size(), 2u);
+        EXPECT_EQ(closes[0].window, first);
+        EXPECT_EQ(closes[1].window, second);
+        EXPECT_FALSE(IsWindow(first));
+        EXPECT_FALSE(IsWindow(second));
+        EXPECT_TRUE(quit);
+        Log().clear();
+    }
+    Make();  // the handlers stay, and a child inherits them
+    EXPECT_EQ(RunInChild([] {
+                  raise(SIGTERM);
+                  raise(SIGTERM);  // nobody pumped: the process does not answer
+              }),
+              128 + SIGTERM);
 }
 
 TEST_F(User32Window, PaintComesAfterOtherMessagesUntilValidated) {
