@@ -215,6 +215,9 @@ DWORD GuardedRun(void* argument) {
 
 int CInterface::Run() {
     SE_MARK();
+    // The command line is read first, while the current folder is still the one the
+    // program was started in: a file named there is relative to it.
+    CommandLine();
     FixHomeFolder();
     Appli::InstallErrorHandlers();
     CRunArguments run{this, 0};

@@ -1,10 +1,11 @@
 // The program: start-up in its order, the message loop, one frame, the main window's
 // messages, activation, and shutdown in its order.
 //
-// Start-up: the command-line record and the home folder, the error handlers, then under
-// SehGuard: the package, a terminate handler, CoInitialize, the two string tables, the
-// application information, the single-instance mutex (a second copy brings the first
-// forward and returns 0), the settings file, the main window and its keyboard handler,
+// Start-up: the command-line record (while the folder the program was started in is
+// current) and the home folder, the error handlers, then under SehGuard: the package, a
+// terminate handler, CoInitialize, the two string tables, the application information,
+// the single-instance mutex (a second copy brings the first forward and returns 0), the
+// settings file, the main window and its keyboard handler,
 // then the window phase: sound device and effects, dropped files, placement, the
 // renderer, the text caches, the camera, 40 frames per second, the graphic effect. The
 // runtime's error number is checked after the numbered steps ("CRT", the step, the
