@@ -4,8 +4,9 @@
 // Start-up: the command-line record (while the folder the program was started in is
 // current) and the home folder, the error handlers, then under SehGuard: the package, a
 // terminate handler, CoInitialize, the two string tables, the application information,
-// the single-instance mutex (a second copy brings the first forward and returns 0), the
-// settings file, the main window and its keyboard handler,
+// the single-instance mutex (a second copy on the same display brings the first forward,
+// hands it the file named on its command line, says so on standard error and returns),
+// the settings file, the main window and its keyboard handler,
 // then the window phase: sound device and effects, dropped files, placement, the
 // renderer, the text caches, the camera, 40 frames per second, the graphic effect. The
 // runtime's error number is checked after the numbered steps ("CRT", the step, the
@@ -38,8 +39,9 @@ public:
     virtual NVireo::NGame::NScene::CInterface* CreateFirstScene() = 0;
     virtual ~CInterface() = default;
 
-    // The whole run: start-up, the message loop, and the exit code (WM_QUIT's wParam; 0
-    // when start-up stops early, as for a second copy of the program).
+    // The whole run: start-up, the message loop, and the exit code (WM_QUIT's wParam;
+    // start-up's own when it stops early: 0 for a second copy that handed over, 1 for one
+    // whose first copy did not answer).
     int Run();
 };
 
@@ -70,6 +72,11 @@ int MessageLoop();
 void ChangeActivation(bool active);
 // The shutdown sequence of WM_CLOSE (everything but destroying the window).
 void ShutDown();
+
+// WM_COPYDATA: a file a second copy of the program handed over is taken as a file
+// dropped on the main window, which comes forward. TRUE when taken; FALSE for other data
+// and while the program fails or closes.
+LRESULT TakeHandedFile(const COPYDATASTRUCT* data);
 
 }  // namespace Main
 

@@ -2,7 +2,8 @@
 // by SDL2's events.
 // Supports: PeekMessageA (PM_REMOVE / PM_NOREMOVE, window and range filters),
 // GetMessageA, TranslateMessage, DispatchMessageA, WaitMessage, PostMessageA (any
-// thread), PostQuitMessage, SendMessageA (the procedure is called directly),
+// thread), PostQuitMessage, SendMessageA (the procedure is called directly; to a window
+// of another process, WM_COPYDATA through instances.cpp),
 // DefWindowProcA (WM_CLOSE destroys the window, WM_PAINT validates it), InvalidateRect /
 // ValidateRect / UpdateWindow / BeginPaint / EndPaint (one invalid rectangle per window;
 // WM_PAINT is generated, as on Windows, only when nothing else waits), and WM_QUIT after
@@ -563,6 +564,7 @@ BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (IsRemoteWindow(window)) return SendRemoteMessage(window, message, lParam);
     WNDPROC procedure;
     {
         std::lock_guard hold(Lock());
