@@ -2,6 +2,7 @@
 // shutdown. Everything here runs on the main thread.
 #include "app/shell/program.h"
 
+#include <hostdesktop.h>
 #include <objbase.h>
 #include <seh.h>
 
@@ -102,6 +103,18 @@ std::terminate_handler previousTerminate = nullptr;
 
 HWND MainHandle() { return NVireo::NWindow::MainWindowHandle(); }
 
+// Start-up refused for want of something the desktop must offer: the line on standard
+// error and, for a report to be sent, in the report folder's Error.log; no message box,
+// which could not show the text either. Answers the exit code, 1.
+int RefuseToStart(uint32_t site, const std::string& line) {
+    SE_MARK();
+    std::fprintf(stderr, "SE Retimer: %s\n", line.c_str());
+    NVireo::NError::Record().policy = 2;  // Raise records the error and returns
+    Raise(kSite, site, line.c_str());
+    NVireo::NError::WriteReport(Appli::kReportFolder);
+    return 1;
+}
+
 // A second copy: brings the first copy's window forward and hands it the file named on
 // the command line, which it opens as a dropped file. One line on standard error says
 // what happened; answers the exit code (1 when the first copy did not answer).
@@ -127,9 +140,19 @@ int HandOverToFirstCopy(const std::string& instanceName) {
 }
 
 // Steps 4 to 15 and the window phase; an exit code when start-up stops early (a second
-// copy), nothing when the program runs.
+// copy, a desktop without a display or a font), nothing when the program runs.
 std::optional<int> StartUp(std::unique_ptr<Window::CMain>& window) {
     SE_MARK();
+    // What the desktop must offer, asked before anything is made: a display for the
+    // window and a font for the interface's text.
+    if (const std::string missing = hostdesktop::MissingDisplay(); !missing.empty()) {
+        std::fprintf(stderr, "SE Retimer: %s\n", missing.c_str());
+        return 1;
+    }
+    if (const std::string missing = hostdesktop::MissingFont(); !missing.empty()) {
+        return RefuseToStart(Site::kNoFont, missing);
+    }
+    ForgetLibraryErrorNumber();
     // Data paths are the constants of data_paths.h; the package lies below the home folder.
     NVireo::NFile::EnterHomeFolder();
     NVireo::NRender::ProgramPackage().Open();

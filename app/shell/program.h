@@ -2,16 +2,17 @@
 // messages, activation, and shutdown in its order.
 //
 // Start-up: the command-line record (while the folder the program was started in is
-// current) and the home folder, the error handlers, then under SehGuard: the package, a
-// terminate handler, CoInitialize, the two string tables, the application information,
-// the single-instance mutex (a second copy on the same display brings the first forward,
-// hands it the file named on its command line, says so on standard error and returns),
-// the settings file, the main window and its keyboard handler,
-// then the window phase: sound device and effects, dropped files, placement, the
-// renderer, the text caches, the camera, 40 frames per second, the graphic effect. The
-// runtime's error number is checked after the numbered steps ("CRT", the step, the
-// name); the numbers the window, audio, font and rendering libraries leave behind from
-// their own probing are dropped after each call into them.
+// current) and the home folder, the error handlers, then under SehGuard: a display and a
+// font for the interface (without one, a line on standard error and exit code 1; for the
+// font also Error.log), the package, a terminate handler, CoInitialize, the two string
+// tables, the application information, the single-instance mutex (a second copy on the
+// same display brings the first forward, hands it the file named on its command line,
+// says so on standard error and returns), the settings file, the main window and its
+// keyboard handler, then the window phase: sound device and effects, dropped files,
+// placement, the renderer, the text caches, the camera, 40 frames per second, the
+// graphic effect. The runtime's error number is checked after the numbered steps ("CRT",
+// the step, the name); the numbers the window, audio, font and rendering libraries leave
+// behind from their own probing are dropped after each call into them.
 // The loop dispatches every waiting message; when none waits it runs a frame while the
 // window is active (or frames run while inactive), else waits for a message. A frame:
 // key upkeep, the widgets' tick, the help line, the pulse and phases, a finished fade
@@ -41,7 +42,7 @@ public:
 
     // The whole run: start-up, the message loop, and the exit code (WM_QUIT's wParam;
     // start-up's own when it stops early: 0 for a second copy that handed over, 1 for one
-    // whose first copy did not answer).
+    // whose first copy did not answer and for a desktop without a display or a font).
     int Run();
 };
 

@@ -2,6 +2,7 @@
 // signal), painting, placement arithmetic and dropped files, under SDL's dummy video
 // driver.
 #include <gtest/gtest.h>
+#include <hostdesktop.h>
 #include <hostpath.h>
 #include <shellapi.h>
 #include <signal.h>
@@ -10,6 +11,7 @@
 #include "support/child_process.h"
 #include "support/test_support.h"
 #include "support/user32_support.h"
+#include "support/xvfb_support.h"
 
 namespace {
 
@@ -133,6 +135,41 @@ TEST_F(User32Window, CloseSignalsAskEveryWindowToClose) {
                   raise(SIGTERM);  // nobody pumped: the process does not answer
               }),
               128 + SIGTERM);
+}
+
+// The desktop check before the program makes anything: no display named, one that cannot
+// be opened (where SDL would fall back to windows nobody sees), a video driver asked for.
+// Each case is a child that starts SDL's video afresh.
+TEST(User32Desktop, WithoutADisplayTheCheckSaysSoAndNamesXvfbRun) {
+    struct Case {
+        const char *display, *wayland, *driver;
+        std::string start;  // of the line; empty: no line, the display is there
+    } cases[] = {
+        {nullptr, nullptr, nullptr, "no display found ($DISPLAY and $WAYLAND_DISPLAY are not set)"},
+        {"", "", nullptr, "no display found"},
+        {"unix:/nonexistent/socket", nullptr, nullptr,
+         "cannot open the display unix:/nonexistent/socket"},
+        {nullptr, nullptr, "no-such-driver", "cannot open the display of video driver no-such-"},
+        {nullptr, nullptr, "dummy", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.start);
+        xvfb_support::Child child(
+            {{"DISPLAY", c.display}, {"WAYLAND_DISPLAY", c.wayland}, {"SDL_VIDEODRIVER", c.driver}},
+            [] {
+                SDL_QuitSubSystem(SDL_INIT_VIDEO);  // as a new process finds it
+                std::fprintf(stderr, "missing:%s\n", hostdesktop::MissingDisplay().c_str());
+            });
+        const std::string line = child.Line("missing:");
+        ASSERT_FALSE(line.empty()) << child.Err();
+        if (c.start.empty()) {
+            EXPECT_EQ(line, "missing:");
+        } else {
+            EXPECT_EQ(line.rfind("missing:" + c.start, 0), 0u) << line;
+            EXPECT_NE(line.find("xvfb-run -a "), std::string::npos) << line;
+            EXPECT_EQ(line.find('\n'), std::string::npos);
+        }
+    }
 }
 
 TEST_F(User32Window, PaintComesAfterOtherMessagesUntilValidated) {
