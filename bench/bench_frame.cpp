@@ -18,27 +18,24 @@
 #include <filesystem>
 #include <string>
 
-#include "app/app_state.h"
-#include "app/effect_hooks.h"
-#include "app/fade.h"
-#include "app/frame_timer.h"
-#include "app/gui/button_hooks.h"
-#include "app/help_hooks.h"
-#include "app/later_parts.h"
-#include "app/program.h"
-#include "app/scene.h"
+#include "app/gui/text_caches.h"
 #include "app/scenes/time_changer.h"
 #include "app/scenes/title.h"
 #include "app/scenes/workspace.h"
-#include "app/text_hooks.h"
-#include "app/widget_hooks.h"
-#include "app/workspace_hooks.h"
+#include "app/scenes/workspace_model.h"
+#include "app/scenes/workspace_start.h"
+#include "app/shell/app_state.h"
+#include "app/shell/fade.h"
+#include "app/shell/frame_timer.h"
+#include "app/shell/graphic_effect.h"
+#include "app/shell/program.h"
+#include "app/shell/scene.h"
 #include "bench_common.h"
+#include "framework/package/package.h"
 #include "framework/platform/home.h"
-#include "framework/platform/window.h"
 #include "framework/render/direct3d.h"
-#include "framework/render/package.h"
 #include "framework/text/string_table.h"
+#include "framework/window/window.h"
 
 namespace {
 
@@ -151,12 +148,6 @@ bool StartProgram(Window::CMain& window, const std::string& clip) {
     NVireo::NRender::ProgramPackage().Open();
     NVireo::NText::ApplicationStrings().Load(NVireo::NText::kApplicationStringsName);
     NVireo::NText::SystemStrings().Load(NVireo::NText::kSystemStringsName);
-    Main::InstallWidgetHooks();
-    Button::InstallButtonHooks();
-    Main::InstallTextHooks();
-    Main::InstallHelpLineHooks();
-    Main::InstallEffectHooks();
-    Main::InstallWorkspaceHooks();
     NVireo::NWindow::SetMainWindow(&window);
     window.Create("SE Retimer bench ", "bench", WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
     D3DPRESENT_PARAMETERS& presentation = N3D::PresentParameters();
@@ -164,8 +155,8 @@ bool StartProgram(Window::CMain& window, const std::string& clip) {
     presentation.BackBufferHeight = N3D::kBackBufferHeight;
     presentation.Windowed = TRUE;
     if (window.hwnd == nullptr || !N3D::StartRenderer(window.hwnd)) return false;
-    if (Main::TextHooks().createCaches) Main::TextHooks().createCaches();
-    if (Main::EffectHooks().createCamera) Main::EffectHooks().createCamera();
+    Main::CreateTextCaches();
+    Camera::Create();
     Main::SetFrameRate(40);
     Main::FrameTimer().time = {FakeClock, FakeSleep};
     Main::State().ready = 1;
@@ -173,7 +164,7 @@ bool StartProgram(Window::CMain& window, const std::string& clip) {
     // The boot scenes up to the first workspace, then the clip through the loading screen.
     Main::CTester().CreateFirstScene();
     if (!Settle<Scene::Main::CWorkSpace>()) return false;
-    return Main::StartLoadingArguments(HostToProgramPath(clip).c_str());
+    return Main::StartLoadingNamedFile(HostToProgramPath(clip));
 }
 
 }  // namespace
@@ -238,7 +229,8 @@ int main(int argc, char** argv) {
 
     Object::Single::Fade::CRegistry::DeleteAll();
     Scene::EndScenes();
-    if (Main::TextHooks().releaseCaches) Main::TextHooks().releaseCaches();
+    Main::ReleaseTextCaches();
+    Camera::Delete();
     N3D::StopRenderer();
     NVireo::NWindow::SetMainWindow(nullptr);
     std::filesystem::remove_all(std::filesystem::path(clip).parent_path());

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "framework/error/error.h"
-#include "framework/render/package.h"
+#include "framework/package/package.h"
 #include "fuzz/fuzz_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/settings.h"
+#include "app/setup/settings.h"
 #include "framework/error/error.h"
 #include "fuzz/fuzz_file.h"
 

@@ -6,9 +6,10 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   g++ clang libclang-rt-14-dev            # the program; clang only for the fuzz target
+  clang-format                            # scripts/lint.sh checks the sources' format
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   sox                                     # check the files we write, make sample clips
-  ffmpeg                                  # the benchmark's reference resampler
+  ffmpeg                                  # the music tests encode a WMA with it
   time                                    # peak memory in the benchmarks
   libgtk-3-dev                            # message boxes and file dialogs
   libsdl2-dev                             # the window, input and the audio device

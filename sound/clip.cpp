@@ -6,12 +6,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "framework/error/error.h"
 #include "framework/error/trace.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
+
+#include "framework/error/sites.h"
+
+namespace Site = NVireo::NError::NSite::NClip;
 #define SE_SHRINK_AVX2 1
 #endif
 
@@ -72,7 +77,7 @@ bool CByteBuffer::Resize(uint32_t n) {
         if (data == nullptr) {
             char text[16];
             std::snprintf(text, sizeof text, "%u", n);
-            Raise(NVireo::NError::kSite, 21001, text);
+            Raise(NVireo::NError::kSite, Site::kAllocate, text);
             return false;
         }
         capacity = n;
@@ -103,15 +108,17 @@ bool HasDuration(const CSoundFormat& format) {
     return format.nChannels != 0 && format.nSamplesPerSec != 0 && format.wBitsPerSample >= 8;
 }
 
-uint64_t GetDurationMs(const CSoundClip& clip) {
+uint64_t DurationMs(const CSoundFormat& format, uint64_t dataBytes) {
     SE_MARK();
-    if (!HasDuration(clip)) return 0;
-    uint64_t d = static_cast<uint64_t>(clip.data.length) * 1000;
-    d /= clip.nSamplesPerSec;
-    d /= clip.nChannels;
-    d /= clip.wBitsPerSample >> 3;
+    if (!HasDuration(format)) return 0;
+    uint64_t d = dataBytes * 1000;
+    d /= format.nSamplesPerSec;
+    d /= format.nChannels;
+    d /= format.wBitsPerSample >> 3;
     return d;
 }
+
+uint64_t GetDurationMs(const CSoundClip& clip) { return DurationMs(clip, clip.data.length); }
 
 uint32_t SampleCount(const CSoundClip& clip) {
     SE_MARK();
@@ -131,15 +138,26 @@ void FillSilence(CByteBuffer& buffer, uint16_t bitsPerSample) {
     std::memset(buffer.data, bitsPerSample == 8 ? 0x80 : 0, buffer.length);
 }
 
+// The bytes of `milliseconds` at frameBytes x rate bytes a second, truncated; false when
+// they would not fit a WAV file (the product alone may pass 64 bits: 16 + 32 + 32).
+bool BytesFor(uint32_t frameBytes, uint32_t rate, uint32_t milliseconds, uint64_t& bytes) {
+    uint64_t product = 0;
+    if (__builtin_mul_overflow(static_cast<uint64_t>(frameBytes) * rate, milliseconds, &product)) {
+        return false;
+    }
+    bytes = product / 1000;
+    return bytes <= kMaxWaveDataBytes;
+}
+
 }  // namespace
 
-void MakeSilence(CSoundClip& clip, uint32_t milliseconds) {
+bool MakeSilence(CSoundClip& clip, uint32_t milliseconds) {
     SE_MARK();
-    const uint32_t bytesPerSecond = static_cast<uint32_t>(clip.nBlockAlign) * clip.nSamplesPerSec;
-    const uint32_t size =
-        static_cast<uint32_t>(static_cast<uint64_t>(bytesPerSecond) * milliseconds / 1000);
-    if (!clip.data.Resize(size)) return;
+    uint64_t size = 0;
+    if (!BytesFor(clip.nBlockAlign, clip.nSamplesPerSec, milliseconds, size)) return false;
+    if (!clip.data.Resize(static_cast<uint32_t>(size))) return false;
     FillSilence(clip.data, clip.wBitsPerSample);
+    return true;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -170,57 +188,72 @@ namespace {
 // complete frames.
 constexpr uint32_t kBlockFrames = 4096;
 
+// Where a copy reads and writes: input frames [inBase, inEnd) stand at from, output
+// frames from outBase at to. A change held in memory has the whole clip in one window;
+// a streamed change moves a bounded window forward through the input.
+struct CWindow {
+    const uint8_t* from;
+    uint64_t inBase, inEnd;
+    uint8_t* to;
+    uint64_t outBase;
+};
+
 // Copies one frame of N bytes (N = 0: frameSize bytes, known only at run time).
 template <uint32_t N>
 inline void CopyFrame(uint8_t* to, const uint8_t* from, uint32_t frameSize) {
     std::memcpy(to, from, N != 0 ? N : frameSize);
 }
 
-// Runs the copy loop from job.progress, asking the mapper for the input frame of each
-// output frame: Start(i) at the top of every block, then Four(i, sources) and One(i) for
-// increasing i. Four frames per round keep the loop's bookkeeping off the hot path.
+// Runs the copy loop from job.progress to output frame `last`, asking the mapper for the
+// input frame of each output frame: Start(i) at the top of every block, then Four(i,
+// sources) and One(i) for increasing i. Four frames per round keep the loop's
+// bookkeeping off the hot path.
 template <uint32_t N, typename Mapper>
-bool CopyFrames(CTimeChangeJob& job, const CByteBuffer& input, uint32_t runtimeFrameSize,
-                Mapper mapper) {
+bool CopyFrames(CTimeChangeJob& job, const CWindow& w, uint32_t runtimeFrameSize, Mapper mapper,
+                uint32_t last) {
     const uint64_t frameSize = N != 0 ? N : runtimeFrameSize;
-    const uint32_t outFrames = job.outFrames.load(std::memory_order_relaxed);
-    const uint8_t* from = input.data;
-    uint8_t* to = job.output.data;
+    const uint8_t* from = w.from;
     uint32_t i = job.progress.load(std::memory_order_relaxed);
-    while (i < outFrames) {
+    auto input = [&](uint64_t source) { return from + (source - w.inBase) * frameSize; };
+    auto output = [&](uint32_t frame) { return w.to + (frame - w.outBase) * frameSize; };
+    while (i < last) {
         if (job.abort.load(std::memory_order_relaxed)) return false;
-        const uint32_t end = i + std::min(kBlockFrames, outFrames - i);
+        const uint32_t end = i + std::min(kBlockFrames, last - i);
         mapper.Start(i);
-        i = mapper.template Bulk<N>(from, to, i, end);
+        i = mapper.template Bulk<N>(w, i, end);
         for (; end - i >= 4; i += 4) {
             uint64_t s[4];
             mapper.Four(i, s);
-            uint8_t* out = to + i * frameSize;
-            CopyFrame<N>(out, from + s[0] * frameSize, runtimeFrameSize);
-            CopyFrame<N>(out + frameSize, from + s[1] * frameSize, runtimeFrameSize);
-            CopyFrame<N>(out + 2 * frameSize, from + s[2] * frameSize, runtimeFrameSize);
-            CopyFrame<N>(out + 3 * frameSize, from + s[3] * frameSize, runtimeFrameSize);
+            uint8_t* out = output(i);
+            CopyFrame<N>(out, input(s[0]), runtimeFrameSize);
+            CopyFrame<N>(out + frameSize, input(s[1]), runtimeFrameSize);
+            CopyFrame<N>(out + 2 * frameSize, input(s[2]), runtimeFrameSize);
+            CopyFrame<N>(out + 3 * frameSize, input(s[3]), runtimeFrameSize);
         }
-        for (; i < end; ++i) {
-            CopyFrame<N>(to + i * frameSize, from + mapper.One(i) * frameSize, runtimeFrameSize);
-        }
+        for (; i < end; ++i) CopyFrame<N>(output(i), input(mapper.One(i)), runtimeFrameSize);
         job.progress.store(end, std::memory_order_relaxed);
     }
     return true;
 }
 
 template <typename Mapper>
-bool CopyFramesBySize(CTimeChangeJob& job, const CByteBuffer& input, uint32_t frameSize,
-                      Mapper mapper) {
+bool CopyFramesBySize(CTimeChangeJob& job, const CWindow& w, uint32_t frameSize, Mapper mapper,
+                      uint32_t last) {
     switch (frameSize) {
         case 1:
-            return CopyFrames<1>(job, input, frameSize, mapper);
+            return CopyFrames<1>(job, w, frameSize, mapper, last);
         case 2:
-            return CopyFrames<2>(job, input, frameSize, mapper);
+            return CopyFrames<2>(job, w, frameSize, mapper, last);
         case 4:
-            return CopyFrames<4>(job, input, frameSize, mapper);
+            return CopyFrames<4>(job, w, frameSize, mapper, last);
+        case 8:  // stereo float
+            return CopyFrames<8>(job, w, frameSize, mapper, last);
+        case 16:  // four channels of float
+            return CopyFrames<16>(job, w, frameSize, mapper, last);
+        case 32:  // eight channels of float
+            return CopyFrames<32>(job, w, frameSize, mapper, last);
         default:
-            return CopyFrames<0>(job, input, frameSize, mapper);
+            return CopyFrames<0>(job, w, frameSize, mapper, last);
     }
 }
 
@@ -228,21 +261,23 @@ bool CopyFramesBySize(CTimeChangeJob& job, const CByteBuffer& input, uint32_t fr
 // Shortening eight frames per round: the same double products, truncated, computed four
 // at a time. Sources fit in 32 bits (the caller checks).
 template <uint32_t N>
-__attribute__((target("avx2"))) uint32_t ShrinkFramesAvx2(const uint8_t* from, uint8_t* to,
-                                                          uint32_t i, uint32_t end, double r,
-                                                          uint32_t inFrames) {
+__attribute__((target("avx2"))) uint32_t ShrinkFramesAvx2(const CWindow& w, uint32_t i,
+                                                          uint32_t end, double r) {
     const __m256d ratio = _mm256_set1_pd(r);
     const __m256d eight = _mm256_set1_pd(8.0);
     __m256d low =
         _mm256_add_pd(_mm256_set1_pd(static_cast<double>(i)), _mm256_setr_pd(0.0, 1.0, 2.0, 3.0));
     __m256d high = _mm256_add_pd(low, _mm256_set1_pd(4.0));
+    const uint8_t* from = w.from;
+    const uint64_t inBase = w.inBase;
+    uint8_t* to = w.to;
     // Four-byte frames shortened to half their length or less steeply: four consecutive
     // outputs come from eight consecutive inputs (trunc((i + 3) r) - trunc(i r) <= 7 for
     // r <= 2), so one load and one permute make four frames. The last rounds, whose
-    // window would reach past the input, take the general path below.
+    // window would reach past the frames at hand, take the general path below.
     if constexpr (N == 4) {
         if (r <= 2.0) {
-            const double last = (static_cast<double>(inFrames) - 9.0) / r - 8.0;
+            const double last = (static_cast<double>(w.inEnd) - 9.0) / r - 8.0;
             const uint32_t windowEnd =
                 last <= i ? i : static_cast<uint32_t>(std::min<double>(last, end));
             for (; windowEnd - i >= 8 && end - i >= 8; i += 8) {
@@ -251,9 +286,9 @@ __attribute__((target("avx2"))) uint32_t ShrinkFramesAvx2(const uint8_t* from, u
                 const uint32_t firstLow = static_cast<uint32_t>(_mm_cvtsi128_si32(sourcesLow));
                 const uint32_t firstHigh = static_cast<uint32_t>(_mm_cvtsi128_si32(sourcesHigh));
                 const __m256i windowLow = _mm256_loadu_si256(
-                    reinterpret_cast<const __m256i*>(from + static_cast<uint64_t>(firstLow) * 4));
+                    reinterpret_cast<const __m256i*>(from + (firstLow - inBase) * 4));
                 const __m256i windowHigh = _mm256_loadu_si256(
-                    reinterpret_cast<const __m256i*>(from + static_cast<uint64_t>(firstHigh) * 4));
+                    reinterpret_cast<const __m256i*>(from + (firstHigh - inBase) * 4));
                 const __m128i offsetsLow =
                     _mm_sub_epi32(sourcesLow, _mm_set1_epi32(static_cast<int>(firstLow)));
                 const __m128i offsetsHigh =
@@ -262,7 +297,7 @@ __attribute__((target("avx2"))) uint32_t ShrinkFramesAvx2(const uint8_t* from, u
                     _mm256_permutevar8x32_epi32(windowLow, _mm256_castsi128_si256(offsetsLow));
                 const __m256i framesHigh =
                     _mm256_permutevar8x32_epi32(windowHigh, _mm256_castsi128_si256(offsetsHigh));
-                uint8_t* out = to + static_cast<uint64_t>(i) * 4;
+                uint8_t* out = to + (i - w.outBase) * 4;
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
                                  _mm256_castsi256_si128(framesLow));
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16),
@@ -279,9 +314,9 @@ __attribute__((target("avx2"))) uint32_t ShrinkFramesAvx2(const uint8_t* from, u
         _mm256_store_si256(
             reinterpret_cast<__m256i*>(sources),
             _mm256_inserti128_si256(_mm256_castsi128_si256(sourcesLow), sourcesHigh, 1));
-        uint8_t* out = to + static_cast<uint64_t>(i) * N;
+        uint8_t* out = to + (i - w.outBase) * N;
         for (int k = 0; k < 8; ++k) {
-            std::memcpy(out + k * N, from + static_cast<uint64_t>(sources[k]) * N, N);
+            std::memcpy(out + k * N, from + (sources[k] - inBase) * N, N);
         }
         low = _mm256_add_pd(low, eight);
         high = _mm256_add_pd(high, eight);
@@ -296,16 +331,16 @@ const bool haveAvx2 = __builtin_cpu_supports("avx2");
 // are below 2^53, so (double)i + k is exactly (double)(i + k).
 struct ShrinkMapper {
     double r;
-    uint32_t inFrames;
     static uint64_t Trunc(double x) { return static_cast<uint64_t>(static_cast<int64_t>(x)); }
+    uint64_t Source(uint32_t i) const { return Trunc(static_cast<double>(i) * r); }
     void Start(uint32_t) {}
     template <uint32_t N>
-    uint32_t Bulk([[maybe_unused]] const uint8_t* from, [[maybe_unused]] uint8_t* to, uint32_t i,
+    uint32_t Bulk([[maybe_unused]] const CWindow& w, uint32_t i,
                   [[maybe_unused]] uint32_t end) const {
 #ifdef SE_SHRINK_AVX2
         if constexpr (N != 0) {
             if (haveAvx2 && end <= INT32_MAX && r * end < INT32_MAX) {
-                return ShrinkFramesAvx2<N>(from, to, i, end, r, inFrames);
+                return ShrinkFramesAvx2<N>(w, i, end, r);
             }
         }
 #endif
@@ -318,7 +353,7 @@ struct ShrinkMapper {
         sources[2] = Trunc((d + 2.0) * r);
         sources[3] = Trunc((d + 3.0) * r);
     }
-    uint64_t One(uint32_t i) const { return Trunc(static_cast<double>(i) * r); }
+    uint64_t One(uint32_t i) const { return Source(i); }
 };
 
 // Lengthening: source = floor(i * step / 2^32) with a 32.32 fixed-point step below 1.
@@ -326,9 +361,10 @@ struct ShrinkMapper {
 struct StretchMapper {
     uint64_t step;
     uint64_t position = 0;
+    uint64_t Source(uint32_t i) const { return (static_cast<uint64_t>(i) * step) >> 32; }
     void Start(uint32_t i) { position = static_cast<uint64_t>(i) * step; }
     template <uint32_t N>
-    uint32_t Bulk(const uint8_t*, uint8_t*, uint32_t i, uint32_t) const {
+    uint32_t Bulk(const CWindow&, uint32_t i, uint32_t) const {
         return i;
     }
     void Four(uint32_t, uint64_t* sources) {
@@ -344,71 +380,217 @@ struct StretchMapper {
     }
 };
 
-enum class ERun { Unchanged, Emptied, Produced, Aborted, Failed };
+ShrinkMapper ShrinkFor(uint32_t in, uint32_t out) {
+    return ShrinkMapper{static_cast<double>(in) / static_cast<double>(out)};
+}
+StretchMapper StretchFor(uint32_t in, uint32_t out) {
+    return StretchMapper{(static_cast<uint64_t>(in) << 32) / out};
+}
 
-// Plans and runs a change of input by ratio into job.output. Unchanged: the frame count
-// stays, nothing was produced; Emptied: no frame is left.
-ERun Run(CTimeChangeJob& job, const CByteBuffer& input, uint32_t frameSize, double ratio) {
-    if (job.abort.load(std::memory_order_relaxed)) return ERun::Aborted;
-    job.inFrames = input.length / frameSize;
-    const double x = static_cast<double>(job.inFrames) * ratio;
-    // x is the exact product the frame count is truncated from; values no buffer can
-    // hold are refused rather than wrapped.
-    const double limit = static_cast<double>(UINT32_MAX / frameSize);
-    if (!(x < limit + 1.0)) {
-        job.outFrames = 0;
-        char text[32];
-        std::snprintf(text, sizeof text, "%.0f", x * frameSize);
-        Raise(NVireo::NError::kSite, 21002, text);
-        return ERun::Failed;
+// Copies a whole planned mapping held in memory into job.output.
+bool CopyAll(CTimeChangeJob& job, const uint8_t* input, const CChangePlan& plan) {
+    const CWindow w{input, 0, plan.inFrames, job.output.data, 0};
+    return plan.inFrames > plan.outFrames
+               ? CopyFramesBySize(job, w, plan.frameSize, ShrinkFor(plan.inFrames, plan.outFrames),
+                                  plan.outFrames)
+               : CopyFramesBySize(job, w, plan.frameSize, StretchFor(plan.inFrames, plan.outFrames),
+                                  plan.outFrames);
+}
+
+// Plans a change of dataBytes by ratio: the output has trunc(inFrames x ratio) frames.
+EChangeResult PlanRatio(uint64_t dataBytes, uint32_t frameSize, double ratio, CChangePlan& plan) {
+    plan.frameSize = frameSize;
+    plan.inFrames = static_cast<uint32_t>(dataBytes / frameSize);
+    const double x = static_cast<double>(plan.inFrames) * ratio;
+    // x is the exact product the frame count is truncated from; results that a WAV file
+    // cannot hold are refused rather than wrapped.
+    const double limit = static_cast<double>(kMaxWaveDataBytes / frameSize);
+    if (!(x < limit + 1.0)) return EChangeResult::Failed;
+    return PlanFrames(plan.inFrames, frameSize, dataBytes, x > 0 ? static_cast<uint32_t>(x) : 0,
+                      plan);
+}
+
+// Carries out a plan on samples held in memory: the new samples replace the old ones.
+EChangeResult ApplyPlan(CTimeChangeJob& job, const CChangePlan& plan, CByteBuffer& samples,
+                        uint16_t bitsPerSample) {
+    job.inFrames = plan.inFrames;
+    job.outFrames = plan.outFrames;
+    switch (plan.kind) {
+        case CChangePlan::EKind::Keep:
+            return EChangeResult::Done;
+        case CChangePlan::EKind::Silence:
+            if (!samples.Resize(static_cast<uint32_t>(plan.outBytes))) return EChangeResult::Failed;
+            FillSilence(samples, bitsPerSample);
+            return EChangeResult::Done;
+        case CChangePlan::EKind::Map:
+            break;
     }
-    const uint32_t outFrames = x > 0 ? static_cast<uint32_t>(x) : 0;
-    job.outFrames = outFrames;
-    if (outFrames == job.inFrames) return ERun::Unchanged;
-    if (outFrames == 0) return ERun::Emptied;
+    if (plan.outFrames == 0) {
+        samples.Clear();
+        return EChangeResult::Done;
+    }
     job.progress = 0;
-    if (!job.output.Resize(outFrames * frameSize)) return ERun::Failed;
-    const bool complete = job.inFrames > outFrames ? ShrinkFrames(job, input, frameSize)
-                                                   : StretchFrames(job, input, frameSize);
-    if (!complete) {
+    if (!job.output.Resize(static_cast<uint32_t>(plan.outBytes))) return EChangeResult::Failed;
+    if (!CopyAll(job, samples.data, plan)) {
         job.output.Clear();
-        return ERun::Aborted;
+        return EChangeResult::Aborted;
     }
-    return ERun::Produced;
+    samples = std::move(job.output);
+    return EChangeResult::Done;
 }
 
 }  // namespace
 
 bool ShrinkFrames(CTimeChangeJob& job, const CByteBuffer& input, uint32_t frameSize) {
     SE_MARK();
-    const double r = static_cast<double>(job.inFrames) / static_cast<double>(job.outFrames);
-    return CopyFramesBySize(job, input, frameSize, ShrinkMapper{r, job.inFrames});
+    const CWindow w{input.data, 0, job.inFrames, job.output.data, 0};
+    const uint32_t out = job.outFrames.load();
+    return CopyFramesBySize(job, w, frameSize, ShrinkFor(job.inFrames, out), out);
 }
 
 bool StretchFrames(CTimeChangeJob& job, const CByteBuffer& input, uint32_t frameSize) {
     SE_MARK();
-    const uint64_t step = (static_cast<uint64_t>(job.inFrames) << 32) / job.outFrames;
-    return CopyFramesBySize(job, input, frameSize, StretchMapper{step});
+    const CWindow w{input.data, 0, job.inFrames, job.output.data, 0};
+    const uint32_t out = job.outFrames.load();
+    return CopyFramesBySize(job, w, frameSize, StretchFor(job.inFrames, out), out);
+}
+
+EChangeResult PlanFrames(uint32_t inFrames, uint32_t frameSize, uint64_t dataBytes,
+                         uint64_t outFrames, CChangePlan& plan) {
+    SE_MARK();
+    plan.frameSize = frameSize;
+    plan.inFrames = inFrames;
+    if (outFrames > kMaxWaveDataBytes / frameSize) return EChangeResult::Failed;
+    plan.outFrames = static_cast<uint32_t>(outFrames);
+    // The same frame count keeps every byte, a partial last frame included.
+    plan.kind = outFrames == inFrames ? CChangePlan::EKind::Keep : CChangePlan::EKind::Map;
+    plan.outBytes = outFrames == inFrames ? dataBytes : outFrames * frameSize;
+    return EChangeResult::Done;
+}
+
+EChangeResult PlanDuration(const CSoundFormat& format, uint64_t dataBytes, double milliseconds,
+                           CChangePlan& plan) {
+    SE_MARK();
+    // Durations come from u32 values; anything outside that range is clamped, not wrapped.
+    const uint32_t ms = !(milliseconds > 0)            ? 0
+                        : milliseconds >= 4294967295.0 ? UINT32_MAX
+                                                       : static_cast<uint32_t>(milliseconds);
+    if (dataBytes == 0) {
+        // An empty clip becomes silence of the duration in its own format.
+        plan = CChangePlan{};
+        plan.kind = CChangePlan::EKind::Silence;
+        plan.silence = format.wBitsPerSample == 8 ? 0x80 : 0;
+        return BytesFor(format.nBlockAlign, format.nSamplesPerSec, ms, plan.outBytes)
+                   ? EChangeResult::Done
+                   : EChangeResult::Failed;
+    }
+    const uint32_t frameSize = ChangeFrameSize(format);
+    if (frameSize == 0) return EChangeResult::Unsupported;
+    // The target is sized by the frames the change copies, in 64 bits; a result that a WAV
+    // file cannot hold is refused before anything is allocated.
+    uint64_t target = 0;
+    if (!BytesFor(frameSize, format.nSamplesPerSec, ms, target)) return EChangeResult::Failed;
+    const double ratio = static_cast<double>(target) / static_cast<double>(dataBytes);
+    return PlanRatio(dataBytes, frameSize, ratio, plan);
+}
+
+bool StreamChange(CTimeChangeJob& job, const CChangePlan& plan, const CSampleReader& read,
+                  const CSampleWriter& write) {
+    SE_MARK();
+    job.inFrames = plan.inFrames;
+    job.outFrames = plan.outFrames;
+    job.progress = 0;
+    std::vector<uint8_t> block(kStreamBytes);
+    if (plan.kind != CChangePlan::EKind::Map) {
+        // Silence or the samples as they are, block by block.
+        if (plan.kind == CChangePlan::EKind::Silence)
+            std::memset(block.data(), plan.silence, kStreamBytes);
+        for (uint64_t done = 0; done < plan.outBytes;) {
+            if (job.abort.load(std::memory_order_relaxed)) return false;
+            const uint32_t n =
+                static_cast<uint32_t>(std::min<uint64_t>(kStreamBytes, plan.outBytes - done));
+            if (plan.kind == CChangePlan::EKind::Keep && !read(block.data(), n)) return false;
+            if (!write(block.data(), n)) return false;
+            done += n;
+            if (plan.frameSize != 0)
+                job.progress.store(static_cast<uint32_t>(done / plan.frameSize));
+        }
+        return true;
+    }
+    if (plan.outFrames == 0) return true;
+    const uint64_t frameSize = plan.frameSize;
+    const uint32_t windowFrames =
+        static_cast<uint32_t>(std::max<uint64_t>(kStreamBytes / frameSize, 1));
+    const uint32_t blockFrames = windowFrames;
+    std::vector<uint8_t> window(windowFrames * frameSize);
+    block.resize(blockFrames * frameSize);
+    const bool shrink = plan.inFrames > plan.outFrames;
+    const ShrinkMapper shrinkMapper = ShrinkFor(plan.inFrames, plan.outFrames);
+    const StretchMapper stretchMapper = StretchFor(plan.inFrames, plan.outFrames);
+    auto source = [&](uint32_t i) {
+        return shrink ? shrinkMapper.Source(i) : stretchMapper.Source(i);
+    };
+    // The window holds input frames [base, base + have); the reader stands at base + have.
+    uint64_t base = 0, have = 0;
+    for (uint32_t i = 0; i < plan.outFrames;) {
+        if (job.abort.load(std::memory_order_relaxed)) return false;
+        // Frames before the first source are done with: kept frames move to the front,
+        // skipped ones are read past.
+        const uint64_t first = source(i);
+        if (first >= base + have) {
+            for (uint64_t skip = first - (base + have); skip > 0;) {
+                const uint64_t n = std::min<uint64_t>(skip, windowFrames);
+                if (!read(window.data(), static_cast<uint32_t>(n * frameSize))) return false;
+                skip -= n;
+            }
+            base = first;
+            have = 0;
+        } else if (first > base) {
+            std::memmove(window.data(), window.data() + (first - base) * frameSize,
+                         (base + have - first) * frameSize);
+            have -= first - base;
+            base = first;
+        }
+        const uint64_t fill = std::min<uint64_t>(windowFrames, plan.inFrames - base);
+        if (have < fill) {
+            if (!read(window.data() + have * frameSize,
+                      static_cast<uint32_t>((fill - have) * frameSize)))
+                return false;
+            have = fill;
+        }
+        // The block ends at the last output frame whose source the window holds: sources
+        // only move forward, so a binary search finds it.
+        uint32_t low = i + 1, high = static_cast<uint32_t>(
+                                  std::min<uint64_t>(plan.outFrames, uint64_t{i} + blockFrames));
+        while (low < high) {
+            const uint32_t middle = low + (high - low + 1) / 2;
+            if (source(middle - 1) < base + have) {
+                low = middle;
+            } else {
+                high = middle - 1;
+            }
+        }
+        const uint32_t end = low;
+        const CWindow w{window.data(), base, base + have, block.data(), i};
+        const bool copied = shrink ? CopyFramesBySize(job, w, plan.frameSize, shrinkMapper, end)
+                                   : CopyFramesBySize(job, w, plan.frameSize, stretchMapper, end);
+        if (!copied) return false;
+        if (!write(block.data(), static_cast<uint32_t>((end - i) * frameSize))) return false;
+        i = end;
+    }
+    return true;
 }
 
 EChangeResult Resample(CTimeChangeJob& job, CByteBuffer& samples, uint32_t frameSize,
                        double ratio) {
     SE_MARK();
-    switch (Run(job, samples, frameSize, ratio)) {
-        case ERun::Unchanged:
-            return EChangeResult::Done;
-        case ERun::Emptied:
-            samples.Clear();
-            return EChangeResult::Done;
-        case ERun::Produced:
-            samples = std::move(job.output);
-            return EChangeResult::Done;
-        case ERun::Aborted:
-            return EChangeResult::Aborted;
-        case ERun::Failed:
-            break;
+    if (job.abort.load(std::memory_order_relaxed)) return EChangeResult::Aborted;
+    CChangePlan plan;
+    if (PlanRatio(samples.length, frameSize, ratio, plan) != EChangeResult::Done) {
+        job.outFrames = 0;
+        return EChangeResult::Failed;
     }
-    return EChangeResult::Failed;
+    return ApplyPlan(job, plan, samples, 0);
 }
 
 EChangeResult ChangeByRatio(CTimeChangeJob& job, double ratio, CSoundClip& clip) {
@@ -421,20 +603,10 @@ EChangeResult ChangeByRatio(CTimeChangeJob& job, double ratio, CSoundClip& clip)
 EChangeResult ChangeDuration(CTimeChangeJob& job, double milliseconds, CSoundClip& clip) {
     SE_MARK();
     if (job.abort.load(std::memory_order_relaxed)) return EChangeResult::Aborted;
-    // Durations come from u32 values; anything outside that range is clamped, not wrapped.
-    const uint32_t ms = !(milliseconds > 0)            ? 0
-                        : milliseconds >= 4294967295.0 ? UINT32_MAX
-                                                       : static_cast<uint32_t>(milliseconds);
-    if (clip.data.length == 0) {
-        MakeSilence(clip, ms);
-        return EChangeResult::Done;
-    }
-    if (ChangeFrameSize(clip) == 0) return EChangeResult::Unsupported;
-    const uint32_t bytesPerSecond = static_cast<uint32_t>(clip.nBlockAlign) * clip.nSamplesPerSec;
-    const uint32_t target =
-        static_cast<uint32_t>(static_cast<uint64_t>(bytesPerSecond) * ms / 1000);
-    const double ratio = static_cast<double>(target) / static_cast<double>(clip.data.length);
-    return ChangeByRatio(job, ratio, clip);
+    CChangePlan plan;
+    const EChangeResult planned = PlanDuration(clip, clip.data.length, milliseconds, plan);
+    if (planned != EChangeResult::Done) return planned;
+    return ApplyPlan(job, plan, clip.data, clip.wBitsPerSample);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -450,21 +622,21 @@ void MakePreviewCopy(CSoundClip& target, const CSoundClip& source) {
     }
     const double x = 2000.0 / static_cast<double>(length);
     const uint32_t frameSize = ChangeFrameSize(source);
+    CChangePlan plan;
     if (x < 1.0 && frameSize != 0) {
         // Reduce straight from the source: the whole clip is never copied first.
-        CTimeChangeJob job;
-        switch (Run(job, source.data, frameSize, x)) {
-            case ERun::Produced:
-                target.data = std::move(job.output);
-                return;
-            case ERun::Emptied:
+        if (PlanRatio(length, frameSize, x, plan) != EChangeResult::Done) return;
+        if (plan.kind == CChangePlan::EKind::Map) {
+            if (plan.outFrames == 0) {
                 target.data.Clear();
                 return;
-            case ERun::Aborted:
-            case ERun::Failed:
-                return;
-            case ERun::Unchanged:
-                break;
+            }
+            CTimeChangeJob job;
+            if (job.output.Resize(static_cast<uint32_t>(plan.outBytes)) &&
+                CopyAll(job, source.data.data, plan)) {
+                target.data = std::move(job.output);
+            }
+            return;
         }
     }
     if (!target.data.Resize(length)) return;

@@ -1,9 +1,23 @@
 // The in-memory sound clip, the process-wide clip state and the operations on a clip:
 // duration, silence, the duration change and the reduced copy for the waveform view.
+//
+// The duration change plans first: the target byte count from the requested
+// milliseconds and the frame size, in 64 bits, turned into a ratio whose product with
+// the input frames, truncated, is the output frame count. Shortening takes input frame
+// trunc(i x in / out) in double precision; lengthening floor(i x step / 2^32) with a
+// 32.32 fixed-point step kept as a running sum. These mappings are the tool's observable
+// result, tested frame by frame; the AVX2 path for shortening computes the same
+// products. Frame size: 8- and 16-bit mono and stereo use channels x bytes per sample;
+// other PCM and float layouts whose block holds one sample per channel use the block;
+// anything else is Unsupported and the clip stays as it was. The copy loops look at
+// abort and publish progress once per block of 4096 frames, so an abort stops within a
+// block and leaves the clip untouched. Buffers of 64 KiB and more come from
+// VirtualAlloc, committed up front (fresh small pages cost more than the change itself).
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // Owned byte storage for sample data.
@@ -65,8 +79,13 @@ enum class EChangeResult {
     Done,         // the clip has its new duration (or already had it)
     Aborted,      // abort was seen: the clip is unchanged
     Unsupported,  // the format has no whole frame to copy: the clip is unchanged
-    Failed,       // the result could not be allocated (reported): the clip is unchanged
+    Failed,       // the result could not be allocated (reported) or would not fit a WAV
+                  // file: the clip is unchanged
 };
+
+// The most sample bytes a WAV file can hold: its RIFF size, 36 bytes of header and the
+// data, must fit 32 bits.
+inline constexpr uint64_t kMaxWaveDataBytes = (uint64_t{1} << 32) - 44;
 
 // The one current clip of the program.
 struct CClipState {
@@ -81,15 +100,55 @@ struct CClipState {
 CClipState& SharedClipState();
 
 uint64_t GetDurationMs(const CSoundClip& clip);
+// The duration of dataBytes of samples in the format, in whole milliseconds.
+uint64_t DurationMs(const CSoundFormat& format, uint64_t dataBytes);
 // The figures the program shows for a clip: samples over all channels, and the size of
 // the file the clip makes when saved.
 uint32_t SampleCount(const CSoundClip& clip);
 uint64_t SavedFileSize(const CSoundClip& clip);
 // True when the clip has a defined duration: channels, rate and at least 8 bits.
 bool HasDuration(const CSoundFormat& format);
-void MakeSilence(CSoundClip& clip, uint32_t milliseconds);
+// Replaces the samples with milliseconds of silence in the clip's format; false (the
+// clip untouched) when that much would not fit a WAV file.
+bool MakeSilence(CSoundClip& clip, uint32_t milliseconds);
 // The bytes of one frame that the change copies, or 0 when the format cannot change.
 uint32_t ChangeFrameSize(const CSoundFormat& format);
+
+// What a duration change makes of a clip's samples, worked out before anything is
+// copied, so that a change held in memory and one streamed block by block give the
+// same bytes.
+struct CChangePlan {
+    enum class EKind {
+        Silence,  // an empty clip becomes outBytes of silence in its own format
+        Keep,     // the frame count stays: the samples are kept byte for byte
+        Map,      // outFrames frames, each a copy of the input frame the mapping picks
+    };
+    EKind kind = EKind::Keep;
+    uint32_t frameSize = 0;
+    uint32_t inFrames = 0, outFrames = 0;
+    uint64_t outBytes = 0;  // the samples after the change, never over kMaxWaveDataBytes
+    uint8_t silence = 0;    // the byte silence is made of
+};
+
+// Plans the change ChangeDuration makes: Done with the plan, Unsupported for a format
+// without whole frames, Failed for a result that a WAV file cannot hold.
+EChangeResult PlanDuration(const CSoundFormat& format, uint64_t dataBytes, double milliseconds,
+                           CChangePlan& plan);
+// Plans a change of inFrames frames (dataBytes of samples) to exactly outFrames frames;
+// Failed when a WAV file cannot hold them.
+EChangeResult PlanFrames(uint32_t inFrames, uint32_t frameSize, uint64_t dataBytes,
+                         uint64_t outFrames, CChangePlan& plan);
+
+// Carries out a plan without holding the clip: the input's samples are read in order
+// and the output's written in order, in blocks of at most kStreamBytes (the mapping
+// from output frame to input frame only moves forward). read must fill exactly the
+// bytes asked for; a false from either, or abort, ends the change with false. Progress
+// shows in job as for a change in memory.
+inline constexpr uint32_t kStreamBytes = 1u << 20;
+using CSampleReader = std::function<bool(uint8_t* bytes, uint32_t count)>;
+using CSampleWriter = std::function<bool(const uint8_t* bytes, uint32_t count)>;
+bool StreamChange(CTimeChangeJob& job, const CChangePlan& plan, const CSampleReader& read,
+                  const CSampleWriter& write);
 
 EChangeResult ChangeDuration(CTimeChangeJob& job, double milliseconds, CSoundClip& clip);
 EChangeResult ChangeByRatio(CTimeChangeJob& job, double ratio, CSoundClip& clip);

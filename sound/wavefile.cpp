@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "framework/error/trace.h"
 
@@ -15,6 +16,8 @@ constexpr uint16_t kFormatPcm = 1;
 constexpr uint16_t kFormatFloat = 3;
 constexpr uint16_t kFormatExtensible = 0xFFFE;
 constexpr uint32_t kHeaderSize = 44;
+// The data size of a file whose writer could not come back to fill it in.
+constexpr uint32_t kUnknownSize = 0xFFFFFFFF;
 
 // The GUID tail shared by every sub-format of an extensible fmt chunk; its first two
 // bytes are the plain format tag.
@@ -75,16 +78,25 @@ const char* ReadFormat(CBinary& stream, uint32_t size, CSoundClip& clip) {
     const uint32_t frameBytes =
         static_cast<uint32_t>(clip.nChannels) * ((clip.wBitsPerSample + 7u) / 8u);
     if (clip.nBlockAlign < frameBytes) return "block align smaller than one frame";
+    // PCM and float blocks are exactly one sample of every channel; a larger declared
+    // block would size every duration by bytes the samples do not have.
+    if ((clip.wFormatTag == kFormatPcm || clip.wFormatTag == kFormatFloat) &&
+        clip.nBlockAlign != frameBytes) {
+        return "block align is not channels x bytes per sample";
+    }
     return nullptr;
 }
 
-bool ReadWave(CWaveFile& wave, CBinary& stream, CSoundClip& clip) {
+}  // namespace
+
+bool ReadWaveHeaders(CWaveFile& wave, CBinary& stream, CSoundClip& clip, CWaveLayout& layout) {
     SE_MARK();
     auto reject = [&wave](const char* why) {
         wave.rejection = why;
         return false;
     };
     wave.rejection = "";
+    if (!stream.IsSeekable()) return reject("not a file that can be read at any position");
     const uint64_t fileSize = stream.Size();
     if (wave.abort) return reject("aborted");
     uint8_t header[12];
@@ -127,13 +139,37 @@ bool ReadWave(CWaveFile& wave, CBinary& stream, CSoundClip& clip) {
         }
     }
 
-    if (wave.abort) return reject("aborted");
-    // The size is checked before anything is allocated for it.
-    if (wave.dataSize > fileSize - stream.Position()) {
-        return reject("data chunk larger than the rest of the file");
+    layout.dataOffset = stream.Position();
+    const uint64_t rest = fileSize - layout.dataOffset;
+    if (wave.dataSize == kUnknownSize || (wave.fromPipe && wave.dataSize > rest)) {
+        // What writers put down when they cannot come back to give the size: the samples
+        // run to the end of the file, in whole frames.
+        const uint64_t frames = rest / clip.nBlockAlign;
+        if (frames * clip.nBlockAlign > kMaxWaveDataBytes) {
+            return reject("data of unknown size holds more than a WAV file can");
+        }
+        layout.dataBytes = static_cast<uint32_t>(frames * clip.nBlockAlign);
+    } else {
+        // The size is checked before anything is allocated for it.
+        if (wave.dataSize > rest) return reject("data chunk larger than the rest of the file");
+        layout.dataBytes = wave.dataSize;
     }
-    if (!clip.data.Resize(wave.dataSize)) return reject("out of memory");
-    if (wave.dataSize != 0 && !stream.TryRead(clip.data.data, wave.dataSize)) {
+    return true;
+}
+
+namespace {
+
+bool ReadWave(CWaveFile& wave, CBinary& stream, CSoundClip& clip) {
+    SE_MARK();
+    CWaveLayout layout;
+    if (!ReadWaveHeaders(wave, stream, clip, layout)) return false;
+    auto reject = [&wave](const char* why) {
+        wave.rejection = why;
+        return false;
+    };
+    if (wave.abort) return reject("aborted");
+    if (!clip.data.Resize(layout.dataBytes)) return reject("out of memory");
+    if (layout.dataBytes != 0 && !stream.TryRead(clip.data.data, layout.dataBytes)) {
         return reject("file ends inside the data chunk");
     }
     return true;
@@ -143,27 +179,34 @@ bool WriteWave(CWaveFile& wave, CBinary& stream, CSoundClip& clip) {
     SE_MARK();
     if (wave.abort) return false;
     wave.dataSize = clip.data.length;
-    wave.riffSize = wave.dataSize + 36;
-    uint8_t header[kHeaderSize];
-    std::memcpy(header, "RIFF", 4);
-    PutU32(header + 4, wave.riffSize);
-    std::memcpy(header + 8, "WAVEfmt ", 8);
-    PutU32(header + 16, 16);
-    PutU16(header + 20, clip.wFormatTag);
-    PutU16(header + 22, clip.nChannels);
-    PutU32(header + 24, clip.nSamplesPerSec);
-    PutU32(header + 28, clip.nAvgBytesPerSec);
-    PutU16(header + 32, clip.nBlockAlign);
-    PutU16(header + 34, clip.wBitsPerSample);
-    std::memcpy(header + 36, "data", 4);
-    PutU32(header + 40, wave.dataSize);
+    const std::vector<uint8_t> header = WaveHeader(clip, wave.dataSize);
+    wave.riffSize = U32(header.data() + 4);
     clip.cbSize = 16;
-    if (!stream.TryWrite(header, sizeof header)) return false;
+    if (!stream.TryWrite(header.data(), header.size())) return false;
     if (wave.abort) return false;
     return wave.dataSize == 0 || stream.TryWrite(clip.data.data, wave.dataSize);
 }
 
 }  // namespace
+
+std::vector<uint8_t> WaveHeader(const CSoundFormat& format, uint32_t dataBytes) {
+    SE_MARK();
+    std::vector<uint8_t> header(kHeaderSize);
+    uint8_t* h = header.data();
+    std::memcpy(h, "RIFF", 4);
+    PutU32(h + 4, dataBytes + 36);
+    std::memcpy(h + 8, "WAVEfmt ", 8);
+    PutU32(h + 16, 16);
+    PutU16(h + 20, format.wFormatTag);
+    PutU16(h + 22, format.nChannels);
+    PutU32(h + 24, format.nSamplesPerSec);
+    PutU32(h + 28, format.nAvgBytesPerSec);
+    PutU16(h + 32, format.nBlockAlign);
+    PutU16(h + 34, format.wBitsPerSample);
+    std::memcpy(h + 36, "data", 4);
+    PutU32(h + 40, dataBytes);
+    return header;
+}
 
 bool Transfer(CWaveFile& wave, CBinary& stream, EDirection direction, CSoundClip& clip) {
     SE_MARK();

@@ -1,10 +1,25 @@
 // WAV files: reading a RIFF/WAVE file into a sound clip and writing a clip as a
 // canonical 44-byte-header file.
+//
+// The reader walks the chunks after "RIFF"/"WAVE": any chunk before or after "fmt " is
+// skipped; an odd-sized chunk is followed by a pad byte (or not: when no tag stands
+// after the pad, the next chunk starts one byte earlier); an extensible fmt becomes its
+// PCM or float sub-format. A format without a duration, with a block smaller than one
+// frame, or (PCM and float) with a block other than channels x bytes per sample is
+// refused. A data size of 0xFFFFFFFF is a writer's placeholder: the samples are the
+// whole frames to the end of the file. Every size is checked against the file before it
+// is read or allocated; a short read is a rejection, never the end of the program, and
+// CWaveFile::rejection says why.
+//
+// SaveToFile writes to a temporary file beside the target, closes it checking every
+// write and renames it over the target (keeping the replaced file's permissions); on any
+// failure, or an abort, the temporary file is deleted and the old file is untouched.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "framework/platform/file.h"
 #include "sound/clip.h"
@@ -16,6 +31,9 @@ struct CWaveFile {
     std::atomic<bool> abort{false};
     uint32_t riffSize = 0;
     uint32_t dataSize = 0;
+    // The file came through a pipe: a data size that runs past its end is the placeholder
+    // of a writer that could not come back to fill it in, as 0xFFFFFFFF always is.
+    bool fromPipe = false;
     // Why the last read answered false, in a few plain words (empty after success).
     const char* rejection = "";
 };
@@ -27,6 +45,20 @@ enum class EDirection { Input, Output };
 // meant to be discarded. Output answers false when the file could not be written.
 bool Transfer(CWaveFile& wave, NVireo::NFile::NSTDIO::CBinary& stream, EDirection direction,
               CSoundClip& clip);
+
+// Where the samples of a file stand, as its headers say.
+struct CWaveLayout {
+    uint64_t dataOffset = 0;  // the first sample byte
+    uint32_t dataBytes = 0;   // a data size of 0xFFFFFFFF counts whole frames to the end
+};
+
+// Reads the headers of a file up to its first sample into clip (whose samples stay as
+// they are) and layout, leaving the stream at the first sample; false with the reason
+// for a file that is not a WAV file this program can use, or a stream that cannot seek.
+bool ReadWaveHeaders(CWaveFile& wave, NVireo::NFile::NSTDIO::CBinary& stream, CSoundClip& clip,
+                     CWaveLayout& layout);
+// The canonical 44-byte header of a file of dataBytes samples in the format.
+std::vector<uint8_t> WaveHeader(const CSoundFormat& format, uint32_t dataBytes);
 
 // Reads path into clip; false when the file cannot be opened or is rejected.
 bool LoadFromFile(CWaveFile& wave, const char* path, CSoundClip& clip);

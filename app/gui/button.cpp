@@ -1,14 +1,15 @@
 #include "app/gui/button.h"
 
-#include "app/app_state.h"
-#include "app/frame_timer.h"
-#include "app/sound_effects.h"
+#include "app/audio/sound_effects.h"
+#include "app/shell/app_state.h"
+#include "app/shell/frame_timer.h"
 #include "framework/gui/dispatch.h"
-#include "framework/platform/keyboard.h"
-#include "framework/platform/window.h"
 #include "framework/render/direct3d.h"
+#include "framework/render/presets.h"
 #include "framework/text/string_ids.h"
 #include "framework/text/string_table.h"
+#include "framework/window/keyboard.h"
+#include "framework/window/window.h"
 
 namespace Button {
 

@@ -1,11 +1,11 @@
 #include "app/gui/check_box.h"
 
-#include "app/bgm.h"
-#include "app/frame_timer.h"
-#include "app/sound_effects.h"
+#include "app/audio/bgm.h"
+#include "app/audio/sound_effects.h"
+#include "app/shell/frame_timer.h"
 #include "framework/render/asset_names.h"
-#include "framework/render/direct3d.h"
 #include "framework/render/pixels.h"
+#include "framework/render/presets.h"
 
 namespace Button {
 

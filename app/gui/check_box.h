@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "app/gui/button.h"
-#include "app/sprites.h"
+#include "app/gui/sprites.h"
 
 namespace Button {
 

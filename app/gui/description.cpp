@@ -7,13 +7,16 @@
 #include "app/gui/description_box.h"
 #include "framework/containers/set.h"
 #include "framework/error/error.h"
+#include "framework/error/sites.h"
 #include "framework/error/trace.h"
 #include "framework/gui/description.h"
 #include "framework/gui/palette.h"
 #include "framework/gui/widget.h"
-#include "framework/platform/window.h"
 #include "framework/render/direct3d.h"
 #include "framework/render/texture.h"
+#include "framework/window/window.h"
+
+namespace Site = NVireo::NError::NSite::NDescription;
 
 namespace Help {
 
@@ -171,7 +174,7 @@ void PlaceAtCursor(CInterface& box) {
     POINT cursor{0, 0};
     if (!GetCursorPos(&cursor)) {
         RecordSystemError();
-        Raise(NVireo::NError::kSite, __LINE__, "");
+        Raise(NVireo::NError::kSite, Site::kCursorPosition, "");
         cursor = {0, 0};
     } else if (HWND window = NVireo::NWindow::MainWindowHandle()) {
         // The boxes are drawn on the client area: the pointer is taken relative to it.

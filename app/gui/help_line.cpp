@@ -1,14 +1,17 @@
 // The help line: title, bar, their per-frame update and the overlay.
 #include "app/gui/help_line.h"
 
-#include "app/frame_timer.h"
 #include "app/gui/description.h"
+#include "app/shell/frame_timer.h"
 #include "framework/error/error.h"
+#include "framework/error/sites.h"
 #include "framework/error/trace.h"
 #include "framework/gui/description.h"
 #include "framework/gui/palette.h"
-#include "framework/platform/window.h"
 #include "framework/render/direct3d.h"
+#include "framework/window/window.h"
+
+namespace Site = NVireo::NError::NSite::NHelpLine;
 
 namespace Help::Line {
 
@@ -218,7 +221,7 @@ void CObject::UpdateOverlay() {
     if (window == nullptr || !GetWindowRect(window, &frame)) return;
     if (!GetCursorPos(&cursor)) {
         RecordSystemError();
-        Raise(NVireo::NError::kSite, __LINE__, "");
+        Raise(NVireo::NError::kSite, Site::kCursorPosition, "");
         return;
     }
     const bool inside = frame.left <= cursor.x && cursor.x < frame.right && frame.top <= cursor.y &&

@@ -1,16 +1,19 @@
 // The setting scene.
 #include "app/scenes/setting.h"
 
-#include "app/bgm.h"
+#include "app/audio/bgm.h"
+#include "app/audio/sound_effects.h"
 #include "app/gui/help_line.h"
 #include "app/scenes/title.h"
-#include "app/sound_effects.h"
 #include "framework/error/error.h"
+#include "framework/error/sites.h"
 #include "framework/error/trace.h"
 #include "framework/render/direct3d.h"
 #include "framework/render/effects.h"
 #include "framework/text/string_ids.h"
 #include "framework/text/string_table.h"
+
+namespace Site = NVireo::NError::NSite::NSetting;
 
 namespace Scene::Setting {
 
@@ -28,7 +31,6 @@ constexpr int32_t kGraphicEffectY = 300;
 constexpr int32_t kVolumeBarX = 400;
 constexpr int32_t kBrightnessBarX = 220;
 constexpr double kCaptionScale = 2.0;
-constexpr uint32_t kSiteBacker = 72001;
 
 const char* Text(uint32_t id) { return NVireo::NText::ApplicationStrings().Get(id).c_str(); }
 
@@ -67,7 +69,7 @@ void CBacker::Select(int32_t) {
     if (marker == 1) {
         GoToTitleStart();
     } else if (marker != 0) {
-        Raise(NVireo::NError::kSite, kSiteBacker, "");
+        Raise(NVireo::NError::kSite, Site::kBacker, "");
     }
 }
 

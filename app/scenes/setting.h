@@ -11,7 +11,7 @@
 #include "app/gui/label.h"
 #include "app/gui/plate.h"
 #include "app/gui/scroll_bar_object.h"
-#include "app/scene.h"
+#include "app/shell/scene.h"
 
 namespace Scene::Setting {
 

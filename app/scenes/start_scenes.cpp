@@ -1,12 +1,15 @@
 // The start scenes.
 #include "app/scenes/start_scenes.h"
 
-#include "app/app_state.h"
-#include "app/command_line.h"
-#include "app/frame_timer.h"
-#include "app/keyboard_handler.h"
-#include "app/later_parts.h"
+#include "app/gui/label.h"
+#include "app/scenes/workspace_start.h"
+#include "app/shell/app_state.h"
+#include "app/shell/command_line.h"
+#include "app/shell/frame_timer.h"
+#include "app/shell/graphic_effect.h"
+#include "app/shell/keyboard_handler.h"
 #include "framework/error/trace.h"
+#include "framework/gui/palette.h"
 
 namespace Scene::Tester {
 
@@ -27,11 +30,9 @@ void CMain::Update() {
     ::Main::State().runWhenInactive = 1;
     ::Main::SetFrameRate(25);
     Keyborad::WatchProgramKeys();
-    if (::Main::HelpLineHooks().setTextColors) {
-        ::Main::HelpLineHooks().setTextColors(kTextColor, kOutlineColor);
-    }
-    if (::Main::WidgetHooks().setGuiPalette) ::Main::WidgetHooks().setGuiPalette(kGuiBaseColor);
-    if (::Main::EffectHooks().setCameraDefaults) ::Main::EffectHooks().setCameraDefaults();
+    Label::SetDefaultTextColors(kTextColor, kOutlineColor);
+    NVireo::NGUI::SetGuiPalette(kGuiBaseColor);
+    Camera::SetDefaults();
     ::Main::FrameTimer().Restart();
 }
 
@@ -60,10 +61,8 @@ void CStart::Draw() {
 
 void CStart::Update() {
     SE_MARK();
-    const ::Main::CWorkspaceHooks& hooks = ::Main::WorkspaceHooks();
-    if (hooks.prepareClip) hooks.prepareClip();
-    const std::string& arguments = ::Main::CommandLine().arguments;
-    if (!arguments.empty() && hooks.startLoading && hooks.startLoading(arguments.c_str())) return;
+    ::Main::PrepareWorkspaceClip();
+    if (::Main::StartLoadingNamedFile(::Main::CommandLine().file)) return;
     GoToWorkSpace();
 }
 

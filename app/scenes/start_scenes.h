@@ -3,7 +3,7 @@
 // (prepares the clip, opens the workspace or loads the file named on the command line).
 #pragma once
 
-#include "app/scene.h"
+#include "app/shell/scene.h"
 
 namespace Scene::Tester {
 

@@ -1,12 +1,11 @@
 // The duration dialog.
 #include "app/scenes/time_changer.h"
 
-#include "app/frame_timer.h"
 #include "app/gui/description.h"
 #include "app/gui/help_line.h"
-#include "app/later_parts.h"
 #include "app/scenes/wait.h"
 #include "app/scenes/workspace_model.h"
+#include "app/shell/frame_timer.h"
 #include "framework/containers/nstring.h"
 #include "framework/error/trace.h"
 #include "framework/text/string_ids.h"
@@ -89,7 +88,7 @@ void CTimeChanger::Draw() {
     ClearBackBuffer();
     bar.Draw();
     buttons.DrawButtons();
-    if (::Main::HelpLineHooks().drawOverlay) ::Main::HelpLineHooks().drawOverlay();
+    Help::Line::DrawOverlay();
 }
 
 void CTimeChanger::CNexter::Select(int32_t id) {

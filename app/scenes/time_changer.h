@@ -9,7 +9,7 @@
 
 #include "app/gui/button.h"
 #include "app/gui/scroll_bar_object.h"
-#include "app/scene.h"
+#include "app/shell/scene.h"
 
 namespace Scene::Main {
 

@@ -3,14 +3,15 @@
 
 #include <cerrno>
 
-#include "app/application_info.h"
 #include "app/gui/help_line.h"
 #include "app/scenes/setting.h"
+#include "app/setup/application_info.h"
 #include "framework/error/error.h"
 #include "framework/error/trace.h"
 #include "framework/render/asset_names.h"
 #include "framework/render/direct3d.h"
 #include "framework/render/pixels.h"
+#include "framework/render/presets.h"
 
 namespace Scene::Title {
 

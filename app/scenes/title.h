@@ -8,8 +8,8 @@
 
 #include "app/gui/button.h"
 #include "app/gui/label.h"
-#include "app/scene.h"
-#include "app/sprites.h"
+#include "app/gui/sprites.h"
+#include "app/shell/scene.h"
 #include "framework/containers/list.h"
 #include "framework/gui/mover.h"
 

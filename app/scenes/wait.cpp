@@ -7,13 +7,13 @@
 #include <cstring>
 #include <utility>
 
-#include "app/frame_timer.h"
-#include "app/jobs.h"
-#include "app/later_parts.h"
-#include "app/scenes/wait_parts.h"
+#include "app/gui/help_line.h"
+#include "app/scenes/jobs.h"
+#include "app/scenes/wait_widgets.h"
+#include "app/shell/frame_timer.h"
 #include "framework/error/trace.h"
-#include "framework/platform/window.h"
-#include "sound/sound_device.h"
+#include "framework/window/window.h"
+#include "sound/output/sound_device.h"
 
 namespace Scene {
 
@@ -60,7 +60,7 @@ void BWait::Draw() {
     SE_MARK();
     ClearBackBuffer();
     DrawContent();
-    if (::Main::HelpLineHooks().drawOverlay) ::Main::HelpLineHooks().drawOverlay();
+    Help::Line::DrawOverlay();
 }
 
 void BWait::ShowMessage(const std::string& text) {

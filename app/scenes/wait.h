@@ -16,7 +16,7 @@
 #include <memory>
 #include <string>
 
-#include "app/scene.h"
+#include "app/shell/scene.h"
 #include "framework/platform/thread.h"
 #include "sound/clip.h"
 #include "sound/wavefile.h"

@@ -1,16 +1,17 @@
 // The workspace scene: panel, waveform, commands and drops.
 #include "app/scenes/workspace.h"
 
-#include "app/frame_timer.h"
 #include "app/gui/description.h"
 #include "app/gui/help_line.h"
 #include "app/scenes/time_changer.h"
 #include "app/scenes/workspace_commands.h"
+#include "app/shell/frame_timer.h"
 #include "framework/error/error.h"
 #include "framework/error/trace.h"
-#include "framework/platform/dropped_files.h"
 #include "framework/render/direct3d.h"
-#include "sound/sound_device.h"
+#include "framework/render/presets.h"
+#include "framework/window/dropped_files.h"
+#include "sound/output/sound_device.h"
 
 namespace Scene::Main {
 
@@ -261,7 +262,7 @@ void CWorkSpace::Update() {
     if (dropped.Empty()) return;
     const std::string path = dropped.Path(0);
     dropped.Clear();
-    StartLoading(path);  // the loading job checks the file
+    StartLoading(path);  // or says that it cannot be read
 }
 
 void CWorkSpace::DrawScene() {

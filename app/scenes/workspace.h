@@ -15,8 +15,8 @@
 
 #include "app/gui/button.h"
 #include "app/gui/label.h"
-#include "app/scene.h"
 #include "app/scenes/workspace_model.h"
+#include "app/shell/scene.h"
 #include "framework/containers/list.h"
 #include "sound/clip.h"
 

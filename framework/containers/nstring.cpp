@@ -8,13 +8,13 @@
 #include <utility>
 
 #include "framework/error/error.h"
+#include "framework/error/sites.h"
+
+namespace Site = NVireo::NError::NSite::NString;
 
 namespace NVireo::NString {
 
 namespace {
-
-// The report site of an Erase range outside the text.
-constexpr uint32_t kEraseRangeSite = 2101;
 
 // Sizes are kept in 32 bits; a text that would not fit cannot be allocated.
 uint32_t CheckedSize(uint64_t bytes) {
@@ -176,7 +176,7 @@ void BBasic<C>::Erase(int32_t position, int32_t count) {
     const int64_t used = Length();
     const int64_t removed = count == -1 ? used - position : count;
     if (position < 0 || position > used || removed < 0 || position + removed > used) {
-        Raise(NError::kSite, kEraseRangeSite, "String erase range lies outside the text");
+        Raise(NError::kSite, Site::kEraseRange, "String erase range lies outside the text");
         return;
     }
     if (removed == 0) return;

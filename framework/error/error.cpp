@@ -9,22 +9,19 @@
 #include <cstring>
 
 #include "framework/containers/pointer.h"
+#include "framework/error/sites.h"
 #include "framework/error/trace.h"
 #include "framework/platform/home.h"
 #include "framework/platform/thread.h"
-#include "framework/render/direct3d.h"
+
+namespace Site = NVireo::NError::NSite::NError;
 
 namespace NVireo::NError {
 
 namespace {
 
-// Site numbers of this file, written by the emergency path.
-constexpr uint32_t kSiteHandlerless = 13001;
-constexpr uint32_t kSiteAppendLine = 13002;
-constexpr uint32_t kSiteAppendFormatted = 13003;
-constexpr uint32_t kSiteErrorLog = 13004;
-
 TitleSource titleSource = nullptr;
+DeviceLogWriter deviceLogWriter = nullptr;
 
 void CopyText(char* target, size_t size, const char* source) {
     std::strncpy(target, source, size - 1);
@@ -36,18 +33,11 @@ void CopyText(char* target, size_t size, const char* source) {
     SE_MARK();
     const std::string text = ErrorText();
     FILE* log = nullptr;
-    if (fopen_s(&log, "Error.log", "w") != 0) EmergencyExit("", kSiteHandlerless);
+    if (fopen_s(&log, "Error.log", "w") != 0) EmergencyExit("", Site::kHandlerless);
     std::fputs(text.c_str(), log);
     std::fclose(log);
     std::printf("error\n%s", text.c_str());
     EndProcess();
-}
-
-// The Direct3D logs of the report: "caps.log" and "PresentParameters.log" when the device
-// exists, "Adapter.log" when the Direct3D object exists.
-void WriteDirect3DLogs(const char* folder) {
-    SE_MARK();
-    NVireo::NDirectX::N3D::WriteDirect3DLogs(folder);
 }
 
 }  // namespace
@@ -109,6 +99,8 @@ void SetWindowTitleSource(TitleSource source) {
     titleSource = source;
 }
 
+void SetDeviceLogWriter(DeviceLogWriter writer) { deviceLogWriter = writer; }
+
 void EnsureReportFolder(const char* folder) {
     SE_MARK();
     NVireo::NFile::EnterHomeFolder();
@@ -137,11 +129,11 @@ void WriteReport(const char* folder) {
 
 void WriteReportFiles(const char* folder) {
     SE_MARK();
-    WriteDirect3DLogs(folder);
+    if (deviceLogWriter != nullptr) deviceLogWriter(folder);
 
     const std::string errorLog = ReportPath(folder, "Error.log");
     FILE* log = nullptr;
-    if (fopen_s(&log, errorLog.c_str(), "w") != 0) EmergencyExit(errorLog.c_str(), kSiteErrorLog);
+    if (fopen_s(&log, errorLog.c_str(), "w") != 0) EmergencyExit(errorLog.c_str(), Site::kErrorLog);
     std::fputs(ErrorText().c_str(), log);
     std::fclose(log);
 
@@ -157,7 +149,7 @@ void WriteReportFiles(const char* folder) {
 void AppendLine(const char* path, const char* text) {
     SE_MARK();
     FILE* log = nullptr;
-    if (fopen_s(&log, path, "a") != 0) EmergencyExit(path, kSiteAppendLine);
+    if (fopen_s(&log, path, "a") != 0) EmergencyExit(path, Site::kAppendLine);
     std::fputs(text, log);
     std::fputc('\n', log);
     std::fclose(log);
@@ -171,7 +163,7 @@ void AppendEmptyLines(const char* path, uint32_t count) {
 void AppendFormatted(const char* path, const char* format, ...) {
     SE_MARK();
     FILE* log = nullptr;
-    if (fopen_s(&log, path, "a") != 0) EmergencyExit(path, kSiteAppendFormatted);
+    if (fopen_s(&log, path, "a") != 0) EmergencyExit(path, Site::kAppendFormatted);
     va_list arguments;
     va_start(arguments, format);
     std::vfprintf(log, format, arguments);

@@ -68,6 +68,13 @@ const char* ErrorName(int number);
 using TitleSource = const char* (*)();
 void SetWindowTitleSource(TitleSource source);
 
+// The device logs a report starts with ("caps.log", "Adapter.log",
+// "PresentParameters.log"): written into the report folder by whoever owns the device.
+// The program names its writer when it installs its handlers; without one a report has
+// no device logs. A seam so that error reporting needs no renderer (the batch tool).
+using DeviceLogWriter = void (*)(const char* folder);
+void SetDeviceLogWriter(DeviceLogWriter writer);
+
 // Makes the home folder current and creates folder below it unless a folder of that name
 // exists; the home folder is current again afterwards. A failure is not reported here:
 // writing the files into the folder then takes the emergency path.
@@ -135,6 +142,7 @@ void SetStructuredExceptionHandler(IHandler* handler);
 // Reports an error. Under policy 0 it does not return; under policy 1 it throws
 // NVireo::NError::CObject; under a higher policy it returns policy - 1. It also returns
 // (0) at once when an error is already being handled: callers must stay safe after it.
+// file is kSite and line the site number, a constant of framework/error/sites.h.
 uint32_t Raise(const char* file, uint32_t line, const char* message);
 
 // Stores the system's text for the last failed system call in the record; call it right

@@ -9,17 +9,17 @@
 #include <memory>
 
 #include "framework/error/error.h"
+#include "framework/error/sites.h"
 #include "framework/platform/file.h"
 #include "framework/platform/home.h"
+
+namespace Site = NVireo::NError::NSite::NTrace;
 
 namespace NVireo::NError {
 
 namespace {
 
 constexpr size_t kSlotCount = sizeof(CCallTrace::slots) / sizeof(CCallTrace::slots[0]);
-
-// The site number written to ThreadError.log when a ninth thread asks for a slot.
-constexpr uint32_t kSiteNoFreeSlot = 13101;
 
 // More threads record markers than the trace has slots: say which thread in
 // ThreadError.log in the home folder and end the process. Called with the busy flag
@@ -29,7 +29,7 @@ constexpr uint32_t kSiteNoFreeSlot = 13101;
     errorInProgress = 1;
     trace.busy.Leave();
     NVireo::NFile::EnterEmergencyHomeFolder();
-    AppendFormatted("ThreadError.log", "%s:l=%u:tid=%u", kSite, kSiteNoFreeSlot, threadId);
+    AppendFormatted("ThreadError.log", "%s:l=%u:tid=%u", kSite, Site::kNoFreeSlot, threadId);
     EndProcess();
 }
 

@@ -5,6 +5,7 @@
 
 #include "framework/error/trace.h"
 #include "framework/render/direct3d.h"
+#include "framework/render/presets.h"
 
 namespace NVireo::NGUI::NDescription {
 

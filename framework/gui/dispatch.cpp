@@ -2,9 +2,12 @@
 #include "framework/gui/dispatch.h"
 
 #include "framework/error/error.h"
+#include "framework/error/sites.h"
 #include "framework/error/trace.h"
-#include "framework/platform/mouse_capture.h"
-#include "framework/platform/window.h"
+#include "framework/window/mouse_capture.h"
+#include "framework/window/window.h"
+
+namespace Site = NVireo::NError::NSite::NDispatch;
 
 namespace NVireo::NGUI {
 namespace {
@@ -197,7 +200,7 @@ bool SelectHover(int32_t clientX, int32_t clientY) {
         if (!StillRegistered(chosen)) return true;
     }
     POINT cursor{0, 0};
-    if (!GetCursorPos(&cursor)) Raise(NError::kSite, __LINE__, "");
+    if (!GetCursorPos(&cursor)) Raise(NError::kSite, Site::kCursorPosition, "");
     widget->OnPointerMove(PointerPosition{cursor.x, cursor.y, clientX, clientY}, 0);
     // The handler may have unregistered or destroyed the widget (a scene change).
     if (StillRegistered(chosen)) {

@@ -1,6 +1,16 @@
 // Mouse dispatch to the widgets: the main window hands every mouse message to
 // HandleMouseMessage, the main loop runs TickAll and PickAtCursor once a frame. The
 // separate steps are public so that widgets (and tests) can run them on their own.
+//
+// A message is handled in this order: the leave check on a move without a held button;
+// then, unless a press that began over the background is held, the wheel (to the one
+// widget that claimed it, else to every widget under the pointer) and the dispatch (a
+// button message, or any message while a button is held, goes to the active widget;
+// otherwise the hover selection runs: the smallest depth wins, a tie goes to a later
+// widget only when it is preferred); last, the mouse capture decides whether the held
+// buttons changed, which ends the active widget's hold or the background press. Walks
+// over the registry continue from the entry after the one just visited, so a handler may
+// destroy or create widgets (a click that changes the scene).
 #pragma once
 
 #include <windows.h>

@@ -6,7 +6,10 @@
 #include <limits>
 
 #include "framework/error/error.h"
+#include "framework/error/sites.h"
 #include "framework/error/trace.h"
+
+namespace Site = NVireo::NError::NSite::NScrollBar;
 
 namespace NVireo::NDirectX::N3D::NGUI::NBox {
 
@@ -87,7 +90,7 @@ namespace {
 bool Now(uint32_t& milliseconds) {
     const ClockReader reader = Clock() ? Clock() : ReadProcessClock;
     if (reader(milliseconds)) return true;
-    Raise(NVireo::NError::kSite, __LINE__, "");
+    Raise(NVireo::NError::kSite, Site::kClock, "");
     return false;
 }
 

@@ -10,7 +10,7 @@
 #include <cstdint>
 
 #include "framework/gui/widget.h"
-#include "framework/platform/pointer_position.h"
+#include "framework/window/pointer_position.h"
 
 namespace NVireo::NDirectX::N3D::NGUI::NBox {
 

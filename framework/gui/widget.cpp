@@ -4,8 +4,11 @@
 #include <functional>
 
 #include "framework/error/error.h"
+#include "framework/error/sites.h"
 #include "framework/error/trace.h"
-#include "framework/platform/window.h"
+#include "framework/window/window.h"
+
+namespace Site = NVireo::NError::NSite::NWidget;
 
 namespace NVireo::NGUI {
 
@@ -69,7 +72,7 @@ void CInterface::OnFrame() { SE_MARK(); }
 
 bool CInterface::Reserved15(uint32_t, uint32_t) {
     SE_MARK();
-    Raise(NError::kSite, __LINE__, "");
+    Raise(NError::kSite, Site::kReserved15, "");
     return false;
 }
 

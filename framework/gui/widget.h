@@ -13,7 +13,7 @@
 #include "framework/containers/nstring.h"
 #include "framework/containers/pointer.h"
 #include "framework/containers/set.h"
-#include "framework/platform/pointer_position.h"
+#include "framework/window/pointer_position.h"
 
 namespace NVireo::NGUI {
 
@@ -93,7 +93,8 @@ public:
 namespace NInterface {
 
 // Maps a client position of a window whose client area is scaled against the drawing
-// surface onto the drawing surface. The program installs none.
+// surface onto the drawing surface. The program installs none. The name keeps the
+// design's spelling ("Conveter") on purpose, so it stays searchable.
 class IClientPointConveter {
 public:
     virtual void Convert(int32_t& x, int32_t& y) = 0;

@@ -5,6 +5,7 @@
 #include "framework/platform/file.h"
 
 #include <direct.h>
+#include <hostfile.h>
 #include <io.h>
 #include <windows.h>
 
@@ -12,8 +13,12 @@
 #include <cstring>
 
 #include "framework/error/error.h"
+#include "framework/error/sites.h"
 #include "framework/error/trace.h"
+#include "framework/platform/cp932.h"
 #include "framework/platform/home.h"
+
+namespace Site = NVireo::NError::NSite::NFile;
 
 namespace {
 
@@ -22,24 +27,14 @@ using NVireo::NError::kSite;
 constexpr size_t kFirstLineBuffer = 1024;
 constexpr size_t kLargestLineBuffer = 16777216;  // 16 MiB, terminator included
 
-// Code page 932: a lead byte and the byte after it form one character.
-bool IsLeadByte(char c) {
-    const unsigned char byte = static_cast<unsigned char>(c);
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-
-// Length of the character at text[pos] within text[0, limit): 2 for a lead byte with a
-// byte after it, else 1.
-size_t CharacterLength(const std::string& text, size_t pos, size_t limit) {
-    return IsLeadByte(text[pos]) && pos + 1 < limit ? 2 : 1;
-}
+using NVireo::NCp932::CharacterLength;
 
 bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 
 // Position just after the last folder separator of path (0 when there is none).
 size_t NameStart(const std::string& path) {
     size_t start = 0;
-    for (size_t i = 0; i < path.size(); i += CharacterLength(path, i, path.size())) {
+    for (size_t i = 0; i < path.size(); i += CharacterLength(path, i)) {
         if (IsSeparator(path[i])) start = i + 1;
     }
     return start;
@@ -85,14 +80,13 @@ namespace {
 bool Ready(const CBasic& file) {
     if (file.stream != nullptr) return true;
     SetLastError(ERROR_INVALID_PARAMETER);
-    Report(83001, "no open file");
+    Report(Site::kNoOpenFile, "no open file");
     return false;
 }
 
 // One fread of exactly count bytes. A short read answers false; reported at site (with
 // the position it started at, the file's size and the count) unless site is 0, and then
 // the bytes are zeroed.
-constexpr uint32_t kSiteShortRead = 83002;
 bool ReadExact(CBasic& file, void* bytes, size_t count, uint32_t site) {
     const bool report = site != 0;
     if (report ? !Ready(file) : file.stream == nullptr) {
@@ -123,7 +117,7 @@ bool WriteExact(CBasic& file, const void* bytes, size_t count, bool report) {
     if (report) {
         char message[64];
         std::snprintf(message, sizeof message, "write,T=%u", static_cast<unsigned>(count));
-        Report(83003, message);
+        Report(Site::kShortWrite, message);
     }
     return false;
 }
@@ -143,7 +137,7 @@ bool CBasic::IsBinary() const { return (mode & kModeBinary) != 0; }
 
 void CBasic::Open(const char* path, const char* modeText) {
     SE_MARK();
-    if (!TryOpen(path, modeText)) Report(83004, path);
+    if (!TryOpen(path, modeText)) Report(Site::kOpen, path);
 }
 
 bool CBasic::TryOpen(const char* path, const char* modeText) {
@@ -171,7 +165,7 @@ void CBasic::Close() {
     errno = 0;
     if (std::fclose(file) != 0) {
         SetLastError(errno == ENOSPC ? ERROR_DISK_FULL : ERROR_WRITE_FAULT);
-        Report(83005, "close");
+        Report(Site::kClose, "close");
     }
 }
 
@@ -187,12 +181,12 @@ uint64_t CBasic::Size() {
     if (!Ready(*this)) return 0;
     const long long here = _ftelli64(stream);
     if (here < 0 || _fseeki64(stream, 0, SEEK_END) != 0) {
-        Report(83006, "size");
+        Report(Site::kSizeToEnd, "size");
         return 0;
     }
     const long long end = _ftelli64(stream);
     if (end < 0 || _fseeki64(stream, here, SEEK_SET) != 0) {
-        Report(83007, "size");
+        Report(Site::kSizeBack, "size");
         return 0;
     }
     return static_cast<uint64_t>(end);
@@ -203,7 +197,7 @@ uint64_t CBasic::Position() {
     if (!Ready(*this)) return 0;
     const long long here = _ftelli64(stream);
     if (here < 0) {
-        Report(83008, "position");
+        Report(Site::kPosition, "position");
         return 0;
     }
     return static_cast<uint64_t>(here);
@@ -213,14 +207,15 @@ void CBasic::Seek(uint64_t position) {
     SE_MARK();
     if (!Ready(*this)) return;
     if (_fseeki64(stream, static_cast<long long>(position), SEEK_SET) != 0) {
-        Report(83009, "seek");
+        Report(Site::kSeek, "seek");
     }
 }
 
 void CBasic::Skip(uint64_t count) {
     SE_MARK();
     if (!Ready(*this)) return;
-    if (_fseeki64(stream, static_cast<long long>(count), SEEK_CUR) != 0) Report(83010, "skip");
+    if (_fseeki64(stream, static_cast<long long>(count), SEEK_CUR) != 0)
+        Report(Site::kSkip, "skip");
 }
 
 void CBasic::ReadLine(std::string& out) {
@@ -233,7 +228,7 @@ void CBasic::ReadLine(std::string& out) {
             if (c == EOF) {
                 if (std::ferror(stream)) {
                     SetStreamError(stream, false);
-                    Report(83011, "read line");
+                    Report(Site::kReadCharacter, "read line");
                 }
                 return;
             }
@@ -248,7 +243,7 @@ void CBasic::ReadLine(std::string& out) {
             nullptr) {
             if (std::ferror(stream)) {
                 SetStreamError(stream, false);
-                Report(83012, "read line");
+                Report(Site::kReadLine, "read line");
                 return;
             }
             break;  // the end of the file
@@ -262,7 +257,7 @@ void CBasic::ReadLine(std::string& out) {
         std::ungetc(next, stream);
         if (buffer.size() >= kLargestLineBuffer) {
             SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-            Report(83013, "line longer than 16 MiB");
+            Report(Site::kLineTooLong, "line longer than 16 MiB");
             return;
         }
         buffer.resize(buffer.size() * 2);
@@ -272,26 +267,26 @@ void CBasic::ReadLine(std::string& out) {
 
 void CBasic::ReadU8(uint8_t& out) {
     SE_MARK();
-    ReadExact(*this, &out, 1, kSiteShortRead);
+    ReadExact(*this, &out, 1, Site::kShortRead);
 }
 
 void CBasic::ReadU16(uint16_t& out) {
     SE_MARK();
     uint8_t bytes[2];
-    ReadExact(*this, bytes, sizeof bytes, kSiteShortRead);
+    ReadExact(*this, bytes, sizeof bytes, Site::kShortRead);
     out = static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
 }
 
 void CBasic::ReadU32(uint32_t& out) {
     SE_MARK();
     uint8_t bytes[4];
-    ReadExact(*this, bytes, sizeof bytes, kSiteShortRead);
+    ReadExact(*this, bytes, sizeof bytes, Site::kShortRead);
     out = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
 }
 
 void CBasic::ReadBytes(void* bytes, size_t count) {
-    ReadExact(*this, bytes, count, kSiteShortRead);
+    ReadExact(*this, bytes, count, Site::kShortRead);
 }
 
 bool CBasic::ReadBytes(void* bytes, size_t count, uint32_t site) {
@@ -344,7 +339,7 @@ void CBasic::ReadString(std::string& out) {
         char message[64];
         std::snprintf(message, sizeof message, "%d(%u),T=%u", static_cast<int>(position),
                       static_cast<unsigned>(size), static_cast<unsigned>(count));
-        Report(83014, message);
+        Report(Site::kShortString, message);
         return;
     }
     out.resize(count);
@@ -390,7 +385,7 @@ std::vector<std::string> CText::Tokenize(const std::string& line) const {
     std::vector<std::string> tokens;
     size_t end = line.size();
     if (!commentMarker.empty()) {
-        for (size_t i = 0; i < line.size(); i += CharacterLength(line, i, line.size())) {
+        for (size_t i = 0; i < line.size(); i += CharacterLength(line, i)) {
             if (line.compare(i, commentMarker.size(), commentMarker) == 0) {
                 end = i;
                 break;
@@ -400,7 +395,8 @@ std::vector<std::string> CText::Tokenize(const std::string& line) const {
     const auto isBlank = [this](char c) {
         return c != separator && (c == ' ' || c == '\t' || c == '\r' || c == '\n');
     };
-    const auto next = [&](size_t pos) { return pos + CharacterLength(line, pos, end); };
+    const std::string_view scanned(line.data(), end);
+    const auto next = [&](size_t pos) { return pos + CharacterLength(scanned, pos); };
     size_t pos = 0;
     bool afterSeparator = false;
     for (;;) {
@@ -439,9 +435,13 @@ namespace NVireo::NFile {
 
 bool Exists(const char* path) {
     SE_MARK();
-    if (path == nullptr || path[0] == '\0' || _access(path, 0) != 0) return false;
+    if (path == nullptr || path[0] == '\0') return false;
+    // Opening a FIFO waits for a writer and a device may never end: only a regular file
+    // (or a link to one) is opened to see that it can be read.
+    hostfile::EKind kind = hostfile::EKind::Missing;
+    if (hostfile::KindAt(path, kind, true) != 0 || kind != hostfile::EKind::Regular) return false;
     FILE* file = nullptr;
-    if (fopen_s(&file, path, "r") != 0 || file == nullptr) return false;  // folders too
+    if (fopen_s(&file, path, "r") != 0 || file == nullptr) return false;
     std::fclose(file);
     return true;
 }
@@ -459,19 +459,19 @@ bool IsWritable(const char* path) {
 void EnsureFolder(const char* path) {
     SE_MARK();
     if (!EnterHomeFolder()) {
-        Report(83015, HomeFolder().c_str());
+        Report(Site::kHomeFolder, HomeFolder().c_str());
         return;
     }
     if (path == nullptr || path[0] == '\0') return;
     const DWORD attributes = GetFileAttributesA(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
-    if (_mkdir(path) != 0) Report(83016, path);
+    if (_mkdir(path) != 0) Report(Site::kMakeFolder, path);
 }
 
 void RemoveIfExists(const char* path) {
     SE_MARK();
     if (path == nullptr || path[0] == '\0' || _access(path, 0) != 0) return;
-    if (!DeleteFileA(path)) Report(83017, path);
+    if (!DeleteFileA(path)) Report(Site::kDeleteFile, path);
 }
 
 std::string ReplaceExtension(const char* path, const char* extension) {
@@ -479,7 +479,7 @@ std::string ReplaceExtension(const char* path, const char* extension) {
     std::string text = path ? path : "";
     const char* wanted = extension ? extension : "";
     size_t dot = std::string::npos;
-    for (size_t i = NameStart(text); i < text.size(); i += CharacterLength(text, i, text.size())) {
+    for (size_t i = NameStart(text); i < text.size(); i += CharacterLength(text, i)) {
         if (text[i] == '.') dot = i;
     }
     if (dot == std::string::npos) {
@@ -508,7 +508,7 @@ void CopyLimited(char* destination, const char* source, size_t limit) {
     size_t length = 0;
     if (source != nullptr) {
         while (source[length] != '\0') {
-            const size_t step = IsLeadByte(source[length]) ? 2 : 1;
+            const size_t step = NVireo::NCp932::IsLeadByte(source[length]) ? 2 : 1;
             if (step == 2 && source[length + 1] == '\0') break;  // a lead byte without trail
             if (length + step > limit) break;
             length += step;

@@ -4,6 +4,8 @@
 // (the Try* calls, missing files for OpenText, Exists, IsWritable and RemoveIfExists).
 #pragma once
 
+#include <io.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -53,6 +55,9 @@ public:
     }
 
     bool AtEnd();
+    // True for a stream that can tell its position and seek (a file; not a pipe, FIFO or
+    // terminal, on which Size, Position, Seek and Skip report failures).
+    bool IsSeekable() { return stream != nullptr && _ftelli64(stream) >= 0; }
     uint64_t Size();  // the whole file's length; the position is kept
     uint64_t Position();
     void Seek(uint64_t position);  // absolute
@@ -112,6 +117,9 @@ public:
 
 namespace NVireo::NFile {
 
+// True for a regular file (or a symbolic link to one) that can be opened for reading;
+// false for anything else (missing, a folder, a FIFO, a device, a socket), which is
+// never opened, so the answer never waits.
 bool Exists(const char* path);
 bool IsWritable(const char* path);
 void EnsureFolder(const char* path);

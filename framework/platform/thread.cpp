@@ -7,7 +7,10 @@
 
 #include "framework/containers/set.h"
 #include "framework/error/error.h"
+#include "framework/error/sites.h"
 #include "framework/error/trace.h"
+
+namespace Site = NVireo::NError::NSite::NThread;
 
 namespace NVireo::NWindows::NThread {
 
@@ -57,7 +60,7 @@ DWORD RunBody(void* parameter) {
         self.aborted = true;
     } catch (const std::bad_alloc&) {
         if (self.raiseOnOutOfMemory) {
-            Report(82101, self.name);
+            Report(Site::kJobOutOfMemory, self.name);
         } else {
             self.aborted = true;
         }
@@ -65,7 +68,7 @@ DWORD RunBody(void* parameter) {
         // A raise on this thread under the throwing policy: already recorded and marked.
     } catch (...) {
         SetFinished(self);
-        Report(82102, self.name);
+        Report(Site::kJobException, self.name);
     }
     NVireo::NError::ReleaseThread(GetCurrentThreadId());
     SetFinished(self);
@@ -114,7 +117,7 @@ void CBasic::Start(const char* threadName) {
             NVireo::NError::NameThread(threadId, name);
         }
     }
-    if (handle == nullptr) Report(82103, name);
+    if (handle == nullptr) Report(Site::kCreateThread, name);
 }
 
 bool CBasic::IsFinished() {
@@ -128,7 +131,7 @@ void CBasic::WaitForEnd() {
         Sleep(1);
         if (IsFinished()) return;
     }
-    Report(82104, name);
+    Report(Site::kWaitForEnd, name);
 }
 
 void CBasic::Close() {
@@ -138,10 +141,10 @@ void CBasic::Close() {
         CBusyScope scope(Registry().busy);
         Registry().threads.Erase(this);
     }
-    if (!IsFinished()) Report(82105, name);  // closing a running job is a bug
+    if (!IsFinished()) Report(Site::kCloseRunning, name);  // closing a running job is a bug
     if (!CloseHandle(handle)) {
         RecordSystemError();
-        Report(82106, name);
+        Report(Site::kCloseHandle, name);
     }
     handle = nullptr;
 }

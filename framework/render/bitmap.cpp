@@ -11,7 +11,10 @@
 
 #include "framework/containers/nstring.h"
 #include "framework/error/error.h"
+#include "framework/error/sites.h"
 #include "framework/error/trace.h"
+
+namespace Site = NVireo::NError::NSite::NBitmap;
 
 namespace NVireo::NDirectX::N3D::NImage {
 
@@ -87,19 +90,19 @@ bool CheckHeader(const CHeader& h, const char* name, uint32_t maxWidth, uint32_t
     if (h.bfType != kTagBM) {
         message.Format("%u\n", static_cast<unsigned>(h.bfType));
         message.Concat3(name, "\n", nullptr);
-        Raise(kSite, 86201, message.c_str());
+        Raise(kSite, Site::kNotBitmap, message.c_str());
         return false;
     }
     if (h.biBitCount != kRequiredBits) {
         message.Format("%u,%u ", static_cast<unsigned>(h.biBitCount), kRequiredBits);
         message.Concat3(name, "\n", nullptr);
-        Raise(kSite, 86202, message.c_str());
+        Raise(kSite, Site::kBitCount, message.c_str());
         return false;
     }
     // The height is taken unsigned: a top-down bitmap (negative height) is too tall.
     if (h.biWidth > maxWidth || h.biHeight > maxHeight) {
         message.Format("%u,%u:%u,%u\n", h.biWidth, h.biHeight, maxWidth, maxHeight);
-        Raise(kSite, 86203, message.c_str());
+        Raise(kSite, Site::kTooLarge, message.c_str());
         return false;
     }
     const uint64_t needed = StoredRowBytes(h.biWidth) * h.biHeight;
@@ -107,7 +110,7 @@ bool CheckHeader(const CHeader& h, const char* name, uint32_t maxWidth, uint32_t
     if (available < 0 || static_cast<uint64_t>(available) < needed) {
         message.Format("%u,%u\n", static_cast<unsigned>(needed), h.ImageSize());
         AppendHeaderDump(message, h);
-        Raise(kSite, 86204, message.c_str());
+        Raise(kSite, Site::kShortImage, message.c_str());
         return false;
     }
     return true;
@@ -121,7 +124,7 @@ bool ReadBmp(CBinary& file, const char* name, uint32_t maxWidth, uint32_t maxHei
     image = CBitmap{};
     if (name == nullptr) name = "";
     uint8_t bytes[kHeaderBytes];
-    if (!file.ReadBytes(bytes, sizeof bytes, 86205)) return false;
+    if (!file.ReadBytes(bytes, sizeof bytes, Site::kReadHeader)) return false;
     const CHeader header = ParseHeader(bytes);
     if (!CheckHeader(header, name, maxWidth, maxHeight)) return false;
 
@@ -142,15 +145,15 @@ bool ReadBmp(CBinary& file, const char* name, uint32_t maxWidth, uint32_t maxHei
         char message[64];
         std::snprintf(message, sizeof message, "%d(%u),T=%u", static_cast<int>(position),
                       static_cast<unsigned>(size), static_cast<unsigned>(needed));
-        Raise(kSite, 86208, message);
+        Raise(kSite, Site::kShortFile, message);
         return false;
     }
     uint8_t skipped[3];
     // Stored rows run bottom-up; the image keeps its top row first.
     for (uint32_t stored = 0; stored < height; ++stored) {
         uint8_t* row = pixels.data() + size_t{height - 1 - stored} * rowBytes;
-        if (!file.ReadBytes(row, rowBytes, 86206)) return false;
-        if (padding != 0 && !file.ReadBytes(skipped, padding, 86207)) return false;
+        if (!file.ReadBytes(row, rowBytes, Site::kReadRow)) return false;
+        if (padding != 0 && !file.ReadBytes(skipped, padding, Site::kReadPadding)) return false;
     }
     image.width = width;
     image.height = height;

@@ -7,12 +7,16 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 
 #include "framework/error/error.h"
+#include "framework/error/sites.h"
 #include "framework/error/trace.h"
 #include "framework/platform/home.h"
+#include "framework/render/device_logs.h"
+#include "framework/render/presets.h"
 #include "framework/render/texture.h"
+
+namespace Site = NVireo::NError::NSite::NDirect3D;
 
 namespace NVireo::NDirectX::N3D {
 
@@ -49,13 +53,14 @@ uint32_t DesktopBits() {
     SE_MARK();
     IDirect3D8* d3d = Direct3D().Get();
     D3DDISPLAYMODE mode{};
-    if (d3d == nullptr || RaiseIfFailed(d3d->GetAdapterDisplayMode(kDefaultAdapter, &mode), 86101))
+    if (d3d == nullptr ||
+        RaiseIfFailed(d3d->GetAdapterDisplayMode(kDefaultAdapter, &mode), Site::kDesktopMode))
         return 0;
     const uint32_t bits = FormatBits(mode.Format);
     if (bits == 0) {
         char message[32];
         std::snprintf(message, sizeof message, "format=%u", static_cast<unsigned>(mode.Format));
-        Raise(kSite, 86102, message);
+        Raise(kSite, Site::kDesktopFormat, message);
     }
     return bits;
 }
@@ -70,7 +75,8 @@ bool ChooseBackBufferFormat(D3DPRESENT_PARAMETERS& p, uint32_t desktopBits) {
     const UINT count = d3d->GetAdapterModeCount(kDefaultAdapter);
     for (UINT i = 0; i < count; ++i) {
         D3DDISPLAYMODE mode{};
-        if (RaiseIfFailed(d3d->EnumAdapterModes(kDefaultAdapter, i, &mode), 86103)) return false;
+        if (RaiseIfFailed(d3d->EnumAdapterModes(kDefaultAdapter, i, &mode), Site::kEnumModes))
+            return false;
         if (FormatBits(mode.Format) == desktopBits && mode.Width >= p.BackBufferWidth &&
             mode.Height >= p.BackBufferHeight) {
             p.BackBufferFormat = mode.Format;
@@ -80,7 +86,7 @@ bool ChooseBackBufferFormat(D3DPRESENT_PARAMETERS& p, uint32_t desktopBits) {
     BBasic<char> message;
     PresentParametersText(p, message);
     message.AppendFormat("\n%u\n", desktopBits);
-    Raise(kSite, 86104, message.c_str());
+    Raise(kSite, Site::kNoBackBufferMode, message.c_str());
     return false;
 }
 
@@ -89,35 +95,6 @@ bool ChooseBackBufferFormat(D3DPRESENT_PARAMETERS& p, uint32_t desktopBits) {
 bool Supported(HRESULT result, uint32_t site) {
     if (result == D3DERR_NOTAVAILABLE) return false;
     return !RaiseIfFailed(result, site);
-}
-
-const char* DeviceTypeName(uint32_t type) {
-    switch (type) {
-        case kHardware:
-            return "D3DDEVTYPE_HAL";
-        case kReference:
-            return "D3DDEVTYPE_REF";
-        case kSoftware:
-            return "D3DDEVTYPE_SW";
-        default:
-            return "";
-    }
-}
-
-// "name" and its value so that the value ends at column 36.
-int NameWidth(const char* name, int column) {
-    const int width = column - static_cast<int>(std::strlen(name));
-    return width < 0 ? 0 : width;
-}
-
-// Writes text to path in text mode, replacing the file; the emergency path when the file
-// cannot be opened.
-void WriteLog(const char* path, const BBasic<char>& text) {
-    SE_MARK();
-    FILE* log = nullptr;
-    if (fopen_s(&log, path, "w") != 0 || log == nullptr) NVireo::NError::EmergencyExit(path, 86105);
-    std::fputs(text.c_str(), log);
-    std::fclose(log);
 }
 
 }  // namespace
@@ -175,7 +152,7 @@ bool CDirect3D::Create() {
     object.Release();
     object.Attach(Direct3DCreate8(kSdkVersion));
     if (object.IsNull()) {
-        Raise(kSite, 86110, nullptr);
+        Raise(kSite, Site::kCreateDirect3D, nullptr);
         return false;
     }
     return true;
@@ -228,7 +205,7 @@ bool CDevice::CreateWindowed(HWND window) {
     SE_MARK();
     IDirect3D8* d3d = Direct3D().Get();
     if (d3d == nullptr) {
-        Raise(kSite, 86111, nullptr);
+        Raise(kSite, Site::kNoDirect3D, nullptr);
         return false;
     }
     const uint32_t desktopBits = DesktopBits();
@@ -240,7 +217,8 @@ bool CDevice::CreateWindowed(HWND window) {
 
     Release();
     D3DDISPLAYMODE mode{};
-    if (RaiseIfFailed(d3d->GetAdapterDisplayMode(kDefaultAdapter, &mode), 86112)) return false;
+    if (RaiseIfFailed(d3d->GetAdapterDisplayMode(kDefaultAdapter, &mode), Site::kCreateMode))
+        return false;
     // The desktop's own format; the mode list above only checked that it can hold us.
     p.BackBufferFormat = mode.Format;
 
@@ -265,16 +243,17 @@ bool CDevice::CreateWindowed(HWND window) {
     if (!Exists()) return false;
     PresentParameters() = p;
 
-    if (RaiseIfFailed(d3d->GetAdapterDisplayMode(kDefaultAdapter, &mode), 86113)) return false;
+    if (RaiseIfFailed(d3d->GetAdapterDisplayMode(kDefaultAdapter, &mode), Site::kDisplayMode))
+        return false;
     displayFormat = mode.Format;
-    if (RaiseIfFailed(object->GetDeviceCaps(&DeviceCaps()), 86114)) return false;
+    if (RaiseIfFailed(object->GetDeviceCaps(&DeviceCaps()), Site::kCreateCaps)) return false;
     const D3DDEVTYPE deviceType = static_cast<D3DDEVTYPE>(type);
     if (!Supported(d3d->CheckDeviceFormat(kDefaultAdapter, deviceType, mode.Format,
                                           D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE, D3DFMT_D16),
-                   86115) ||
+                   Site::kDepthFormat) ||
         !Supported(d3d->CheckDepthStencilMatch(kDefaultAdapter, deviceType, mode.Format,
                                                p.BackBufferFormat, D3DFMT_D16),
-                   86116)) {
+                   Site::kDepthMatch)) {
         Release();
         return false;
     }
@@ -283,15 +262,16 @@ bool CDevice::CreateWindowed(HWND window) {
 }
 
 bool CDevice::BeginScene() {
-    return !NoDevice(*this, 86119) && !RaiseIfFailed(object->BeginScene(), 86120);
+    return !NoDevice(*this, Site::kNoDevice) &&
+           !RaiseIfFailed(object->BeginScene(), Site::kBeginScene);
 }
 bool CDevice::EndScene() {
-    return !NoDevice(*this, 86119) && !RaiseIfFailed(object->EndScene(), 86121);
+    return !NoDevice(*this, Site::kNoDevice) && !RaiseIfFailed(object->EndScene(), Site::kEndScene);
 }
 
 bool CDevice::Clear(DWORD flags, float z) {
-    if (NoDevice(*this, 86119)) return false;
-    return !RaiseIfFailed(object->Clear(0, nullptr, flags, kOpaqueBlack, z, 0), 86122);
+    if (NoDevice(*this, Site::kNoDevice)) return false;
+    return !RaiseIfFailed(object->Clear(0, nullptr, flags, kOpaqueBlack, z, 0), Site::kClear);
 }
 
 bool CDevice::ClearAll() {
@@ -313,34 +293,39 @@ bool CDevice::ClearAll() {
 }
 
 bool CDevice::SetFVF(DWORD fvf) {
-    return !NoDevice(*this, 86119) && !RaiseIfFailed(object->SetVertexShader(fvf), 86123);
+    return !NoDevice(*this, Site::kNoDevice) &&
+           !RaiseIfFailed(object->SetVertexShader(fvf), Site::kSetFVF);
 }
 
 bool CDevice::DrawUP(D3DPRIMITIVETYPE primitive, UINT count, const void* vertices, UINT stride) {
-    if (NoDevice(*this, 86119)) return false;
-    return !RaiseIfFailed(object->DrawPrimitiveUP(primitive, count, vertices, stride), 86124);
+    if (NoDevice(*this, Site::kNoDevice)) return false;
+    return !RaiseIfFailed(object->DrawPrimitiveUP(primitive, count, vertices, stride),
+                          Site::kDrawUP);
 }
 
 bool CDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
-    return !NoDevice(*this, 86119) && !RaiseIfFailed(object->SetRenderState(state, value), 86125);
+    return !NoDevice(*this, Site::kNoDevice) &&
+           !RaiseIfFailed(object->SetRenderState(state, value), Site::kSetRenderState);
 }
 
 bool CDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE stateType, DWORD value) {
-    if (NoDevice(*this, 86119)) return false;
-    return !RaiseIfFailed(object->SetTextureStageState(stage, stateType, value), 86126);
+    if (NoDevice(*this, Site::kNoDevice)) return false;
+    return !RaiseIfFailed(object->SetTextureStageState(stage, stateType, value),
+                          Site::kSetTextureStageState);
 }
 
 bool CDevice::SetTexture(IDirect3DBaseTexture8* texture) {
-    return !NoDevice(*this, 86119) && !RaiseIfFailed(object->SetTexture(0, texture), 86127);
+    return !NoDevice(*this, Site::kNoDevice) &&
+           !RaiseIfFailed(object->SetTexture(0, texture), Site::kSetTexture);
 }
 
 IDirect3DTexture8* CDevice::CreateTexture(UINT width, UINT height, DWORD usage, D3DFORMAT format,
                                           D3DPOOL pool) {
     SE_MARK();
     IDirect3DTexture8* texture = nullptr;
-    if (NoDevice(*this, 86119)) return nullptr;
+    if (NoDevice(*this, Site::kNoDevice)) return nullptr;
     if (RaiseIfFailed(object->CreateTexture(width, height, 1, usage, format, pool, &texture),
-                      86128)) {
+                      Site::kCreateTexture)) {
         return nullptr;
     }
     return texture;
@@ -349,8 +334,8 @@ IDirect3DTexture8* CDevice::CreateTexture(UINT width, UINT height, DWORD usage, 
 IDirect3DSurface8* CDevice::GetRenderTarget() {
     SE_MARK();
     IDirect3DSurface8* target = nullptr;
-    if (NoDevice(*this, 86119)) return nullptr;
-    if (RaiseIfFailed(object->GetRenderTarget(&target), 86129)) return nullptr;
+    if (NoDevice(*this, Site::kNoDevice)) return nullptr;
+    if (RaiseIfFailed(object->GetRenderTarget(&target), Site::kGetRenderTarget)) return nullptr;
     return target;
 }
 
@@ -363,7 +348,8 @@ bool CDevice::SetViewport(DWORD width, DWORD height, float minZ, float maxZ) {
     viewport.Height = height < p.BackBufferHeight ? height : p.BackBufferHeight;
     viewport.MinZ = minZ;
     viewport.MaxZ = maxZ;
-    return !NoDevice(*this, 86119) && !RaiseIfFailed(object->SetViewport(&viewport), 86130);
+    return !NoDevice(*this, Site::kNoDevice) &&
+           !RaiseIfFailed(object->SetViewport(&viewport), Site::kSetViewport);
 }
 
 HRESULT CDevice::Reset(const D3DPRESENT_PARAMETERS& parameters) {
@@ -383,7 +369,7 @@ bool CDevice::TestCooperativeLevel() {
         RendererState().lostCount = 0;
         return true;
     }
-    Raise(kSite, 86131, "");
+    Raise(kSite, Site::kCooperativeLevel, "");
     return false;
 }
 
@@ -403,10 +389,11 @@ bool StartRenderer(HWND window) {
     CRendererState& state = RendererState();
     if (!(state.brightness >= -0.5f && state.brightness <= 0.5f)) state.brightness = 0.0f;
     if (!Device().CreateWindowed(window)) {
-        Raise(kSite, 86140, "");
+        Raise(kSite, Site::kStartDevice, "");
         return false;
     }
-    if (RaiseIfFailed(Device().object->GetDeviceCaps(&DeviceCaps()), 86141)) return false;
+    if (RaiseIfFailed(Device().object->GetDeviceCaps(&DeviceCaps()), Site::kStartCaps))
+        return false;
     if (!Device().SetRenderState(D3DRS_LASTPIXEL, FALSE)) return false;
     state.cameraMatrices.assign(5, D3DMATRIX{});
     ApplyDefaultStates();
@@ -420,7 +407,7 @@ void StopRenderer() {
     Direct3D().Release();
 }
 
-// --- states and presets ---------------------------------------------------------------
+// --- default states -------------------------------------------------------------------
 
 void ApplyDefaultStates() {
     SE_MARK();
@@ -434,125 +421,6 @@ void ApplyDefaultStates() {
                        0.0f, 1.0f);
     device.SetRenderState(D3DRS_LASTPIXEL, FALSE);
     RendererState().pixelShaders = pixelShaderProbe != nullptr && pixelShaderProbe();
-}
-
-void SetBlend(char code) {
-    CDevice& device = Device();
-    DWORD source = 0, destination = 0;
-    switch (code) {
-        case 'a':
-            source = D3DBLEND_ONE;
-            destination = D3DBLEND_ONE;
-            break;
-        case 'b':
-            source = D3DBLEND_SRCALPHA;
-            destination = D3DBLEND_INVSRCALPHA;
-            break;
-        case 'm':
-            source = D3DBLEND_ZERO;
-            destination = D3DBLEND_SRCCOLOR;
-            break;
-        case 's':
-            source = D3DBLEND_ZERO;
-            destination = D3DBLEND_INVSRCALPHA;
-            break;
-        default:
-            device.SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
-            return;
-    }
-    device.SetRenderState(D3DRS_SRCBLEND, source);
-    device.SetRenderState(D3DRS_DESTBLEND, destination);
-    device.SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-}
-
-void SetTextureFactor(D3DCOLOR color) { Device().SetRenderState(D3DRS_TEXTUREFACTOR, color); }
-void DisableZ() { Device().SetRenderState(D3DRS_ZENABLE, FALSE); }
-void DisableZWrite() { Device().SetRenderState(D3DRS_ZWRITEENABLE, FALSE); }
-
-namespace {
-
-void StageColor(DWORD operation, DWORD argument1, DWORD argument2) {
-    Device().SetTextureStageState(0, D3DTSS_COLOROP, operation);
-    Device().SetTextureStageState(0, D3DTSS_COLORARG1, argument1);
-    Device().SetTextureStageState(0, D3DTSS_COLORARG2, argument2);
-}
-
-void StageAlpha(DWORD operation, DWORD argument1, DWORD argument2) {
-    Device().SetTextureStageState(0, D3DTSS_ALPHAOP, operation);
-    Device().SetTextureStageState(0, D3DTSS_ALPHAARG1, argument1);
-    Device().SetTextureStageState(0, D3DTSS_ALPHAARG2, argument2);
-}
-
-}  // namespace
-
-void PresetTextured() {
-    SE_MARK();
-    StageColor(D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT);
-    StageAlpha(D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT);
-    Device().SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
-    Device().SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
-    Device().SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
-    SetBlend('b');
-}
-
-void PresetTinted() {
-    SE_MARK();
-    StageColor(D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_CURRENT);
-    StageAlpha(D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT);
-    SetBlend('b');
-}
-
-void PresetTintedModulated() {
-    SE_MARK();
-    StageColor(D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_CURRENT);
-    StageAlpha(D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_TFACTOR);
-    SetBlend('b');
-}
-
-void PresetAdditiveTint() {
-    SE_MARK();
-    StageColor(D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_TFACTOR);
-    SetBlend('a');
-}
-
-void PresetFlat(D3DCOLOR color, char blendCode) {
-    SE_MARK();
-    SetTextureFactor(color);
-    StageColor(D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_CURRENT);
-    SetBlend(blendCode);
-}
-
-void PresetFlatAdditive(D3DCOLOR color) {
-    SE_MARK();
-    SetTextureFactor(color);
-    StageColor(D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_CURRENT);
-    StageAlpha(D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_CURRENT);
-    SetBlend('a');
-}
-
-void PresetFlatAlpha(D3DCOLOR color) {
-    SE_MARK();
-    SetTextureFactor(color);
-    StageColor(D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_CURRENT);
-    StageAlpha(D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_CURRENT);
-    SetBlend('b');
-}
-
-void DrawFlatRect(float left, float top, float right, float bottom) {
-    SE_MARK();
-    struct CVertex {
-        float x, y, z, rhw;
-    };
-    const CVertex fan[4] = {
-        {left, top, 0.0f, 1.0f},
-        {right, top, 0.0f, 1.0f},
-        {right, bottom, 0.0f, 1.0f},
-        {left, bottom, 0.0f, 1.0f},
-    };
-    CDevice& device = Device();
-    device.SetTexture(nullptr);
-    device.SetFVF(D3DFVF_XYZRHW);
-    device.DrawUP(D3DPT_TRIANGLEFAN, 2, fan, sizeof(CVertex));
 }
 
 // --- the frame ------------------------------------------------------------------------
@@ -622,7 +490,7 @@ bool ResetAndRestore() {
             displayFormat = mode.Format;
         }
         if (!ReCreateRegisteredResources()) {
-            Raise(kSite, 86150, "");
+            Raise(kSite, Site::kReCreateResources, "");
             return false;
         }
         state.lostCount = 0;
@@ -632,7 +500,7 @@ bool ResetAndRestore() {
         if (++state.lostCount > kMaxResetAttempts) {
             char message[32];
             std::snprintf(message, sizeof message, "lost=%u", state.lostCount);
-            Raise(kSite, 86151, message);
+            Raise(kSite, Site::kStillLost, message);
         }
         return false;
     }
@@ -641,14 +509,14 @@ bool ResetAndRestore() {
     if (result == D3DERR_OUTOFVIDEOMEMORY) name = "D3DERR_OUTOFVIDEOMEMORY";
     if (result == D3DERR_DRIVERINTERNALERROR) name = "D3DERR_DRIVERINTERNALERROR";
     if (name == nullptr) {
-        Raise(kSite, 86152, "");
+        Raise(kSite, Site::kResetFailed, "");
         return false;
     }
     BBasic<char> message(name);
     message.AppendFormat(":%u,%u\n", 0u, 0u);
     PresentParametersText(PresentParameters(), message);
     message.AppendChar('\n');
-    Raise(kSite, 86153, message.c_str());
+    Raise(kSite, Site::kResetOutOfResources, message.c_str());
     return false;
 }
 
@@ -671,212 +539,6 @@ BBasic<char> SaveScreenshot() {
         }
     }
     return BBasic<char>();
-}
-
-// --- logs -----------------------------------------------------------------------------
-
-void PresentParametersText(const D3DPRESENT_PARAMETERS& p, BBasic<char>& out) {
-    SE_MARK();
-    const struct {
-        const char* name;
-        unsigned long long value;
-    } fields[] = {
-        {"BackBufferWidth", p.BackBufferWidth},
-        {"BackBufferHeight", p.BackBufferHeight},
-        {"BackBufferFormat", static_cast<uint32_t>(p.BackBufferFormat)},
-        {"BackBufferCount", p.BackBufferCount},
-        {"MultiSampleType", static_cast<uint32_t>(p.MultiSampleType)},
-        {"SwapEffect", static_cast<uint32_t>(p.SwapEffect)},
-        {"hDeviceWindow", reinterpret_cast<uintptr_t>(p.hDeviceWindow)},
-        {"Windowed", static_cast<uint32_t>(p.Windowed)},
-        {"EnableAutoDepthStencil", static_cast<uint32_t>(p.EnableAutoDepthStencil)},
-        {"AutoDepthStencilFormat", static_cast<uint32_t>(p.AutoDepthStencilFormat)},
-        {"Flags", p.Flags},
-        {"FullScreen_RefreshRateInHz", p.FullScreen_RefreshRateInHz},
-        {"FullScreen_PresentationInterval", p.FullScreen_PresentationInterval},
-    };
-    for (const auto& f : fields) out.AppendFormat("%-*s=%llu\n", 32, f.name, f.value);
-}
-
-void AdapterText(const D3DADAPTER_IDENTIFIER8& id, BBasic<char>& out) {
-    SE_MARK();
-    out.AppendFormat("%s\n", id.Driver);
-    out.AppendFormat("%s\n", id.Description);
-    const uint32_t high = static_cast<uint32_t>(id.DriverVersion.HighPart);
-    const uint32_t low = id.DriverVersion.LowPart;
-    const struct {
-        const char* name;
-        uint32_t value;
-    } version[] = {{"Product", high >> 16},
-                   {"Version", high & 0xFFFF},
-                   {"SubVersion", low >> 16},
-                   {"Build", low & 0xFFFF}};
-    for (const auto& v : version)
-        out.AppendFormat("%s%*u\n", v.name, NameWidth(v.name, 36), v.value);
-    const struct {
-        const char* name;
-        uint32_t value;
-    } ids[] = {{"VendorId", id.VendorId},
-               {"DeviceId", id.DeviceId},
-               {"SubSysId", id.SubSysId},
-               {"Revision", id.Revision}};
-    for (const auto& v : ids) out.AppendFormat("%s%*x\n", v.name, NameWidth(v.name, 36), v.value);
-    const GUID& g = id.DeviceIdentifier;
-    out.AppendFormat("{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}\n", g.Data1, g.Data2,
-                     g.Data3, g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4],
-                     g.Data4[5], g.Data4[6], g.Data4[7]);
-    out.AppendChar('\n');
-    const uint32_t whql = id.WHQLLevel;
-    if (whql > 1) {
-        const struct {
-            const char* name;
-            uint32_t value;
-        } date[] = {{"year", whql >> 16}, {"month", (whql >> 8) & 0xFF}, {"day", whql & 0xFF}};
-        for (const auto& v : date)
-            out.AppendFormat("%s%*u\n", v.name, NameWidth(v.name, 36), v.value);
-    } else {
-        out.AppendFormat("%s%*x\n", "WHQLLevel", NameWidth("WHQLLevel", 36), whql);
-    }
-}
-
-void ViewportText(const D3DVIEWPORT8& v, BBasic<char>& out) {
-    SE_MARK();
-    out.AppendFormat("x=%u\n", static_cast<unsigned>(v.X));
-    out.AppendFormat("y=%u\n", static_cast<unsigned>(v.Y));
-    out.AppendFormat("Width=%u\n", static_cast<unsigned>(v.Width));
-    out.AppendFormat("Height=%u\n", static_cast<unsigned>(v.Height));
-    out.AppendFormat("MinZ=%f\n", static_cast<double>(v.MinZ));
-    out.AppendFormat("MaxZ=%f\n", static_cast<double>(v.MaxZ));
-}
-
-namespace {
-
-// One capability line: the name, then the value ending at column 60.
-void CapsItem(BBasic<char>& out, const char* name, const char* value) {
-    out.AppendFormat("%s%*s\n", name, NameWidth(name, 60), value);
-}
-void CapsNumber(BBasic<char>& out, const char* name, unsigned long value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%lu", value);
-    CapsItem(out, name, text);
-}
-void CapsReal(BBasic<char>& out, const char* name, float value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%f", static_cast<double>(value));
-    CapsItem(out, name, text);
-}
-void CapsVersion(BBasic<char>& out, const char* name, DWORD version) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%lu.%lu", static_cast<unsigned long>((version >> 8) & 0xFF),
-                  static_cast<unsigned long>(version & 0xFF));
-    CapsItem(out, name, text);
-}
-
-struct CFlag {
-    const char* name;
-    DWORD bit;
-};
-
-// A bit-mask group: every flag with 1 or 0.
-template <size_t N>
-void CapsGroup(BBasic<char>& out, const char* group, DWORD mask, const CFlag (&flags)[N]) {
-    out.AppendFormat("\n%s{\n", group);
-    for (const CFlag& f : flags) {
-        // The tab counts as one column.
-        out.AppendFormat("\t%s%*s\n", f.name, NameWidth(f.name, 59), (mask & f.bit) ? "1" : "0");
-    }
-    out.Append("}\n\n", 3);
-}
-
-#define SE_FLAG(name) \
-    { #name, name }
-
-}  // namespace
-
-void CapsText(const D3DCAPS8& c, BBasic<char>& out) {
-    SE_MARK();
-    CapsItem(out, "DeviceType", DeviceTypeName(static_cast<uint32_t>(c.DeviceType)));
-    CapsNumber(out, "AdapterOrdinal", c.AdapterOrdinal);
-    static const CFlag kIntervals[] = {
-        SE_FLAG(D3DPRESENT_INTERVAL_IMMEDIATE), SE_FLAG(D3DPRESENT_INTERVAL_ONE),
-        SE_FLAG(D3DPRESENT_INTERVAL_TWO), SE_FLAG(D3DPRESENT_INTERVAL_THREE),
-        SE_FLAG(D3DPRESENT_INTERVAL_FOUR)};
-    CapsGroup(out, "PresentationIntervals", c.PresentationIntervals, kIntervals);
-    static const CFlag kBlend[] = {
-        SE_FLAG(D3DPBLENDCAPS_ZERO),       SE_FLAG(D3DPBLENDCAPS_ONE),
-        SE_FLAG(D3DPBLENDCAPS_SRCCOLOR),   SE_FLAG(D3DPBLENDCAPS_INVSRCCOLOR),
-        SE_FLAG(D3DPBLENDCAPS_SRCALPHA),   SE_FLAG(D3DPBLENDCAPS_INVSRCALPHA),
-        SE_FLAG(D3DPBLENDCAPS_DESTALPHA),  SE_FLAG(D3DPBLENDCAPS_INVDESTALPHA),
-        SE_FLAG(D3DPBLENDCAPS_DESTCOLOR),  SE_FLAG(D3DPBLENDCAPS_INVDESTCOLOR),
-        SE_FLAG(D3DPBLENDCAPS_SRCALPHASAT)};
-    CapsGroup(out, "SrcBlendCaps", c.SrcBlendCaps, kBlend);
-    CapsGroup(out, "DestBlendCaps", c.DestBlendCaps, kBlend);
-    static const CFlag kTexture[] = {SE_FLAG(D3DPTEXTURECAPS_PERSPECTIVE),
-                                     SE_FLAG(D3DPTEXTURECAPS_POW2), SE_FLAG(D3DPTEXTURECAPS_ALPHA),
-                                     SE_FLAG(D3DPTEXTURECAPS_SQUAREONLY),
-                                     SE_FLAG(D3DPTEXTURECAPS_NONPOW2CONDITIONAL)};
-    CapsGroup(out, "TextureCaps", c.TextureCaps, kTexture);
-    static const CFlag kOps[] = {SE_FLAG(D3DTEXOPCAPS_DISABLE), SE_FLAG(D3DTEXOPCAPS_SELECTARG1),
-                                 SE_FLAG(D3DTEXOPCAPS_SELECTARG2), SE_FLAG(D3DTEXOPCAPS_MODULATE)};
-    CapsGroup(out, "TextureOpCaps", c.TextureOpCaps, kOps);
-    CapsNumber(out, "MaxTextureWidth", c.MaxTextureWidth);
-    CapsNumber(out, "MaxTextureHeight", c.MaxTextureHeight);
-    CapsNumber(out, "MaxTextureAspectRatio", c.MaxTextureAspectRatio);
-    CapsNumber(out, "MaxTextureBlendStages", c.MaxTextureBlendStages);
-    CapsNumber(out, "MaxSimultaneousTextures", c.MaxSimultaneousTextures);
-    CapsNumber(out, "MaxPrimitiveCount", c.MaxPrimitiveCount);
-    CapsVersion(out, "VertexShaderVersion", c.VertexShaderVersion);
-    CapsVersion(out, "PixelShaderVersion", c.PixelShaderVersion);
-    CapsReal(out, "MaxPixelShaderValue", c.MaxPixelShaderValue);
-}
-
-void WriteAdapterLog(const char* path) {
-    SE_MARK();
-    IDirect3D8* d3d = Direct3D().Get();
-    if (d3d == nullptr) return;
-    BBasic<char> text;
-    D3DADAPTER_IDENTIFIER8 id{};
-    if (SUCCEEDED(d3d->GetAdapterIdentifier(kDefaultAdapter, 0, &id))) AdapterText(id, text);
-    const UINT count = d3d->GetAdapterModeCount(kDefaultAdapter);
-    text.AppendFormat("ModeCount=%i\n", static_cast<int>(count));
-    for (UINT i = 0; i < count; ++i) {
-        D3DDISPLAYMODE mode{};
-        if (FAILED(d3d->EnumAdapterModes(kDefaultAdapter, i, &mode))) break;
-        text.AppendFormat("%4i\t", static_cast<int>(i));
-        text.AppendFormat("Width=%4i,Height=%4i,RefreshRate=%3i,Format=%i\n",
-                          static_cast<int>(mode.Width), static_cast<int>(mode.Height),
-                          static_cast<int>(mode.RefreshRate), static_cast<int>(mode.Format));
-    }
-    text.AppendChar('\n');
-    WriteLog(path, text);
-}
-
-void WritePresentParametersLog(const char* path) {
-    SE_MARK();
-    DeleteFileA(path);
-    BBasic<char> text;
-    PresentParametersText(PresentParameters(), text);
-    WriteLog(path, text);
-}
-
-void WriteCapsLog(const char* path) {
-    SE_MARK();
-    if (!Device().Exists()) return;
-    BBasic<char> text;
-    CapsText(DeviceCaps(), text);
-    WriteLog(path, text);
-}
-
-void WriteDirect3DLogs(const char* folder) {
-    SE_MARK();
-    if (Device().Exists()) WriteCapsLog(NVireo::NError::ReportPath(folder, "caps.log").c_str());
-    if (Direct3D().Get() != nullptr) {
-        WriteAdapterLog(NVireo::NError::ReportPath(folder, "Adapter.log").c_str());
-    }
-    if (Device().Exists()) {
-        WritePresentParametersLog(
-            NVireo::NError::ReportPath(folder, "PresentParameters.log").c_str());
-    }
 }
 
 }  // namespace NVireo::NDirectX::N3D

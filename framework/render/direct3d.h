@@ -1,7 +1,8 @@
 // The Direct3D object and the program's one rendering device: creation with its
 // fall-backs, the wrapped device calls (a failing one is fatal, "error code=0x%x"), the
-// default states and drawing presets, the per-frame sequence, lost-device recovery, the
-// diagnostic logs and screenshots. Main thread only.
+// default states, the per-frame sequence, lost-device recovery and screenshots. The
+// drawing presets are in presets.h, the diagnostic logs in device_logs.h. Main thread
+// only.
 #pragma once
 
 #include <d3d8.h>
@@ -118,25 +119,6 @@ void StopRenderer();
 // the whole back buffer as viewport, no last pixel, and the pixel-shader probe.
 void ApplyDefaultStates();
 
-// Blending by one-letter code: "a" additive, "b" normal alpha, "m" multiply, "s" darken
-// by source alpha; any other letter switches blending off and leaves the factors.
-void SetBlend(char code);
-void SetTextureFactor(D3DCOLOR color);
-void DisableZ();
-void DisableZWrite();
-
-// The drawing presets for pre-transformed quads on texture stage 0.
-void PresetTextured();         // the texture as it is, normal alpha
-void PresetTinted();           // the texture factor's colour, the texture's alpha
-void PresetTintedModulated();  // the factor's colour, texture alpha x factor alpha
-void PresetAdditiveTint();     // texture x factor, added to the target
-void PresetFlat(D3DCOLOR color, char blendCode);  // a flat colour, blended by code
-void PresetFlatAdditive(D3DCOLOR color);
-void PresetFlatAlpha(D3DCOLOR color);
-
-// A flat rectangle from (left, top) to (right, bottom) in the current preset.
-void DrawFlatRect(float left, float top, float right, float bottom);
-
 // The pieces of one frame the application provides. Each may be empty.
 struct CFrameSteps {
     std::function<void()> drawEffect;   // while the graphic effect is on, before the scene
@@ -165,19 +147,5 @@ bool ResetAndRestore();
 // free index from 0 to 9999; nothing without a device or when all are taken. Answers the
 // file name written, or an empty string.
 NVireo::NString::BBasic<char> SaveScreenshot();
-
-// The logs, each overwriting its file.
-void WriteAdapterLog(const char* path);
-void WritePresentParametersLog(const char* path);  // an old file is removed first
-void WriteCapsLog(const char* path);
-// Into folder (joined with its own separator): "caps.log" and "PresentParameters.log"
-// when the device exists, "Adapter.log" when the Direct3D object exists.
-void WriteDirect3DLogs(const char* folder);
-
-// The texts of the logs.
-void PresentParametersText(const D3DPRESENT_PARAMETERS& p, NVireo::NString::BBasic<char>& out);
-void AdapterText(const D3DADAPTER_IDENTIFIER8& id, NVireo::NString::BBasic<char>& out);
-void CapsText(const D3DCAPS8& caps, NVireo::NString::BBasic<char>& out);
-void ViewportText(const D3DVIEWPORT8& viewport, NVireo::NString::BBasic<char>& out);
 
 }  // namespace NVireo::NDirectX::N3D

@@ -6,8 +6,11 @@
 #include <cstring>
 
 #include "framework/error/error.h"
+#include "framework/error/sites.h"
 #include "framework/error/trace.h"
 #include "framework/render/direct3d.h"
+
+namespace Site = NVireo::NError::NSite::NEffects;
 
 namespace NVireo::NDirectX::N3D {
 
@@ -40,14 +43,14 @@ bool CPixelShader::Create(const char* text) {
     Release();
     IDirect3DDevice8* device = Device().Get();
     if (device == nullptr) {
-        Raise(kSite, 86401, "no device");
+        Raise(kSite, Site::kNoDevice, "no device");
         return false;
     }
     const HRESULT assembled = D3DXAssembleShader(text, static_cast<UINT>(std::strlen(text)), 0,
                                                  nullptr, code.Receive(), nullptr);
-    if (RaiseIfFailed(assembled, 86402)) return false;
+    if (RaiseIfFailed(assembled, Site::kAssemble)) return false;
     DWORD made = 0;
-    if (RaiseIfFailed(device->CreatePixelShader(code.Tokens(), &made), 86403)) {
+    if (RaiseIfFailed(device->CreatePixelShader(code.Tokens(), &made), Site::kCreatePixelShader)) {
         code.Release();
         return false;
     }
@@ -61,7 +64,8 @@ void CPixelShader::Release() {
     handle = 0;
     code.Release();
     // Without a device the handle went with it.
-    if (old != 0 && Device().Exists()) RaiseIfFailed(Device().Get()->DeletePixelShader(old), 86404);
+    if (old != 0 && Device().Exists())
+        RaiseIfFailed(Device().Get()->DeletePixelShader(old), Site::kDeletePixelShader);
 }
 
 }  // namespace NShader

@@ -10,14 +10,20 @@
 #include <exception>
 
 #include "framework/error/error.h"
+#include "framework/error/sites.h"
 #include "framework/error/trace.h"
-#include "framework/platform/device_context.h"
+#include "framework/platform/cp932.h"
 #include "framework/render/direct3d.h"
+#include "framework/render/presets.h"
+#include "framework/window/device_context.h"
+
+namespace Site = NVireo::NError::NSite::NText;
 
 namespace NVireo::NDirectX::N3D::NText {
 
 namespace {
 
+using NVireo::NCp932::CharacterLength;
 using NVireo::NError::kSite;
 using NVireo::NString::BBasic;
 
@@ -56,16 +62,6 @@ uint32_t ChipSide(int32_t size) {
 
 }  // namespace
 
-bool IsLeadByte(uint8_t byte) {
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-
-uint32_t CharacterLength(const char* text) {
-    if (text == nullptr || text[0] == '\0') return 0;
-    if (IsLeadByte(static_cast<uint8_t>(text[0])) && text[1] != '\0') return 2;
-    return 1;
-}
-
 uint32_t CountCharacters(const char* text) {
     uint32_t count = 0;
     for (uint32_t length; (length = CharacterLength(text)) != 0; text += length) ++count;
@@ -97,7 +93,7 @@ bool CTexture::Render(const char* text, HFONT fontHandle, const LOGFONTA& logica
 
 bool CTexture::ReCreate() {
     SE_MARK();
-    HFONT made = MakeFont(font, 86610);
+    HFONT made = MakeFont(font, Site::kChipFont);
     if (made == nullptr) return false;
     // The chip comes back where its owner placed it, showing the same rows.
     const BBasic<char> kept(character);
@@ -106,7 +102,7 @@ bool CTexture::ReCreate() {
     const float top = rowTop;
     const float bottom = rowBottom;
     const bool rendered = Render(kept.c_str(), made, font);
-    GiveBackFont(made, 86611);
+    GiveBackFont(made, Site::kChipFontBack);
     if (rendered) {
         std::memcpy(vertices, placed, sizeof placed);
         rowTop = top;
@@ -132,7 +128,7 @@ bool CTexture::Fill(const NFont::NBuffer::CMonochrome& glyph) {
     if (made == nullptr) return false;
     Attach(made);
     D3DSURFACE_DESC desc{};
-    if (RaiseIfFailed(object->GetLevelDesc(0, &desc), 86612)) {
+    if (RaiseIfFailed(object->GetLevelDesc(0, &desc), Site::kChipDesc)) {
         Release();
         return false;
     }
@@ -142,7 +138,7 @@ bool CTexture::Fill(const NFont::NBuffer::CMonochrome& glyph) {
     textureHeight = desc.Height;
 
     D3DLOCKED_RECT locked{};
-    if (RaiseIfFailed(object->LockRect(0, &locked, nullptr, 0), 86613)) {
+    if (RaiseIfFailed(object->LockRect(0, &locked, nullptr, 0), Site::kChipLock)) {
         Release();
         return false;
     }
@@ -166,7 +162,7 @@ bool CTexture::Fill(const NFont::NBuffer::CMonochrome& glyph) {
             std::memset(row + static_cast<ptrdiff_t>(x) * texel, 0xFF, texel);
         }
     }
-    if (RaiseIfFailed(object->UnlockRect(0), 86614)) {
+    if (RaiseIfFailed(object->UnlockRect(0), Site::kChipUnlock)) {
         Release();
         return false;
     }
@@ -231,14 +227,14 @@ void CSharedFont::Release() {
     SE_MARK();
     HFONT held = handle;
     handle = nullptr;
-    GiveBackFont(held, 86620);
+    GiveBackFont(held, Site::kSharedFontBack);
 }
 
 // --- text lines -------------------------------------------------------------------------
 
 void CLine::SetText(const char* newText, const LOGFONTA& logical) {
     SE_MARK();
-    NVireo::NDeviceContext::CObject made(MakeFont(logical, 86630));
+    NVireo::NDeviceContext::CObject made(MakeFont(logical, Site::kLineFont));
     if (made.handle == nullptr) return;
     const char* source = newText ? newText : "";
     const uint32_t count = CountCharacters(source);
@@ -370,7 +366,7 @@ void CBasic::SetFont(const LOGFONTA& logical) {
     // Chips rendered in another font would not match the new one.
     if (!SameFont(font_, logical)) Clear();
     ReleaseFont();
-    HFONT made = MakeFont(logical, 86640);
+    HFONT made = MakeFont(logical, Site::kChipSetFont);
     if (made == nullptr) return;
     shared_ = std::make_shared<CSharedFont>(made);
     font_ = logical;

@@ -87,11 +87,6 @@ public:
 
 namespace NVireo::NDirectX::N3D::NText {
 
-// Whether byte starts a double-byte code page 932 character (0x81-0x9F, 0xE0-0xFC).
-bool IsLeadByte(uint8_t byte);
-// Bytes of the character that text starts with: 2 for a lead byte followed by a byte,
-// 1 otherwise (a lead byte at the end stands alone), 0 at the terminator.
-uint32_t CharacterLength(const char* text);
 // Characters of text, a double-byte character counting once.
 uint32_t CountCharacters(const char* text);
 

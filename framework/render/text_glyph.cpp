@@ -4,9 +4,13 @@
 #include <cstring>
 
 #include "framework/error/error.h"
+#include "framework/error/sites.h"
 #include "framework/error/trace.h"
-#include "framework/platform/device_context.h"
+#include "framework/platform/cp932.h"
 #include "framework/render/text.h"
+#include "framework/window/device_context.h"
+
+namespace Site = NVireo::NError::NSite::NGlyph;
 
 namespace hoard::buffer2 {
 
@@ -23,8 +27,7 @@ using NVireo::NError::kSite;
 // The character code GDI takes: lead byte x 256 + trail byte, or the byte.
 UINT CodeOf(const char* character) {
     const auto* bytes = reinterpret_cast<const uint8_t*>(character);
-    if (NDirectX::N3D::NText::CharacterLength(character) == 2)
-        return UINT{bytes[0]} * 256u + bytes[1];
+    if (NCp932::CharacterLength(character) == 2) return UINT{bytes[0]} * 256u + bytes[1];
     return bytes[0];
 }
 
@@ -71,11 +74,11 @@ bool CMonochrome::Render(const char* character, HFONT font, const MAT2& matrix) 
     NVireo::NDeviceContext::CCompatriot context;
     if (context.dc == nullptr) return false;
     if (SelectObject(context.dc, font) == nullptr) {
-        Fatal(86601, "SelectObject");
+        Fatal(Site::kSelectObject, "SelectObject");
         return false;
     }
     if (!GetTextMetricsA(context.dc, &textMetrics)) {
-        Fatal(86602, "GetTextMetricsA");
+        Fatal(Site::kTextMetrics, "GetTextMetricsA");
         return false;
     }
 
@@ -99,7 +102,7 @@ bool CMonochrome::Render(const char* character, HFONT font, const MAT2& matrix) 
     if (size == GDI_ERROR) {
         char message[48];
         std::snprintf(message, sizeof message, "GetGlyphOutlineA code=0x%x", asked);
-        Raise(kSite, 86603, message);
+        Raise(kSite, Site::kGlyphSize, message);
         return false;
     }
     width = glyph.gmBlackBoxX;
@@ -113,7 +116,7 @@ bool CMonochrome::Render(const char* character, HFONT font, const MAT2& matrix) 
         GDI_ERROR) {
         char message[48];
         std::snprintf(message, sizeof message, "GetGlyphOutlineA code=0x%x", asked);
-        Raise(kSite, 86604, message);
+        Raise(kSite, Site::kGlyphBits, message);
         return false;
     }
     return true;

@@ -10,10 +10,13 @@
 #include <cstring>
 
 #include "framework/error/error.h"
+#include "framework/error/sites.h"
 #include "framework/error/trace.h"
+#include "framework/package/package.h"
 #include "framework/render/direct3d.h"
-#include "framework/render/package.h"
 #include "framework/render/pixels.h"
+
+namespace Site = NVireo::NError::NSite::NTexture;
 
 namespace NVireo::NDirectX::N3D {
 
@@ -56,7 +59,7 @@ IDirect3DTexture8* CreateCheckedTexture(UINT width, UINT height, DWORD usage, D3
     }
     IDirect3D8* d3d = Direct3D().Get();
     if (d3d == nullptr || !Device().Exists()) {
-        Raise(kSite, 86301, "no device");
+        Raise(kSite, Site::kNoDevice, "no device");
         return nullptr;
     }
     const HRESULT checked =
@@ -70,7 +73,7 @@ IDirect3DTexture8* CreateCheckedTexture(UINT width, UINT height, DWORD usage, D3
         } else {
             message.AppendFormat("%u\n", static_cast<unsigned>(format));
         }
-        Raise(kSite, 86302, message.c_str());
+        Raise(kSite, Site::kFormat, message.c_str());
         return nullptr;
     }
     return Device().CreateTexture(width, height, usage, format, pool);
@@ -188,7 +191,7 @@ CBasic::~CBasic() {
 
 bool CBasic::ReCreate() {
     SE_MARK();
-    Raise(kSite, 86310, Describe().c_str());
+    Raise(kSite, Site::kTextureReCreate, Describe().c_str());
     return false;
 }
 
@@ -200,14 +203,14 @@ bool CBasic::Create(uint32_t width, uint32_t height, int32_t kind) {
     if (format == D3DFMT_UNKNOWN) {
         char message[32];
         std::snprintf(message, sizeof message, "kind=%d", static_cast<int>(kind));
-        Raise(kSite, 86311, message);
+        Raise(kSite, Site::kTextureKind, message);
         return false;
     }
     IDirect3DTexture8* texture = CreateCheckedTexture(width, height, 0, format, D3DPOOL_MANAGED);
     if (texture == nullptr) return false;
     Attach(texture);
     D3DSURFACE_DESC desc{};
-    if (RaiseIfFailed(object->GetLevelDesc(0, &desc), 86312)) {
+    if (RaiseIfFailed(object->GetLevelDesc(0, &desc), Site::kTextureDesc)) {
         Release();
         return false;
     }
@@ -225,18 +228,18 @@ bool CBasic::FillFromImages(const NImage::CBitmap& colour, const NImage::CBitmap
         char message[64];
         std::snprintf(message, sizeof message, "%u,%u:%u,%u\n", mask->width, mask->height,
                       colour.width, colour.height);
-        Raise(kSite, 86313, message);
+        Raise(kSite, Site::kMaskSize, message);
         return false;
     }
     if (!Create(colour.width, colour.height, kind)) return false;
     D3DSURFACE_DESC desc{};
-    if (RaiseIfFailed(object->GetLevelDesc(0, &desc), 86314)) return false;
+    if (RaiseIfFailed(object->GetLevelDesc(0, &desc), Site::kImagesDesc)) return false;
     CLockedLevel level(object);
     D3DLOCKED_RECT rect{};
-    if (!level.Lock(rect, 86315)) return false;
+    if (!level.Lock(rect, Site::kImagesLock)) return false;
     ClearLevel(rect, desc.Height, desc.Width * NImage::BytesPerPixel(desc.Format));
     NImage::BuildPixels(kind, colour, mask, {rect.pBits, rect.Pitch, desc.Format}, stop);
-    return level.Unlock(86316);
+    return level.Unlock(Site::kImagesUnlock);
 }
 
 bool CBasic::FillFromBmp(CBinary& colour, const char* colourName, CBinary* mask,
@@ -259,7 +262,7 @@ bool CBasic::FillFromColorEntry(CBinary& entry, const char* entryName, int32_t k
                                 const volatile uint8_t* stop) {
     SE_MARK();
     uint8_t size[8];
-    if (!entry.ReadBytes(size, sizeof size, 86320)) return false;
+    if (!entry.ReadBytes(size, sizeof size, Site::kEntrySize)) return false;
     const uint32_t width =
         size[0] | size[1] << 8 | size[2] << 16 | static_cast<uint32_t>(size[3]) << 24;
     const uint32_t height =
@@ -270,7 +273,7 @@ bool CBasic::FillFromColorEntry(CBinary& entry, const char* entryName, int32_t k
         BBasic<char> message;
         message.Format("%u,%u\n", width, height);
         message.Concat3(entryName, "\n", nullptr);
-        Raise(kSite, 86321, message.c_str());
+        Raise(kSite, Site::kEntryTooLarge, message.c_str());
         return false;
     }
     const uint32_t aspect = DeviceCaps().MaxTextureAspectRatio;
@@ -283,22 +286,22 @@ bool CBasic::FillFromColorEntry(CBinary& entry, const char* entryName, int32_t k
         char message[64];
         std::snprintf(message, sizeof message, "%d(%u),T=%u", static_cast<int>(position),
                       static_cast<unsigned>(fileSize), static_cast<unsigned>(bytes));
-        Raise(kSite, 86322, message);
+        Raise(kSite, Site::kEntryShort, message);
         return false;
     }
     std::vector<uint8_t> pixels(bytes);
-    if (!entry.ReadBytes(pixels.data(), pixels.size(), 86323)) return false;
+    if (!entry.ReadBytes(pixels.data(), pixels.size(), Site::kEntryPixels)) return false;
 
     if (!Create(sideX, sideY, kind)) return false;
     D3DSURFACE_DESC desc{};
-    if (RaiseIfFailed(object->GetLevelDesc(0, &desc), 86324)) return false;
+    if (RaiseIfFailed(object->GetLevelDesc(0, &desc), Site::kEntryDesc)) return false;
     CLockedLevel level(object);
     D3DLOCKED_RECT rect{};
-    if (!level.Lock(rect, 86325)) return false;
+    if (!level.Lock(rect, Site::kEntryLock)) return false;
     ClearLevel(rect, desc.Height, desc.Width * NImage::BytesPerPixel(desc.Format));
     NImage::BuildColorPixels(kind, width, height, pixels.data(),
                              {rect.pBits, rect.Pitch, desc.Format}, stop);
-    if (!level.Unlock(86326)) return false;
+    if (!level.Unlock(Site::kEntryUnlock)) return false;
     imageWidth = width;
     imageHeight = height;
     return true;
@@ -319,7 +322,7 @@ CBasic::~CBasic() {
 
 bool CBasic::ReCreate() {
     SE_MARK();
-    Raise(kSite, 86330, Describe().c_str());
+    Raise(kSite, Site::kOffScreenReCreate, Describe().c_str());
     return false;
 }
 
@@ -331,7 +334,7 @@ bool CBasic::Create(uint32_t newWidth, uint32_t newHeight, int32_t newKind, DWOR
     if (format == D3DFMT_UNKNOWN) {
         char message[32];
         std::snprintf(message, sizeof message, "kind=%d", static_cast<int>(newKind));
-        Raise(kSite, 86331, message);
+        Raise(kSite, Site::kOffScreenKind, message);
         return false;
     }
     kind = newKind;
@@ -373,7 +376,7 @@ CBasic::~CBasic() {
 
 bool CBasic::ReCreate() {
     SE_MARK();
-    Raise(kSite, 86340, "");
+    Raise(kSite, Site::kSurfaceReCreate, "");
     return false;
 }
 
@@ -397,7 +400,7 @@ BBasic<char> CImageDescriptor::Text() const {
     if (source == nullptr) {
         char message[32];
         std::snprintf(message, sizeof message, "source=%d", static_cast<int>(sourceType));
-        Raise(kSite, 86350, message);
+        Raise(kSite, Site::kDescriptorSource, message);
         return text;
     }
     text.Concat3(name.c_str(), "\n", mask.c_str());
@@ -415,7 +418,7 @@ bool OpenPicture(int32_t sourceType, const char* name, CBinary& file) {
     SE_MARK();
     if (sourceType == kSourceBmp) {
         if (file.TryOpen(name, "rb")) return true;
-        Raise(kSite, 86351, name);
+        Raise(kSite, Site::kOpenPicture, name);
         return false;
     }
     NVireo::NRender::CPackage& package = sourceType == kSourceScenario
@@ -503,7 +506,7 @@ bool LoadImage(NTexture::CBasic& texture, const CImageDescriptor& d, std::vector
         default: {
             char message[32];
             std::snprintf(message, sizeof message, "source=%d", static_cast<int>(d.sourceType));
-            Raise(kSite, 86352, message);
+            Raise(kSite, Site::kImageSource, message);
             return false;
         }
     }
@@ -562,25 +565,26 @@ bool CaptureRenderTarget(const char* path) {
     NVireo::CCOM::CObject<IDirect3DSurface8> target(Device().GetRenderTarget());
     if (target.IsNull()) return false;
     D3DSURFACE_DESC desc{};
-    if (RaiseIfFailed(target->GetDesc(&desc), 86360)) return false;
+    if (RaiseIfFailed(target->GetDesc(&desc), Site::kCaptureTargetDesc)) return false;
     NSurface::CBasic image;
     IDirect3DSurface8* created = nullptr;
     if (RaiseIfFailed(Device().object->CreateImageSurface(
                           desc.Width, desc.Height, PresentParameters().BackBufferFormat, &created),
-                      86361)) {
+                      Site::kCaptureCreateImage)) {
         return false;
     }
     image.Attach(created);
     if (RaiseIfFailed(Device().object->CopyRects(target.Get(), nullptr, 0, image.Get(), nullptr),
-                      86362)) {
+                      Site::kCaptureCopy)) {
         return false;
     }
     D3DSURFACE_DESC imageDesc{};
-    if (RaiseIfFailed(image->GetDesc(&imageDesc), 86363)) return false;
+    if (RaiseIfFailed(image->GetDesc(&imageDesc), Site::kCaptureImageDesc)) return false;
     const uint32_t bytes = NImage::BytesPerPixel(imageDesc.Format);
     if (bytes == 0) return false;
     D3DLOCKED_RECT rect{};
-    if (RaiseIfFailed(image->LockRect(&rect, nullptr, D3DLOCK_READONLY), 86364)) return false;
+    if (RaiseIfFailed(image->LockRect(&rect, nullptr, D3DLOCK_READONLY), Site::kCaptureLock))
+        return false;
     std::vector<uint32_t> pixels(size_t{imageDesc.Width} * imageDesc.Height);
     for (uint32_t y = 0; y < imageDesc.Height; ++y) {
         const uint8_t* row =

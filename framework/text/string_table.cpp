@@ -5,8 +5,11 @@
 #include <cstdio>
 
 #include "framework/error/error.h"
+#include "framework/error/sites.h"
 #include "framework/error/trace.h"
-#include "framework/render/package.h"
+#include "framework/package/package.h"
+
+namespace Site = NVireo::NError::NSite::NStringTable;
 
 namespace NVireo::NText {
 
@@ -14,9 +17,6 @@ using NVireo::NError::kSite;
 using NVireo::NFile::NSTDIO::CBinary;
 
 namespace {
-
-constexpr uint32_t kSiteShortRead = 87001;
-constexpr uint32_t kSiteMissingId = 87002;
 
 // The table being read: its stream, where it started and how long it is.
 struct CReader {
@@ -35,7 +35,7 @@ struct CReader {
                       static_cast<unsigned>(size),
                       static_cast<unsigned>(count > UINT32_MAX ? UINT32_MAX : count));
         SetLastError(ERROR_HANDLE_EOF);
-        Raise(kSite, kSiteShortRead, message);
+        Raise(kSite, Site::kShortRead, message);
         return false;
     }
 
@@ -120,7 +120,7 @@ const std::string& CStringTable::Get(uint32_t id) const {
     char idText[32];
     std::snprintf(idText, sizeof idText, "id=%u\n", static_cast<unsigned>(id));
     const std::string message = header + idText;
-    Raise(kSite, kSiteMissingId, message.c_str());
+    Raise(kSite, Site::kMissingId, message.c_str());
     static const std::string empty;
     return empty;
 }

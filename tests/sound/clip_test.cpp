@@ -233,6 +233,35 @@ TEST(DurationChange, FormatsWithoutWholeFramesFailAndKeepTheClip) {
     }
 }
 
+TEST(DurationChange, ResultsAWaveFileCannotHoldAreRefusedAndKeepTheClip) {
+    // Sizes are worked out in 64 bits: a result past 4 GiB - 44 bytes of samples fails,
+    // never wraps to a shorter clip.
+    struct Case {
+        const char* what;
+        uint16_t channels, bits;
+        uint32_t rate, frames;
+        double ms;
+    };
+    const Case cases[] = {
+        {"1 s of 44.1 kHz stereo to 30000000 ms", 2, 16, 44100, 44100, 30000000.0},
+        {"384 kHz 8-channel 32-bit to 600000 ms", 8, 32, 384000, 100, 600000.0},
+        {"the largest duration of the largest rate", 2, 16, UINT32_MAX, 10, 4294967295.0},
+        {"an empty clip's silence one byte too long", 1, 8, 4294967253u, 0, 1000.0},
+        {"an empty clip's silence past 64 bits", 8, 32, UINT32_MAX, 0, 4294967295.0},
+    };
+    for (const Case& c : cases) {
+        const uint32_t frame = c.channels * c.bits / 8u;
+        CSoundClip clip = MakeClip(c.channels, c.bits, c.rate, NumberedFrames(c.frames, frame));
+        CTimeChangeJob job;
+        EXPECT_EQ(ChangeDuration(job, c.ms, clip), EChangeResult::Failed) << c.what;
+        EXPECT_EQ(Bytes(clip.data), NumberedFrames(c.frames, frame)) << c.what;
+        EXPECT_EQ(job.output.data, nullptr) << c.what;
+    }
+    CSoundClip silent = MakeClip(1, 8, 4294967253u, NumberedFrames(3, 1));
+    EXPECT_FALSE(MakeSilence(silent, 1000));
+    EXPECT_EQ(Bytes(silent.data), NumberedFrames(3, 1));
+}
+
 TEST(DurationChange, AbortBeforeTheStartIsHonoured) {
     CSoundClip clip = MakeClip(1, 8, 8000, NumberedFrames(100, 1));
     CTimeChangeJob job;

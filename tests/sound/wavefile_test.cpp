@@ -10,8 +10,8 @@
 #include <string>
 
 #include "framework/error/error.h"
-#include "sound/wav_bytes.h"
-#include "test_support.h"
+#include "support/test_support.h"
+#include "support/wav_bytes.h"
 
 namespace {
 
@@ -87,6 +87,14 @@ TEST_F(WaveFileTest, FilesThatRealWritersProduceLoad) {
          Riff(
              {Chunk("fmt ", FmtBody(stereo16)), Chunk("data", samples), Chunk("LIST", Samples(8))}),
          16},
+        {"data size 0xFFFFFFFF of a writer that could not seek: whole frames to the end",
+         Riff({Chunk("fmt ", FmtBody(stereo16)),
+               [&] {
+                   Bytes data = samples;
+                   data.insert(data.end(), {7, 7, 7});  // a partial last frame
+                   return Chunk("data", data, false, 0xFFFFFFFF);
+               }()}),
+         16},
     };
     for (const Case& c : cases) {
         const Loaded loaded = LoadBytes(folder, c.file);
@@ -103,7 +111,11 @@ TEST_F(WaveFileTest, MalformedFilesAreRejectedNotFatal) {
     const Format f;
     const Bytes fmt = Chunk("fmt ", FmtBody(f));
     const Bytes samples = Samples(40);
-    Format noChannels, noRate, fourBits, noBlock, badExt, shortExt;
+    Format noChannels, noRate, fourBits, noBlock, badExt, shortExt, wideBlock, wideFloat;
+    wideBlock.blockAlign = 65535;
+    wideFloat.tag = 3;
+    wideFloat.bits = 32;
+    wideFloat.blockAlign = 12;
     noChannels.channels = 0;
     noRate.rate = 0;
     fourBits.bits = 4;
@@ -115,6 +127,7 @@ TEST_F(WaveFileTest, MalformedFilesAreRejectedNotFatal) {
     struct Case {
         const char* what;
         Bytes file;
+        const char* why = nullptr;  // the reason given, where the case is about it
     };
     const Case cases[] = {
         {"empty file", {}},
@@ -138,12 +151,16 @@ TEST_F(WaveFileTest, MalformedFilesAreRejectedNotFatal) {
         {"no fmt at all", Riff({Chunk("LIST", Samples(8)), Chunk("data", samples)})},
         {"no data chunk", Riff({fmt, Chunk("LIST", Samples(8))})},
         {"data one byte beyond the file", Riff({fmt, Chunk("data", samples, false, 41)})},
-        {"data size 4 GiB", Riff({fmt, Chunk("data", samples, false, 0xFFFFFFFF)})},
+        {"data size 4 GiB - 2", Riff({fmt, Chunk("data", samples, false, 0xFFFFFFFE)})},
         {"chunk running off the end", Riff({fmt, Chunk("LIST", Samples(8), true, 0x80000000)})},
         {"no channels", Riff({Chunk("fmt ", FmtBody(noChannels)), Chunk("data", samples)})},
         {"no sample rate", Riff({Chunk("fmt ", FmtBody(noRate)), Chunk("data", samples)})},
         {"4-bit samples", Riff({Chunk("fmt ", FmtBody(fourBits)), Chunk("data", samples)})},
         {"block align 0", Riff({Chunk("fmt ", FmtBody(noBlock)), Chunk("data", samples)})},
+        {"PCM block align 65535", Riff({Chunk("fmt ", FmtBody(wideBlock)), Chunk("data", samples)}),
+         "block align is not channels x bytes per sample"},
+        {"float block align 12", Riff({Chunk("fmt ", FmtBody(wideFloat)), Chunk("data", samples)}),
+         "block align is not channels x bytes per sample"},
         {"extensible ADPCM",
          Riff({Chunk("fmt ", FmtBody(badExt, ExtensibleTail(2, 16))), Chunk("data", samples)})},
         {"extensible fmt of 18 bytes",
@@ -155,6 +172,9 @@ TEST_F(WaveFileTest, MalformedFilesAreRejectedNotFatal) {
             << c.what << ": " << NVireo::NError::ErrorText();
         EXPECT_FALSE(loaded.ok) << c.what;
         EXPECT_STRNE(loaded.rejection.c_str(), "") << c.what;
+        if (c.why != nullptr) {
+            EXPECT_EQ(loaded.rejection, c.why) << c.what;
+        }
     }
 }
 

@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "framework/error/trace.h"
-#include "framework/render/package.h"
-#include "framework/render/package_key.h"
+#include "framework/package/package.h"
+#include "framework/package/package_key.h"
 #include "framework/text/string_table.h"
 
 namespace {

@@ -1,4 +1,13 @@
 // Writing a package from a folder: what se-pack does, as a function tests can call.
+//
+// Every file of the folder becomes the entry of its lower-case "/"-separated name,
+// except the string tables' sources: each ".txt" file (UTF-8: a first line
+// "#header <text>", "#" comments, blank lines, and "<id><TAB><text>" entries with \n, \t
+// and \\ escapes) is compiled into the entry of the same name ending in ".pd", entries in
+// id order and texts in code page 932 (glibc iconv). A malformed line, a bad escape, a
+// repeated or out-of-range id, or a character code page 932 does not hold exactly stops
+// the packing with "<file>:<line>: ...", so the build fails rather than pack a wrong
+// text. The seed makes the package reproducible.
 #pragma once
 
 #include <cstdint>

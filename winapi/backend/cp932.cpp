@@ -257,6 +257,19 @@ std::string Utf8TextToCp932(std::string_view text) {
     return ConvertText(Converters().fromUtf8, text, Utf8CharacterLength);
 }
 
+std::string Cp932UpperAscii(std::string_view text) {
+    std::string upper(text);
+    for (size_t i = 0; i < upper.size(); ++i) {
+        const unsigned char byte = static_cast<unsigned char>(upper[i]);
+        if (IsCp932LeadByte(byte) && i + 1 < upper.size()) {
+            ++i;  // the trail byte keeps its case
+        } else if (byte >= 'a' && byte <= 'z') {
+            upper[i] = static_cast<char>(byte - 'a' + 'A');
+        }
+    }
+    return upper;
+}
+
 }  // namespace winapi::backend
 
 std::string HostToProgramPath(const std::string& hostPath) {

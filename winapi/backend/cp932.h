@@ -3,6 +3,9 @@
 // - text (messages, window titles, dialog texts): unmappable characters become '?';
 // - paths: HostToProgramPath / ProgramToHostPath of hostpath.h, lossless for every
 //   host name (see hostpath.h and cp932.cpp for the byte mapping).
+// Also the layer's one test of lead and trail bytes and its ASCII case folding, which
+// leaves double-byte characters whole (the code above the layer has its own in
+// framework/platform/cp932.h).
 #pragma once
 
 #include <string>
@@ -18,6 +21,16 @@ constexpr bool IsCp932LeadByte(unsigned char byte) {
 constexpr bool IsCp932TrailByte(unsigned char byte) {
     return byte >= 0x40 && byte <= 0xFC && byte != 0x7F;
 }
+
+// ASCII case folding: 'A'..'Z' as 'a'..'z'; any other byte as it is. For a single-byte
+// character: the trail byte of a double-byte character may equal a letter and keeps its
+// case, so callers step over double-byte characters whole.
+constexpr unsigned char LowerAscii(unsigned char byte) {
+    return byte >= 'A' && byte <= 'Z' ? static_cast<unsigned char>(byte - 'A' + 'a') : byte;
+}
+// Program text with its single-byte letters in upper case; double-byte characters stay
+// as they are.
+std::string Cp932UpperAscii(std::string_view text);
 
 // Program text to UTF-8; a byte sequence code page 932 does not define becomes '?'.
 std::string Cp932TextToUtf8(std::string_view text);

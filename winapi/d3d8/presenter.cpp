@@ -7,7 +7,7 @@
 
 #include <atomic>
 
-#include "backend/sdl_bridge.h"
+#include "backend/sdl/sdl_bridge.h"
 
 namespace winapi::d3d8 {
 

@@ -77,11 +77,31 @@ struct Failure {
     std::string message;
 };
 
+// Arithmetic instructions take modifiers, pair up and count against the limit of 8.
+bool IsArithmetic(const Instruction& instruction) {
+    return !instruction.texture && instruction.opcode != D3DSIO_DEF &&
+           instruction.opcode != D3DSIO_NOP;
+}
+
 // One register named in the text.
 struct Register {
     DWORD type = 0;  // D3DSPR_*
     DWORD index = 0;
     char letter = 0;
+};
+
+// One line of the shader as it goes through the steps: Split fills the first three
+// fields, Parse the instruction, its modifiers and its operands, Check the register the
+// instruction writes.
+struct CStatement {
+    bool coissue = false;  // "+": the second instruction of a pair
+    std::string word;      // the mnemonic with its modifiers, as written
+    std::string rest;      // the operands, as written
+    const Instruction* instruction = nullptr;
+    DWORD modifiers = 0;  // saturate and shift, for the destination token
+    std::vector<std::string> operands;
+    Register written;  // tex, texcoord, texkill and arithmetic
+    DWORD mask = 0;    // the destination's write mask
 };
 
 class CAssembler {
@@ -97,7 +117,15 @@ private:
         failure_ = {code, prefix + message};
         return false;
     }
-    bool Statement(std::string statement);
+    bool Statement(std::string text);
+    bool Parse(CStatement& statement);
+    bool ParseMnemonic(CStatement& statement, std::string& name);
+    bool ParseOperands(CStatement& statement, const std::string& name);
+    bool Check(CStatement& statement, std::vector<DWORD>& tokens);
+    bool CheckDefinition(const std::vector<std::string>& operands, std::vector<DWORD>& tokens);
+    bool CheckTexture(CStatement& statement, std::vector<DWORD>& tokens);
+    bool CheckArithmetic(CStatement& statement, std::vector<DWORD>& tokens);
+    void Emit(const CStatement& statement, const std::vector<DWORD>& operands);
     bool Version(const std::string& word);
     bool ParseRegister(const std::string& text, Register& out);
     bool Destination(const std::string& text, bool textureInstruction, DWORD& token, DWORD& mask,
@@ -305,39 +333,56 @@ bool ParseNumber(const std::string& text, float& value) {
     return end != nullptr && *end == '\0';
 }
 
-bool CAssembler::Statement(std::string statement) {
+// Splits a line into its co-issue mark, first word and rest; false for a blank line.
+bool Split(std::string text, CStatement& out) {
     // Leading and trailing blanks go; a "+" marks the second instruction of a pair.
     size_t first = 0;
-    while (first < statement.size() && std::isspace(static_cast<unsigned char>(statement[first])))
-        ++first;
-    statement.erase(0, first);
-    while (!statement.empty() && std::isspace(static_cast<unsigned char>(statement.back())))
-        statement.pop_back();
-    if (statement.empty()) return true;
-    bool coissue = false;
-    if (statement[0] == '+') {
-        coissue = true;
-        statement.erase(0, 1);
-        while (!statement.empty() && std::isspace(static_cast<unsigned char>(statement[0])))
-            statement.erase(0, 1);
+    while (first < text.size() && std::isspace(static_cast<unsigned char>(text[first]))) ++first;
+    text.erase(0, first);
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
+    if (text.empty()) return false;
+    if (text[0] == '+') {
+        out.coissue = true;
+        text.erase(0, 1);
+        while (!text.empty() && std::isspace(static_cast<unsigned char>(text[0]))) text.erase(0, 1);
     }
     size_t wordEnd = 0;
-    while (wordEnd < statement.size() &&
-           !std::isspace(static_cast<unsigned char>(statement[wordEnd])))
+    while (wordEnd < text.size() && !std::isspace(static_cast<unsigned char>(text[wordEnd])))
         ++wordEnd;
-    const std::string word = statement.substr(0, wordEnd);
-    const std::string rest = statement.substr(wordEnd);
+    out.word = text.substr(0, wordEnd);
+    out.rest = text.substr(wordEnd);
+    return true;
+}
 
+// A line is assembled in three steps. Parse reads the instruction, its modifiers and
+// its operands as text (after Split and the version line). Check turns the operands into
+// tokens against the rules and what came before: which registers hold a value, the order
+// of the instructions, the limits. Emit appends the tokens and records what the
+// instruction changed. A failing step stops the shader, so only Emit changes the state.
+bool CAssembler::Statement(std::string text) {
+    CStatement statement;
+    if (!Split(std::move(text), statement)) return true;  // a blank line
     if (!versionSeen_) {
-        if (coissue || !WithoutBlanks(rest).empty()) {
+        if (statement.coissue || !WithoutBlanks(statement.rest).empty()) {
             return Fail(D3DXERR_INVALIDDATA,
                         "the shader must start with its version alone on a line");
         }
-        return Version(word);
+        return Version(statement.word);
     }
+    std::vector<DWORD> operands;
+    if (!Parse(statement) || !Check(statement, operands)) return false;
+    Emit(statement, operands);
+    return true;
+}
 
-    // The mnemonic and its instruction modifiers.
-    std::string name = word;
+bool CAssembler::Parse(CStatement& statement) {
+    std::string name;
+    return ParseMnemonic(statement, name) && ParseOperands(statement, name);
+}
+
+// The mnemonic and its instruction modifiers; name is the mnemonic without them.
+bool CAssembler::ParseMnemonic(CStatement& statement, std::string& name) {
+    name = statement.word;
     DWORD shift = 0, saturate = 0;
     bool modified = false;
     for (size_t underscore = name.find('_'); underscore != std::string::npos;
@@ -360,11 +405,11 @@ bool CAssembler::Statement(std::string statement) {
         }
         modified = true;
     }
-    const Instruction* instruction = nullptr;
+    statement.modifiers = saturate | (shift << D3DSP_DSTSHIFT_SHIFT);
     for (const Instruction& candidate : kInstructions) {
-        if (name == candidate.name) instruction = &candidate;
+        if (name == candidate.name) statement.instruction = &candidate;
     }
-    if (instruction == nullptr) {
+    if (statement.instruction == nullptr) {
         for (const char* unsupported : kUnsupported) {
             if (name == unsupported) {
                 WarnUnsupported(
@@ -376,115 +421,137 @@ bool CAssembler::Statement(std::string statement) {
         if (name.rfind("ps.", 0) == 0 || name.rfind("vs.", 0) == 0) {
             return Fail(D3DXERR_INVALIDDATA, "a second version statement");
         }
-        return Fail(D3DXERR_INVALIDDATA, "unknown instruction '" + word + "'");
+        return Fail(D3DXERR_INVALIDDATA, "unknown instruction '" + statement.word + "'");
     }
-    const bool arithmetic = !instruction->texture && instruction->opcode != D3DSIO_DEF &&
-                            instruction->opcode != D3DSIO_NOP;
-    if (modified && !arithmetic)
+    if (modified && !IsArithmetic(*statement.instruction))
         return Fail(D3DXERR_INVALIDDATA, name + " takes no instruction modifier");
-    if (coissue && !arithmetic) return Fail(D3DXERR_INVALIDDATA, name + " cannot be co-issued");
+    if (statement.coissue && !IsArithmetic(*statement.instruction))
+        return Fail(D3DXERR_INVALIDDATA, name + " cannot be co-issued");
+    return true;
+}
 
-    // The operands, separated by commas.
-    std::vector<std::string> operands;
-    const std::string compact = WithoutBlanks(rest);
+// The operands, separated by commas, as many as the instruction takes.
+bool CAssembler::ParseOperands(CStatement& statement, const std::string& name) {
+    const std::string compact = WithoutBlanks(statement.rest);
     if (!compact.empty()) {
         size_t from = 0;
         while (true) {
             const size_t comma = compact.find(',', from);
-            operands.push_back(compact.substr(
+            statement.operands.push_back(compact.substr(
                 from, comma == std::string::npos ? std::string::npos : comma - from));
             if (comma == std::string::npos) break;
             from = comma + 1;
         }
     }
-    const size_t wanted = instruction->sources < 0 ? 0 : size_t(instruction->sources) + 1;
-    if (operands.size() != wanted) {
+    const int sources = statement.instruction->sources;
+    const size_t wanted = sources < 0 ? 0 : size_t(sources) + 1;
+    if (statement.operands.size() != wanted) {
         return Fail(D3DXERR_INVALIDDATA, name + " takes " + std::to_string(wanted) + " operands");
     }
-    for (const std::string& operand : operands) {
+    for (const std::string& operand : statement.operands) {
         if (operand.empty()) return Fail(D3DXERR_INVALIDDATA, "missing operand");
     }
+    return true;
+}
 
-    if (instruction->opcode == D3DSIO_NOP) {
-        tokens_.push_back(D3DSIO_NOP);
-        return true;
-    }
-    if (instruction->opcode == D3DSIO_DEF) {
-        if (instructionSeen_)
-            return Fail(D3DXERR_INVALIDDATA, "def must come before the instructions");
-        Register reg;
-        if (!ParseRegister(operands[0], reg)) return false;
-        if (reg.type != D3DSPR_CONST) return Fail(D3DXERR_INVALIDDATA, "def defines a c register");
-        tokens_.push_back(D3DSIO_DEF);
-        tokens_.push_back(0x80000000u | D3DSPR_CONST | reg.index | D3DSP_WRITEMASK_ALL);
-        for (int i = 1; i <= 4; ++i) {
-            float value = 0;
-            if (!ParseNumber(operands[size_t(i)], value)) {
-                return Fail(D3DXERR_INVALIDDATA,
-                            "def takes four numbers, not '" + operands[size_t(i)] + "'");
-            }
-            DWORD bits;
-            std::memcpy(&bits, &value, 4);
-            tokens_.push_back(bits);
+bool CAssembler::Check(CStatement& statement, std::vector<DWORD>& tokens) {
+    const Instruction& instruction = *statement.instruction;
+    if (instruction.opcode == D3DSIO_NOP) return true;
+    if (instruction.opcode == D3DSIO_DEF) return CheckDefinition(statement.operands, tokens);
+    if (instruction.texture) return CheckTexture(statement, tokens);
+    return CheckArithmetic(statement, tokens);
+}
+
+// def: a c register and four numbers, before any instruction.
+bool CAssembler::CheckDefinition(const std::vector<std::string>& operands,
+                                 std::vector<DWORD>& tokens) {
+    if (instructionSeen_) return Fail(D3DXERR_INVALIDDATA, "def must come before the instructions");
+    Register reg;
+    if (!ParseRegister(operands[0], reg)) return false;
+    if (reg.type != D3DSPR_CONST) return Fail(D3DXERR_INVALIDDATA, "def defines a c register");
+    tokens.push_back(0x80000000u | D3DSPR_CONST | reg.index | D3DSP_WRITEMASK_ALL);
+    for (size_t i = 1; i <= 4; ++i) {
+        float value = 0;
+        if (!ParseNumber(operands[i], value)) {
+            return Fail(D3DXERR_INVALIDDATA, "def takes four numbers, not '" + operands[i] + "'");
         }
-        return true;
+        DWORD bits;
+        std::memcpy(&bits, &value, 4);
+        tokens.push_back(bits);
     }
-    instructionSeen_ = true;
+    return true;
+}
 
-    if (instruction->texture) {
-        if (arithmeticSeen_)
-            return Fail(D3DXERR_INVALIDDATA, "texture instructions come before arithmetic ones");
-        DWORD token = 0, mask = 0;
-        Register reg;
-        if (!Destination(operands[0], true, token, mask, reg)) return false;
-        if (textureReady_[reg.index]) {
-            return Fail(D3DXERR_INVALIDDATA,
-                        "t" + std::to_string(reg.index) + " is declared twice");
-        }
-        if (++textureCount_ > 4) return Fail(D3DXERR_INVALIDDATA, "too many texture instructions");
-        // texkill reads the coordinates only; tex and texcoord fill the register.
-        if (instruction->opcode != D3DSIO_TEXKILL) textureReady_[reg.index] = true;
-        tokens_.push_back(instruction->opcode);
-        tokens_.push_back(token);
-        return true;
+// tex, texcoord, texkill: a t register not declared before, before the arithmetic.
+bool CAssembler::CheckTexture(CStatement& statement, std::vector<DWORD>& tokens) {
+    if (arithmeticSeen_)
+        return Fail(D3DXERR_INVALIDDATA, "texture instructions come before arithmetic ones");
+    DWORD token = 0;
+    if (!Destination(statement.operands[0], true, token, statement.mask, statement.written))
+        return false;
+    if (textureReady_[statement.written.index]) {
+        return Fail(D3DXERR_INVALIDDATA,
+                    "t" + std::to_string(statement.written.index) + " is declared twice");
     }
+    if (textureCount_ == 4) return Fail(D3DXERR_INVALIDDATA, "too many texture instructions");
+    tokens.push_back(token);
+    return true;
+}
 
-    // Arithmetic: sources are read before the destination is written.
-    arithmeticSeen_ = true;
+// Arithmetic: sources are read before the destination is written.
+bool CAssembler::CheckArithmetic(CStatement& statement, std::vector<DWORD>& tokens) {
+    const Instruction& instruction = *statement.instruction;
+    const std::vector<std::string>& operands = statement.operands;
+    DWORD token = 0;
     std::vector<DWORD> sources;
     for (size_t i = 1; i < operands.size(); ++i) {
-        DWORD token = 0;
         Register reg;
         bool alphaOnly = false;
         if (!Source(operands[i], token, reg, alphaOnly)) return false;
-        if (instruction->opcode == D3DSIO_CND && i == 1 &&
+        if (instruction.opcode == D3DSIO_CND && i == 1 &&
             !(reg.type == D3DSPR_TEMP && reg.index == 0 && alphaOnly)) {
             return Fail(D3DXERR_INVALIDDATA, "cnd decides on r0.a");
         }
         sources.push_back(token);
     }
-    DWORD token = 0, mask = 0;
-    Register reg;
-    if (!Destination(operands[0], false, token, mask, reg)) return false;
-    if (coissue) {
+    if (!Destination(operands[0], false, token, statement.mask, statement.written)) return false;
+    if (statement.coissue) {
         const DWORD rgb = D3DSP_WRITEMASK_0 | D3DSP_WRITEMASK_1 | D3DSP_WRITEMASK_2;
+        const DWORD mask = statement.mask;
         const bool pairs = (previousMask_ == rgb && mask == D3DSP_WRITEMASK_3) ||
                            (previousMask_ == D3DSP_WRITEMASK_3 && mask == rgb);
         if (previousCoissued_ || !pairs) {
             return Fail(D3DXERR_INVALIDDATA,
                         "a co-issued pair writes .rgb in one instruction and .a in the other");
         }
-    } else if (++arithmeticCount_ > 8) {
+    } else if (arithmeticCount_ == 8) {
         return Fail(D3DXERR_INVALIDDATA, "too many arithmetic instructions (8 at most)");
     }
-    previousMask_ = mask;
-    previousCoissued_ = coissue;
-    if (reg.type == D3DSPR_TEMP) written_[reg.index] = true;
-    if (reg.type == D3DSPR_TEXTURE) textureReady_[reg.index] = true;
-    tokens_.push_back(instruction->opcode | (coissue ? D3DSI_COISSUE : 0u));
-    tokens_.push_back(token | saturate | (shift << D3DSP_DSTSHIFT_SHIFT));
-    tokens_.insert(tokens_.end(), sources.begin(), sources.end());
+    tokens.push_back(token | statement.modifiers);
+    tokens.insert(tokens.end(), sources.begin(), sources.end());
     return true;
+}
+
+void CAssembler::Emit(const CStatement& statement, const std::vector<DWORD>& operands) {
+    const Instruction& instruction = *statement.instruction;
+    const Register& reg = statement.written;
+    if (instruction.texture) {
+        ++textureCount_;
+        // texkill reads the coordinates only; tex and texcoord fill the register.
+        if (instruction.opcode != D3DSIO_TEXKILL) textureReady_[reg.index] = true;
+    } else if (IsArithmetic(instruction)) {
+        arithmeticSeen_ = true;
+        if (!statement.coissue) ++arithmeticCount_;
+        previousMask_ = statement.mask;
+        previousCoissued_ = statement.coissue;
+        if (reg.type == D3DSPR_TEMP) written_[reg.index] = true;
+        if (reg.type == D3DSPR_TEXTURE) textureReady_[reg.index] = true;
+    }
+    if (instruction.opcode != D3DSIO_NOP && instruction.opcode != D3DSIO_DEF) {
+        instructionSeen_ = true;
+    }
+    tokens_.push_back(instruction.opcode | (statement.coissue ? D3DSI_COISSUE : 0u));
+    tokens_.insert(tokens_.end(), operands.begin(), operands.end());
 }
 
 }  // namespace

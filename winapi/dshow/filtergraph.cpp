@@ -41,7 +41,7 @@ extern "C" {
 #include <thread>
 #include <vector>
 
-#include "backend/audio_mixer.h"
+#include "backend/audio/audio_mixer.h"
 #include "backend/com_classes.h"
 #include "backend/syserror.h"
 #include "backend/wide_text.h"

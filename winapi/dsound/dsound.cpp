@@ -25,7 +25,7 @@
 #include <new>
 #include <vector>
 
-#include "backend/audio_mixer.h"
+#include "backend/audio/audio_mixer.h"
 #include "backend/com_object.h"
 #include "backend/syserror.h"
 

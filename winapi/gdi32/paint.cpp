@@ -11,7 +11,7 @@
 #include <SDL.h>
 
 #include "backend/cp932.h"
-#include "backend/sdl_bridge.h"
+#include "backend/sdl/sdl_bridge.h"
 #include "gdi32/gdi.h"
 
 using namespace winapi::gdi32;

@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <string>
 
+#include "backend/cp932.h"
 #include "backend/syserror.h"
 
 namespace {
@@ -57,10 +58,6 @@ std::string HostMode(const char* mode) {
     host += 'e';  // close-on-exec: child processes never inherit the program's files
     return host;
 }
-
-int FoldAscii(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
-
-bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 }  // namespace
 
@@ -124,11 +121,11 @@ int _strnicmp(const char* a, const char* b, size_t count) {
         const unsigned char ca = static_cast<unsigned char>(a[i]);
         const unsigned char cb = static_cast<unsigned char>(b[i]);
         // Up to here both strings agree, so a double-byte character starts in both at once.
-        const int fa = trail ? ca : FoldAscii(ca);
-        const int fb = trail ? cb : FoldAscii(cb);
+        const int fa = trail ? ca : winapi::backend::LowerAscii(ca);
+        const int fb = trail ? cb : winapi::backend::LowerAscii(cb);
         if (fa != fb) return fa - fb;
         if (ca == '\0') return 0;
-        trail = !trail && IsLeadByte(ca);
+        trail = !trail && winapi::backend::IsCp932LeadByte(ca);
     }
     return 0;
 }

@@ -18,7 +18,7 @@
 #include <atomic>
 #include <cstring>
 
-#include "backend/sdl_bridge.h"
+#include "backend/sdl/sdl_bridge.h"
 #include "user32/user32_state.h"
 
 namespace winapi::user32 {

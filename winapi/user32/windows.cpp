@@ -19,8 +19,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "backend/close_signals.h"
 #include "backend/cp932.h"
-#include "backend/sdl_bridge.h"
+#include "backend/sdl/sdl_bridge.h"
 #include "backend/syserror.h"
 #include "user32/user32_state.h"
 
@@ -41,13 +42,6 @@ constexpr LONG kSizingFrame = 8;
 constexpr LONG kThinBorder = 1;
 constexpr LONG kMenuBar = 20;
 
-std::string UpperAscii(const std::string& text) {
-    std::string upper = text;
-    for (char& c : upper)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return upper;
-}
-
 bool IsIntegerResource(LPCSTR name) { return reinterpret_cast<uintptr_t>(name) < 0x10000; }
 
 std::string Utf8Title(const std::string& title) { return backend::Cp932TextToUtf8(title); }
@@ -61,7 +55,7 @@ void Deliver(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
 std::mutex& Lock() { return lock; }
 
 bool SameClassName(const std::string& a, const std::string& b) {
-    return UpperAscii(a) == UpperAscii(b);
+    return winapi::backend::Cp932UpperAscii(a) == winapi::backend::Cp932UpperAscii(b);
 }
 
 Window* FindQuietly(HWND handle) {
@@ -130,7 +124,7 @@ ATOM RegisterClassExA(const WNDCLASSEXA* windowClass) {
         return 0;
     }
     std::lock_guard hold(Lock());
-    const std::string key = UpperAscii(windowClass->lpszClassName);
+    const std::string key = winapi::backend::Cp932UpperAscii(windowClass->lpszClassName);
     if (classes.count(key) != 0) {
         SetLastError(ERROR_CLASS_ALREADY_EXISTS);
         return 0;
@@ -151,7 +145,7 @@ BOOL UnregisterClassA(LPCSTR className, HINSTANCE /*instance*/) {
         return FALSE;
     }
     std::lock_guard hold(Lock());
-    auto found = classes.find(UpperAscii(className));
+    auto found = classes.find(winapi::backend::Cp932UpperAscii(className));
     if (found == classes.end()) {
         SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
         return FALSE;
@@ -188,7 +182,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     std::shared_ptr<WindowClass> windowClass;
     {
         std::lock_guard hold(Lock());
-        auto found = classes.find(UpperAscii(className));
+        auto found = classes.find(winapi::backend::Cp932UpperAscii(className));
         if (found == classes.end()) {
             SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
             return nullptr;
@@ -251,6 +245,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     }
     winapi::backend::RegisterSdlWindow(handle, sdl);
     PublishClass(windowClass->name);
+    winapi::backend::CatchCloseSignals();  // from now on they ask the windows to close
 
     CREATESTRUCTA create{
         parameter,  instance,  menu,   parent, height, width, y, x, static_cast<LONG>(style),

@@ -1,7 +1,0 @@
-// se-retimer: the program's entry. It runs the application object as WinMain would.
-#include "app/program.h"
-
-int main() {
-    Main::CTester program;
-    return program.Run();
-}

@@ -1,0 +1,137 @@
+#include "app/setup/error_handlers.h"
+
+#include <windows.h>
+
+#include <string>
+
+#include "app/setup/application_info.h"
+#include "framework/error/trace.h"
+#include "framework/platform/home.h"
+#include "framework/render/device_logs.h"
+#include "framework/text/string_ids.h"
+#include "framework/text/string_table.h"
+
+namespace Appli {
+
+namespace {
+
+// Where the failure message goes: the main window, once the window layer provides one.
+// Until then the program has no window and the message box stands alone.
+HWND MainWindowForErrors() {
+    SE_MARK();
+    return nullptr;
+}
+
+// The message over the main window: the window is hidden, a system-modal box owned by it
+// asks, and WM_CLOSE then runs the normal shutdown (which saves the settings). Hiding the
+// window and sending WM_CLOSE come with the window layer; the box is shown already.
+void ShowOverMainWindow(HWND window, const char* text, const char* caption) {
+    SE_MARK();
+    MessageBoxA(window, text, caption, MB_SYSTEMMODAL);
+}
+
+// Repaints every window so that nothing stale stays on the screen behind the message;
+// comes with the window layer (InvalidateRect(nullptr, nullptr, TRUE)).
+void InvalidateAllWindows() { SE_MARK(); }
+
+// The report folder's name as the message shows it: without its trailing separator.
+std::string ReportFolderName() {
+    SE_MARK();
+    std::string name = kReportFolder;
+    if (!name.empty() && (name.back() == '/' || name.back() == '\\')) name.pop_back();
+    return name;
+}
+
+}  // namespace
+
+CErrorMessageTexts ErrorMessageTexts() {
+    SE_MARK();
+    // The system table's caption and message once start-up has loaded it; before that
+    // (a failure while starting), the same texts built in. Nothing here may fail again.
+    const auto& texts = NVireo::NText::SystemStrings().texts;
+    auto text = [&texts](uint32_t id, const char* builtIn) {
+        auto found = texts.find(id);
+        return found == texts.end() ? builtIn : found->second.c_str();
+    };
+    const std::string& product = ApplicationInfo().productName;
+    return CErrorMessageTexts{
+        text(StringId::System::ErrorCaption, "エラー"),
+        text(StringId::System::ErrorMessage,
+             "エラーが発生したため終了します。\n詳しい内容は%sフォルダに記録されています。"),
+        product.empty() ? "SE Retimer" : product.c_str(),
+    };
+}
+
+const char* ReportWindowTitle() {
+    SE_MARK();
+    // Only the one thread that reports an error asks for it.
+    static std::string title;
+    title = WindowTitle();
+    return title.c_str();
+}
+
+void ComposeErrorMessage(NVireo::NString::BBasic<char>& text,
+                         NVireo::NString::BBasic<char>& caption) {
+    SE_MARK();
+    const CErrorMessageTexts texts = ErrorMessageTexts();
+    caption.Assign("", 0);
+    caption.Concat3(texts.caption, ":", texts.productName);
+    text.Format(texts.message, ReportFolderName().c_str());
+}
+
+void ShowErrorMessage(const char* text, const char* caption) {
+    SE_MARK();
+    if (HWND window = MainWindowForErrors()) {
+        ShowOverMainWindow(window, text, caption);
+        return;
+    }
+    MessageBoxA(nullptr, text, caption, MB_TASKMODAL);
+}
+
+void CErrorHandler::Handle() {
+    SE_MARK();
+    NVireo::NError::WriteReport(kReportFolder);
+    NVireo::NString::BBasic<char> text, caption;
+    ComposeErrorMessage(text, caption);
+    ShowErrorMessage(text.c_str(), caption.c_str());
+    InvalidateAllWindows();
+    NVireo::NError::EndProcess();
+}
+
+void CSEHHandler::Handle(EXCEPTION_POINTERS* pointers, uint32_t id, const char* text,
+                         const char* detail, uint32_t line) {
+    SE_MARK();
+    NVireo::NString::BBasic<char> header;
+    header.Format("id=%u\n", id);
+    if (text != nullptr) {
+        header.AppendFormat("%s\n%s\nLine=%u\n", text, detail ? detail : "", line);
+    }
+    header.Append("\n\n\n\n\n\n", 6);
+    NVireo::NString::BBasic<char> whole = NVireo::NWindows::NSEH::ExceptionRecordsText(pointers);
+    whole.Append(header.c_str(), header.Length());
+
+    NVireo::NError::EnsureReportFolder(kReportFolder);  // leaves the home folder current
+    const std::string sehLog = NVireo::NError::ReportPath(kReportFolder, "SEH.log");
+    DeleteFileA(sehLog.c_str());
+    NVireo::NError::AppendFormatted(sehLog.c_str(), "%s", whole.c_str());
+    NVireo::NFile::EnterHomeFolder();
+    // The report files belong in the folder "Error", which on the original platform's
+    // case-insensitive file system is the same folder as "error/". Linux tells the two
+    // apart, so the same folder is named the same way here.
+    NVireo::NError::WriteReportFiles(kReportFolder);
+
+    NVireo::NString::BBasic<char> message, caption;
+    ComposeErrorMessage(message, caption);
+    ShowErrorMessage(message.c_str(), caption.c_str());
+    InvalidateAllWindows();
+}
+
+void InstallErrorHandlers() {
+    SE_MARK();
+    NVireo::NError::SetErrorHandler(new CErrorHandler);
+    NVireo::NWindows::NSEH::SetStructuredExceptionHandler(new CSEHHandler);
+    NVireo::NError::SetWindowTitleSource(&ReportWindowTitle);
+    NVireo::NError::SetDeviceLogWriter(&NVireo::NDirectX::N3D::WriteDirect3DLogs);
+}
+
+}  // namespace Appli

@@ -1,0 +1,473 @@
+// The workspace and the duration dialog, run in-process on a headless device with
+// answered dialogs and message boxes: which commands are enabled when, what the panel
+// and graphs show, drops, the open and save dialogs with their checks, and the dialog's
+// bar, confirmation and cancel.
+#include "app/scenes/workspace.h"
+
+#include <d3d8_seams.h>
+#include <seams.h>
+#include <sys/stat.h>
+#include <windows.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/scenes/scene_fixture.h"
+#include "app/scenes/time_changer.h"
+#include "app/scenes/wait.h"
+#include "app/scenes/workspace_start.h"
+#include "framework/platform/home.h"
+#include "framework/render/direct3d.h"
+#include "framework/text/string_ids.h"
+#include "framework/text/string_table.h"
+#include "framework/window/dropped_files.h"
+#include "support/test_support.h"
+#include "support/wav_bytes.h"
+
+namespace {
+
+using namespace wavbytes;
+using Scene::Main::CTimeChanger;
+using Scene::Main::CWorkSpace;
+
+struct Message {
+    std::string text, caption;
+    UINT type;
+};
+std::vector<Message> messages;
+int messageAnswer = IDOK;
+
+int RecordMessage(LPCSTR text, LPCSTR caption, UINT type) {
+    messages.push_back({text, caption ? caption : "", type});
+    return messageAnswer;
+}
+
+// The file dialogs' answer: a host path, or cancel when empty.
+std::string dialogAnswer;
+int dialogCalls = 0;
+const char* AnswerDialog(const OPENFILENAMEA*, BOOL) {
+    ++dialogCalls;
+    return dialogAnswer.empty() ? nullptr : dialogAnswer.c_str();
+}
+
+template <typename T>
+T* CurrentAs() {
+    return dynamic_cast<T*>(NVireo::NGame::NScene::Current());
+}
+
+// The enabled state of the six command buttons, Q W E R T A.
+std::vector<bool> Enabled(CWorkSpace& workspace) {
+    std::vector<bool> enabled;
+    for (auto& button : workspace.commands.buttons) enabled.push_back(!button.disabled);
+    return enabled;
+}
+
+class Workspace : public scene_test::HeadlessSceneTest {
+protected:
+    void SetUp() override {
+        HeadlessSceneTest::SetUp();
+        if (HasFatalFailure()) return;
+        messages.clear();
+        messageAnswer = IDOK;
+        dialogAnswer.clear();
+        dialogCalls = 0;
+        SetMessageBoxAnswer(RecordMessage);
+        SetFileDialogAnswer(AnswerDialog);
+        NVireo::NDrop::DroppedFiles().Clear();
+    }
+    void TearDown() override {
+        HeadlessSceneTest::TearDown();
+        SetMessageBoxAnswer(nullptr);
+        SetFileDialogAnswer(nullptr);
+        NVireo::NDrop::DroppedFiles().Clear();
+    }
+
+    // The first start: the prepared clip, then the workspace.
+    static CWorkSpace& FirstStart() {
+        Main::PrepareWorkspaceClip();
+        return *new CWorkSpace;
+    }
+
+    // Frames (Draw, then Update) until the current scene is no wait screen.
+    static void RunWaitScreen() {
+        for (int frame = 0; frame < 100000 && CurrentAs<Scene::Main::BWait>(); ++frame) {
+            DrawCurrent();
+            NVireo::NGame::NScene::Current()->Update();
+            Sleep(1);
+        }
+        ASSERT_EQ(CurrentAs<Scene::Main::BWait>(), nullptr);
+    }
+
+    // Draws the current scene as the main loop does, inside a frame of the device.
+    static void DrawCurrent() {
+        NVireo::NDirectX::N3D::CFrameSteps steps;
+        steps.drawScene = [] { NVireo::NGame::NScene::Current()->Draw(); };
+        NVireo::NDirectX::N3D::RenderFrame(steps);
+    }
+
+    // One frame of the current scene; a raised error fails the test with its text.
+    static void Frame() {
+        try {
+            NVireo::NGame::NScene::Current()->Update();
+            if (NVireo::NGame::NScene::Current()) DrawCurrent();
+        } catch (const NVireo::NError::CObject&) {
+            ADD_FAILURE() << NVireo::NError::ErrorText();
+            NVireo::NError::Clear();
+        }
+    }
+
+    // A 16-bit stereo WAV of bytes sample bytes in the folder; answers its program path.
+    std::string WriteWave(const std::string& name, size_t bytes) {
+        WriteFile(folder / name, Canonical(Format{}, Samples(bytes)));
+        return folder.ProgramPath(name);
+    }
+
+    // Loads path as the open-file dialog does and runs the loading screen.
+    CWorkSpace& LoadThroughDialog(const std::string& name) {
+        dialogAnswer = folder / name;
+        Scene::Main::Button::CNexter::Select(Scene::Main::kLoad);
+        EXPECT_NE(CurrentAs<Scene::Main::CLoading>(), nullptr);
+        RunWaitScreen();
+        CWorkSpace* workspace = CurrentAs<CWorkSpace>();
+        EXPECT_NE(workspace, nullptr);
+        return *workspace;
+    }
+};
+
+// --- enabling, panel and graphs ---------------------------------------------------------
+
+TEST_F(Workspace, FirstStartOffersOnlyLoading) {
+    CWorkSpace& workspace = FirstStart();
+    EXPECT_EQ(CWorkSpace::Current(), &workspace);
+    EXPECT_EQ(Enabled(workspace), (std::vector<bool>{false, false, true, false, false, false}));
+    EXPECT_TRUE(workspace.panelLabels.count == 0);
+    // Two flat graphs of the silent stereo clip.
+    ASSERT_EQ(workspace.graphs.size(), 2u);
+    for (const auto& graph : workspace.graphs) {
+        EXPECT_EQ(graph.bitsPerSample, 16);
+        EXPECT_FALSE(graph.values.empty());
+        for (double v : graph.values) ASSERT_EQ(v, 0.0);
+    }
+    EXPECT_EQ(workspace.graphs[0].top, 164);
+    EXPECT_EQ(workspace.graphs[1].top, 274);
+    EXPECT_EQ(workspace.graphs[1].bottom, 374);
+    workspace.durationMs = 0;  // no fade-in over the probed frame
+    Frame();
+    EXPECT_EQ(CurrentAs<CWorkSpace>(), &workspace);
+    UINT width = 0, height = 0;
+    const std::vector<DWORD> frame =
+        SePresentedFrame(NVireo::NDirectX::N3D::Device().Get(), &width, &height);
+    ASSERT_EQ(frame.size(), static_cast<size_t>(640 * 480));
+    const auto at = [&](int x, int y) {
+        return frame[static_cast<size_t>(y) * width + x] | 0xFF000000u;
+    };
+    EXPECT_EQ(at(100, 170), 0xFF646464u);  // panel of the first graph, above its grid
+    EXPECT_EQ(at(300, 181), 0xFF969696u);  // its top grid line: 264 - trunc(5 x 100 / 6)
+    EXPECT_EQ(at(100, 280), 0xFF646464u);  // the second graph
+    EXPECT_EQ(at(20, 300), 0xFF000000u);   // beside the graphs
+    EXPECT_EQ(at(300, 150), 0xFF000000u);  // between the panel and the graphs
+}
+
+TEST_F(Workspace, ALoadEnablesAllButStopAndInitialiseTakesItBack) {
+    FirstStart();
+    WriteWave("take.wav", 88200);  // 500 ms
+    CWorkSpace& loaded = LoadThroughDialog("take.wav");
+    EXPECT_EQ(Enabled(loaded), (std::vector<bool>{true, true, true, true, true, false}));
+    ASSERT_EQ(loaded.panelLines.size(), 5u);
+    EXPECT_EQ(loaded.panelLines[0].text, "take.wav");
+    EXPECT_EQ(loaded.panelLines[0].description, folder.Program() + "/");
+    EXPECT_EQ(loaded.panelLines[1].text, "再生時間       500ミリ秒(約0.5秒)(約0.01分)");
+    EXPECT_EQ(loaded.panelLines[2].text, "サンプル総数   44100");
+    EXPECT_EQ(loaded.panelLabels.count, 5);
+    // Only the file name's line has a hover text: its folder.
+    int32_t line = 0;
+    for (const auto& label : loaded.panelLabels) {
+        if (line++ == 0) {
+            ASSERT_EQ(label.description.count, 1);
+            EXPECT_EQ(std::string((*label.description.begin()).c_str()), folder.Program() + "/");
+        } else {
+            EXPECT_EQ(label.description.count, 0) << line;
+        }
+        EXPECT_EQ(label.x, 70);
+        EXPECT_EQ(label.y, 64 + 18 * (line - 1));
+    }
+    ASSERT_EQ(loaded.graphs.size(), 2u);
+    EXPECT_GE(loaded.graphs[0].values.size(), 400u);  // about 2000 bytes of the clip
+    Frame();
+
+    Scene::Main::Button::CNexter::Select(Scene::Main::kInitialise);
+    EXPECT_EQ(CurrentAs<CWorkSpace>(), &loaded);
+    const CClipState& s = SharedClipState();
+    EXPECT_FALSE(s.loaded);
+    EXPECT_EQ(s.currentDurationMs, 0u);
+    EXPECT_EQ(s.clip.data.length, 88200u);  // silence of the old length
+    EXPECT_EQ(s.clip.nChannels, 2);
+    EXPECT_TRUE(loaded.panelLines.empty());
+    EXPECT_TRUE(loaded.panelLabels.count == 0);
+    ASSERT_EQ(loaded.graphs.size(), 2u);
+    for (const auto& graph : loaded.graphs) {
+        for (double v : graph.values) ASSERT_EQ(v, 0.0);
+    }
+    Frame();
+    EXPECT_EQ(Enabled(loaded), (std::vector<bool>{false, false, true, false, false, false}));
+}
+
+TEST_F(Workspace, AnEmptyDataChunkHasNoDurationAndCannotPlay) {
+    WriteFile(folder / "empty.wav", Canonical(Format{}, {}));
+    FirstStart();
+    CWorkSpace& workspace = LoadThroughDialog("empty.wav");
+    EXPECT_TRUE(SharedClipState().loaded);
+    EXPECT_EQ(SharedClipState().currentDurationMs, 0u);
+    EXPECT_TRUE(workspace.panelLines.empty());
+    EXPECT_EQ(Enabled(workspace), (std::vector<bool>{true, true, true, true, false, false}));
+}
+
+TEST_F(Workspace, ACommandNotEnabledDoesNothing) {
+    CWorkSpace& workspace = FirstStart();
+    for (int32_t number : {-1, 0, 1, 3, 4, 5, 6, 100}) Scene::Main::Button::CNexter::Select(number);
+    EXPECT_EQ(CurrentAs<CWorkSpace>(), &workspace);
+    EXPECT_EQ(dialogCalls, 0);
+    EXPECT_TRUE(messages.empty());
+}
+
+// --- drops ----------------------------------------------------------------------------------
+
+TEST_F(Workspace, OfThreeDroppedFilesTheFirstLoads) {
+    const std::string first = WriteWave("first.wav", 400);
+    const std::string second = WriteWave("second.wav", 800);
+    FirstStart();
+    auto& dropped = NVireo::NDrop::DroppedFiles();
+    for (const std::string& path : {first, second, WriteWave("third.wav", 1200)}) {
+        dropped.paths.emplace_back(path.c_str());
+    }
+    Frame();
+    ASSERT_NE(CurrentAs<Scene::Main::CLoading>(), nullptr);
+    EXPECT_EQ(SharedClipState().jobPath, first);
+    EXPECT_TRUE(dropped.Empty());
+    // A drop while the loading screen is shown is discarded by the next workspace.
+    dropped.paths.emplace_back(second.c_str());
+    RunWaitScreen();
+    EXPECT_EQ(SharedClipState().currentFilePath, first);
+    EXPECT_EQ(SharedClipState().clip.data.length, 400u);
+    EXPECT_TRUE(dropped.Empty());
+    Frame();
+    EXPECT_NE(CurrentAs<CWorkSpace>(), nullptr);
+}
+
+TEST_F(Workspace, ADroppedFileIsCheckedByTheLoadingJob) {
+    FirstStart();
+    const std::string path = folder.ProgramPath("notes.txt");
+    WriteFile(folder / "notes.txt", Canonical(Format{}, Samples(40)));
+    NVireo::NDrop::DroppedFiles().paths.emplace_back(path.c_str());
+    Frame();
+    RunWaitScreen();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, path + "\nファイルは不正です");
+    EXPECT_FALSE(SharedClipState().loaded);
+}
+
+// --- the open-file dialog ---------------------------------------------------------------------
+
+// Chosen in the dialog or dropped, what is not a readable file is refused before any
+// job starts: nothing is opened that could wait (a FIFO nobody writes to) or never end.
+TEST_F(Workspace, OpenDialogAndDropRefuseWhatIsNotAReadableFile) {
+    CWorkSpace& workspace = FirstStart();
+    ASSERT_EQ(mkfifo((folder / "fifo.wav").c_str(), 0644), 0);
+    std::filesystem::create_directory(folder / "folder.wav");
+    for (const char* name : {"missing.wav", "fifo.wav", "folder.wav"}) {
+        for (const bool dropped : {false, true}) {
+            SCOPED_TRACE(std::string(name) + (dropped ? " dropped" : " chosen"));
+            messages.clear();
+            if (dropped) {
+                NVireo::NDrop::DroppedFiles().paths.emplace_back(folder.ProgramPath(name).c_str());
+                Frame();
+            } else {
+                dialogAnswer = folder / name;
+                Scene::Main::Button::CNexter::Select(Scene::Main::kLoad);
+            }
+            EXPECT_EQ(CurrentAs<CWorkSpace>(), &workspace);
+            ASSERT_EQ(messages.size(), 1u);
+            EXPECT_EQ(messages[0].text,
+                      folder.ProgramPath(name) + "は\n現在、読み込みができません");
+            EXPECT_EQ(messages[0].caption, "");
+            EXPECT_EQ(messages[0].type, static_cast<UINT>(MB_OK | MB_SYSTEMMODAL));
+        }
+    }
+    EXPECT_EQ(dialogCalls, 3);
+}
+
+TEST_F(Workspace, CancellingTheOpenDialogDoesNothing) {
+    CWorkSpace& workspace = FirstStart();
+    Scene::Main::Button::CNexter::Select(Scene::Main::kLoad);
+    EXPECT_EQ(dialogCalls, 1);
+    EXPECT_EQ(CurrentAs<CWorkSpace>(), &workspace);
+    EXPECT_TRUE(messages.empty());
+}
+
+// --- the save-file dialog ---------------------------------------------------------------------
+
+TEST_F(Workspace, SaveCompletesTheExtensionAndWritesTheClip) {
+    struct Case {
+        const char* answer;
+        const char* saved;
+    };
+    const Case cases[] = {
+        {"plain", "plain.wav"},         {"LOUD.WAV", "LOUD.WAV"},       {"Mixed.Wav", "Mixed.Wav"},
+        {"notes.txt", "notes.txt.wav"}, {"take.wave", "take.wave.wav"},
+    };
+    WriteWave("source.wav", 4000);
+    FirstStart();
+    LoadThroughDialog("source.wav");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.answer);
+        dialogAnswer = folder / c.answer;
+        Scene::Main::Button::CNexter::Select(Scene::Main::kSave);
+        ASSERT_NE(CurrentAs<Scene::Main::CSaving>(), nullptr);
+        EXPECT_EQ(SharedClipState().jobPath, folder.ProgramPath(c.saved));
+        RunWaitScreen();
+        EXPECT_EQ(ReadFile(folder / c.saved), Canonical(Format{}, Samples(4000)));
+        EXPECT_EQ(SharedClipState().currentFilePath, folder.ProgramPath(c.saved));
+    }
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(Workspace, SavingOverAFileAsksFirst) {
+    WriteWave("source.wav", 4000);
+    FirstStart();
+    LoadThroughDialog("source.wav");
+    const Bytes old = Text("an older file");
+    WriteFile(folder / "keep.wav", old);
+    const NVireo::NText::CStringTable& strings = NVireo::NText::SystemStrings();
+    const std::string question = folder.ProgramPath("keep.wav") + "\n\n" +
+                                 strings.Get(StringId::System::OverwriteQuestion) + "\n" +
+                                 strings.Get(StringId::System::OverwriteConfirm);
+
+    dialogAnswer = folder / "keep";  // completed to keep.wav, which exists
+    messageAnswer = IDCANCEL;
+    Scene::Main::Button::CNexter::Select(Scene::Main::kSave);
+    ASSERT_NE(CurrentAs<CWorkSpace>(), nullptr);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, question);
+    EXPECT_EQ(messages[0].caption, strings.Get(StringId::System::OverwriteCaption));
+    EXPECT_EQ(messages[0].type, static_cast<UINT>(MB_ICONWARNING | MB_OKCANCEL));
+    EXPECT_EQ(ReadFile(folder / "keep.wav"), old);
+
+    messages.clear();
+    messageAnswer = IDOK;
+    Scene::Main::Button::CNexter::Select(Scene::Main::kSave);
+    ASSERT_NE(CurrentAs<Scene::Main::CSaving>(), nullptr);
+    RunWaitScreen();
+    EXPECT_EQ(messages.size(), 1u);  // the question only
+    EXPECT_EQ(ReadFile(folder / "keep.wav"), Canonical(Format{}, Samples(4000)));
+}
+
+TEST_F(Workspace, SaveRefusesAPathThatCannotBeWritten) {
+    WriteWave("source.wav", 40);
+    FirstStart();
+    LoadThroughDialog("source.wav");
+    // A folder where the file would go.
+    std::filesystem::create_directory(folder / "taken.wav");
+    dialogAnswer = folder / "taken.wav";
+    Scene::Main::Button::CNexter::Select(Scene::Main::kSave);
+    ASSERT_NE(CurrentAs<CWorkSpace>(), nullptr);
+    ASSERT_EQ(messages.size(), 2u);  // the question, then the refusal
+    EXPECT_EQ(messages[1].text, folder.ProgramPath("taken.wav") + "は\n現在、書き込みができません");
+
+    messages.clear();
+    dialogAnswer.clear();  // cancel
+    Scene::Main::Button::CNexter::Select(Scene::Main::kSave);
+    EXPECT_NE(CurrentAs<CWorkSpace>(), nullptr);
+    EXPECT_TRUE(messages.empty());
+}
+
+// --- the duration dialog ----------------------------------------------------------------------
+
+TEST_F(Workspace, DurationDialogStartsAtTheCurrentDurationInWholeSteps) {
+    struct Case {
+        uint32_t currentMs;
+        int32_t value;
+    };
+    const Case cases[] = {{1500, 15}, {1534, 15}, {149, 1},       {0, 1},
+                          {199, 1},   {200, 2},   {600000, 6000}, {700000, 6000}};
+    for (const Case& c : cases) {
+        SharedClipState().currentDurationMs = c.currentMs;
+        CTimeChanger& dialog = *new CTimeChanger;
+        EXPECT_EQ(CTimeChanger::Current(), &dialog);
+        EXPECT_EQ(dialog.bar.GetValue(), c.value) << c.currentMs;
+        EXPECT_EQ(dialog.ChosenMs(), static_cast<uint32_t>(c.value) * 100) << c.currentMs;
+    }
+}
+
+TEST_F(Workspace, DurationDialogBarCoversOneHundredMillisecondsToTenMinutes) {
+    CTimeChanger& dialog = *new CTimeChanger;
+    dialog.bar.SetValue(-5);
+    EXPECT_EQ(dialog.ChosenMs(), 100u);
+    dialog.bar.SetValue(6001);
+    EXPECT_EQ(dialog.ChosenMs(), 600000u);
+    dialog.bar.SetValue(1234);
+    EXPECT_EQ(dialog.ChosenMs(), 123400u);
+    EXPECT_EQ(CTimeChanger::ValueText(90000), "90000ミリ秒(約90.00秒)(約1.50分)");
+    EXPECT_EQ(CTimeChanger::ValueText(100), "100ミリ秒(約0.10秒)(約0.00分)");
+    Frame();
+    EXPECT_EQ(CurrentAs<CTimeChanger>(), &dialog);
+}
+
+TEST_F(Workspace, ConfirmingALoadedClipStartsTheChange) {
+    WriteWave("source.wav", 88200);  // 500 ms
+    FirstStart();
+    LoadThroughDialog("source.wav");
+    Scene::Main::Button::CNexter::Select(Scene::Main::kChangeDuration);
+    CTimeChanger* dialog = CurrentAs<CTimeChanger>();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->bar.GetValue(), 5);
+    dialog->bar.SetValue(10);
+    CTimeChanger::CNexter::Select(0);
+    ASSERT_NE(CurrentAs<Scene::Main::CTimeChangeWait>(), nullptr);
+    EXPECT_EQ(SharedClipState().requestedDurationMs, 1000u);
+    RunWaitScreen();
+    CWorkSpace* workspace = CurrentAs<CWorkSpace>();
+    ASSERT_NE(workspace, nullptr);
+    EXPECT_EQ(SharedClipState().currentDurationMs, 1000u);
+    EXPECT_EQ(SharedClipState().clip.data.length, 176400u);
+    EXPECT_EQ(workspace->panelLines[1].text, "再生時間       1000ミリ秒(約1.0秒)(約0.01分)");
+}
+
+TEST_F(Workspace, CancellingTheDialogChangesNothing) {
+    WriteWave("source.wav", 88200);
+    FirstStart();
+    LoadThroughDialog("source.wav");
+    const std::vector<uint8_t> before(SharedClipState().clip.data.data,
+                                      SharedClipState().clip.data.data + 88200);
+    Scene::Main::Button::CNexter::Select(Scene::Main::kChangeDuration);
+    ASSERT_NE(CurrentAs<CTimeChanger>(), nullptr);
+    CurrentAs<CTimeChanger>()->bar.SetValue(3000);
+    CTimeChanger::CNexter::Select(1);
+    CWorkSpace* workspace = CurrentAs<CWorkSpace>();
+    ASSERT_NE(workspace, nullptr);
+    const CClipState& s = SharedClipState();
+    EXPECT_TRUE(s.loaded);
+    EXPECT_EQ(s.currentDurationMs, 500u);
+    ASSERT_EQ(s.clip.data.length, 88200u);
+    EXPECT_EQ(std::vector<uint8_t>(s.clip.data.data, s.clip.data.data + 88200), before);
+    EXPECT_EQ(Enabled(*workspace), (std::vector<bool>{true, true, true, true, true, false}));
+}
+
+TEST_F(Workspace, ConfirmingWithoutALoadedClipMakesSilenceOfTheChosenLength) {
+    FirstStart();
+    CTimeChanger& dialog = *new CTimeChanger;
+    dialog.bar.SetValue(15);
+    CTimeChanger::CNexter::Select(0);
+    CWorkSpace* workspace = CurrentAs<CWorkSpace>();
+    ASSERT_NE(workspace, nullptr);
+    const CClipState& s = SharedClipState();
+    EXPECT_FALSE(s.loaded);
+    EXPECT_EQ(s.currentDurationMs, 1500u);
+    EXPECT_EQ(s.clip.data.length, 264600u);
+    EXPECT_EQ(s.clip.nChannels, 2);
+    ASSERT_EQ(workspace->panelLines.size(), 5u);
+    EXPECT_EQ(workspace->panelLines[1].text.rfind("再生時間       1500ミリ秒(約1.5秒)", 0), 0u);
+    EXPECT_EQ(Enabled(*workspace), (std::vector<bool>{false, false, true, false, false, false}));
+}
+
+}  // namespace

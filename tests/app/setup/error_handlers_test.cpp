@@ -1,0 +1,144 @@
+// The application's handlers end the process: every case runs in a forked child that
+// points the home folder at a temporary folder and answers the message box through the
+// seam, leaving what it saw in files there.
+#include "app/setup/error_handlers.h"
+
+#include <gtest/gtest.h>
+#include <seams.h>
+#include <seh.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "framework/platform/home.h"
+#include "support/child_process.h"
+#include "support/test_support.h"
+
+namespace {
+
+using NVireo::NError::kSite;
+
+// Where the child's message-box answer leaves the text, caption and type it was shown.
+std::string answerFolder;
+
+void WriteText(const std::string& name, const std::string& text) {
+    std::ofstream(answerFolder + "/" + name, std::ios::binary) << text;
+}
+
+int RecordAnswer(LPCSTR text, LPCSTR caption, UINT type) {
+    WriteText("answer-text", text);
+    WriteText("answer-caption", caption);
+    WriteText("answer-type", std::to_string(type));
+    // Still inside the handler: a second error returns at once and writes nothing.
+    WriteText("second-raise", std::to_string(Raise(kSite, 99, "second")));
+    return IDOK;
+}
+
+void PrepareChild(const TempFolder& temp) {
+    answerFolder = temp.Host();
+    NVireo::NFile::SetHomeFolder(temp.Program().c_str());
+    SetCurrentDirectoryA(temp.ProgramPath("elsewhere").c_str());
+    NVireo::NError::Clear();
+    NVireo::NError::Record().policy = 0;
+    Appli::InstallErrorHandlers();
+    SetMessageBoxAnswer(&RecordAnswer);
+    WriteText("tid", std::to_string(GetCurrentThreadId()));
+}
+
+class ErrorHandlers : public ::testing::Test {
+protected:
+    void SetUp() override { std::filesystem::create_directory(temp / "elsewhere"); }
+
+    std::string Read(const std::string& name) const { return temp.ReadHostFile(name); }
+
+    // The message the user saw: caption and text from the message texts, the folder's
+    // name without its separator, a task-modal box without owner window.
+    void ExpectMessageShown() const {
+        const Appli::CErrorMessageTexts& texts = Appli::ErrorMessageTexts();
+        char expected[1024];
+        std::snprintf(expected, sizeof expected, texts.message, "error");
+        EXPECT_EQ(Read("answer-text"), expected);
+        EXPECT_EQ(Read("answer-caption"), std::string(texts.caption) + ":" + texts.productName);
+        EXPECT_EQ(Read("answer-type"), std::to_string(MB_TASKMODAL));
+        EXPECT_EQ(Read("second-raise"), "0");
+    }
+
+    // The title, three empty lines, the dump (which ends with the spare slot and three
+    // empty lines) and a line end.
+    void ExpectBreakPointLog(const std::string& threadId) const {
+        const std::string log = Read("error/BreakPoint.log");
+        EXPECT_EQ(log.rfind(std::string(Appli::ReportWindowTitle()) + "\n\n\n\n\ttid=", 0), 0u)
+            << log;
+        EXPECT_NE(log.find("\ttid=" + threadId + ":"), std::string::npos) << log;
+        EXPECT_NE(log.find("\ttid=0:"), std::string::npos) << log;
+        EXPECT_TRUE(log.ends_with("\t\n\n\n\n\n\n")) << log;
+    }
+
+    TempFolder temp;
+};
+
+TEST_F(ErrorHandlers, RaiseWritesTheReportShowsTheMessageAndEnds) {
+    std::filesystem::create_directory(temp / "error");
+    temp.WriteHostFile("error/BreakPoint.log", "an old report\n");  // replaced, not extended
+    const int code = RunInChild([&] {
+        PrepareChild(temp);
+        Raise(kSite, 4321, "boom");
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(Read("error/Error.log"), "? __FILE__: 4321\nboom\n");
+    ExpectBreakPointLog(Read("tid"));
+    ExpectMessageShown();
+    EXPECT_FALSE(std::filesystem::exists(temp / "error/SEH.log"));
+    EXPECT_FALSE(std::filesystem::exists(temp / "elsewhere/error"));
+}
+
+// A write through a null pointer. The pointer is read from a volatile so the compiler
+// cannot see the fault; the undefined-behaviour sanitizer would stop at it first.
+__attribute__((no_sanitize("undefined"))) DWORD WriteThroughNull(void*) {
+    volatile int* volatile target = nullptr;
+    *target = 1;
+    return 0;
+}
+
+DWORD GuardedWorker(void*) {
+    WriteText("worker", std::to_string(GetCurrentThreadId()));
+    return SehGuard(&WriteThroughNull, nullptr, &NVireo::NError::StructuredExceptionFilter, 7);
+}
+
+// SEH.log: the exception records, then "id=<guard>" and six line ends.
+void ExpectSehLog(const std::string& log, uint32_t id) {
+    EXPECT_EQ(log.rfind("SEH\n\nCode=0xc0000005,Flags=", 0), 0u) << log;
+    EXPECT_NE(log.find("\n\nNumberParameters="), std::string::npos) << log;
+    EXPECT_TRUE(log.ends_with("\n\nid=" + std::to_string(id) + "\n\n\n\n\n\n\n")) << log;
+}
+
+TEST_F(ErrorHandlers, AccessViolationOnTheMainThreadWritesSehLogAndTheReport) {
+    const int code = RunInChild([&] {
+        PrepareChild(temp);
+        SehGuard(&WriteThroughNull, nullptr, &NVireo::NError::StructuredExceptionFilter, 1);
+    });
+    EXPECT_EQ(code, 0);
+    ExpectSehLog(Read("error/SEH.log"), 1);
+    EXPECT_EQ(Read("error/Error.log"), "");  // no error was raised
+    ExpectBreakPointLog(Read("tid"));
+    ExpectMessageShown();
+}
+
+TEST_F(ErrorHandlers, AccessViolationOnAWorkerThreadWritesSehLogAndTheReport) {
+    const int code = RunInChild([&] {
+        PrepareChild(temp);
+        DWORD threadId = 0;
+        HANDLE worker = CreateThread(nullptr, 0, &GuardedWorker, nullptr, 0, &threadId);
+        if (worker != nullptr) WaitForSingleObject(worker, 10000);
+    });
+    EXPECT_EQ(code, 0);
+    ExpectSehLog(Read("error/SEH.log"), 7);
+    // The faulting thread recorded its position in the filter before the trace froze.
+    ExpectBreakPointLog(Read("worker"));
+    ExpectMessageShown();
+}
+
+}  // namespace
