@@ -714,7 +714,59 @@ SE_VECTOR void Pixels8(const Pass& pass, const Row& row, int at, const U32x8& sh
     }
 }
 
+// Whether a blend factor reads only the source (not the target).
+SE_VECTOR bool FromSource(DWORD factor) {
+    switch (factor) {
+        case D3DBLEND_ZERO:
+        case D3DBLEND_ONE:
+        case D3DBLEND_SRCCOLOR:
+        case D3DBLEND_INVSRCCOLOR:
+        case D3DBLEND_SRCALPHA:
+        case D3DBLEND_INVSRCALPHA:
+        case D3DBLEND_BOTHSRCALPHA:
+        case D3DBLEND_BOTHINVSRCALPHA:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// A constant colour added to the target by factors that read only the source, without a
+// depth test (the fades and flat panels): Pixels8's blend with the source's share and the
+// target's factor worked out once for the row.
+SE_VECTOR bool BlendConstantRow(const Pass& pass, const Row& row) {
+    const PipelineState& s = *pass.s;
+    const DWORD src = s.srcBlend;
+    const DWORD dest =
+        src == D3DBLEND_BOTHSRCALPHA || src == D3DBLEND_BOTHINVSRCALPHA ? src : s.destBlend;
+    if (!pass.constant || pass.depth || !s.blend || s.blendOp == D3DBLENDOP_SUBTRACT ||
+        s.blendOp == D3DBLENDOP_REVSUBTRACT || s.blendOp == D3DBLENDOP_MIN ||
+        s.blendOp == D3DBLENDOP_MAX || !FromSource(src) || !FromSource(dest)) {
+        return false;
+    }
+    const U32x8 current = Splat(pass.color);
+    const U32x8 share = Mul(current, Factor(src, current, U32x8{}, false));
+    const U32x8 keep = Factor(dest, current, U32x8{}, true);
+    const U32x8 opaque = pass.keepsAlpha ? U32x8{} : Splat(0xFF000000u);
+    auto blend = [&](uint32_t* target) {
+        const U32x8 dst = Load(target) | opaque;
+        const U32x8 out = AddSat(share, Mul(dst, keep));
+        Store(target, ((out & pass.writeMask) | (dst & ~pass.writeMask)) | opaque);
+    };
+    int at = 0;
+    for (; at + 8 <= row.count; at += 8) blend(row.target + at);
+    if (at < row.count) {
+        uint32_t tail[8] = {};
+        const size_t bytes = size_t(row.count - at) * 4;
+        std::memcpy(tail, row.target + at, bytes);
+        blend(tail);
+        std::memcpy(row.target + at, tail, bytes);
+    }
+    return true;
+}
+
 SE_VECTOR void ShadeRow(const Pass& pass, const Row& row) {
+    if (BlendConstantRow(pass, row)) return;
     const bool shader = !pass.constant && pass.s->shader != nullptr;
     U32x8 shaded[kGroups] = {};
     for (int block = 0; block < row.count; block += 8 * kGroups) {

@@ -591,7 +591,7 @@ TEST_F(D3d8DrawTest, RectanglesInOnePassGiveThePixelsOfTheirTriangles) {
         }
 
         // The state, set the same way before each run.
-        const bool shaded = chance(35);
+        bool shaded = chance(35);
         const DWORD shader = shaders[uniform(0, 2)];
         float constants[8][4];
         for (auto& constant : constants) {
@@ -614,15 +614,16 @@ TEST_F(D3d8DrawTest, RectanglesInOnePassGiveThePixelsOfTheirTriangles) {
             stageStates[stage][6] = DWORD(uniform(0, 5) == 0 ? 2 : uniform(0, 1));  // set
             stageStates[stage][7] = DWORD(uniform(1, 4));                           // addressing
         }
-        const int stages = uniform(1, 3);
+        int stages = uniform(1, 3);
         const DWORD border = anyColour(), factor = anyColour();
-        const bool blend = chance(70);
-        const DWORD src = DWORD(uniform(1, 13)), dest = DWORD(uniform(1, 13));
-        const DWORD blendOp = DWORD(uniform(1, 5));
+        bool blend = chance(70);
+        DWORD src = DWORD(uniform(1, 13)), dest = DWORD(uniform(1, 13));
+        DWORD blendOp = DWORD(uniform(1, 5));
         const DWORD writeMask = chance(70) ? 15 : DWORD(uniform(0, 15));
         const bool alphaTest = chance(30);
         const DWORD alphaFunc = DWORD(uniform(1, 8)), alphaRef = DWORD(uniform(0, 255));
-        const bool zEnable = chance(40), zWrite = chance(50);
+        bool zEnable = chance(40);
+        const bool zWrite = chance(50);
         const DWORD zFunc = DWORD(uniform(1, 8));
         const bool flat = chance(15);
         const DWORD cull = DWORD(uniform(1, 3));
@@ -636,6 +637,32 @@ TEST_F(D3d8DrawTest, RectanglesInOnePassGiveThePixelsOfTheirTriangles) {
             const LONG x = uniform(0, kWidth - 1), y = uniform(0, kHeight - 1);
             blocks[i] = {x, y, x + uniform(1, 30), y + uniform(1, 20)};
             blockColours[i] = anyColour();
+        }
+        // A quarter of the cases draw as the program's fades and panels do: one stage without
+        // a texture that selects the diffuse colour (often one colour) or the texture
+        // factor, blended with the factors they use.
+        if (chance(25)) {
+            bound[0] = nullptr;
+            for (Vertex& v : vertices) {
+                v.specular = vertices[0].specular;
+                if (chance(50)) v.diffuse = vertices[0].diffuse;
+            }
+            static constexpr DWORD kFactors[][2] = {
+                {D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA}, {D3DBLEND_ONE, D3DBLEND_ONE},
+                {D3DBLEND_ONE, D3DBLEND_INVSRCALPHA},      {D3DBLEND_ZERO, D3DBLEND_SRCCOLOR},
+                {D3DBLEND_BOTHINVSRCALPHA, D3DBLEND_ONE},  {D3DBLEND_DESTCOLOR, D3DBLEND_ZERO}};
+            const DWORD(&pair)[2] = kFactors[uniform(0, 5)];
+            const DWORD from = chance(50) ? D3DTA_DIFFUSE : D3DTA_TFACTOR;
+            shaded = false;
+            stages = 1;
+            DWORD* st = stageStates[0];
+            st[0] = st[3] = D3DTOP_SELECTARG1;
+            st[1] = st[4] = from;
+            blend = true;
+            blendOp = D3DBLENDOP_ADD;
+            src = pair[0];
+            dest = pair[1];
+            zEnable = chance(25);
         }
 
         auto run = [&](BOOL oneByOne, BOOL sse2) {
