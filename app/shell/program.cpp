@@ -17,6 +17,7 @@
 #include "app/gui/text_caches.h"
 #include "app/scenes/start_scenes.h"
 #include "app/setup/application_info.h"
+#include "app/setup/data_paths.h"
 #include "app/setup/error_handlers.h"
 #include "app/setup/settings.h"
 #include "app/shell/app_state.h"
@@ -138,7 +139,9 @@ bool StartUp(std::unique_ptr<Window::CMain>& window) {
     window = std::make_unique<Window::CMain>();
     NVireo::NWindow::SetMainWindow(window.get());
     Keyborad::SetHandler(std::make_unique<Keyborad::CWindower>());
-    Keyborad::Hooks().saveScreenshot = [] { NVireo::NDirectX::N3D::SaveScreenshot(); };
+    Keyborad::Hooks().saveScreenshot = [] {
+        NVireo::NDirectX::N3D::SaveScreenshot(Appli::ScreenshotFolder().c_str());
+    };
     Keyborad::Hooks().goToTitleStart = Scene::GoToTitleStart;
     window->Create(instanceName.c_str(), Appli::WindowTitle().c_str(), kMainWindowStyle);
     ForgetLibraryErrorNumber();
