@@ -132,7 +132,7 @@ protected:
         if (server_ == 0) {
             close(fds[0]);
             const std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24",
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen_.c_str(),
                    "-nolisten", "tcp", static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -167,6 +167,7 @@ protected:
                        " xdotool " + command + " 2>/dev/null");
     }
 
+    std::string screen_ = "800x600x24";  // the server's screen; a fixture may set its own
     pid_t server_ = -1;
     std::string display_;
 };
