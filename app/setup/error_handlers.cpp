@@ -69,7 +69,8 @@ CErrorMessageTexts ErrorMessageTexts() {
         text(StringId::System::ErrorMessage,
              "エラーが発生したため終了します。\n詳しい内容は%sフォルダに記録されています。"),
         text(StringId::System::ErrorUnwritten,
-             "エラーが発生したため終了します。\n詳しい内容を%sフォルダに書き出せませんでした。"),
+             "エラーが発生したため終了します。\n詳しい内容を%sフォルダに書き出せませんでした。\n"
+             "内容は標準エラー出力に書き出しました。"),
         product.empty() ? "SE Retimer" : product.c_str(),
     };
 }

@@ -179,7 +179,10 @@ FILE* OpenLog(const char* path, const char* mode, uint32_t site) {
     if (fopen_s(&log, path, mode) == 0 && log != nullptr) return log;
     if (!errorInProgress) EmergencyExit(path, site);
     ++unwrittenLogs;
-    std::fprintf(stderr, "cannot write %s\n", ProgramToHostPath(path).c_str());
+    static std::string lastNamed;  // a log appended line by line is named once
+    if (lastNamed != path)
+        std::fprintf(stderr, "cannot write %s\n", ProgramToHostPath(path).c_str());
+    lastNamed = path;
     return nullptr;
 }
 
