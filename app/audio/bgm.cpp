@@ -10,7 +10,6 @@
 #include "app/setup/data_paths.h"
 #include "framework/error/sites.h"
 #include "framework/error/trace.h"
-#include "framework/platform/file.h"
 #include "framework/platform/home.h"
 #include "sound/output/sound_device.h"
 
@@ -79,9 +78,8 @@ void CStreamer::MarkMode(int32_t value) {
 void CStreamer::Play() {
     SE_MARK();
     NVireo::NFile::EnterHomeFolder();
-    const std::string path =
-        Appli::JoinDataPath(Appli::kMusicFolder, std::string(kMusicName) + "." + kMusicExtension);
-    if (!NVireo::NFile::Exists(path.c_str())) {
+    const std::string path = Appli::FindMusicFile(std::string(kMusicName) + "." + kMusicExtension);
+    if (path.empty()) {
         if (enabled) {
             MarkMode(-1);
             if (graph != nullptr) Stop();

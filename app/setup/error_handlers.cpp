@@ -2,9 +2,11 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 
 #include "app/setup/application_info.h"
+#include "app/setup/data_paths.h"
 #include "framework/error/trace.h"
 #include "framework/platform/home.h"
 #include "framework/render/device_logs.h"
@@ -34,12 +36,20 @@ void ShowOverMainWindow(HWND window, const char* text, const char* caption) {
 // comes with the window layer (InvalidateRect(nullptr, nullptr, TRUE)).
 void InvalidateAllWindows() { SE_MARK(); }
 
-// The report folder's name as the message shows it: without its trailing separator.
-std::string ReportFolderName() {
+// The report folder as the message shows it: without its trailing separator.
+std::string ReportFolderName(const char* folder) {
     SE_MARK();
-    std::string name = kReportFolder;
+    std::string name = folder;
     if (!name.empty() && (name.back() == '/' || name.back() == '\\')) name.pop_back();
     return name;
+}
+
+// A report that could not be written whole is not lost: its text goes to standard error.
+void TellUnwrittenReport(const char* text) {
+    SE_MARK();
+    if (NVireo::NError::UnwrittenLogs() == 0) return;
+    std::fprintf(stderr, "%s\n", text);
+    std::fflush(stderr);
 }
 
 }  // namespace
@@ -58,6 +68,9 @@ CErrorMessageTexts ErrorMessageTexts() {
         text(StringId::System::ErrorCaption, "エラー"),
         text(StringId::System::ErrorMessage,
              "エラーが発生したため終了します。\n詳しい内容は%sフォルダに記録されています。"),
+        text(StringId::System::ErrorUnwritten,
+             "エラーが発生したため終了します。\n詳しい内容を%sフォルダに書き出せませんでした。\n"
+             "内容は標準エラー出力に書き出しました。"),
         product.empty() ? "SE Retimer" : product.c_str(),
     };
 }
@@ -71,12 +84,13 @@ const char* ReportWindowTitle() {
 }
 
 void ComposeErrorMessage(NVireo::NString::BBasic<char>& text,
-                         NVireo::NString::BBasic<char>& caption) {
+                         NVireo::NString::BBasic<char>& caption, const char* folder) {
     SE_MARK();
     const CErrorMessageTexts texts = ErrorMessageTexts();
     caption.Assign("", 0);
     caption.Concat3(texts.caption, ":", texts.productName);
-    text.Format(texts.message, ReportFolderName().c_str());
+    text.Format(NVireo::NError::UnwrittenLogs() == 0 ? texts.message : texts.unwritten,
+                ReportFolderName(folder).c_str());
 }
 
 void ShowErrorMessage(const char* text, const char* caption) {
@@ -90,9 +104,11 @@ void ShowErrorMessage(const char* text, const char* caption) {
 
 void CErrorHandler::Handle() {
     SE_MARK();
-    NVireo::NError::WriteReport(kReportFolder);
+    const std::string folder = ReportFolder();
+    NVireo::NError::WriteReport(folder.c_str());
+    TellUnwrittenReport(NVireo::NError::ErrorText().c_str());
     NVireo::NString::BBasic<char> text, caption;
-    ComposeErrorMessage(text, caption);
+    ComposeErrorMessage(text, caption, folder.c_str());
     ShowErrorMessage(text.c_str(), caption.c_str());
     InvalidateAllWindows();
     NVireo::NError::EndProcess();
@@ -110,18 +126,20 @@ void CSEHHandler::Handle(EXCEPTION_POINTERS* pointers, uint32_t id, const char* 
     NVireo::NString::BBasic<char> whole = NVireo::NWindows::NSEH::ExceptionRecordsText(pointers);
     whole.Append(header.c_str(), header.Length());
 
-    NVireo::NError::EnsureReportFolder(kReportFolder);  // leaves the home folder current
-    const std::string sehLog = NVireo::NError::ReportPath(kReportFolder, "SEH.log");
+    const std::string folder = ReportFolder();
+    NVireo::NError::EnsureReportFolder(folder.c_str());  // leaves the home folder current
+    const std::string sehLog = NVireo::NError::ReportPath(folder.c_str(), "SEH.log");
     DeleteFileA(sehLog.c_str());
     NVireo::NError::AppendFormatted(sehLog.c_str(), "%s", whole.c_str());
     NVireo::NFile::EnterHomeFolder();
     // The report files belong in the folder "Error", which on the original platform's
     // case-insensitive file system is the same folder as "error/". Linux tells the two
     // apart, so the same folder is named the same way here.
-    NVireo::NError::WriteReportFiles(kReportFolder);
+    NVireo::NError::WriteReportFiles(folder.c_str());
+    TellUnwrittenReport((std::string(whole.c_str()) + NVireo::NError::ErrorText()).c_str());
 
     NVireo::NString::BBasic<char> message, caption;
-    ComposeErrorMessage(message, caption);
+    ComposeErrorMessage(message, caption, folder.c_str());
     ShowErrorMessage(message.c_str(), caption.c_str());
     InvalidateAllWindows();
 }
@@ -132,6 +150,7 @@ void InstallErrorHandlers() {
     NVireo::NWindows::NSEH::SetStructuredExceptionHandler(new CSEHHandler);
     NVireo::NError::SetWindowTitleSource(&ReportWindowTitle);
     NVireo::NError::SetDeviceLogWriter(&NVireo::NDirectX::N3D::WriteDirect3DLogs);
+    NVireo::NError::SetEmergencyFolder(StateFolder().c_str());
 }
 
 }  // namespace Appli

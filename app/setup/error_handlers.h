@@ -1,5 +1,7 @@
 // The application's error handlers: what the user sees when the program fails, and the
-// report folder "error/" below the home folder that tells us why.
+// report folder (Appli::ReportFolder: error/ below the home folder or in the user's state
+// folder) that tells us why. The message names the folder; when the report could not be
+// written there, it says so, and the report's text goes to standard error instead.
 #pragma once
 
 #include <windows.h>
@@ -10,14 +12,13 @@
 
 namespace Appli {
 
-// The report folder below the home folder.
-inline constexpr const char kReportFolder[] = "error/";
-
 // The texts of the failure message: the caption's first part, the message with one %s
-// for the report folder's name, and the product name that ends the caption.
+// for the report folder's path, the same when the report could not be written there, and
+// the product name that ends the caption.
 struct CErrorMessageTexts {
     const char* caption;
     const char* message;
+    const char* unwritten;
     const char* productName;
 };
 // The system string table's texts once it is loaded, built-in ones before; the product
@@ -27,10 +28,11 @@ CErrorMessageTexts ErrorMessageTexts();
 // The main window's title (see application_info.h) as BreakPoint.log starts with it.
 const char* ReportWindowTitle();
 
-// Caption "<caption>:<product name>" and the message with the report folder's name
-// ("error", without its separator).
+// Caption "<caption>:<product name>" and the message with the report folder's path
+// (without its trailing separator): the unwritten one when a log of the report could
+// not be written (NVireo::NError::UnwrittenLogs).
 void ComposeErrorMessage(NVireo::NString::BBasic<char>& text,
-                         NVireo::NString::BBasic<char>& caption);
+                         NVireo::NString::BBasic<char>& caption, const char* folder);
 // Shows the failure message: over the main window when there is one, otherwise as a
 // task-modal box without owner.
 void ShowErrorMessage(const char* text, const char* caption);
@@ -50,7 +52,8 @@ public:
                 uint32_t line) override;
 };
 
-// Installs both handlers and names the window title as BreakPoint.log's first line.
+// Installs both handlers, names the window title as BreakPoint.log's first line and the
+// state folder as the emergency path's folder.
 void InstallErrorHandlers();
 
 }  // namespace Appli

@@ -11,6 +11,7 @@
 #include "framework/error/error.h"
 #include "framework/error/sites.h"
 #include "framework/error/trace.h"
+#include "framework/platform/file.h"
 #include "framework/platform/home.h"
 #include "framework/render/device_logs.h"
 #include "framework/render/presets.h"
@@ -522,17 +523,15 @@ bool ResetAndRestore() {
 
 // --- screenshots ----------------------------------------------------------------------
 
-BBasic<char> SaveScreenshot() {
+BBasic<char> SaveScreenshot(const char* folder) {
     SE_MARK();
     BBasic<char> name;
     if (!Device().Exists()) return name;
     NVireo::NFile::EnterHomeFolder();
-    const DWORD attributes = GetFileAttributesA("ss");
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        CreateDirectoryA("ss", nullptr);
-    }
+    NVireo::NFile::MakeFolders(folder);  // one that cannot be made: nothing is written
+    const std::string prefix = NVireo::NError::ReportPath(folder, "");
     for (unsigned i = 0; i < 10000; ++i) {
-        name.Format("ss/%4u.bmp", i);
+        name.Format("%s%4u.bmp", prefix.c_str(), i);
         if (_access(name.c_str(), 0) != 0) {
             if (CaptureRenderTarget(name.c_str())) return name;
             return BBasic<char>();

@@ -45,6 +45,7 @@
     X(OverwriteCaption, 220)       \
     X(ErrorCaption, 5210)          \
     X(ErrorMessage, 5340)          \
+    X(ErrorUnwritten, 5350)        \
     X(SettingsProduct, 11000)      \
     X(SettingsFormat, 11010)       \
     X(SettingsLeft, 11020)         \

@@ -52,7 +52,8 @@ private:
     unsigned exposures_ = 0;  // the window exposures seen when the last frame was shown
 };
 
-// The client size of a window that has an SDL window behind it; false otherwise.
+// The client size of a window that has an SDL window behind it, in the program's pixels
+// (SDL's divided by the window's scale); false otherwise.
 bool WindowClientSize(HWND window, int* width, int* height);
 
 // Hears SDL's renderer resets; the device registers itself to be told.
