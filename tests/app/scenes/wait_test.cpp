@@ -18,12 +18,16 @@
 #include "app/scenes/workspace_start.h"
 #include "framework/platform/home.h"
 #include "framework/render/direct3d.h"
+#include "framework/text/string_ids.h"
+#include "framework/text/string_table.h"
 #include "support/test_support.h"
 #include "support/wav_bytes.h"
 
 namespace {
 
 using namespace wavbytes;
+using scene_test::ClipBytes;
+using scene_test::Snapshot;
 
 std::vector<std::string> messages;
 
@@ -44,33 +48,6 @@ void MakeRamp(CSoundClip& clip, uint32_t frames) {
     ASSERT_TRUE(clip.data.Resize(frames));
     for (uint32_t i = 0; i < clip.data.length; ++i) clip.data.data[i] = static_cast<uint8_t>(i);
 }
-
-Bytes ClipBytes(const CSoundClip& clip) {
-    return Bytes(clip.data.data, clip.data.data + clip.data.length);
-}
-
-// What the workspace shows of the clip state, to compare before and after a job.
-struct Snapshot {
-    bool loaded;
-    uint32_t durationMs;
-    std::string filePath;
-    CSoundFormat format;
-    Bytes data;
-
-    static Snapshot Take() {
-        const CClipState& s = SharedClipState();
-        return {s.loaded, s.currentDurationMs, s.currentFilePath, s.clip.Format(),
-                ClipBytes(s.clip)};
-    }
-    void ExpectCurrent() const {
-        const Snapshot now = Take();
-        EXPECT_EQ(now.loaded, loaded);
-        EXPECT_EQ(now.durationMs, durationMs);
-        EXPECT_EQ(now.filePath, filePath);
-        EXPECT_EQ(std::memcmp(&now.format, &format, sizeof format), 0);
-        EXPECT_EQ(now.data, data);
-    }
-};
 
 bool WaitScreenIsCurrent() {
     return dynamic_cast<Scene::Main::BWait*>(NVireo::NGame::NScene::Current()) != nullptr;
