@@ -1,20 +1,31 @@
 // The title menu and the setting scene, in-process on a headless device with a real
 // window for the keys: the menu's slide-in and its owner's actions, the shortcut that
 // opens the settings one frame after the key, and the settings applied at once, kept
-// between visits and left through back and next.
+// between visits and left through back and next. Then what a user meets, driven through
+// the window's keys and mouse and the program's frames: the check boxes under the
+// caption, every bar value across visits, a title without its logo, a key tap.
 #include <d3d8_seams.h>
 #include <gtest/gtest.h>
+#include <objbase.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
+#include <vector>
 
 #include "app/audio/bgm.h"
 #include "app/audio/sound_effects.h"
 #include "app/scenes/setting.h"
 #include "app/scenes/start_scenes.h"
 #include "app/scenes/title.h"
+#include "app/scenes/workspace.h"
+#include "framework/package/package.h"
+#include "framework/platform/home.h"
+#include "framework/render/asset_names.h"
 #include "framework/render/direct3d.h"
 #include "framework/render/effects.h"
+#include "framework/text/string_ids.h"
+#include "framework/text/string_table.h"
 #include "support/main_window_fixture.h"
 
 namespace {
@@ -187,6 +198,17 @@ TEST_F(TitleAndSetting, BackReturnsToTheTitleAndNextGoesThroughTheOpening) {
     EXPECT_NE(CurrentAs<Scene::Opening::CStart>(), nullptr);
     Frame();
     EXPECT_NE(CurrentAs<Scene::Title::CStart>(), nullptr);
+}
+
+// --- what a user meets, through the window's keys and mouse and the program's frames ----
+
+TEST_F(TitleAndSetting, ATapShorterThanAFrameOpensTheSettings) {
+    new Scene::Title::CMain;
+    ProgramFrame();
+    Tap(SDLK_e);  // down and up before the next frame
+    ProgramFrame();
+    ProgramFrame();
+    EXPECT_NE(SceneAs<Scene::Setting::CMain>(), nullptr);
 }
 
 }  // namespace
