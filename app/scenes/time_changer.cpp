@@ -76,10 +76,8 @@ std::string CTimeChanger::ValueText(uint32_t ms) {
 
 void CTimeChanger::Update() {
     SE_MARK();
-    if (!bar.disabled) {
-        bar.Update();
-        bar.SetValueText(ValueText(ChosenMs()).c_str());
-    }
+    // The bar's repeat runs in the widgets' tick, once a frame, before this update.
+    if (!bar.disabled) bar.SetValueText(ValueText(ChosenMs()).c_str());
     buttons.PollButtons();  // last: a chosen button replaces this scene
 }
 

@@ -1,26 +1,39 @@
 // The workspace and the duration dialog, run in-process on a headless device with
 // answered dialogs and message boxes: which commands are enabled when, what the panel
 // and graphs show, drops, the open and save dialogs with their checks, and the dialog's
-// bar, confirmation and cancel.
+// bar, confirmation and cancel. Then what a user meets, driven through the main window's
+// keys and mouse and the program's frames: back from the title, the bar's steps, the
+// workspace drawn at once, why a file was refused, names code page 932 lacks, play
+// without a sound device, where the dialogs start, refused changes, clips too big for
+// memory and what F7 says.
 #include "app/scenes/workspace.h"
 
 #include <d3d8_seams.h>
+#include <hostpath.h>
 #include <seams.h>
+#include <sys/resource.h>
 #include <windows.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "app/scenes/scene_fixture.h"
 #include "app/scenes/time_changer.h"
+#include "app/scenes/title.h"
 #include "app/scenes/wait.h"
+#include "app/scenes/workspace_commands.h"
 #include "app/scenes/workspace_start.h"
 #include "framework/platform/home.h"
 #include "framework/render/direct3d.h"
 #include "framework/text/string_ids.h"
 #include "framework/text/string_table.h"
 #include "framework/window/dropped_files.h"
+#include "sound/output/sound_device.h"
+#include "support/child_process.h"
+#include "support/main_window_fixture.h"
 #include "support/test_support.h"
 #include "support/wav_bytes.h"
 
@@ -42,11 +55,14 @@ int RecordMessage(LPCSTR text, LPCSTR caption, UINT type) {
     return messageAnswer;
 }
 
-// The file dialogs' answer: a host path, or cancel when empty.
+// The file dialogs' answer: a host path, or cancel when empty. The folder the last one
+// started in is kept (empty: none given).
 std::string dialogAnswer;
 int dialogCalls = 0;
-const char* AnswerDialog(const OPENFILENAMEA*, BOOL) {
+std::string dialogStartedIn;
+const char* AnswerDialog(const OPENFILENAMEA* record, BOOL) {
     ++dialogCalls;
+    dialogStartedIn = record->lpstrInitialDir != nullptr ? record->lpstrInitialDir : "";
     return dialogAnswer.empty() ? nullptr : dialogAnswer.c_str();
 }
 
@@ -62,24 +78,33 @@ std::vector<bool> Enabled(CWorkSpace& workspace) {
     return enabled;
 }
 
+// Message boxes and file dialogs answered by the test, nothing dropped yet; and undone.
+void AnswerBoxesAndDialogs() {
+    messages.clear();
+    messageAnswer = IDOK;
+    dialogAnswer.clear();
+    dialogCalls = 0;
+    dialogStartedIn.clear();
+    SetMessageBoxAnswer(RecordMessage);
+    SetFileDialogAnswer(AnswerDialog);
+    NVireo::NDrop::DroppedFiles().Clear();
+}
+void StopAnswering() {
+    SetMessageBoxAnswer(nullptr);
+    SetFileDialogAnswer(nullptr);
+    NVireo::NDrop::DroppedFiles().Clear();
+}
+
 class Workspace : public scene_test::HeadlessSceneTest {
 protected:
     void SetUp() override {
         HeadlessSceneTest::SetUp();
         if (HasFatalFailure()) return;
-        messages.clear();
-        messageAnswer = IDOK;
-        dialogAnswer.clear();
-        dialogCalls = 0;
-        SetMessageBoxAnswer(RecordMessage);
-        SetFileDialogAnswer(AnswerDialog);
-        NVireo::NDrop::DroppedFiles().Clear();
+        AnswerBoxesAndDialogs();
     }
     void TearDown() override {
         HeadlessSceneTest::TearDown();
-        SetMessageBoxAnswer(nullptr);
-        SetFileDialogAnswer(nullptr);
-        NVireo::NDrop::DroppedFiles().Clear();
+        StopAnswering();
     }
 
     // The first start: the prepared clip, then the workspace.
@@ -452,6 +477,94 @@ TEST_F(Workspace, ConfirmingWithoutALoadedClipMakesSilenceOfTheChosenLength) {
     ASSERT_EQ(workspace->panelLines.size(), 5u);
     EXPECT_EQ(workspace->panelLines[1].text.rfind("再生時間       1500ミリ秒(約1.5秒)", 0), 0u);
     EXPECT_EQ(Enabled(*workspace), (std::vector<bool>{false, false, true, false, false, false}));
+}
+
+// --- what a user meets: the workspace driven through the window's keys and mouse -------
+
+// The repeat clock of the scroll bars follows the program's frames.
+bool ReadBarClock(uint32_t& milliseconds) {
+    milliseconds = gui_test::FrameClock();
+    return true;
+}
+
+class WorkspaceByHand : public gui_test::MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        if (HasFatalFailure()) return;
+        scene_test::ResetClipState();
+        AnswerBoxesAndDialogs();
+        NVireo::NDrop::AcceptDroppedFiles();
+        NVireo::NGUI::NScrollBar::Clock() = ReadBarClock;
+        Main::PrepareWorkspaceClip();
+        new CWorkSpace;
+        ProgramFrame();
+    }
+    void TearDown() override {
+        Scene::EndScenes();
+        NVireo::NGUI::NScrollBar::Clock() = NVireo::NGUI::NScrollBar::ReadProcessClock;
+        scene_test::ResetClipState();
+        StopAnswering();
+        MainWindowTest::TearDown();
+    }
+
+    // A command by its key, as a user gives it: the frame that sees the tap shows the
+    // button pressed, the next one runs the command.
+    void Command(SDL_Keycode key) {
+        Tap(key);
+        ProgramFrame();
+        ProgramFrame();
+    }
+    // Frames until the workspace is on screen again (after a wait screen or a dialog).
+    static bool BackAtWorkspace() {
+        return FramesUntil([] { return SceneAs<CWorkSpace>() != nullptr; });
+    }
+    // Loads a host file through the open dialog, which E opens.
+    CWorkSpace& LoadByKey(const std::string& hostPath) {
+        dialogAnswer = hostPath;
+        Command(SDLK_e);
+        EXPECT_TRUE(BackAtWorkspace());
+        return *SceneAs<CWorkSpace>();
+    }
+    // The duration dialog's thumb dragged to x with the left button.
+    void DragThumbTo(CTimeChanger& dialog, int x) {
+        const RECT& thumb = dialog.bar.thumb;
+        const int from = (thumb.left + thumb.right) / 2;
+        const int y = (thumb.top + thumb.bottom) / 2;
+        MoveTo(from, y);
+        Mouse(SDL_BUTTON_LEFT, true, from, y);
+        MoveTo(x, y);
+        Mouse(SDL_BUTTON_LEFT, false, x, y);
+    }
+
+    TempFolder folder;
+};
+
+TEST_F(WorkspaceByHand, TheDurationBarStepsOnceForAClickAndOncePerFrameWhileHeld) {
+    WriteFile(folder / "take.wav", Canonical(Format{}, Samples(176400)));  // 1 s
+    LoadByKey(folder / "take.wav");
+    Command(SDLK_q);
+    CTimeChanger* dialog = SceneAs<CTimeChanger>();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_EQ(dialog->bar.GetValue(), 10);
+    // A click shorter than a frame on the left arrow: one step.
+    Click(112, 212);
+    ProgramFrame(false);
+    ProgramFrame(false);
+    EXPECT_EQ(dialog->bar.GetValue(), 9);
+    // The right arrow held: a step with the press, none until the repeat delay (240 ms,
+    // six frames), then one each frame.
+    MoveTo(288, 212);
+    Mouse(SDL_BUTTON_LEFT, true, 288, 212);
+    std::vector<int32_t> values{dialog->bar.GetValue()};
+    for (int frame = 1; frame <= 10; ++frame) {
+        ProgramFrame(false);
+        values.push_back(dialog->bar.GetValue());
+    }
+    Mouse(SDL_BUTTON_LEFT, false, 288, 212);
+    ProgramFrame(false);
+    EXPECT_EQ(values, (std::vector<int32_t>{10, 10, 10, 10, 10, 10, 11, 12, 13, 14, 15}));
+    EXPECT_EQ(dialog->bar.GetValue(), 15) << "released: no more steps";
 }
 
 }  // namespace
