@@ -143,7 +143,6 @@
     X(NMusic, kQueryEvent, 42103)                                               \
     X(NMusic, kQuerySeeking, 42104)                                             \
     X(NMusic, kQueryAudio, 42105)                                               \
-    X(NMusic, kRenderFile, 42106)                                               \
     X(NMusic, kVolume, 42107)                                                   \
     X(NMusic, kPause, 42108)                                                    \
     X(NMusic, kStop, 42109)                                                     \
