@@ -202,6 +202,58 @@ TEST_F(TitleAndSetting, BackReturnsToTheTitleAndNextGoesThroughTheOpening) {
 
 // --- what a user meets, through the window's keys and mouse and the program's frames ----
 
+bool Inside(const RECT& rect, int32_t x, int32_t y) {
+    return rect.left <= x && x < rect.right && rect.top <= y && y < rect.bottom;
+}
+
+TEST_F(TitleAndSetting, TheCheckBoxesUnderTheCaptionTakeAClickAndABadMusicFileIsNoMusic) {
+    // A menu.wma that is no sound at all: music switched on stays off, with one line.
+    TempFolder home;
+    home.WriteHostFile("menu.wma", "this is not a sound file");
+    NVireo::NFile::SetHomeFolder(home.Program().c_str());
+    CoInitialize(nullptr);
+    new Scene::Setting::CMain;
+    ProgramFrame();
+    auto* setting = SceneAs<Scene::Setting::CMain>();
+    ASSERT_NE(setting, nullptr);
+    RECT caption{};
+    ASSERT_TRUE(setting->caption.GetRect(caption));
+    struct Row {
+        Button::NDetail::CBase& box;
+        int32_t x, y;
+        uint32_t description;
+    };
+    const Row rows[] = {
+        {setting->music, 236, 116, StringId::Application::MusicSwitchDescription},
+        {setting->effects, 236, 166, StringId::Application::EffectSwitchDescription},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.y);
+        ASSERT_TRUE(setting->music.pictures->on.Covers(row.x - row.box.x, row.y - row.box.y));
+        testing::internal::CaptureStderr();
+        Click(row.x, row.y);
+        ProgramFrame();
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(row.box.state, 1u) << "switched on by the click";
+        // The pointer rests on the box: the frame's pick shows the box's description.
+        const Help::CLines& shown = Help::Normal::SharedBox().lines;
+        ASSERT_GE(shown.count, 1);
+        EXPECT_EQ(std::string((*shown.begin()).c_str()),
+                  NVireo::NText::ApplicationStrings().Get(row.description));
+        if (&row.box == &setting->music) {
+            EXPECT_TRUE(Inside(caption, row.x, row.y)) << "the caption lies over the box";
+            EXPECT_TRUE(BGM::Streamer().IsEnabled());
+            EXPECT_EQ(BGM::Streamer().graph, nullptr) << "no music from a bad file";
+            EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+            EXPECT_NE(said.find(home.HostPath("menu.wma")), std::string::npos) << said;
+        } else {
+            EXPECT_TRUE(SoundEffectBank().IsEnabled());
+        }
+    }
+    EXPECT_NE(SceneAs<Scene::Setting::CMain>(), nullptr) << "the program goes on";
+    CoUninitialize();
+}
+
 TEST_F(TitleAndSetting, ATapShorterThanAFrameOpensTheSettings) {
     new Scene::Title::CMain;
     ProgramFrame();
