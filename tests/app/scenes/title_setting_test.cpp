@@ -254,6 +254,38 @@ TEST_F(TitleAndSetting, TheCheckBoxesUnderTheCaptionTakeAClickAndABadMusicFileIs
     CoUninitialize();
 }
 
+TEST_F(TitleAndSetting, EveryBarValueComesBackUnchangedWhenTheScreenOpensAgain) {
+    // Both switches on, so their volume bars take input; every bar at its left end.
+    BGM::Streamer().SetEnabled(1);
+    SoundEffectBank().SetEnabled(1);
+    N3D::RendererState().brightness = -0.5f;
+    new Scene::Title::CMain;
+    ProgramFrame();
+    // The right arrows of the music volume, effect volume and brightness bars.
+    const POINT arrows[] = {{548, 112}, {548, 162}, {368, 212}};
+    const auto bars = [](Scene::Setting::CMain& s) {
+        return std::vector<int32_t>{s.musicVolume.GetValue(), s.effectVolume.GetValue(),
+                                    s.brightness.GetValue()};
+    };
+    // No pixel is looked at: the frames only update, as after a late frame.
+    for (int32_t value = 0; value <= 100; ++value) {
+        SCOPED_TRACE(value);
+        // The title's E opens the screen; it shows what was set when it was left.
+        Tap(SDLK_e);
+        ASSERT_TRUE(FramesUntil([] { return SceneAs<Scene::Setting::CMain>() != nullptr; }, false));
+        Scene::Setting::CMain& setting = *SceneAs<Scene::Setting::CMain>();
+        ASSERT_EQ(bars(setting), std::vector<int32_t>(3, value));
+        if (value == 100) break;
+        for (const POINT& arrow : arrows) Click(arrow.x, arrow.y);  // one step each
+        ProgramFrame(false);
+        ASSERT_EQ(bars(setting), std::vector<int32_t>(3, value + 1));
+        Click(55, 50);  // back to the title
+        ASSERT_TRUE(FramesUntil([] { return SceneAs<Scene::Title::CMain>() != nullptr; }, false));
+    }
+    EXPECT_DOUBLE_EQ(BGM::MusicVolume(), 1.0);
+    EXPECT_FLOAT_EQ(N3D::RendererState().brightness, 0.5f);
+}
+
 TEST_F(TitleAndSetting, ATapShorterThanAFrameOpensTheSettings) {
     new Scene::Title::CMain;
     ProgramFrame();
