@@ -60,6 +60,11 @@ void CNexter::Select(int32_t id) {
     SE_MARK();
     SceneReturnMarker() = 1;
     switch (id) {
+        case 0:
+            // Back to the work: the clip state outlives every scene, so the workspace
+            // shows the clip exactly as it was when F9 was pressed.
+            GoToWorkSpace();
+            break;
         case 2:
             GoToSetting();
             break;
@@ -67,7 +72,7 @@ void CNexter::Select(int32_t id) {
             EndScenes();
             break;
         default:
-            break;  // "ゲームプレイ" and "続きから" have no action here
+            break;  // "続きから" has no action here
     }
 }
 

@@ -113,12 +113,15 @@ TEST_F(TitleAndSetting, TheMenuSlidesInTheFirstButtonAfterFiveFramesTheLastAfter
 
 TEST_F(TitleAndSetting, TheMenuEntriesActAndMarkWhereTheSettingsCameFrom) {
     new Scene::Title::CMain;
-    for (int32_t id : {0, 1, 7}) {
+    for (int32_t id : {1, 7}) {
         Scene::Title::SceneReturnMarker() = 2;
         Scene::Title::CNexter::Select(id);
         EXPECT_EQ(Scene::Title::SceneReturnMarker(), 1u) << id;
         EXPECT_NE(CurrentAs<Scene::Title::CMain>(), nullptr) << id << ": no action";
     }
+    Scene::Title::CNexter::Select(0);
+    EXPECT_NE(CurrentAs<Scene::Main::CWorkSpace>(), nullptr) << "back to the work";
+    new Scene::Title::CMain;
     Scene::Title::CNexter::Select(2);
     EXPECT_NE(CurrentAs<Scene::Setting::CMain>(), nullptr);
     new Scene::Title::CMain;

@@ -540,6 +540,21 @@ protected:
     TempFolder folder;
 };
 
+TEST_F(WorkspaceByHand, TheTitlesGamePlayReturnsToTheWorkspaceWithTheClipAsItWas) {
+    WriteFile(folder / "take.wav", Canonical(Format{}, Samples(88200)));
+    const std::vector<Scene::Main::CPanelLine> panel = LoadByKey(folder / "take.wav").panelLines;
+    const scene_test::Snapshot before = scene_test::Snapshot::Take();
+    ASSERT_TRUE(before.loaded);
+    Tap(SDLK_F9);
+    ASSERT_TRUE(FramesUntil([] { return SceneAs<Scene::Title::CMain>() != nullptr; }));
+    Command(SDLK_q);  // "ゲームプレイ"
+    ASSERT_TRUE(BackAtWorkspace());
+    before.ExpectCurrent();
+    const std::vector<Scene::Main::CPanelLine>& now = SceneAs<CWorkSpace>()->panelLines;
+    ASSERT_EQ(now.size(), panel.size());
+    for (size_t i = 0; i < panel.size(); ++i) EXPECT_EQ(now[i].text, panel[i].text);
+}
+
 TEST_F(WorkspaceByHand, TheDurationBarStepsOnceForAClickAndOncePerFrameWhileHeld) {
     WriteFile(folder / "take.wav", Canonical(Format{}, Samples(176400)));  // 1 s
     LoadByKey(folder / "take.wav");
