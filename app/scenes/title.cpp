@@ -8,6 +8,7 @@
 #include "app/setup/application_info.h"
 #include "framework/error/error.h"
 #include "framework/error/trace.h"
+#include "framework/package/package.h"
 #include "framework/render/asset_names.h"
 #include "framework/render/direct3d.h"
 #include "framework/render/pixels.h"
@@ -78,6 +79,13 @@ void CNexter::Select(int32_t id) {
 
 CLogoSprite::CLogoSprite() {
     SE_MARK();
+    // The logo is decoration: a package without it (or its mask) gives a title without a
+    // logo, as any picture that is not there is simply not drawn.
+    const NVireo::NRender::CPackage& package = NVireo::NRender::ProgramPackage();
+    if (package.Find(NVireo::NRender::NPicture::kTitleLogo) == nullptr ||
+        package.Find(NVireo::NRender::NPicture::kTitleLogoMask) == nullptr) {
+        return;
+    }
     N3D::CImageDescriptor descriptor;
     descriptor.name = NVireo::NString::BBasic<char>(NVireo::NRender::NPicture::kTitleLogo);
     descriptor.mask = NVireo::NString::BBasic<char>(NVireo::NRender::NPicture::kTitleLogoMask);

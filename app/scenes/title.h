@@ -46,7 +46,8 @@ public:
     static void Select(int32_t id);
 };
 
-// The logo picture, loaded from the package on construction.
+// The logo picture, loaded from the package on construction; empty (and not drawn) when
+// the package does not hold it.
 class CLogoSprite : public Sprite::CBasic {
 public:
     CLogoSprite();

@@ -289,6 +289,21 @@ TEST_F(TitleAndSetting, EveryBarValueComesBackUnchangedWhenTheScreenOpensAgain) 
     EXPECT_FLOAT_EQ(N3D::RendererState().brightness, 0.5f);
 }
 
+TEST_F(TitleAndSetting, ATitleWithoutItsLogoStillOpens) {
+    NVireo::NRender::CPackage& package = NVireo::NRender::ProgramPackage();
+    NVireo::NRender::CPackage::Entry logo;
+    logo.name = NVireo::NRender::NormalizeEntryName(NVireo::NRender::NPicture::kTitleLogo);
+    ASSERT_TRUE(package.directory.Erase(logo));
+    new Scene::Setting::CMain;
+    ProgramFrame();
+    Tap(SDLK_F9);
+    ASSERT_TRUE(FramesUntil([] { return SceneAs<Scene::Title::CMain>() != nullptr; }));
+    EXPECT_TRUE(SceneAs<Scene::Title::CMain>()->logo.IsNull());
+    ProgramFrame();
+    EXPECT_NE(SceneAs<Scene::Title::CMain>(), nullptr);
+    headless::OpenProgramPackage(previousHome_);  // the whole package again
+}
+
 TEST_F(TitleAndSetting, ATapShorterThanAFrameOpensTheSettings) {
     new Scene::Title::CMain;
     ProgramFrame();
