@@ -273,4 +273,10 @@ void CWorkSpace::DrawScene() {
     commands.DrawButtons();
 }
 
+void CWorkSpace::Draw() {
+    SE_MARK();
+    DrawScene();
+    Help::Line::DrawOverlay();
+}
+
 }  // namespace Scene::Main

@@ -176,7 +176,6 @@ TEST_F(Workspace, FirstStartOffersOnlyLoading) {
     EXPECT_EQ(workspace.graphs[0].top, 164);
     EXPECT_EQ(workspace.graphs[1].top, 274);
     EXPECT_EQ(workspace.graphs[1].bottom, 374);
-    workspace.durationMs = 0;  // no fade-in over the probed frame
     Frame();
     EXPECT_EQ(CurrentAs<CWorkSpace>(), &workspace);
     UINT width = 0, height = 0;
@@ -487,6 +486,15 @@ bool ReadBarClock(uint32_t& milliseconds) {
     return true;
 }
 
+// The presented pixel at (x, y), opaque.
+uint32_t PresentedPixel(int x, int y) {
+    UINT width = 0, height = 0;
+    const std::vector<DWORD> frame =
+        SePresentedFrame(NVireo::NDirectX::N3D::Device().Get(), &width, &height);
+    const size_t at = static_cast<size_t>(y) * width + static_cast<size_t>(x);
+    return at < frame.size() ? frame[at] | 0xFF000000u : 0;
+}
+
 class WorkspaceByHand : public gui_test::MainWindowTest {
 protected:
     void SetUp() override {
@@ -580,6 +588,19 @@ TEST_F(WorkspaceByHand, TheDurationBarStepsOnceForAClickAndOncePerFrameWhileHeld
     ProgramFrame(false);
     EXPECT_EQ(values, (std::vector<int32_t>{10, 10, 10, 10, 10, 10, 11, 12, 13, 14, 15}));
     EXPECT_EQ(dialog->bar.GetValue(), 15) << "released: no more steps";
+}
+
+TEST_F(WorkspaceByHand, TheWorkspaceIsDrawnAtOnceWheneverItComesBack) {
+    WriteFile(folder / "take.wav", Canonical(Format{}, Samples(88200)));
+    // The frame that brings the workspace back draws it whole: the first graph's panel,
+    // not black under a fade.
+    LoadByKey(folder / "take.wav");
+    EXPECT_EQ(PresentedPixel(100, 170), 0xFF646464u) << "after a load";
+    Command(SDLK_q);
+    ASSERT_NE(SceneAs<CTimeChanger>(), nullptr);
+    Command(SDLK_w);  // cancel
+    ASSERT_NE(SceneAs<CWorkSpace>(), nullptr);
+    EXPECT_EQ(PresentedPixel(100, 170), 0xFF646464u) << "after the dialog";
 }
 
 }  // namespace
