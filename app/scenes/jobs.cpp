@@ -10,8 +10,56 @@
 #include "app/scenes/wait.h"
 #include "framework/error/trace.h"
 #include "framework/platform/file.h"
+#include "framework/text/string_ids.h"
+#include "framework/text/string_table.h"
+#include "sound/wavefile.h"
 
 namespace Jobs {
+
+namespace {
+
+namespace Id = StringId::Application;
+
+struct CReason {
+    const char* rejection;
+    uint32_t text;
+};
+constexpr CReason kReasons[] = {
+    {NWaveRejection::kNotSeekable, Id::RefusedNotSeekable},
+    {NWaveRejection::kAborted, Id::RefusedAborted},
+    {NWaveRejection::kNotRiffWave, Id::RefusedNotRiffWave},
+    {NWaveRejection::kNoDataChunk, Id::RefusedNoDataChunk},
+    {NWaveRejection::kNoFmtChunk, Id::RefusedNoFmtChunk},
+    {NWaveRejection::kDataBeforeFmt, Id::RefusedDataBeforeFmt},
+    {NWaveRejection::kChunkPastEnd, Id::RefusedChunkPastEnd},
+    {NWaveRejection::kFmtTooShort, Id::RefusedFmtTooShort},
+    {NWaveRejection::kEndsInFmt, Id::RefusedEndsInFmt},
+    {NWaveRejection::kExtensibleTooShort, Id::RefusedExtensibleShort},
+    {NWaveRejection::kUnsupportedFormat, Id::RefusedUnsupportedFormat},
+    {NWaveRejection::kNoDuration, Id::RefusedNoDuration},
+    {NWaveRejection::kBlockBelowFrame, Id::RefusedBlockBelowFrame},
+    {NWaveRejection::kBlockNotFrame, Id::RefusedBlockNotFrame},
+    {NWaveRejection::kUnknownSizeTooLarge, Id::RefusedUnknownSizeLarge},
+    {NWaveRejection::kDataPastEnd, Id::RefusedDataPastEnd},
+    {NWaveRejection::kOutOfMemory, Id::RefusedOutOfMemory},
+    {NWaveRejection::kEndsInData, Id::RefusedEndsInData},
+    {NWaveRejection::kCannotOpen, Id::RefusedCannotOpen},
+    {kNotWaveName, Id::RefusedNotWaveName},
+    {kShorterThanHeader, Id::RefusedShorterThanHeader},
+};
+
+}  // namespace
+
+std::string RefusalReason(const char* rejection) {
+    SE_MARK();
+    if (rejection == nullptr) return std::string();
+    for (const CReason& reason : kReasons) {
+        if (std::strcmp(reason.rejection, rejection) == 0) {
+            return NVireo::NText::ApplicationStrings().Get(reason.text);
+        }
+    }
+    return rejection;
+}
 
 bool HasWaveExtension(const char* path) {
     SE_MARK();
@@ -78,6 +126,7 @@ int32_t CLoading::CCThread::Run() {
     // Running out of memory on a big file ends the job as aborted, not the program.
     raiseOnOutOfMemory = false;
     if (!Jobs::HasWaveExtension(path.c_str())) {
+        wave.rejection = Jobs::kNotWaveName;
         failed = true;
         return 0;
     }
@@ -85,8 +134,12 @@ int32_t CLoading::CCThread::Run() {
     // A file that vanished or cannot be read since it was chosen: the load failed, but
     // the file was never seen to be invalid.
     if (!stream.TryOpen(path.c_str(), "rb")) throw NVireo::NWindows::NThread::CException();
-    const bool read =
-        stream.Size() >= Jobs::kSmallestWaveFile && Transfer(wave, stream, EDirection::Input, clip);
+    bool read = false;
+    if (stream.Size() < Jobs::kSmallestWaveFile) {
+        wave.rejection = Jobs::kShorterThanHeader;
+    } else {
+        read = Transfer(wave, stream, EDirection::Input, clip);
+    }
     stream.TryClose();  // read-only: nothing to lose if the close fails
     if (!read) failed = true;
     return 0;

@@ -155,7 +155,9 @@ void CLoading::Update() {
     if (worker.IsAborted()) {
         ShowMessage(worker.path + "\n" + "読み込みに失敗しました");
     } else if (worker.HasFailed()) {
-        ShowMessage(worker.path + "\n" + "ファイルは不正です");
+        const std::string reason = Jobs::RefusalReason(worker.wave.rejection);
+        ShowMessage(worker.path + "\n" + "ファイルは不正です" +
+                    (reason.empty() ? "" : "\n" + reason));
     } else {
         CClipState& state = SharedClipState();
         state.loaded = true;

@@ -126,8 +126,8 @@ public:
     ~CLoading() override;
     // Finished: a loaded clip becomes the shared clip (loaded, with its duration and the
     // file as currentFilePath); an abort shows the path and "読み込みに失敗しました", a
-    // rejected file the path and "ファイルは不正です", and the shared clip stays as it
-    // was. Then a new workspace.
+    // rejected file the path, "ファイルは不正です" and, on a line of its own, why
+    // (Jobs::RefusalReason); the shared clip stays as it was. Then a new workspace.
     void Update() override;
 
     CCThread worker;

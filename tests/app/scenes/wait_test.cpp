@@ -117,20 +117,22 @@ TEST_F(WaitScreens, FilesTheLoaderTurnsAwayLeaveTheClipAndSayWhy) {
     notRiff.resize(44);
     Bytes oversized = valid;
     oversized[40] += 1;  // the data chunk claims one byte more than the file holds
+    namespace Id = StringId::Application;
     struct Case {
         const char* name;
         Bytes bytes;
-        const char* outcome;
+        uint32_t reason;  // the line under "ファイルは不正です"
     };
     const Case cases[] = {
-        {"clip.wave", valid, "ファイルは不正です"},
-        {"clip.txt", valid, "ファイルは不正です"},
-        {"no_extension", valid, "ファイルは不正です"},
-        {"short.wav", Bytes(valid.begin(), valid.begin() + 43), "ファイルは不正です"},
-        {"forty_four.wav", notRiff, "ファイルは不正です"},
-        {"oversized.wav", oversized, "ファイルは不正です"},
-        {"dot.wav.d/inside", valid, "ファイルは不正です"},
+        {"clip.wave", valid, Id::RefusedNotWaveName},
+        {"clip.txt", valid, Id::RefusedNotWaveName},
+        {"no_extension", valid, Id::RefusedNotWaveName},
+        {"short.wav", Bytes(valid.begin(), valid.begin() + 43), Id::RefusedShorterThanHeader},
+        {"forty_four.wav", notRiff, Id::RefusedNotRiffWave},
+        {"oversized.wav", oversized, Id::RefusedDataPastEnd},
+        {"dot.wav.d/inside", valid, Id::RefusedNotWaveName},
     };
+    const NVireo::NText::CStringTable& strings = NVireo::NText::ApplicationStrings();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string name = c.name;
@@ -140,8 +142,15 @@ TEST_F(WaitScreens, FilesTheLoaderTurnsAwayLeaveTheClipAndSayWhy) {
         messages.clear();
         Load(folder.ProgramPath(name));
         ASSERT_EQ(messages.size(), 1u);
-        EXPECT_EQ(messages[0], folder.ProgramPath(name) + "\n" + c.outcome);
+        EXPECT_EQ(messages[0],
+                  folder.ProgramPath(name) + "\nファイルは不正です\n" + strings.Get(c.reason));
         before.ExpectCurrent();
+    }
+    // Every reason the reader can give has its own line in the user's language.
+    for (const char* reason : NWaveRejection::kAll) {
+        const std::string line = Jobs::RefusalReason(reason);
+        EXPECT_FALSE(line.empty()) << reason;
+        EXPECT_NE(line, reason) << "no text of its own";
     }
 }
 

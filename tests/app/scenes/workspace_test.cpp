@@ -286,7 +286,9 @@ TEST_F(Workspace, ADroppedFileIsCheckedByTheLoadingJob) {
     Frame();
     RunWaitScreen();
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, path + "\nファイルは不正です");
+    EXPECT_EQ(messages[0].text, path + "\nファイルは不正です\n" +
+                                    NVireo::NText::ApplicationStrings().Get(
+                                        StringId::Application::RefusedNotWaveName));
     EXPECT_FALSE(SharedClipState().loaded);
 }
 
@@ -601,6 +603,18 @@ TEST_F(WorkspaceByHand, TheWorkspaceIsDrawnAtOnceWheneverItComesBack) {
     Command(SDLK_w);  // cancel
     ASSERT_NE(SceneAs<CWorkSpace>(), nullptr);
     EXPECT_EQ(PresentedPixel(100, 170), 0xFF646464u) << "after the dialog";
+}
+
+TEST_F(WorkspaceByHand, ARefusedFileSaysWhyOnALineOfItsOwn) {
+    Format wide;
+    wide.blockAlign = 65535;  // stereo 16-bit frames are 4 bytes
+    WriteFile(folder / "wide.wav", Canonical(wide, Samples(400)));
+    LoadByKey(folder / "wide.wav");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, folder.ProgramPath("wide.wav") + "\nファイルは不正です\n" +
+                                    NVireo::NText::ApplicationStrings().Get(
+                                        StringId::Application::RefusedBlockNotFrame));
+    EXPECT_FALSE(SharedClipState().loaded);
 }
 
 }  // namespace
