@@ -617,4 +617,26 @@ TEST_F(WorkspaceByHand, ARefusedFileSaysWhyOnALineOfItsOwn) {
     EXPECT_FALSE(SharedClipState().loaded);
 }
 
+TEST_F(WorkspaceByHand, ANameOutsideCodePage932ShowsOneQuestionMarkPerCharacterAndKeepsItsFile) {
+    const std::string name =
+        U8(u8"caf\u00e9 \u00fcber \U0001F3B5 音.wav");  // e and u accented, an emoji
+    WriteFile(folder / name, Canonical(Format{}, Samples(4000)));
+    CWorkSpace& workspace = LoadByKey(folder / name);
+    ASSERT_TRUE(SharedClipState().loaded);
+    EXPECT_EQ(ProgramToHostPath(SharedClipState().currentFilePath), folder / name);
+    ASSERT_GE(workspace.panelLabels.count, 1);
+    std::string drawn;
+    for (const auto& chip : (*workspace.panelLabels.begin()).line.chips) {
+        drawn += chip->character.c_str();
+    }
+    EXPECT_EQ(drawn, "caf? ?ber ? 音.wav");
+    // Saving under such a name writes that very name.
+    const std::string copy = U8(u8"copie \u00e9.wav");
+    dialogAnswer = folder / copy;
+    Command(SDLK_r);
+    ASSERT_TRUE(BackAtWorkspace());
+    EXPECT_EQ(ReadFile(folder / copy), Canonical(Format{}, Samples(4000)));
+    EXPECT_TRUE(messages.empty());
+}
+
 }  // namespace
