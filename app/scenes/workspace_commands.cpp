@@ -73,12 +73,23 @@ bool ChooseFileToSave() {
     return true;
 }
 
+bool& NoDeviceMessageShown() {
+    static bool shown = false;
+    return shown;
+}
+
 void PlayCurrentClip() {
     SE_MARK();
+    namespace NSound = NVireo::NDirectX::NSound;
     const CClipState& state = SharedClipState();
-    if (NVireo::NDirectX::NSound::PlayClip(state.clip) ==
-        NVireo::NDirectX::NSound::EClipPlay::Refused) {
+    const NSound::EClipPlay played = NSound::PlayClip(state.clip);
+    if (played == NSound::EClipPlay::Refused) {
         ShowMessage(state.currentFilePath + "\nこの形式のデータは再生できません");
+    } else if (played == NSound::EClipPlay::Silent && !NSound::SoundDevice().Exists() &&
+               !NoDeviceMessageShown()) {
+        // Without a sound device nothing can be heard: said once, then "再生" stays quiet.
+        NoDeviceMessageShown() = true;
+        ShowMessage("サウンドデバイスが使えないため、再生できません");
     }
 }
 

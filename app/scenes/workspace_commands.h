@@ -20,8 +20,11 @@ bool ChooseFileToLoad();
 bool ChooseFileToSave();
 
 // Plays the shared clip from its start; a clip the sound device refuses shows a message
-// instead.
+// instead, and so does the first play without a sound device (the program goes on
+// without sound; later plays say nothing).
 void PlayCurrentClip();
+// Whether the message about the missing sound device was shown in this run.
+bool& NoDeviceMessageShown();
 
 // Stores path in jobPath and starts the loading wait screen.
 void StartLoading(const std::string& path);

@@ -639,4 +639,16 @@ TEST_F(WorkspaceByHand, ANameOutsideCodePage932ShowsOneQuestionMarkPerCharacterA
     EXPECT_TRUE(messages.empty());
 }
 
+TEST_F(WorkspaceByHand, PlayWithoutASoundDeviceSaysSoTheFirstTime) {
+    NVireo::NDirectX::NSound::SoundDevice().Release();
+    Scene::Main::NoDeviceMessageShown() = false;
+    WriteFile(folder / "take.wav", Canonical(Format{}, Samples(4000)));
+    LoadByKey(folder / "take.wav");
+    Command(SDLK_t);
+    Command(SDLK_t);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "サウンドデバイスが使えないため、再生できません");
+    EXPECT_NE(SceneAs<CWorkSpace>(), nullptr) << "the program goes on";
+}
+
 }  // namespace
