@@ -23,6 +23,15 @@ namespace NDialog = NVireo::NCommonDialogBox::NFile;
 constexpr const char kFilterName[] = "Wave File";
 constexpr const char kExtension[] = "wav";
 
+// Where both dialogs start: the current clip's folder, else the last dialog's, else the
+// user's home folder.
+std::string DialogStartFolder() {
+    SE_MARK();
+    std::string folder, name;
+    NVireo::NFile::SplitPath(SharedClipState().currentFilePath.c_str(), folder, name);
+    return NDialog::StartFolder(folder);
+}
+
 }  // namespace
 
 void ShowMessage(const std::string& text) {
@@ -41,6 +50,7 @@ bool ChooseFileToLoad() {
     SE_MARK();
     const HWND window = NVireo::NWindow::MainWindowHandle();
     NDialog::CDialog dialog(kFilterName, kExtension);
+    dialog.startFolder = DialogStartFolder();
     ShowWindow(window, SW_HIDE);
     const bool chosen = dialog.ChooseOpenFile(window);
     ShowWindow(window, SW_SHOW);
@@ -60,6 +70,7 @@ bool ChooseFileToSave() {
     SE_MARK();
     const HWND window = NVireo::NWindow::MainWindowHandle();
     NDialog::CDialog dialog(kFilterName, kExtension);
+    dialog.startFolder = DialogStartFolder();
     if (!dialog.ChooseSaveFile(window)) return false;
     std::string path = dialog.name;
     if (!NDialog::ConfirmSavePath(path, window)) return false;

@@ -9,6 +9,9 @@ namespace Scene::Main {
 // Shows text in a system-modal box without caption, owned by the main window.
 void ShowMessage(const std::string& text);
 
+// Both dialogs start in the current clip's folder, else the folder of the last file
+// chosen in a dialog, else the user's home folder.
+//
 // The open-file dialog (the main window hidden while it is shown). A chosen file that
 // can be read is stored in jobPath and the loading wait screen starts (answers true: the
 // workspace is gone). A file that cannot be read shows "<path>は\n現在、読み込みができません".

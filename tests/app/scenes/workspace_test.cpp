@@ -651,4 +651,41 @@ TEST_F(WorkspaceByHand, PlayWithoutASoundDeviceSaysSoTheFirstTime) {
     EXPECT_NE(SceneAs<CWorkSpace>(), nullptr) << "the program goes on";
 }
 
+TEST_F(WorkspaceByHand, DialogsStartInTheClipsFolderElseTheLastOneElseTheUsersHome) {
+    const char* savedHome = std::getenv("HOME");
+    const std::string previousHome = savedHome != nullptr ? savedHome : "";
+    for (const char* sub : {"home", "a", "b", "c"}) std::filesystem::create_directory(folder / sub);
+    setenv("HOME", (folder / "home").c_str(), 1);
+    // No file chosen yet and no clip file: the user's home folder.
+    Command(SDLK_e);
+    EXPECT_EQ(dialogStartedIn, folder.ProgramPath("home/"));
+    // A clip from a/: the save dialog starts there.
+    WriteFile(folder / "a/1.wav", Canonical(Format{}, Samples(400)));
+    LoadByKey(folder / "a/1.wav");
+    dialogAnswer = folder / "b/2.wav";
+    Command(SDLK_r);
+    ASSERT_TRUE(BackAtWorkspace());
+    EXPECT_EQ(dialogStartedIn, folder.ProgramPath("a/"));
+    // Saved in b/: the clip's folder is b/ now.
+    dialogAnswer.clear();
+    Command(SDLK_e);
+    EXPECT_EQ(dialogStartedIn, folder.ProgramPath("b/"));
+    // A dropped clip whose folder is gone since: the last dialog's folder.
+    WriteFile(folder / "c/3.wav", Canonical(Format{}, Samples(400)));
+    Drop(window_.hwnd, SDL_DROPFILE, folder / "c/3.wav");
+    user32_test::Pump();
+    ASSERT_TRUE(FramesUntil([&] {
+        return SceneAs<CWorkSpace>() != nullptr &&
+               SharedClipState().currentFilePath == folder.ProgramPath("c/3.wav");
+    }));
+    std::filesystem::remove_all(folder / "c");
+    Command(SDLK_e);
+    EXPECT_EQ(dialogStartedIn, folder.ProgramPath("b/"));
+    if (savedHome != nullptr) {
+        setenv("HOME", previousHome.c_str(), 1);
+    } else {
+        unsetenv("HOME");
+    }
+}
+
 }  // namespace
