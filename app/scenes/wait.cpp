@@ -120,9 +120,10 @@ void CTimeChangeWait::Update() {
         return;
     }
     if (worker.IsAborted() || worker.HasFailed() || worker.result != EChangeResult::Done) {
-        // A change the engine cannot do (a format without whole frames, no memory) leaves
-        // the clip, its duration and its waveform as they were.
-        ShowMessage("エラーが発生して変更できませんでした");
+        // A change the engine cannot do (a format without whole frames, no memory, a
+        // result no WAV file holds) leaves the clip, its duration and its waveform as
+        // they were.
+        ShowMessage(kChangeFailedMessage);
     } else {
         CClipState& state = SharedClipState();
         state.currentDurationMs = worker.requestedMs;

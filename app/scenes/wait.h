@@ -30,6 +30,10 @@ void GoToTimeChangeWait();
 
 namespace Scene::Main {
 
+// What the user is told when a change of the clip cannot be made (the duration change
+// and "初期化").
+inline constexpr char kChangeFailedMessage[] = "エラーが発生して変更できませんでした";
+
 class CProgressText;
 
 namespace Button::Break {
@@ -87,8 +91,8 @@ public:
     ~CTimeChangeWait() override;
     // Not finished: steps the "中止" button. Finished: a complete change replaces the
     // shared clip's format and samples and sets currentDurationMs to the requested
-    // value; anything else shows "エラーが発生して変更できませんでした" and changes
-    // nothing. Then a new workspace.
+    // value; anything else shows kChangeFailedMessage and changes nothing. Then a new
+    // workspace.
     void Update() override;
 
     // "残り処理数 %u/%u(%u%%)" for the job's current counts, or empty while the job does

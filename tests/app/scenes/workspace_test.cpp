@@ -497,6 +497,13 @@ uint32_t PresentedPixel(int x, int y) {
     return at < frame.size() ? frame[at] | 0xFF000000u : 0;
 }
 
+// The waveform values of every graph of the workspace.
+std::vector<std::vector<double>> Waveform(const CWorkSpace& workspace) {
+    std::vector<std::vector<double>> values;
+    for (const auto& graph : workspace.graphs) values.push_back(graph.values);
+    return values;
+}
+
 class WorkspaceByHand : public gui_test::MainWindowTest {
 protected:
     void SetUp() override {
@@ -686,6 +693,48 @@ TEST_F(WorkspaceByHand, DialogsStartInTheClipsFolderElseTheLastOneElseTheUsersHo
     } else {
         unsetenv("HOME");
     }
+}
+
+TEST_F(WorkspaceByHand, ChangesAWaveFileCannotHoldAreRefusedWithEverythingAsItWas) {
+    // 384 kHz, 8 channels, 32 bits: ten minutes of it would be 7.4 GB.
+    Format wide;
+    wide.channels = 8;
+    wide.rate = 384000;
+    wide.bits = 32;
+    WriteFile(folder / "wide.wav", Canonical(wide, Samples(122880)));  // 10 ms
+    CWorkSpace* workspace = &LoadByKey(folder / "wide.wav");
+    scene_test::Snapshot before = scene_test::Snapshot::Take();
+    std::vector<std::vector<double>> waveform = Waveform(*workspace);
+    Command(SDLK_q);
+    CTimeChanger* dialog = SceneAs<CTimeChanger>();
+    ASSERT_NE(dialog, nullptr);
+    DragThumbTo(*dialog, 630);
+    EXPECT_EQ(dialog->bar.GetValue(), 6000);
+    Command(SDLK_q);  // confirm
+    ASSERT_TRUE(BackAtWorkspace());
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages.back().text, Scene::Main::kChangeFailedMessage);
+    before.ExpectCurrent();
+    EXPECT_EQ(Waveform(*SceneAs<CWorkSpace>()), waveform);
+
+    // "初期化" of a clip whose silence a WAV file cannot hold: 30000 samples of 8-bit mono
+    // at 1 Hz last 30000 s, which as 16-bit stereo at 44100 Hz would be 5.3 GB.
+    Format slow;
+    slow.channels = 1;
+    slow.rate = 1;
+    slow.bits = 8;
+    WriteFile(folder / "slow.wav", Canonical(slow, Samples(30000)));
+    workspace = &LoadByKey(folder / "slow.wav");
+    before = scene_test::Snapshot::Take();
+    waveform = Waveform(*workspace);
+    messages.clear();
+    Command(SDLK_w);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, Scene::Main::kChangeFailedMessage);
+    before.ExpectCurrent();
+    ASSERT_EQ(SceneAs<CWorkSpace>(), workspace);
+    EXPECT_EQ(Waveform(*workspace), waveform);
+    EXPECT_EQ(Enabled(*workspace), (std::vector<bool>{true, true, true, true, true, false}));
 }
 
 }  // namespace
