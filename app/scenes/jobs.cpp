@@ -105,6 +105,7 @@ CTimeChangeWait::CCThread::~CCThread() {
 
 int32_t CTimeChangeWait::CCThread::Run() {
     SE_MARK();
+    raiseOnOutOfMemory = false;
     // The change looks at abort before it starts and never clears it, so a cancel that
     // came before this point ends the job at once.
     result = ChangeDuration(job, static_cast<double>(requestedMs), clip);

@@ -75,7 +75,7 @@ public:
 
     // Stops the clip, makes it silent 16-bit stereo of its old length, not loaded and of
     // no duration: the panel empties and only loading stays available. Silence of that
-    // length that a WAV file cannot hold is refused with the change's
+    // length that a WAV file cannot hold (or memory cannot) is refused with the change's
     // error message, and the clip, its duration and its waveform stay as they were.
     void Initialise();
     // Each command button enabled as the current clip state allows.

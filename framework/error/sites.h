@@ -117,7 +117,6 @@
     X(NError, kErrorLog, 13004)                                                 \
     /* Written to ThreadError.log when a ninth thread asks for a trace slot. */ \
     X(NTrace, kNoFreeSlot, 13101)                                               \
-    X(NClip, kAllocate, 21001)                                                  \
     X(NClip, kTooLong, 21002)                                                   \
     X(NSoundDevice, kCooperativeLevel, 41001)                                   \
     X(NSoundDevice, kCreateBuffer, 41002)                                       \

@@ -737,4 +737,55 @@ TEST_F(WorkspaceByHand, ChangesAWaveFileCannotHoldAreRefusedWithEverythingAsItWa
     EXPECT_EQ(Enabled(*workspace), (std::vector<bool>{true, true, true, true, true, false}));
 }
 
+// The address space the process may take from now on: what it holds plus headroom.
+bool LimitAddressSpace(size_t headroom) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmSize:", 0) != 0) continue;
+        const rlim_t size = static_cast<rlim_t>(std::stoull(line.substr(7))) * 1024;
+        const rlimit limit{size + headroom, size + headroom};
+        return setrlimit(RLIMIT_AS, &limit) == 0;
+    }
+    return false;
+}
+
+TEST_F(WorkspaceByHand, AClipTooBigForMemoryEndsItsJobWithAMessageAndTheProgramGoesOn) {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "AddressSanitizer reserves terabytes of address space, so a limit on it "
+                    "cannot leave room for the program but not for the clip";
+#endif
+    WriteFile(folder / "take.wav", Canonical(Format{}, Samples(176400)));  // 1 s
+    LoadByKey(folder / "take.wav");
+    // A file declaring 200 MB of samples; sparse, so the disk holds none of them.
+    const uint32_t huge = 200u << 20;
+    const Bytes header = Riff({Chunk("fmt ", FmtBody(Format{})), Chunk("data", {}, false, huge)});
+    WriteFile(folder / "huge.wav", header);
+    std::filesystem::resize_file(folder / "huge.wav", header.size() + huge);
+    const std::string notes = folder / "notes.txt";
+    // In a child whose address space leaves 64 MB: room for the program and a worker,
+    // none for 200 MB of samples or the 106 MB of ten minutes of this clip.
+    const int code = RunInChild([&] {
+        std::ofstream out(notes);
+        if (!LimitAddressSpace(64u << 20)) out << "no limit\n";
+        const scene_test::Snapshot before = scene_test::Snapshot::Take();
+        LoadByKey(folder / "huge.wav");
+        out << "load: " << (messages.empty() ? "" : messages.back().text) << "\n";
+        Command(SDLK_q);
+        if (CTimeChanger* dialog = SceneAs<CTimeChanger>()) {
+            DragThumbTo(*dialog, 630);
+            Command(SDLK_q);
+        }
+        BackAtWorkspace();
+        out << "change: " << (messages.size() < 2 ? "" : messages.back().text) << "\n";
+        out << "clip kept: " << (scene_test::Snapshot::Take() == before) << "\n";
+        ProgramFrame();
+        out << "running: " << (SceneAs<CWorkSpace>() != nullptr) << "\n";
+    });
+    ASSERT_EQ(code, kChildReturned);
+    const Bytes seen = ReadFile(notes);
+    EXPECT_EQ(std::string(seen.begin(), seen.end()),
+              "load: " + folder.ProgramPath("huge.wav") + "\n" + Scene::Main::kNoMemoryMessage +
+                  "\nchange: " + Scene::Main::kNoMemoryMessage + "\nclip kept: 1\nrunning: 1\n");
+}
+
 }  // namespace
