@@ -144,8 +144,10 @@ D3DCOLOR BrightnessColor(float brightness);
 bool ResetAndRestore();
 
 // Saves the current render target as "ss/%4u.bmp" below the home folder, at the first
-// free index from 0 to 9999; nothing without a device or when all are taken. Answers the
-// file name written, or an empty string.
+// free index from 0 to 9999; nothing without a device or when all are taken. Says on
+// standard error, with the full path, whether the picture was saved or could not be
+// written (a folder "ss" that is a file or read-only). Answers the file name written, or
+// an empty string.
 NVireo::NString::BBasic<char> SaveScreenshot();
 
 }  // namespace NVireo::NDirectX::N3D

@@ -788,4 +788,22 @@ TEST_F(WorkspaceByHand, AClipTooBigForMemoryEndsItsJobWithAMessageAndTheProgramG
                   "\nchange: " + Scene::Main::kNoMemoryMessage + "\nclip kept: 1\nrunning: 1\n");
 }
 
+TEST_F(WorkspaceByHand, F7SaysWhereThePictureWentOrThatItCouldNotBeWritten) {
+    TempFolder shots;
+    NVireo::NFile::SetHomeFolder(shots.Program().c_str());
+    testing::internal::CaptureStderr();
+    Tap(SDLK_F7);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Screenshot saved: " + shots.HostPath("ss/   0.bmp") + "\n");
+    EXPECT_TRUE(std::filesystem::exists(shots / "ss/   0.bmp"));
+    // A file named "ss" where the folder would be.
+    TempFolder blocked;
+    blocked.WriteHostFile("ss", "not a folder");
+    NVireo::NFile::SetHomeFolder(blocked.Program().c_str());
+    testing::internal::CaptureStderr();
+    Tap(SDLK_F7);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Screenshot could not be written: " + blocked.HostPath("ss/   0.bmp") + "\n");
+}
+
 }  // namespace
