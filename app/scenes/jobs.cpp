@@ -132,11 +132,16 @@ int32_t CLoading::CCThread::Run() {
         return 0;
     }
     NVireo::NFile::NSTDIO::CBinary stream;
-    // A file that vanished or cannot be read since it was chosen: the load failed, but
-    // the file was never seen to be invalid.
-    if (!stream.TryOpen(path.c_str(), "rb")) throw NVireo::NWindows::NThread::CException();
+    // A file that vanished or cannot be read since it was chosen, or that is no longer a
+    // regular file (a FIFO would hold the job until something wrote to it): the load
+    // failed, but the file was never seen to be invalid.
+    if (!NVireo::NFile::Exists(path.c_str()) || !stream.TryOpen(path.c_str(), "rb")) {
+        throw NVireo::NWindows::NThread::CException();
+    }
+    // The size is asked only of a stream that can tell it; the reader says why it turns
+    // away one that cannot.
     bool read = false;
-    if (stream.Size() < Jobs::kSmallestWaveFile) {
+    if (stream.IsSeekable() && stream.Size() < Jobs::kSmallestWaveFile) {
         wave.rejection = Jobs::kShorterThanHeader;
     } else {
         read = Transfer(wave, stream, EDirection::Input, clip);

@@ -23,18 +23,16 @@ DWORD handlerThread = 0;
 
 bool OnWindowThread() { return GetCurrentThreadId() == handlerThread; }
 
-// Closes the main window the normal way, so that nothing the user set is lost: WM_CLOSE
-// runs the shutdown, which saves the settings. From another thread than the window's the
-// settings are saved directly, and the window goes with the process.
+// Closes the main window once the user has read the message, with nothing the user set
+// lost: the settings are saved as the shutdown saves them (WM_CLOSE itself waits while a
+// failure is reported, so the close button cannot start a shutdown under the message).
+// The window is destroyed by its own thread; from another it goes with the process.
 void CloseMainWindow() {
     SE_MARK();
     const HWND window = NVireo::NWindow::MainWindowHandle();
     if (window == nullptr) return;
-    if (OnWindowThread()) {
-        SendMessageA(window, WM_CLOSE, 0, 0);
-    } else {
-        SaveSettings(ApplicationInfo().productName.c_str());
-    }
+    SaveSettings(ApplicationInfo().productName.c_str());
+    if (OnWindowThread()) DestroyWindow(window);
 }
 
 // The report folder's name as the message shows it: without its trailing separator.

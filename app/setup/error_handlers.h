@@ -36,9 +36,9 @@ void ComposeErrorMessage(NVireo::NString::BBasic<char>& text,
 // own thread the window is hidden first and owns the box.
 void ShowErrorMessage(const char* text, const char* caption);
 
-// Reported errors: writes the report, tells the user where it is, closes the main window
-// (WM_CLOSE: the shutdown saves the settings; from another thread the settings are saved
-// directly) and ends the process.
+// Reported errors: writes the report, tells the user where it is, saves the settings and
+// closes the main window (on the window's own thread; from another the window goes with
+// the process), and ends the process.
 class CErrorHandler : public NVireo::NError::IHandler {
 public:
     void Handle() override;

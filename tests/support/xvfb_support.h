@@ -79,6 +79,10 @@ public:
     const std::string& Err() const { return err_; }
     // Whether the child has not ended yet.
     bool Running() const { return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }
+    // Sends the child a signal.
+    void Signal(int signalNumber) const {
+        if (pid_ > 0) kill(pid_, signalNumber);
+    }
     // Where the child's threads are now, for the report of a child that hangs (when gdb
     // is installed).
     std::string Stacks() const {

@@ -1,8 +1,8 @@
 // The application's handlers end the process: every case runs in a forked child that
 // points the home folder at a temporary folder and answers the message box through the
 // seam, leaving what it saw in files there. With the program's main window up, the
-// window is hidden, the box stands in front and the window is closed as a user closes
-// it, so the settings are saved.
+// window is hidden, the box stands in front, and then the settings are saved and the
+// window closed.
 #include "app/setup/error_handlers.h"
 
 #include <gtest/gtest.h>
@@ -180,7 +180,7 @@ TEST_F(ErrorHandlers, WithTheWindowUpItIsHiddenTheBoxComesFirstAndTheSettingsAre
     EXPECT_EQ(Read("error/Error.log"), "? __FILE__: 4321\nboom\n");
     EXPECT_EQ(Read("window-shown"), "0") << "the frozen window is hidden before the box";
     EXPECT_EQ(Read("answer-type"), std::to_string(MB_SYSTEMMODAL)) << "the box stands in front";
-    // Then the window was closed as a user closes it: the shutdown wrote the settings.
+    // Then the settings were saved, as the shutdown saves them.
     EXPECT_TRUE(std::filesystem::exists(temp / ProgramToHostPath(Appli::SettingsPath())));
 }
 
