@@ -136,8 +136,11 @@ protected:
         if (server_ == 0) {
             close(fds[0]);
             const std::string fd = std::to_string(fds[1]);
+            // -noreset: by default the server resets when its last client leaves, and a
+            // client connecting during the reset (a dialog child started right after the
+            // previous one was killed) is dropped before it is accepted.
             execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24",
-                   "-nolisten", "tcp", static_cast<char*>(nullptr));
+                   "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
             _exit(127);
         }
         close(fds[1]);
