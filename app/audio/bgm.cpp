@@ -1,9 +1,11 @@
 #include "app/audio/bgm.h"
 
+#include <hostpath.h>
 #include <objbase.h>
 #include <stringapiset.h>
 
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -30,6 +32,16 @@ int64_t ClockMs() {
     using namespace std::chrono;
     static const steady_clock::time_point origin = steady_clock::now();
     return duration_cast<milliseconds>(steady_clock::now() - origin).count();
+}
+
+// One line on standard error: the music file is there but cannot be played.
+void SayMusicRefused(const std::string& path, HRESULT result) {
+    SE_MARK();
+    std::string full = path;
+    if (full.rfind("./", 0) == 0) full.erase(0, 2);
+    if (full.empty() || full[0] != '/') full = NVireo::NFile::HomeFolder() + full;
+    std::fprintf(stderr, "%s: cannot be played (error 0x%08X); the music stays off\n",
+                 ProgramToHostPath(full).c_str(), static_cast<unsigned>(result));
 }
 
 }  // namespace
@@ -107,14 +119,13 @@ void CStreamer::Play() {
     std::vector<WCHAR> widePath(units > 0 ? static_cast<size_t>(units) : 1, 0);
     MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath.data(), units);
     const HRESULT rendered = graph->RenderFile(widePath.data(), nullptr);
-    if (rendered == VFW_E_NO_AUDIO_HARDWARE) {
-        // No audio device at all: the program runs without music, as without the file.
+    if (FAILED(rendered)) {
+        // No audio device, or a file that is corrupt or not a sound FFmpeg can decode:
+        // the program runs without music, as without the file. Only the file is worth a
+        // word to the user.
         ReleaseGraph();
         MarkMode(-1);
-        return;
-    }
-    if (!CheckShow(rendered, Site::kRenderFile)) {
-        ReleaseGraph();
+        if (rendered != VFW_E_NO_AUDIO_HARDWARE) SayMusicRefused(path, rendered);
         return;
     }
     if (enabled) {

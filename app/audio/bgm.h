@@ -42,8 +42,10 @@ struct CStopwatch {
 // The process-wide music streamer.
 class CStreamer : public NVireo::NDirectX::NShow::NMedia::CPlayer {
 public:
-    // Loads menu.wma (Appli::FindMusicFile) into a new graph and, when enabled, plays it endlessly.
-    // Without the file there is no music and no error.
+    // Loads menu.wma (Appli::FindMusicFile) into a new graph and, when enabled, plays it
+    // endlessly. Without the file, or without an audio device, there is no music and no
+    // error; a file that cannot be played (corrupt, or no sound FFmpeg decodes) gives no
+    // music and one line on standard error.
     void Play();
     // 1: music on (and start it); anything else: off.
     void SetEnabled(uint8_t value);

@@ -4,6 +4,7 @@
 #include "app/gui/description.h"
 #include "app/gui/help_line.h"
 #include "app/scenes/wait.h"
+#include "app/scenes/workspace_commands.h"
 #include "app/scenes/workspace_model.h"
 #include "app/shell/frame_timer.h"
 #include "framework/containers/nstring.h"
@@ -76,10 +77,8 @@ std::string CTimeChanger::ValueText(uint32_t ms) {
 
 void CTimeChanger::Update() {
     SE_MARK();
-    if (!bar.disabled) {
-        bar.Update();
-        bar.SetValueText(ValueText(ChosenMs()).c_str());
-    }
+    // The bar's repeat runs in the widgets' tick, once a frame, before this update.
+    if (!bar.disabled) bar.SetValueText(ValueText(ChosenMs()).c_str());
     buttons.PollButtons();  // last: a chosen button replaces this scene
 }
 
@@ -106,10 +105,14 @@ void CTimeChanger::CNexter::Select(int32_t id) {
         return;
     }
     // Without a loaded clip there is nothing to change: the workspace gets a silent clip
-    // of the chosen length, still not loaded.
-    state.currentDurationMs = ms;
-    MakeSilentStereo(state.clip, ms);
-    state.loaded = false;
+    // of the chosen length, still not loaded (or, without the memory for it, the clip it
+    // had).
+    if (MakeSilentStereo(state.clip, ms)) {
+        state.currentDurationMs = ms;
+        state.loaded = false;
+    } else {
+        ShowMessage(kNoMemoryMessage);
+    }
     GoToWorkSpace();
 }
 

@@ -32,7 +32,7 @@ public:
     CTimeChanger();
     ~CTimeChanger() override;
 
-    // The bar's step and its value text; the buttons' shortcuts.
+    // The bar's value text (the bar steps in the widgets' tick); the buttons' shortcuts.
     void Update() override;
     // Black, the bar, the buttons, then the help line and description boxes.
     void Draw() override;

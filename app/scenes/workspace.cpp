@@ -4,6 +4,7 @@
 #include "app/gui/description.h"
 #include "app/gui/help_line.h"
 #include "app/scenes/time_changer.h"
+#include "app/scenes/wait.h"
 #include "app/scenes/workspace_commands.h"
 #include "app/shell/frame_timer.h"
 #include "framework/error/error.h"
@@ -213,9 +214,12 @@ void CWorkSpace::RebuildInfo() {
 
 void CWorkSpace::Initialise() {
     SE_MARK();
-    if (!NSound::ClipBuffer().Empty()) NSound::StopClip();
     CClipState& state = SharedClipState();
-    MakeSilentStereo(state.clip, state.currentDurationMs);
+    if (!MakeSilentStereo(state.clip, state.currentDurationMs)) {
+        ShowMessage(kChangeFailedMessage);
+        return;
+    }
+    if (!NSound::ClipBuffer().Empty()) NSound::StopClip();
     state.loaded = false;
     state.currentDurationMs = 0;
     RebuildWaveform();
@@ -271,6 +275,12 @@ void CWorkSpace::DrawScene() {
     for (const CWaveGraph& graph : graphs) graph.Draw();
     for (Label::Aid::TA::CSingle& label : panelLabels) label.Draw();
     commands.DrawButtons();
+}
+
+void CWorkSpace::Draw() {
+    SE_MARK();
+    DrawScene();
+    Help::Line::DrawOverlay();
 }
 
 }  // namespace Scene::Main

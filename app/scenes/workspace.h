@@ -2,8 +2,9 @@
 // one waveform graph per channel, and offers six commands in a column of buttons at the
 // right (Q W E R T A): change the duration, initialise, load, save, play and stop. A
 // WAV file dropped on the window is loaded too. The scene is built anew every time the
-// program comes back to it from a wait screen or the duration dialog; everything it
-// shows is derived from the shared clip state.
+// program comes back to it from a wait screen or the duration dialog, and is drawn at
+// once from its first frame (no fade from black); everything it shows is derived from
+// the shared clip state.
 #pragma once
 
 #include <windows.h>
@@ -54,7 +55,7 @@ public:
     int32_t left, top, right, bottom;
 };
 
-class CWorkSpace : public IFadeInBlackt {
+class CWorkSpace : public CInterface {
 public:
     using CCommandButton = ::Button::Box::CPlate<Button::CNexter>;
 
@@ -69,9 +70,13 @@ public:
     void Update() override;
     // Black, the graphs, the panel and the command column.
     void DrawScene() override;
+    // The scene, then the help line and description boxes.
+    void Draw() override;
 
     // Stops the clip, makes it silent 16-bit stereo of its old length, not loaded and of
-    // no duration: the panel empties and only loading stays available.
+    // no duration: the panel empties and only loading stays available. Silence of that
+    // length that a WAV file cannot hold (or memory cannot) is refused with the change's
+    // error message, and the clip, its duration and its waveform stay as they were.
     void Initialise();
     // Each command button enabled as the current clip state allows.
     void RefreshCommands();

@@ -7,34 +7,35 @@
 
 #include "app/setup/application_info.h"
 #include "app/setup/data_paths.h"
+#include "app/setup/settings.h"
 #include "framework/error/trace.h"
 #include "framework/platform/home.h"
 #include "framework/render/device_logs.h"
 #include "framework/text/string_ids.h"
 #include "framework/text/string_table.h"
+#include "framework/window/window.h"
 
 namespace Appli {
 
 namespace {
 
-// Where the failure message goes: the main window, once the window layer provides one.
-// Until then the program has no window and the message box stands alone.
-HWND MainWindowForErrors() {
-    SE_MARK();
-    return nullptr;
-}
+// The thread that installed the handlers: the main thread, which owns the main window.
+// Only it may hide or close the window; another thread failing leaves the window alone.
+DWORD handlerThread = 0;
 
-// The message over the main window: the window is hidden, a system-modal box owned by it
-// asks, and WM_CLOSE then runs the normal shutdown (which saves the settings). Hiding the
-// window and sending WM_CLOSE come with the window layer; the box is shown already.
-void ShowOverMainWindow(HWND window, const char* text, const char* caption) {
-    SE_MARK();
-    MessageBoxA(window, text, caption, MB_SYSTEMMODAL);
-}
+bool OnWindowThread() { return GetCurrentThreadId() == handlerThread; }
 
-// Repaints every window so that nothing stale stays on the screen behind the message;
-// comes with the window layer (InvalidateRect(nullptr, nullptr, TRUE)).
-void InvalidateAllWindows() { SE_MARK(); }
+// Closes the main window once the user has read the message, with nothing the user set
+// lost: the settings are saved as the shutdown saves them (WM_CLOSE itself waits while a
+// failure is reported, so the close button cannot start a shutdown under the message).
+// The window is destroyed by its own thread; from another it goes with the process.
+void CloseMainWindow() {
+    SE_MARK();
+    const HWND window = NVireo::NWindow::MainWindowHandle();
+    if (window == nullptr) return;
+    SaveSettings(ApplicationInfo().productName.c_str());
+    if (OnWindowThread()) DestroyWindow(window);
+}
 
 // The report folder as the message shows it: without its trailing separator.
 std::string ReportFolderName(const char* folder) {
@@ -95,11 +96,19 @@ void ComposeErrorMessage(NVireo::NString::BBasic<char>& text,
 
 void ShowErrorMessage(const char* text, const char* caption) {
     SE_MARK();
-    if (HWND window = MainWindowForErrors()) {
-        ShowOverMainWindow(window, text, caption);
+    const HWND window = NVireo::NWindow::MainWindowHandle();
+    if (window == nullptr) {
+        MessageBoxA(nullptr, text, caption, MB_TASKMODAL);  // before the window exists
         return;
     }
-    MessageBoxA(nullptr, text, caption, MB_TASKMODAL);
+    // The frozen window would stand behind the box: it is hidden first (by its own
+    // thread), and the box is system-modal, so it comes to the front.
+    if (OnWindowThread()) {
+        ShowWindow(window, SW_HIDE);
+        MessageBoxA(window, text, caption, MB_SYSTEMMODAL);
+        return;
+    }
+    MessageBoxA(nullptr, text, caption, MB_SYSTEMMODAL);
 }
 
 void CErrorHandler::Handle() {
@@ -110,7 +119,7 @@ void CErrorHandler::Handle() {
     NVireo::NString::BBasic<char> text, caption;
     ComposeErrorMessage(text, caption, folder.c_str());
     ShowErrorMessage(text.c_str(), caption.c_str());
-    InvalidateAllWindows();
+    CloseMainWindow();
     NVireo::NError::EndProcess();
 }
 
@@ -141,11 +150,12 @@ void CSEHHandler::Handle(EXCEPTION_POINTERS* pointers, uint32_t id, const char* 
     NVireo::NString::BBasic<char> message, caption;
     ComposeErrorMessage(message, caption, folder.c_str());
     ShowErrorMessage(message.c_str(), caption.c_str());
-    InvalidateAllWindows();
+    CloseMainWindow();
 }
 
 void InstallErrorHandlers() {
     SE_MARK();
+    handlerThread = GetCurrentThreadId();
     NVireo::NError::SetErrorHandler(new CErrorHandler);
     NVireo::NWindows::NSEH::SetStructuredExceptionHandler(new CSEHHandler);
     NVireo::NError::SetWindowTitleSource(&ReportWindowTitle);

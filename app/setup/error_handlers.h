@@ -33,19 +33,22 @@ const char* ReportWindowTitle();
 // not be written (NVireo::NError::UnwrittenLogs).
 void ComposeErrorMessage(NVireo::NString::BBasic<char>& text,
                          NVireo::NString::BBasic<char>& caption, const char* folder);
-// Shows the failure message: over the main window when there is one, otherwise as a
-// task-modal box without owner.
+// Shows the failure message. Before the main window exists: a task-modal box without
+// owner. With the window up: a system-modal box, so it stands in front; on the window's
+// own thread the window is hidden first and owns the box.
 void ShowErrorMessage(const char* text, const char* caption);
 
-// Reported errors: writes the report, tells the user where it is and ends the process.
+// Reported errors: writes the report, tells the user where it is, saves the settings and
+// closes the main window (on the window's own thread; from another the window goes with
+// the process), and ends the process.
 class CErrorHandler : public NVireo::NError::IHandler {
 public:
     void Handle() override;
 };
 
 // Structured exceptions: SEH.log with the exception records and where the guard was,
-// then the report files, then the message; returns to the filter, whose guard ends the
-// process.
+// then the report files, then the message and the window closed as for a reported
+// error; returns to the filter, whose guard ends the process.
 class CSEHHandler : public NVireo::NWindows::NSEH::IHandler {
 public:
     void Handle(EXCEPTION_POINTERS* pointers, uint32_t id, const char* text, const char* detail,
@@ -53,7 +56,8 @@ public:
 };
 
 // Installs both handlers, names the window title as BreakPoint.log's first line and the
-// state folder as the emergency path's folder.
+// state folder as the emergency path's folder. Call it on the main thread: the thread
+// that installs them is the one that may hide and close the main window.
 void InstallErrorHandlers();
 
 }  // namespace Appli

@@ -3,6 +3,7 @@
 // so each site answers false and leaves the state it has consistent.
 #include "framework/render/direct3d.h"
 
+#include <hostpath.h>
 #include <io.h>
 
 #include <cmath>
@@ -523,6 +524,18 @@ bool ResetAndRestore() {
 
 // --- screenshots ----------------------------------------------------------------------
 
+namespace {
+
+// One line on standard error with what F7 did and the file's full path: the user sees
+// where the picture went, or that it could not be written.
+void SayScreenshot(const char* outcome, const BBasic<char>& name) {
+    const std::string path = name.c_str()[0] == '/' ? std::string(name.c_str())
+                                                    : NVireo::NFile::HomeFolder() + name.c_str();
+    std::fprintf(stderr, "%s: %s\n", outcome, ProgramToHostPath(path).c_str());
+}
+
+}  // namespace
+
 BBasic<char> SaveScreenshot(const char* folder) {
     SE_MARK();
     BBasic<char> name;
@@ -533,10 +546,12 @@ BBasic<char> SaveScreenshot(const char* folder) {
     for (unsigned i = 0; i < 10000; ++i) {
         name.Format("%s%4u.bmp", prefix.c_str(), i);
         if (_access(name.c_str(), 0) != 0) {
-            if (CaptureRenderTarget(name.c_str())) return name;
-            return BBasic<char>();
+            const bool saved = CaptureRenderTarget(name.c_str());
+            SayScreenshot(saved ? "Screenshot saved" : "Screenshot could not be written", name);
+            return saved ? name : BBasic<char>();
         }
     }
+    SayScreenshot("Screenshot could not be written, every name up to this one is taken", name);
     return BBasic<char>();
 }
 

@@ -1,11 +1,14 @@
 // The setting of the tests that run the workspace and the wait screens in-process: Raise
 // throws, a temporary folder, the built package, the headless device, and an empty clip
-// state before and after each test. Scenes still open at the end are ended.
+// state before and after each test. Scenes still open at the end are ended. Also the
+// clip state's snapshot that tests compare before and after.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/shell/scene.h"
 #include "framework/platform/home.h"
@@ -15,6 +18,50 @@
 #include "support/test_support.h"
 
 namespace scene_test {
+
+// An empty clip state: no format, no samples, not loaded, no duration and no paths.
+inline void ResetClipState() {
+    CClipState& s = SharedClipState();
+    s.clip.Format() = CSoundFormat{};
+    s.clip.data.Clear();
+    s.loaded = false;
+    s.currentDurationMs = s.requestedDurationMs = 0;
+    s.jobPath.clear();
+    s.currentFilePath.clear();
+}
+
+inline std::vector<uint8_t> ClipBytes(const CSoundClip& clip) {
+    return std::vector<uint8_t>(clip.data.data, clip.data.data + clip.data.length);
+}
+
+// What the workspace shows of the clip state, to compare before and after a job or a
+// command that must leave it alone.
+struct Snapshot {
+    bool loaded;
+    uint32_t durationMs;
+    std::string filePath;
+    CSoundFormat format;
+    std::vector<uint8_t> data;
+
+    static Snapshot Take() {
+        const CClipState& s = SharedClipState();
+        return {s.loaded, s.currentDurationMs, s.currentFilePath, s.clip.Format(),
+                ClipBytes(s.clip)};
+    }
+    bool operator==(const Snapshot& other) const {
+        return loaded == other.loaded && durationMs == other.durationMs &&
+               filePath == other.filePath &&
+               std::memcmp(&format, &other.format, sizeof format) == 0 && data == other.data;
+    }
+    void ExpectCurrent() const {
+        const Snapshot now = Take();
+        EXPECT_EQ(now.loaded, loaded);
+        EXPECT_EQ(now.durationMs, durationMs);
+        EXPECT_EQ(now.filePath, filePath);
+        EXPECT_EQ(std::memcmp(&now.format, &format, sizeof format), 0);
+        EXPECT_EQ(now.data, data);
+    }
+};
 
 class HeadlessSceneTest : public ::testing::Test {
 protected:
@@ -33,16 +80,6 @@ protected:
         Scene::EndScenes();
         ResetClipState();
         NVireo::NDirectX::N3D::StopRenderer();
-    }
-
-    static void ResetClipState() {
-        CClipState& s = SharedClipState();
-        s.clip.Format() = CSoundFormat{};
-        s.clip.data.Clear();
-        s.loaded = false;
-        s.currentDurationMs = s.requestedDurationMs = 0;
-        s.jobPath.clear();
-        s.currentFilePath.clear();
     }
 };
 

@@ -2,10 +2,12 @@
 // points the home folder at a temporary folder and answers the message box through the
 // seam, leaving what it saw in files there. The report goes below the home folder, or for
 // an installed program into the user's state folder; one that cannot be written is named
-// in the message all the same.
+// in the message all the same. With the program's main window up, the window is hidden,
+// the box stands in front, and then the settings are saved and the window closed.
 #include "app/setup/error_handlers.h"
 
 #include <gtest/gtest.h>
+#include <hostpath.h>
 #include <seams.h>
 #include <seh.h>
 #include <windows.h>
@@ -15,7 +17,12 @@
 #include <fstream>
 #include <string>
 
+#include "app/setup/settings.h"
+#include "app/shell/program.h"
+#include "framework/package/package.h"
 #include "framework/platform/home.h"
+#include "framework/text/string_table.h"
+#include "framework/window/window.h"
 #include "support/child_process.h"
 #include "support/test_support.h"
 
@@ -176,6 +183,41 @@ TEST_F(ErrorHandlers, AccessViolationOnAWorkerThreadWritesSehLogAndTheReport) {
     // The faulting thread recorded its position in the filter before the trace froze.
     ExpectBreakPointLog(Read("worker"));
     ExpectMessageShown();
+}
+
+// The box's answer while the program's main window is up: whether the window still
+// showed, and the box's type.
+HWND mainWindow = nullptr;
+int RecordAnswerOverWindow(LPCSTR text, LPCSTR caption, UINT type) {
+    // Hiding answers whether the window was visible; it is hidden by now, so nothing
+    // changes.
+    WriteText("window-shown", std::to_string(ShowWindow(mainWindow, SW_HIDE) != FALSE));
+    return RecordAnswer(text, caption, type);
+}
+
+TEST_F(ErrorHandlers, WithTheWindowUpItIsHiddenTheBoxComesFirstAndTheSettingsAreSaved) {
+    const std::string package = NVireo::NFile::HomeFolder() + "Data/package";
+    const int code = RunInChild([&] {
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+        // The system table holds the settings file's keys.
+        NVireo::NRender::ProgramPackage().OpenFrom(package.c_str());
+        NVireo::NText::SystemStrings().Load(NVireo::NText::kSystemStringsName);
+        PrepareChild(temp);
+        SetMessageBoxAnswer(&RecordAnswerOverWindow);
+        if (NVireo::NWindow::WindowMapCount() == 0) NVireo::NWindow::UnregisterWindowClass();
+        Window::CMain window;
+        NVireo::NWindow::SetMainWindow(&window);
+        window.Create("SE Retimer ", "SE Retimer", 0x00CA0000u);
+        mainWindow = window.hwnd;
+        ShowWindow(mainWindow, SW_SHOW);
+        Raise(kSite, 4321, "boom");
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(Read("error/Error.log"), "? __FILE__: 4321\nboom\n");
+    EXPECT_EQ(Read("window-shown"), "0") << "the frozen window is hidden before the box";
+    EXPECT_EQ(Read("answer-type"), std::to_string(MB_SYSTEMMODAL)) << "the box stands in front";
+    // Then the settings were saved, as the shutdown saves them.
+    EXPECT_TRUE(std::filesystem::exists(temp / ProgramToHostPath(Appli::SettingsPath())));
 }
 
 }  // namespace
