@@ -1,13 +1,35 @@
 // Shared pieces of the benchmarks: a reporter that keeps every run's time, so that a
-// program can print the ratios it is judged by after Google Benchmark's own table.
+// program can print the ratios it is judged by after Google Benchmark's own table, and
+// the clips they work on.
 #pragma once
 
 #include <benchmark/benchmark.h>
+#include <hostpath.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
+
+#include "sound/clip.h"
+#include "sound/wavefile.h"
+
+// Writes a 44.1 kHz stereo 16-bit clip of frames frames (not silent) at the host path;
+// a failure ends the benchmark.
+inline void WriteClip(const std::string& path, uint32_t frames) {
+    CSoundClip clip;
+    clip.nChannels = 2;
+    clip.wBitsPerSample = 16;
+    clip.nSamplesPerSec = 44100;
+    clip.nBlockAlign = 4;
+    clip.nAvgBytesPerSec = 44100 * 4;
+    clip.data.Resize(frames * 4u);
+    for (uint32_t i = 0; i < clip.data.length; ++i)
+        clip.data.data[i] = static_cast<uint8_t>(i * 7 + (i >> 11));
+    CWaveFile wave;
+    if (!SaveToFile(wave, HostToProgramPath(path).c_str(), clip)) std::abort();
+}
 
 class RecordingReporter : public benchmark::ConsoleReporter {
 public:

@@ -368,11 +368,9 @@ void Frame() {
 
     DrawStep();
 
-    if (state.active) {
-        FrameTimer().Step();
-    } else {
-        FrameTimer().late = false;
-    }
+    // Frames that run while the window is inactive (the boot scene asks for them) are
+    // paced as active ones are: unpaced, they would keep a core busy.
+    FrameTimer().Step();
 }
 
 int MessageLoop() {

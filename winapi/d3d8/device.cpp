@@ -213,6 +213,7 @@ CDevice::~CDevice() {
         std::lock_guard<std::mutex> hold(liveLock);
         LiveDevices().erase(this);
     }
+    ForgetFrames();
     DropSurfacesAndBindings();
     presenter_.reset();
     direct3d_->Release();
@@ -252,6 +253,7 @@ void CDevice::BuildSurfaces() {
         std::make_shared<Image>(p.BackBufferWidth, p.BackBufferHeight, p.BackBufferFormat),
         D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT, lockable, nullptr);
     backBuffer_->AdoptByDevice();
+    backBufferStamp_ = backBuffer_->Pixels().stamp;
     if (p.EnableAutoDepthStencil) {
         autoDepth_ = new CSurface(CSurface::EKind::DepthStencil,
                                   std::make_shared<Image>(p.BackBufferWidth, p.BackBufferHeight,
@@ -406,6 +408,7 @@ HRESULT CDevice::Reset(D3DPRESENT_PARAMETERS* parameters) {
         loss_ = ELoss::NotReset;
         return D3DERR_INVALIDCALL;
     }
+    ForgetFrames();
     DropSurfacesAndBindings();
     parameters_ = checked;
     BuildSurfaces();
@@ -427,16 +430,19 @@ HRESULT CDevice::Present(const RECT* sourceRect, const RECT* destRect, HWND dest
                    "Direct3D Present with rectangles, a region or another window")) {
         return result;
     }
-    if (loss_ != ELoss::None) return D3DERR_DEVICELOST;
-    const Image& frame = backBuffer_->Pixels();
-    presentedWidth_ = frame.width;
-    presentedHeight_ = frame.height;
-    presented_.resize(size_t(frame.width) * frame.height);
-    for (UINT y = 0; y < frame.height; ++y) {
-        std::memcpy(presented_.data() + size_t(y) * frame.width, frame.Row(y),
-                    size_t(frame.width) * 4);
+    if (loss_ != ELoss::None) {
+        ForgetFrames();
+        return D3DERR_DEVICELOST;
     }
-    if (presenter_ && !presenter_->Show(frame.bits.data(), int(frame.pitch))) {
+    // A frame that is the last one again is neither drawn nor shown again, unless the
+    // window lost what it showed; otherwise only the rows that changed are shown.
+    frameDrawn_ = FinishFrame();
+    const std::vector<RowSpan> changed = frameDrawn_ ? TakeChangedRows() : std::vector<RowSpan>();
+    rowsShown_ = 0;
+    for (const RowSpan& rows : changed) rowsShown_ += rows.count;
+    const Image& frame = backBuffer_->Pixels();
+    if (presenter_ && (!changed.empty() || presenter_->NeedsWholeFrame()) &&
+        !presenter_->Show(frame.bits.data(), int(frame.pitch), changed)) {
         // The renderer refused the frame: it is gone until the device is reset.
         ForceLoss(0);
         return D3DERR_DEVICELOST;
@@ -568,6 +574,7 @@ HRESULT CDevice::CopyRects(IDirect3DSurface8* source, const RECT* sourceRects, U
     Image& src = from->Pixels();
     Image& dst = to->Pixels();
     if (src.format != dst.format) return D3DERR_INVALIDCALL;
+    src.Settle();
     const RECT whole = {0, 0, LONG(src.width), LONG(src.height)};
     if (sourceRects == nullptr) count = 1;
     const UINT bpp = BytesPerPixel(src.format);
@@ -584,6 +591,7 @@ HRESULT CDevice::CopyRects(IDirect3DSurface8* source, const RECT* sourceRects, U
                 return D3DERR_INVALIDCALL;
             }
             if (pass == 0) continue;
+            if (i == 0) dst.Touch();
             const size_t rowBytes = size_t(r.right - r.left) * bpp;
             std::vector<uint8_t> rows(rowBytes * size_t(r.bottom - r.top));
             for (LONG y = r.top; y < r.bottom; ++y) {
@@ -658,7 +666,14 @@ HRESULT CDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR 
         return D3DERR_INVALIDCALL;
     }
     if (loss_ != ELoss::None) return D3D_OK;  // nothing is drawn while the device is lost
-    Image& target = renderTarget_->Pixels();
+    Command clear;
+    clear.clear = true;
+    clear.target = renderTarget_->SharedPixels();
+    if (flags & D3DCLEAR_ZBUFFER) clear.depth = depthStencil_->SharedPixels();
+    clear.flags = flags;
+    clear.color = color;
+    clear.z = z;
+    const Image& target = *clear.target;
     const LONG vl = LONG(viewport_.X), vt = LONG(viewport_.Y);
     const LONG vr = std::min(LONG(viewport_.X + viewport_.Width), LONG(target.width));
     const LONG vb = std::min(LONG(viewport_.Y + viewport_.Height), LONG(target.height));
@@ -671,10 +686,9 @@ HRESULT CDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR 
             r = std::min(r, rects[i].x2);
             b = std::min(b, rects[i].y2);
         }
-        if (l >= r || t >= b) continue;
-        if (flags & D3DCLEAR_TARGET) FillColor(target, l, t, r, b, color);
-        if (flags & D3DCLEAR_ZBUFFER) FillDepth(depthStencil_->Pixels(), l, t, r, b, z);
+        if (l < r && t < b) clear.rects.push_back({l, t, r, b});
     }
+    if (!clear.rects.empty()) Submit(std::move(clear));
     return D3D_OK;
 }
 
@@ -738,12 +752,149 @@ HRESULT CDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, con
     }
     if (loss_ != ELoss::None || primitiveCount == 0) return D3D_OK;
 
+    Command draw;
+    draw.type = type;
+    draw.primitives = primitiveCount;
     const uint8_t* bytes = static_cast<const uint8_t*>(vertices);
-    std::vector<Vertex> v(count);
-    for (UINT i = 0; i < count; ++i) v[i] = Decode(bytes + size_t(i) * stride, layout);
-    const PipelineState state = Pipeline();
+    draw.vertices.resize(count);
+    for (UINT i = 0; i < count; ++i) draw.vertices[i] = Decode(bytes + size_t(i) * stride, layout);
+    draw.state = Pipeline();
+    PipelineState& state = draw.state;
+    draw.target = renderTarget_->SharedPixels();
+    if (depthStencil_ != nullptr) draw.depth = depthStencil_->SharedPixels();
+    for (int i = 0; i < kStages; ++i) {
+        if (textures_[i] != nullptr) {
+            draw.textures[i] = textures_[i]->Level(0)->SharedPixels();
+            draw.textureStamps[i] = draw.textures[i]->stamp;
+        }
+        state.stages[i].texture = nullptr;
+    }
+    if (state.shader != nullptr) {
+        draw.shader = pixelShaders_.at(pixelShader_);
+        std::memcpy(draw.constants, pixelShaderConstants_, sizeof draw.constants);
+    }
+    state.target = nullptr;
+    state.depth = nullptr;
+    state.shader = nullptr;
+    state.shaderConstants = nullptr;
+    Submit(std::move(draw));
+    return D3D_OK;
+}
+
+// --- frames ------------------------------------------------------------------------------
+
+namespace {
+
+bool SameState(const PipelineState& a, const PipelineState& b) {
+    if (a.left != b.left || a.top != b.top || a.right != b.right || a.bottom != b.bottom ||
+        a.zEnable != b.zEnable || a.zWrite != b.zWrite || a.zFunc != b.zFunc ||
+        a.alphaTest != b.alphaTest || a.alphaRef != b.alphaRef || a.alphaFunc != b.alphaFunc ||
+        a.blend != b.blend || a.srcBlend != b.srcBlend || a.destBlend != b.destBlend ||
+        a.blendOp != b.blendOp || a.colorWriteMask != b.colorWriteMask || a.cull != b.cull ||
+        a.flatShade != b.flatShade || a.lastPixel != b.lastPixel ||
+        a.textureFactor != b.textureFactor || a.texCoordCount != b.texCoordCount) {
+        return false;
+    }
+    for (int i = 0; i < kStages; ++i) {
+        const StageState &x = a.stages[i], &y = b.stages[i];
+        if (x.colorOp != y.colorOp || x.colorArg1 != y.colorArg1 || x.colorArg2 != y.colorArg2 ||
+            x.alphaOp != y.alphaOp || x.alphaArg1 != y.alphaArg1 || x.alphaArg2 != y.alphaArg2 ||
+            x.texCoordIndex != y.texCoordIndex || x.addressU != y.addressU ||
+            x.addressV != y.addressV || x.borderColor != y.borderColor) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool CDevice::Command::Same(const Command& other) const {
+    if (clear != other.clear || target != other.target || depth != other.depth) return false;
+    if (clear) {
+        return flags == other.flags && color == other.color &&
+               std::memcmp(&z, &other.z, sizeof z) == 0 && rects.size() == other.rects.size() &&
+               std::memcmp(rects.data(), other.rects.data(), rects.size() * sizeof(D3DRECT)) == 0;
+    }
+    if (type != other.type || primitives != other.primitives ||
+        vertices.size() != other.vertices.size() || shader != other.shader ||
+        std::memcmp(vertices.data(), other.vertices.data(), vertices.size() * sizeof(Vertex)) !=
+            0 ||
+        std::memcmp(textureStamps, other.textureStamps, sizeof textureStamps) != 0 ||
+        !SameState(state, other.state)) {
+        return false;
+    }
+    return shader == nullptr || std::memcmp(constants, other.constants, sizeof constants) == 0;
+}
+
+bool CDevice::Command::UsesDepth() const {
+    return depth != nullptr && (clear ? (flags & D3DCLEAR_ZBUFFER) != 0 : state.zEnable);
+}
+
+void CDevice::Submit(Command&& command) {
+    if (command.target.get() != &backBuffer_->Pixels()) {
+        Execute(command);
+        return;
+    }
+    const size_t at = frame_.size();
+    if (puttingOff_ && at < last_.size() && command.Same(last_[at])) {
+        frame_.push_back(std::move(command));
+        const Command& putOff = frame_.back();
+        auto mark = [&](Image* image) {
+            if (image != nullptr && image->putOff == nullptr) {
+                image->putOff = this;
+                markedPutOff_.push_back(image);
+            }
+        };
+        mark(putOff.target.get());
+        if (putOff.UsesDepth()) mark(putOff.depth.get());
+        for (const std::shared_ptr<Image>& texture : putOff.textures) mark(texture.get());
+        return;
+    }
+    DoPutOff();
+    frame_.push_back(std::move(command));
+    Execute(frame_.back());
+}
+
+void CDevice::StopPuttingOff() {
+    puttingOff_ = false;
+    for (Image* image : markedPutOff_) image->putOff = nullptr;
+    markedPutOff_.clear();
+}
+
+void CDevice::DoPutOff() {
+    if (!puttingOff_) return;
+    StopPuttingOff();
+    for (Command& command : frame_) Execute(command);
+}
+
+void CDevice::Execute(Command& command) {
+    Image& target = *command.target;
+    const bool backBuffer = &target == &backBuffer_->Pixels();
+    if (backBuffer && target.stamp != backBufferStamp_) backBufferWritten_ = true;
+    target.Touch();
+    if (command.UsesDepth()) command.depth->Touch();
+    if (backBuffer) backBufferStamp_ = target.stamp;
+    if (command.clear) {
+        for (const D3DRECT& r : command.rects) {
+            if (command.flags & D3DCLEAR_TARGET)
+                FillColor(target, r.x1, r.y1, r.x2, r.y2, command.color);
+            if (command.flags & D3DCLEAR_ZBUFFER) {
+                FillDepth(*command.depth, r.x1, r.y1, r.x2, r.y2, command.z);
+            }
+        }
+        return;
+    }
+    PipelineState state = command.state;
+    state.target = &target;
+    state.depth = command.depth.get();
+    for (int i = 0; i < kStages; ++i) state.stages[i].texture = command.textures[i].get();
+    state.shader = command.shader.get();
+    state.shaderConstants = command.constants;
     CRasterizer raster(state);
-    switch (type) {
+    const std::vector<Vertex>& v = command.vertices;
+    const UINT count = UINT(v.size());
+    switch (command.type) {
         case D3DPT_POINTLIST:
             for (UINT i = 0; i < count; ++i) raster.Point(v[i]);
             break;
@@ -753,23 +904,107 @@ HRESULT CDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, con
         case D3DPT_LINESTRIP:
             for (UINT i = 0; i + 1 < count; ++i) raster.Line(v[i], v[i + 1]);
             break;
-        case D3DPT_TRIANGLELIST:
-            for (UINT i = 0; i + 2 < count; i += 3)
-                raster.Triangle(v[i], v[i + 1], v[i + 2], false, v[i]);
-            break;
-        case D3DPT_TRIANGLESTRIP:
-            // Every second triangle of a strip runs the other way round.
-            for (UINT i = 0; i + 2 < count; ++i) {
-                raster.Triangle(v[i], v[i + 1], v[i + 2], (i & 1) != 0, v[i]);
-            }
-            break;
-        case D3DPT_TRIANGLEFAN:
-            for (UINT i = 1; i + 1 < count; ++i) raster.Triangle(v[0], v[i], v[i + 1], false, v[i]);
-            break;
         default:
-            return D3DERR_INVALIDCALL;
+            DrawTriangles(raster, command.type, command.primitives, v);
+            break;
     }
-    return D3D_OK;
+}
+
+void CDevice::ForgetFrames() {
+    StopPuttingOff();
+    frame_.clear();
+    last_.clear();
+}
+
+bool CDevice::ClearsWholeBackBuffer() const {
+    if (frame_.empty()) return false;
+    const Command& first = frame_.front();
+    const Image& back = backBuffer_->Pixels();
+    if (!first.clear || !(first.flags & D3DCLEAR_TARGET) || first.rects.size() != 1) return false;
+    const D3DRECT& r = first.rects.front();
+    if (r.x1 != 0 || r.y1 != 0 || r.x2 != LONG(back.width) || r.y2 != LONG(back.height))
+        return false;
+    // Depth is read only where this clear set it, all over the back buffer.
+    for (const Command& command : frame_) {
+        if (!command.UsesDepth()) continue;
+        if (!(first.flags & D3DCLEAR_ZBUFFER) || command.depth != first.depth) return false;
+    }
+    return true;
+}
+
+bool CDevice::FinishFrame() {
+    const Image& back = backBuffer_->Pixels();
+    if (back.stamp != backBufferStamp_) backBufferWritten_ = true;
+    const bool again = puttingOff_ && frame_.size() == last_.size() && !backBufferWritten_;
+    if (again) {
+        StopPuttingOff();  // the back buffer holds what it would draw
+    } else {
+        DoPutOff();
+    }
+    // The next frame can be this one again when this one drew the whole back buffer from
+    // a clear, and nothing else wrote it.
+    const bool whole = ClearsWholeBackBuffer() && !backBufferWritten_;
+    std::swap(last_, frame_);  // the next frame reuses the room of the one before
+    frame_.clear();
+    puttingOff_ = whole;
+    backBufferWritten_ = false;
+    return !again;
+}
+
+std::vector<RowSpan> CDevice::TakeChangedRows() {
+    const Image& frame = backBuffer_->Pixels();
+    const size_t rowBytes = size_t(frame.width) * 4;
+    const bool resized = presentedWidth_ != frame.width || presentedHeight_ != frame.height ||
+                         presented_.size() != size_t(frame.width) * frame.height;
+    presentedWidth_ = frame.width;
+    presentedHeight_ = frame.height;
+    presented_.resize(size_t(frame.width) * frame.height);
+    std::vector<RowSpan> changed;
+    for (UINT y = 0; y < frame.height; ++y) {
+        DWORD* shown = presented_.data() + size_t(y) * frame.width;
+        if (!resized && std::memcmp(shown, frame.Row(y), rowBytes) == 0) continue;
+        std::memcpy(shown, frame.Row(y), rowBytes);
+        if (!changed.empty() && changed.back().first + changed.back().count == y) {
+            ++changed.back().count;
+        } else {
+            changed.push_back({y, 1});
+        }
+    }
+    return changed;
+}
+
+void CDevice::DrawTriangles(CRasterizer& raster, D3DPRIMITIVETYPE type, UINT count,
+                            const std::vector<Vertex>& v) {
+    // Triangle i: its vertices, whether it winds the other way round (every second
+    // triangle of a strip) and the vertex flat shading takes its colours from.
+    struct Triangle {
+        const Vertex* corners[3];
+        bool reversed;
+        const Vertex* flat;
+    };
+    auto triangle = [&](UINT i) -> Triangle {
+        switch (type) {
+            case D3DPT_TRIANGLELIST:
+                return {{&v[3 * i], &v[3 * i + 1], &v[3 * i + 2]}, false, &v[3 * i]};
+            case D3DPT_TRIANGLESTRIP:
+                return {{&v[i], &v[i + 1], &v[i + 2]}, (i & 1) != 0, &v[i]};
+            default:
+                return {{&v[0], &v[i + 1], &v[i + 2]}, false, &v[i + 1]};
+        }
+    };
+    // Two triangles in a row that tile a rectangle are drawn as one.
+    for (UINT i = 0; i < count;) {
+        const Triangle a = triangle(i);
+        if (i + 1 < count) {
+            const Triangle b = triangle(i + 1);
+            if (raster.Rectangle(a.corners, a.reversed, *a.flat, b.corners, b.reversed, *b.flat)) {
+                i += 2;
+                continue;
+            }
+        }
+        raster.Triangle(*a.corners[0], *a.corners[1], *a.corners[2], a.reversed, *a.flat);
+        ++i;
+    }
 }
 
 // --- states ------------------------------------------------------------------------------
@@ -1050,7 +1285,8 @@ HRESULT CDevice::SetPixelShaderConstant(DWORD firstRegister, const void* data, D
 // --- test seams --------------------------------------------------------------------------
 
 std::vector<DWORD> CDevice::ReadRenderTarget(UINT* width, UINT* height) {
-    const Image& image = renderTarget_->Pixels();
+    Image& image = renderTarget_->Pixels();
+    image.Settle();
     std::vector<DWORD> pixels(size_t(image.width) * image.height);
     for (UINT y = 0; y < image.height; ++y) {
         for (UINT x = 0; x < image.width; ++x) {

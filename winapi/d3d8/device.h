@@ -14,7 +14,7 @@
 
 namespace winapi::d3d8 {
 
-class CDevice final : public IDirect3DDevice8 {
+class CDevice final : public IDirect3DDevice8, private IPutOff {
 public:
     // Checks the arguments as CreateDevice does and makes the device.
     static HRESULT Create(IDirect3D8* direct3d, D3DDEVTYPE type, HWND focusWindow,
@@ -81,9 +81,35 @@ public:
     UINT PixelShaderCount() const { return UINT(pixelShaders_.size()); }
     void WithoutPixelShaders(bool without) { withoutPixelShaders_ = without; }
     UINT DefaultPoolCount() const;
+    bool FrameDrawn() const { return frameDrawn_; }
+    UINT RowsShown() const { return rowsShown_; }
 
 private:
     enum class ELoss { None, Lost, NotReset };
+    // A clear or a draw as Submit takes it: everything that decides its pixels, by value,
+    // and the images it reads and writes.
+    struct Command {
+        bool clear = false;
+        std::shared_ptr<Image> target, depth;
+        // A clear: its rectangles (within the viewport), what it clears and to what.
+        std::vector<D3DRECT> rects;
+        DWORD flags = 0;
+        D3DCOLOR color = 0;
+        float z = 0;
+        // A draw: the primitives, and the state without its pointers (Execute puts them in).
+        D3DPRIMITIVETYPE type = D3DPT_POINTLIST;
+        UINT primitives = 0;
+        std::vector<Vertex> vertices;
+        PipelineState state;
+        std::shared_ptr<Image> textures[kStages];
+        uint64_t textureStamps[kStages] = {};
+        std::shared_ptr<const PixelProgram> shader;
+        float constants[kPixelShaderConstants][4] = {};
+
+        bool Same(const Command& other) const;
+        bool UsesDepth() const;
+    };
+
     static constexpr int kRenderStates = 256;
     static constexpr int kStageStates = 29;
 
@@ -97,6 +123,30 @@ private:
     bool Resettable() const;
     void BindRenderTarget(CSurface* target, CSurface* depth);
     PipelineState Pipeline();
+    // Draws count triangles of a list, strip or fan of vertices v.
+    static void DrawTriangles(CRasterizer& raster, D3DPRIMITIVETYPE type, UINT count,
+                              const std::vector<Vertex>& v);
+
+    // Drawing into the back buffer is recorded for the frame. While a frame's commands are
+    // those of the last frame, one by one, and the last frame began with a clear of the
+    // whole back buffer (and depth buffer, where depth is used), they are put off: the
+    // back buffer already holds what they draw, so a frame that ends the same is not drawn
+    // again. A command that differs, and anything that reads or writes the pixels the
+    // commands use, first does what was put off. Drawing into other targets is done at once.
+    void Submit(Command&& command);
+    void Execute(Command& command);
+    void DoPutOff() override;
+    // Drops what was put off, undone.
+    void StopPuttingOff();
+    void ForgetFrames();
+    // Whether this frame's commands draw the whole back buffer from a clear.
+    bool ClearsWholeBackBuffer() const;
+    // Ends the frame, doing or dropping the drawing put off: true when the frame was drawn,
+    // false when it is exactly the last one again, which the back buffer still holds.
+    bool FinishFrame();
+    // The rows of the back buffer that differ from the last frame shown, which are copied
+    // into it.
+    std::vector<RowSpan> TakeChangedRows();
     void FullViewport();
 
     std::atomic<ULONG> references_{1};
@@ -124,6 +174,14 @@ private:
     DWORD pixelShader_ = 0;
     bool withoutPixelShaders_ = false;  // a test's stand-in for a device without them
     bool inScene_ = false;
+
+    std::vector<Command> frame_, last_;
+    bool puttingOff_ = false;
+    std::vector<Image*> markedPutOff_;
+    uint64_t backBufferStamp_ = 0;    // the back buffer's after the device's last drawing
+    bool backBufferWritten_ = false;  // by someone else this frame
+    bool frameDrawn_ = false;         // what the last Present did
+    UINT rowsShown_ = 0;
 
     ELoss loss_ = ELoss::None;
     UINT pollsWhileLost_ = 0;

@@ -16,11 +16,18 @@ namespace {
 constexpr DWORD kKnownLockFlags = D3DLOCK_READONLY | D3DLOCK_DISCARD | D3DLOCK_NOOVERWRITE |
                                   D3DLOCK_NOSYSLOCK | D3DLOCK_NO_DIRTY_UPDATE;
 
+std::atomic<uint64_t> lastStamp{0};
+
 }  // namespace
 
-Image::Image(UINT w, UINT h, D3DFORMAT f) : width(w), height(h), format(f) {
+Image::Image(UINT w, UINT h, D3DFORMAT f) : width(w), height(h), format(f), stamp(++lastStamp) {
     pitch = w * BytesPerPixel(f);
     bits.assign(size_t(pitch) * h, 0);
+}
+
+void Image::Touch() {
+    Settle();
+    stamp = ++lastStamp;
 }
 
 CResource::CResource(std::shared_ptr<CDefaultPool> pool) : pool_(std::move(pool)) {
@@ -121,6 +128,12 @@ HRESULT CSurface::LockRect(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags
         }
         left = rect->left;
         top = rect->top;
+    }
+    // The caller reads, and unless it promised not to writes, the pixels from here on.
+    if (flags & D3DLOCK_READONLY) {
+        image_->Settle();
+    } else {
+        image_->Touch();
     }
     locked->Pitch = int(image_->pitch);
     locked->pBits = image_->Row(UINT(top)) + size_t(left) * BytesPerPixel(image_->format);

@@ -13,6 +13,16 @@
 
 namespace winapi::d3d8 {
 
+// Drawing the device has put off (see CDevice::Submit); it is done before anything else
+// reads or writes the pixels it draws with or into.
+class IPutOff {
+public:
+    virtual void DoPutOff() = 0;
+
+protected:
+    ~IPutOff() = default;
+};
+
 // Pixels of one surface: rows top first, pitch bytes apart.
 struct Image {
     UINT width = 0;
@@ -20,10 +30,20 @@ struct Image {
     D3DFORMAT format = D3DFMT_UNKNOWN;
     UINT pitch = 0;
     std::vector<uint8_t> bits;
+    // Which pixels these are: a number no other image and no other state of these pixels
+    // has had, renewed by Touch.
+    uint64_t stamp;
+    IPutOff* putOff = nullptr;  // drawing put off that reads or writes these pixels
 
     Image(UINT w, UINT h, D3DFORMAT f);
     uint8_t* Row(UINT y) { return bits.data() + size_t(y) * pitch; }
     const uint8_t* Row(UINT y) const { return bits.data() + size_t(y) * pitch; }
+    // Before the pixels are read other than by the drawing put off: that drawing is done.
+    void Settle() {
+        if (putOff != nullptr) putOff->DoPutOff();
+    }
+    // Before the pixels are written: the drawing put off is done, and the stamp renewed.
+    void Touch();
 };
 
 class CResource;
@@ -86,6 +106,7 @@ public:
 
     EKind Kind() const { return kind_; }
     Image& Pixels() { return *image_; }
+    const std::shared_ptr<Image>& SharedPixels() const { return image_; }
     DWORD Usage() const { return usage_; }
     bool Locked() const { return locked_; }
     CTexture* Container() const { return container_; }

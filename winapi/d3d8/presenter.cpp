@@ -9,9 +9,19 @@
 
 #include <SDL.h>
 
+#include <atomic>
+
 #include "backend/sdl/sdl_bridge.h"
 
 namespace winapi::d3d8 {
+
+namespace {
+
+// Window events after which a window shows nothing of the last frame: counted for every
+// window, so a presenter shows its next frame whole when this changed.
+std::atomic<unsigned> exposures{0};
+
+}  // namespace
 
 std::unique_ptr<CPresenter> CPresenter::ForWindow(HWND window, UINT width, UINT height) {
     SDL_Window* sdlWindow = winapi::backend::SdlWindowOf(window);
@@ -44,6 +54,7 @@ CPresenter::~CPresenter() {
 bool CPresenter::Rebuild(UINT width, UINT height) {
     width_ = width;
     height_ = height;
+    whole_ = true;
     if (renderer_ == nullptr) return true;
     if (texture_ != nullptr) SDL_DestroyTexture(texture_);
     texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
@@ -52,10 +63,27 @@ bool CPresenter::Rebuild(UINT width, UINT height) {
     return texture_ != nullptr;
 }
 
-bool CPresenter::Show(const uint8_t* pixels, int pitch) {
+bool CPresenter::NeedsWholeFrame() const { return whole_ || exposures.load() != exposures_; }
+
+bool CPresenter::Show(const uint8_t* pixels, int pitch, const std::vector<RowSpan>& changed) {
+    const unsigned seen = exposures.load();
+    const bool whole = NeedsWholeFrame();
+    auto rect = [&](const RowSpan& rows) {
+        return SDL_Rect{0, int(rows.first), int(width_), int(rows.count)};
+    };
     if (renderer_ != nullptr) {
         if (texture_ == nullptr && !Rebuild(width_, height_)) return false;
-        if (SDL_UpdateTexture(texture_, nullptr, pixels, pitch) != 0) return false;
+        if (whole) {
+            if (SDL_UpdateTexture(texture_, nullptr, pixels, pitch) != 0) return false;
+        } else {
+            for (const RowSpan& rows : changed) {
+                const SDL_Rect area = rect(rows);
+                if (SDL_UpdateTexture(texture_, &area, pixels + size_t(rows.first) * pitch,
+                                      pitch) != 0) {
+                    return false;
+                }
+            }
+        }
         SDL_RenderClear(renderer_);
         const int scale = winapi::backend::SdlWindowScale(window_);
         const SDL_Rect scaled{0, 0, int(width_) * scale, int(height_) * scale};
@@ -63,17 +91,34 @@ bool CPresenter::Show(const uint8_t* pixels, int pitch) {
             return false;
         }
         SDL_RenderPresent(renderer_);
-        return true;
+    } else {
+        SDL_Surface* target = SDL_GetWindowSurface(window_);
+        if (target == nullptr) return false;
+        SDL_Surface* frame =
+            SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint8_t*>(pixels), int(width_),
+                                               int(height_), 32, pitch, SDL_PIXELFORMAT_RGB888);
+        if (frame == nullptr) return false;
+        bool shown = true;
+        if (whole || target->w != int(width_) || target->h != int(height_)) {
+            shown = SDL_BlitScaled(frame, nullptr, target, nullptr) == 0 &&
+                    SDL_UpdateWindowSurface(window_) == 0;
+        } else {
+            // Same size: the changed rows are copied and only they are sent to the window.
+            std::vector<SDL_Rect> areas;
+            for (const RowSpan& rows : changed) {
+                SDL_Rect from = rect(rows), to = from;
+                shown = shown && SDL_BlitSurface(frame, &from, target, &to) == 0;
+                areas.push_back(from);
+            }
+            shown = shown &&
+                    SDL_UpdateWindowSurfaceRects(window_, areas.data(), int(areas.size())) == 0;
+        }
+        SDL_FreeSurface(frame);
+        if (!shown) return false;
     }
-    SDL_Surface* target = SDL_GetWindowSurface(window_);
-    if (target == nullptr) return false;
-    SDL_Surface* frame = SDL_CreateRGBSurfaceWithFormatFrom(
-        const_cast<uint8_t*>(pixels), int(width_), int(height_), 32, pitch, SDL_PIXELFORMAT_RGB888);
-    if (frame == nullptr) return false;
-    const bool shown = SDL_BlitScaled(frame, nullptr, target, nullptr) == 0 &&
-                       SDL_UpdateWindowSurface(window_) == 0;
-    SDL_FreeSurface(frame);
-    return shown;
+    whole_ = false;
+    exposures_ = seen;
+    return true;
 }
 
 bool CPresenter::Minimised() const {
@@ -98,6 +143,19 @@ void OnSdlEvent(const SDL_Event& event) {
     if ((event.type == SDL_RENDER_DEVICE_RESET || event.type == SDL_RENDER_TARGETS_RESET) &&
         resetListener != nullptr) {
         resetListener();
+    }
+    if (event.type == SDL_WINDOWEVENT) {
+        switch (event.window.event) {
+            case SDL_WINDOWEVENT_EXPOSED:
+            case SDL_WINDOWEVENT_SHOWN:
+            case SDL_WINDOWEVENT_RESTORED:
+            case SDL_WINDOWEVENT_MAXIMIZED:
+            case SDL_WINDOWEVENT_SIZE_CHANGED:
+                ++exposures;
+                break;
+            default:
+                break;
+        }
     }
 }
 

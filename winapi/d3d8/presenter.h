@@ -1,18 +1,26 @@
 // Shows the device's frames in its window: an SDL2 renderer with a streaming texture
 // the size of the back buffer, stretched over the window; when the window cannot have
-// a renderer, its window surface. Devices without an SDL window have no presenter.
+// a renderer, its window surface. Only the rows of a frame that changed are uploaded,
+// unless the window lost what it showed (it was exposed, shown, restored or resized) or
+// the texture is new. Devices without an SDL window have no presenter.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 struct SDL_Window;
 struct SDL_Renderer;
 struct SDL_Texture;
 
 namespace winapi::d3d8 {
+
+// Rows first to first + count - 1 of a frame.
+struct RowSpan {
+    UINT first, count;
+};
 
 class CPresenter {
 public:
@@ -22,8 +30,11 @@ public:
     CPresenter(const CPresenter&) = delete;
     CPresenter& operator=(const CPresenter&) = delete;
 
-    // Shows one X8R8G8B8 frame; false when SDL refused it.
-    bool Show(const uint8_t* pixels, int pitch);
+    // Shows one X8R8G8B8 frame of which only the rows changed differ from the last one
+    // shown (all of it when the presenter needs the whole frame); false when SDL refused.
+    bool Show(const uint8_t* pixels, int pitch, const std::vector<RowSpan>& changed);
+    // True when the next frame must be shown whole, even one that did not change.
+    bool NeedsWholeFrame() const;
     // Rebuilds what SDL may have lost for a new back-buffer size (after Reset).
     bool Rebuild(UINT width, UINT height);
     // True while the window is minimised (a lost device cannot be reset then).
@@ -37,6 +48,8 @@ private:
     bool ownsRenderer_;
     SDL_Texture* texture_ = nullptr;
     UINT width_ = 0, height_ = 0;
+    bool whole_ = true;       // the texture or the window surface holds nothing yet
+    unsigned exposures_ = 0;  // the window exposures seen when the last frame was shown
 };
 
 // The client size of a window that has an SDL window behind it, in the program's pixels

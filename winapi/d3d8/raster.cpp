@@ -59,29 +59,18 @@ uint16_t DepthValue(double z) {
     return uint16_t(std::lround(z * 65535.0));
 }
 
-// The texel index along one axis for an addressing mode; -1 means the border colour.
-int64_t Address(double coordinate, UINT size, DWORD mode) {
-    const double scaled = std::clamp(coordinate * double(size), -1e12, 1e12);
-    const int64_t i = int64_t(std::floor(scaled));
-    const int64_t n = int64_t(size);
-    switch (mode) {
-        case D3DTADDRESS_WRAP:
-            return ((i % n) + n) % n;
-        case D3DTADDRESS_MIRROR: {
-            const int64_t m = ((i % (2 * n)) + 2 * n) % (2 * n);
-            return m < n ? m : 2 * n - 1 - m;
-        }
-        case D3DTADDRESS_BORDER:
-            return (i < 0 || i >= n) ? -1 : i;
-        default:
-            return std::clamp<int64_t>(i, 0, n - 1);  // clamp
-    }
+// The texel index of a coordinate along one axis, before addressing.
+int64_t Index(double coordinate, UINT size) {
+    const double scaled =
+        std::clamp(coordinate * double(size), double(-kIndexLimit), double(kIndexLimit));
+    return int64_t(std::floor(scaled));
 }
 
-uint32_t SamplePoint(const StageState& stage, double u, double v) {
+// The texel of stage's texture at indices before addressing (or the border colour).
+uint32_t TexelAt(const StageState& stage, int64_t i, int64_t j) {
     const Image& t = *stage.texture;
-    const int64_t x = Address(u, t.width, stage.addressU);
-    const int64_t y = Address(v, t.height, stage.addressV);
+    const int64_t x = AddressIndex(i, t.width, stage.addressU);
+    const int64_t y = AddressIndex(j, t.height, stage.addressV);
     if (x < 0 || y < 0) return stage.borderColor;
     return ReadPixel(t.format, t.Row(UINT(y)) + size_t(x) * BytesPerPixel(t.format));
 }
@@ -187,8 +176,8 @@ bool SameForAll(const Vertex* const v[3], uint32_t Vertex::*member) {
 
 }  // namespace
 
-void CRasterizer::Shade(LONG x, LONG y, const Vertex* const v[3], const double w[3], double z,
-                        const Vertex& flat) {
+void CRasterizer::Shade(LONG x, LONG y, const Vertex* const v[3], const Weights& w, double z,
+                        const Vertex& flat, const uint32_t* known) {
     const PipelineState& s = s_;
     uint16_t* depthCell = nullptr;
     uint16_t depth = 0;
@@ -198,24 +187,46 @@ void CRasterizer::Shade(LONG x, LONG y, const Vertex* const v[3], const double w
         if (!Compare(s.zFunc, depth, *depthCell)) return;
     }
     uint32_t color;
-    if (!PixelColor(v, w, flat, color)) return;
+    if (known != nullptr) {
+        color = *known;
+    } else if (!PixelColor(v, w, flat, color)) {
+        return;
+    }
     Store(x, y, color);
     if (depthCell != nullptr && s.zWrite) *depthCell = depth;
 }
 
 void CRasterizer::StageCoordinates(const StageState& stage, const Vertex* const v[3],
-                                   const double w[3], double& u, double& t) const {
+                                   const Weights& w, double& u, double& t) const {
     const DWORD set = stage.texCoordIndex & 0xFFFFu;
     u = 0;
     t = 0;
     if (int(set) >= s_.texCoordCount) return;
     for (int i = 0; i < 3; ++i) {
-        u += w[i] * double(v[i]->uv[set][0]);
-        t += w[i] * double(v[i]->uv[set][1]);
+        u += w.w[i] * double(v[i]->uv[set][0]);
+        t += w.w[i] * double(v[i]->uv[set][1]);
     }
 }
 
-bool CRasterizer::PixelColor(const Vertex* const v[3], const double w[3], const Vertex& flat,
+uint32_t CRasterizer::Sample(const StageState& stage, const Vertex* const v[3],
+                             const Weights& w) const {
+    const DWORD set = stage.texCoordIndex & 0xFFFFu;
+    const Image& image = *stage.texture;
+    if (w.affine != nullptr && int(set) < s_.texCoordCount && w.affine->exactSet[set]) {
+        auto index = [&](int axis, UINT size) {
+            const ScaledAxis& scaled = w.affine->axes[set][axis];
+            Wide n = 0;
+            for (int i = 0; i < 3; ++i) n += Wide(w.e[i]) * scaled.a[i];
+            return ExactTexelIndex(n, scaled.k, w.affine->area, size);
+        };
+        return TexelAt(stage, index(0, image.width), index(1, image.height));
+    }
+    double u, t;
+    StageCoordinates(stage, v, w, u, t);
+    return TexelAt(stage, Index(u, image.width), Index(t, image.height));
+}
+
+bool CRasterizer::PixelColor(const Vertex* const v[3], const Weights& w, const Vertex& flat,
                              uint32_t& color) const {
     const PipelineState& s = s_;
     // The diffuse and specular colours at this pixel. A colour all three vertices share
@@ -227,13 +238,26 @@ bool CRasterizer::PixelColor(const Vertex* const v[3], const double w[3], const 
     } else {
         auto interpolate = [&](uint32_t Vertex::*member) {
             if (SameForAll(v, member)) return Unpack(v[0]->*member);
+            if (w.affine != nullptr) {
+                Wide n[4] = {0, 0, 0, 0};
+                for (int i = 0; i < 3; ++i) {
+                    const Rgba c = Unpack(v[i]->*member);
+                    n[0] += Wide(w.e[i]) * c.a;
+                    n[1] += Wide(w.e[i]) * c.r;
+                    n[2] += Wide(w.e[i]) * c.g;
+                    n[3] += Wide(w.e[i]) * c.b;
+                }
+                const int64_t area = w.affine->area;
+                return Rgba{Clamp255(ExactChannel(n[0], area)), Clamp255(ExactChannel(n[1], area)),
+                            Clamp255(ExactChannel(n[2], area)), Clamp255(ExactChannel(n[3], area))};
+            }
             double c[4] = {0, 0, 0, 0};
             for (int i = 0; i < 3; ++i) {
                 const uint32_t value = v[i]->*member;
-                c[0] += w[i] * double(value >> 24);
-                c[1] += w[i] * double((value >> 16) & 255);
-                c[2] += w[i] * double((value >> 8) & 255);
-                c[3] += w[i] * double(value & 255);
+                c[0] += w.w[i] * double(value >> 24);
+                c[1] += w.w[i] * double((value >> 16) & 255);
+                c[2] += w.w[i] * double((value >> 8) & 255);
+                c[3] += w.w[i] * double(value & 255);
             }
             return Rgba{Clamp255(int(std::lround(c[0]))), Clamp255(int(std::lround(c[1]))),
                         Clamp255(int(std::lround(c[2]))), Clamp255(int(std::lround(c[3])))};
@@ -253,12 +277,8 @@ bool CRasterizer::PixelColor(const Vertex* const v[3], const double w[3], const 
     for (int stageIndex = 0; stageIndex < kStages && s.shader == nullptr; ++stageIndex) {
         const StageState& stage = s.stages[stageIndex];
         if (stage.colorOp == D3DTOP_DISABLE) break;
-        Rgba texel = diffuse;  // a stage without a texture reads the diffuse colour
-        if (stage.texture != nullptr) {
-            double u, t;
-            StageCoordinates(stage, v, w, u, t);
-            texel = Unpack(SamplePoint(stage, u, t));
-        }
+        // A stage without a texture reads the diffuse colour.
+        const Rgba texel = stage.texture != nullptr ? Unpack(Sample(stage, v, w)) : diffuse;
         auto argument = [&](DWORD arg) {
             Rgba c;
             switch (arg & D3DTA_SELECTMASK) {
@@ -348,7 +368,7 @@ void CRasterizer::Store(LONG x, LONG y, uint32_t color) {
     std::memcpy(cell, &packed, 4);
 }
 
-bool CRasterizer::ShadeProgram(const Vertex* const v[3], const double w[3], uint32_t diffuse,
+bool CRasterizer::ShadeProgram(const Vertex* const v[3], const Weights& w, uint32_t diffuse,
                                uint32_t specular, uint32_t& out) const {
     const PipelineState& s = s_;
     PixelInputs in;
@@ -373,7 +393,7 @@ bool CRasterizer::ShadeProgram(const Vertex* const v[3], const double w[3], uint
         coordinates[3] = 1.0f;
         float* texel = in.texel[stageIndex];
         if ((s.shader->sampledStages & (1u << stageIndex)) != 0 && stage.texture != nullptr) {
-            toReals(SamplePoint(stage, u, t), texel);
+            toReals(Sample(stage, v, w), texel);
         } else {
             // A stage without a texture samples opaque black.
             texel[0] = texel[1] = texel[2] = 0.0f;
@@ -387,8 +407,6 @@ bool CRasterizer::ShadeProgram(const Vertex* const v[3], const double w[3], uint
     return true;
 }
 
-namespace {
-
 bool Drawable(const Vertex& v) {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::fabs(v.x) <= kCoordinateLimit &&
            std::fabs(v.y) <= kCoordinateLimit;
@@ -398,11 +416,28 @@ int64_t Snap(float coordinate) { return std::llround(double(coordinate) * 256.0)
 
 double Rhw(const Vertex& v) { return (std::isfinite(v.rhw) && v.rhw > 0) ? double(v.rhw) : 1.0; }
 
-}  // namespace
+CRasterizer::Affine CRasterizer::MakeAffine(const Vertex* const v[3], int64_t area) const {
+    Affine affine;
+    affine.area = area;
+    for (int set = 0; set < s_.texCoordCount; ++set) {
+        bool exact = true;
+        for (int axis = 0; axis < 2; ++axis) {
+            const float values[3] = {v[0]->uv[set][axis], v[1]->uv[set][axis], v[2]->uv[set][axis]};
+            affine.axes[set][axis] = ScaleAxis(values, 3);
+            exact = exact && TexelIndexFits(area, affine.axes[set][axis]);
+        }
+        affine.exactSet[set] = exact;
+    }
+    return affine;
+}
 
 bool CRasterizer::UsesWeights(const Vertex* const v[3]) const {
+    return (s_.zEnable && s_.depth != nullptr) || Varies(v);
+}
+
+bool CRasterizer::Varies(const Vertex* const v[3]) const {
     const PipelineState& s = s_;
-    if (s.shader != nullptr || (s.zEnable && s.depth != nullptr)) return true;
+    if (s.shader != nullptr) return true;
     if (!s.flatShade && (!SameForAll(v, &Vertex::diffuse) || !SameForAll(v, &Vertex::specular))) {
         return true;
     }
@@ -462,9 +497,13 @@ void CRasterizer::Triangle(const Vertex& a, const Vertex& b, const Vertex& c, bo
     const bool weighted = UsesWeights(v);
     uint32_t constantColor = 0;
     if (!weighted) {
-        const double unused[3] = {1, 0, 0};
+        const Weights unused = {{1, 0, 0}};
         if (!PixelColor(v, unused, flat, constantColor)) return;  // alpha-tested away
     }
+    // Over an affine triangle the weights come from the edge values alone (exact.h).
+    const bool affine = rhw[0] == rhw[1] && rhw[1] == rhw[2];
+    Affine setup;
+    if (weighted && affine) setup = MakeAffine(v, area);
     for (int64_t py = minY; py <= maxY; ++py) {
         const int64_t Py = py * 256;
         for (int64_t px = minX; px <= maxX; ++px) {
@@ -481,13 +520,18 @@ void CRasterizer::Triangle(const Vertex& a, const Vertex& b, const Vertex& c, bo
                 Store(LONG(px), LONG(py), constantColor);
                 continue;
             }
-            double screen[3], w[3], sum = 0;
+            Weights w;
+            double screen[3], sum = 0;
             for (int i = 0; i < 3; ++i) {
                 screen[i] = double(e[i]) * inverseArea;
-                w[i] = screen[i] * rhw[i];
-                sum += w[i];
+                w.w[i] = screen[i] * rhw[i];
+                sum += w.w[i];
             }
-            for (double& weight : w) weight /= sum;
+            for (double& weight : w.w) weight /= sum;
+            if (affine) {
+                w.e = e;
+                w.affine = &setup;
+            }
             const double z = screen[0] * v[0]->z + screen[1] * v[1]->z + screen[2] * v[2]->z;
             Shade(LONG(px), LONG(py), v, w, z, flat);
         }
@@ -521,17 +565,24 @@ void CRasterizer::Line(const Vertex& a, const Vertex& b) {
     }
     const Vertex* v[3] = {&a, &b, &b};
     const double rhwA = Rhw(a), rhwB = Rhw(b);
+    // When every pixel has the same colour it is worked out once.
+    uint32_t constantColor = 0;
+    const bool constant = !Varies(v);
+    if (constant) {
+        const Weights unused = {{1, 0, 0}};
+        if (!PixelColor(v, unused, a, constantColor)) return;  // alpha-tested away
+    }
     for (int64_t p = first; step > 0 ? p <= last : p >= last; p += step) {
         const double t = std::clamp((double(p) - p0) / dp, 0.0, 1.0);
         const int64_t q = int64_t(std::floor(q0 + t * dq + 0.5));
         const int64_t x = xMajor ? p : q, y = xMajor ? q : p;
         if (x < s_.left || x >= s_.right || y < s_.top || y >= s_.bottom) continue;
-        double w[3] = {(1 - t) * rhwA, t * rhwB, 0};
-        const double sum = w[0] + w[1];
-        w[0] /= sum;
-        w[1] /= sum;
+        Weights w = {{(1 - t) * rhwA, t * rhwB, 0}};
+        const double sum = w.w[0] + w.w[1];
+        w.w[0] /= sum;
+        w.w[1] /= sum;
         const double z = (1 - t) * a.z + t * b.z;
-        Shade(LONG(x), LONG(y), v, w, z, a);
+        Shade(LONG(x), LONG(y), v, w, z, a, constant ? &constantColor : nullptr);
     }
 }
 
@@ -541,7 +592,7 @@ void CRasterizer::Point(const Vertex& a) {
     const int64_t y = int64_t(std::floor(double(a.y) + 0.5));
     if (x < s_.left || x >= s_.right || y < s_.top || y >= s_.bottom) return;
     const Vertex* v[3] = {&a, &a, &a};
-    const double w[3] = {1, 0, 0};
+    const Weights w = {{1, 0, 0}};
     Shade(LONG(x), LONG(y), v, w, a.z, a);
 }
 

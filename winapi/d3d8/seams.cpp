@@ -51,3 +51,19 @@ BOOL SeWithoutPixelShaders(IDirect3DDevice8* device, BOOL without) {
     ours->WithoutPixelShaders(without != FALSE);
     return TRUE;
 }
+
+void SeTrianglesOneByOne(BOOL force) { winapi::d3d8::CRasterizer::ForceTriangles(force != FALSE); }
+
+void SeRectanglesWithSse2(BOOL force) { winapi::d3d8::CRasterizer::ForceSse2(force != FALSE); }
+
+UINT SeRectanglesInOnePass() { return winapi::d3d8::CRasterizer::RectanglesInOnePass(); }
+
+BOOL SeFrameDrawn(IDirect3DDevice8* device) {
+    winapi::d3d8::CDevice* ours = Ours(device);
+    return ours != nullptr && ours->FrameDrawn() ? TRUE : FALSE;
+}
+
+UINT SeRowsShown(IDirect3DDevice8* device) {
+    winapi::d3d8::CDevice* ours = Ours(device);
+    return ours != nullptr ? ours->RowsShown() : 0;
+}

@@ -17,6 +17,7 @@
 // open, VFW_E_CANNOT_RENDER when it holds no decodable audio, and
 // VFW_E_NO_AUDIO_HARDWARE when no audio device can be opened.
 // Headless: plays into SDL's dummy or disk audio driver like any other sound.
+#include <dlfcn.h>
 #include <dshow.h>
 #include <hostpath.h>
 
@@ -58,6 +59,78 @@ constexpr size_t kPrimeFrames = kMixRate / 20;  // Run is settled once this much
 HRESULT Unsupported(const char* what) {
     winapi::backend::WarnUnsupported(what);
     return E_NOTIMPL;
+}
+
+// FFmpeg is loaded when a graph first renders a file, not when the program starts: its
+// libraries pull in well over a hundred more, whose loading would cost every start-up
+// about 50 ms of processor time for music that plays only when the user turns it on.
+#define SE_FFMPEG_FUNCTIONS(X)       \
+    X(av_channel_layout_default)     \
+    X(av_find_best_stream)           \
+    X(av_frame_alloc)                \
+    X(av_frame_free)                 \
+    X(av_frame_unref)                \
+    X(av_packet_alloc)               \
+    X(av_packet_free)                \
+    X(av_packet_unref)               \
+    X(av_read_frame)                 \
+    X(av_rescale)                    \
+    X(av_rescale_q)                  \
+    X(av_seek_frame)                 \
+    X(avcodec_alloc_context3)        \
+    X(avcodec_flush_buffers)         \
+    X(avcodec_free_context)          \
+    X(avcodec_open2)                 \
+    X(avcodec_parameters_to_context) \
+    X(avcodec_receive_frame)         \
+    X(avcodec_send_packet)           \
+    X(avformat_close_input)          \
+    X(avformat_find_stream_info)     \
+    X(avformat_open_input)           \
+    X(swr_alloc_set_opts2)           \
+    X(swr_close)                     \
+    X(swr_convert)                   \
+    X(swr_free)                      \
+    X(swr_get_out_samples)           \
+    X(swr_init)
+
+struct CFfmpeg {
+#define SE_FFMPEG_POINTER(name) decltype(&::name) name = nullptr;
+    SE_FFMPEG_FUNCTIONS(SE_FFMPEG_POINTER)
+#undef SE_FFMPEG_POINTER
+};
+
+#define SE_FFMPEG_TEXT(value) #value
+#define SE_FFMPEG_SONAME(library, major) "lib" library ".so." SE_FFMPEG_TEXT(major)
+
+// The functions, loaded on the first call; null (said once on stderr) when a library or a
+// function is missing.
+const CFfmpeg* Ffmpeg() {
+    static const CFfmpeg* const loaded = []() -> const CFfmpeg* {
+        static CFfmpeg table;
+        void* libraries[] = {
+            dlopen(SE_FFMPEG_SONAME("avformat", LIBAVFORMAT_VERSION_MAJOR), RTLD_NOW),
+            dlopen(SE_FFMPEG_SONAME("avcodec", LIBAVCODEC_VERSION_MAJOR), RTLD_NOW),
+            dlopen(SE_FFMPEG_SONAME("swresample", LIBSWRESAMPLE_VERSION_MAJOR), RTLD_NOW),
+            dlopen(SE_FFMPEG_SONAME("avutil", LIBAVUTIL_VERSION_MAJOR), RTLD_NOW)};
+        auto find = [&](const char* name) -> void* {
+            for (void* library : libraries) {
+                if (library == nullptr) continue;
+                if (void* function = dlsym(library, name)) return function;
+            }
+            return nullptr;
+        };
+        bool complete = true;
+#define SE_FFMPEG_FIND(name)                                          \
+    table.name = reinterpret_cast<decltype(table.name)>(find(#name)); \
+    complete = complete && table.name != nullptr;
+        SE_FFMPEG_FUNCTIONS(SE_FFMPEG_FIND)
+#undef SE_FFMPEG_FIND
+        if (complete) return &table;
+        winapi::backend::WarnUnsupported("DirectShow without FFmpeg's libraries");
+        return nullptr;
+    }();
+    return loaded;
 }
 
 class CGraph final : public IGraphBuilder,
@@ -203,6 +276,7 @@ private:
     std::atomic<ULONG> references_{1};
 
     // FFmpeg state, used by RenderFile and then only by the decoder thread.
+    const CFfmpeg* av_ = nullptr;  // set once RenderFile has loaded FFmpeg
     AVFormatContext* format_ = nullptr;
     AVCodecContext* codec_ = nullptr;
     SwrContext* resampler_ = nullptr;
@@ -267,11 +341,12 @@ CGraph::~CGraph() {
 }
 
 void CGraph::FreeDecoder() {
-    av_frame_free(&frame_);
-    av_packet_free(&packet_);
-    swr_free(&resampler_);
-    avcodec_free_context(&codec_);
-    avformat_close_input(&format_);
+    if (av_ == nullptr) return;  // nothing was made
+    av_->av_frame_free(&frame_);
+    av_->av_packet_free(&packet_);
+    av_->swr_free(&resampler_);
+    av_->avcodec_free_context(&codec_);
+    av_->avformat_close_input(&format_);
 }
 
 HRESULT CGraph::RenderFile(LPCWSTR file, LPCWSTR playList) {
@@ -281,28 +356,31 @@ HRESULT CGraph::RenderFile(LPCWSTR file, LPCWSTR playList) {
         std::lock_guard lock(mutex_);
         if (rendered_) return Unsupported("IGraphBuilder::RenderFile: a second file in one graph");
     }
+    av_ = Ffmpeg();
+    if (av_ == nullptr) return VFW_E_UNSUPPORTED_STREAM;
     const std::string host = ProgramToHostPath(winapi::backend::WideToProgramText(file));
-    const int opened = avformat_open_input(&format_, host.c_str(), nullptr, nullptr);
+    const int opened = av_->avformat_open_input(&format_, host.c_str(), nullptr, nullptr);
     if (opened < 0) return opened == AVERROR(ENOENT) ? VFW_E_NOT_FOUND : VFW_E_UNSUPPORTED_STREAM;
     HRESULT result = VFW_E_CANNOT_RENDER;
     const AVCodec* decoder = nullptr;
-    if (avformat_find_stream_info(format_, nullptr) < 0 ||
-        (stream_ = av_find_best_stream(format_, AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0)) < 0 ||
-        decoder == nullptr || (codec_ = avcodec_alloc_context3(decoder)) == nullptr ||
-        avcodec_parameters_to_context(codec_, format_->streams[stream_]->codecpar) < 0 ||
-        avcodec_open2(codec_, decoder, nullptr) < 0) {
+    if (av_->avformat_find_stream_info(format_, nullptr) < 0 ||
+        (stream_ = av_->av_find_best_stream(format_, AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0)) <
+            0 ||
+        decoder == nullptr || (codec_ = av_->avcodec_alloc_context3(decoder)) == nullptr ||
+        av_->avcodec_parameters_to_context(codec_, format_->streams[stream_]->codecpar) < 0 ||
+        av_->avcodec_open2(codec_, decoder, nullptr) < 0) {
         FreeDecoder();
         return result;
     }
     AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
     if (codec_->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
-        av_channel_layout_default(&codec_->ch_layout, codec_->ch_layout.nb_channels);
+        av_->av_channel_layout_default(&codec_->ch_layout, codec_->ch_layout.nb_channels);
     }
-    if (swr_alloc_set_opts2(&resampler_, &stereo, AV_SAMPLE_FMT_FLT, static_cast<int>(kMixRate),
-                            &codec_->ch_layout, codec_->sample_fmt, codec_->sample_rate, 0,
-                            nullptr) < 0 ||
-        swr_init(resampler_) < 0 || (packet_ = av_packet_alloc()) == nullptr ||
-        (frame_ = av_frame_alloc()) == nullptr) {
+    if (av_->swr_alloc_set_opts2(&resampler_, &stereo, AV_SAMPLE_FMT_FLT,
+                                 static_cast<int>(kMixRate), &codec_->ch_layout, codec_->sample_fmt,
+                                 codec_->sample_rate, 0, nullptr) < 0 ||
+        av_->swr_init(resampler_) < 0 || (packet_ = av_->av_packet_alloc()) == nullptr ||
+        (frame_ = av_->av_frame_alloc()) == nullptr) {
         FreeDecoder();
         return result;
     }
@@ -356,10 +434,10 @@ void CGraph::Decode() {
 
 bool CGraph::DecodeMore() {
     for (;;) {
-        const int received = avcodec_receive_frame(codec_, frame_);
+        const int received = av_->avcodec_receive_frame(codec_, frame_);
         if (received == 0) {
             Convert(frame_);
-            av_frame_unref(frame_);
+            av_->av_frame_unref(frame_);
             if (!pending_.empty()) return true;
             continue;
         }
@@ -367,7 +445,7 @@ bool CGraph::DecodeMore() {
             // Drain what the converter still holds.
             float tail[4096 * kMixChannels];
             uint8_t* out[1] = {reinterpret_cast<uint8_t*>(tail)};
-            const int got = swr_convert(resampler_, out, 4096, nullptr, 0);
+            const int got = av_->swr_convert(resampler_, out, 4096, nullptr, 0);
             if (got > 0) {
                 pending_.insert(pending_.end(), tail, tail + got * static_cast<int>(kMixChannels));
                 return true;
@@ -376,36 +454,36 @@ bool CGraph::DecodeMore() {
         }
         if (received != AVERROR(EAGAIN)) return false;  // a broken stream ends here
         if (demuxerDone_) {
-            avcodec_send_packet(codec_, nullptr);
+            av_->avcodec_send_packet(codec_, nullptr);
             continue;
         }
-        const int read = av_read_frame(format_, packet_);
+        const int read = av_->av_read_frame(format_, packet_);
         if (read < 0) {
             demuxerDone_ = true;
-            avcodec_send_packet(codec_, nullptr);  // start draining the decoder
+            av_->avcodec_send_packet(codec_, nullptr);  // start draining the decoder
             continue;
         }
-        if (packet_->stream_index == stream_) avcodec_send_packet(codec_, packet_);
-        av_packet_unref(packet_);
+        if (packet_->stream_index == stream_) av_->avcodec_send_packet(codec_, packet_);
+        av_->av_packet_unref(packet_);
     }
 }
 
 void CGraph::Convert(const AVFrame* frame) {
-    const int capacity = swr_get_out_samples(resampler_, frame->nb_samples);
+    const int capacity = av_->swr_get_out_samples(resampler_, frame->nb_samples);
     if (capacity <= 0) return;
     std::vector<float> converted(static_cast<size_t>(capacity) * kMixChannels);
     uint8_t* out[1] = {reinterpret_cast<uint8_t*>(converted.data())};
     const int got =
-        swr_convert(resampler_, out, capacity, const_cast<const uint8_t**>(frame->extended_data),
-                    frame->nb_samples);
+        av_->swr_convert(resampler_, out, capacity,
+                         const_cast<const uint8_t**>(frame->extended_data), frame->nb_samples);
     if (got <= 0) return;
     if (trimTarget_ >= 0) {
         const AVStream* stream = format_->streams[stream_];
         if (frame->best_effort_timestamp != AV_NOPTS_VALUE) {
             const int64_t origin = stream->start_time == AV_NOPTS_VALUE ? 0 : stream->start_time;
             const int64_t shown =
-                av_rescale_q(frame->best_effort_timestamp - origin, stream->time_base,
-                             AVRational{1, static_cast<int>(kUnitsPerSecond)});
+                av_->av_rescale_q(frame->best_effort_timestamp - origin, stream->time_base,
+                                  AVRational{1, static_cast<int>(kUnitsPerSecond)});
             if (shown < trimTarget_)
                 dropFrames_ = (trimTarget_ - shown) * kMixRate / kUnitsPerSecond;
         }
@@ -419,14 +497,14 @@ void CGraph::Convert(const AVFrame* frame) {
 
 void CGraph::SeekDecoder(int64_t target) {
     AVStream* stream = format_->streams[stream_];
-    const int64_t timestamp =
-        av_rescale_q(target, AVRational{1, static_cast<int>(kUnitsPerSecond)}, stream->time_base);
+    const int64_t timestamp = av_->av_rescale_q(
+        target, AVRational{1, static_cast<int>(kUnitsPerSecond)}, stream->time_base);
     const int64_t start = stream->start_time == AV_NOPTS_VALUE ? 0 : stream->start_time;
-    av_seek_frame(format_, stream_, start + timestamp, AVSEEK_FLAG_BACKWARD);
-    avcodec_flush_buffers(codec_);
+    av_->av_seek_frame(format_, stream_, start + timestamp, AVSEEK_FLAG_BACKWARD);
+    av_->avcodec_flush_buffers(codec_);
     // A fresh converter: nothing of the old position may leak into the new one.
-    swr_close(resampler_);
-    swr_init(resampler_);
+    av_->swr_close(resampler_);
+    av_->swr_init(resampler_);
     demuxerDone_ = false;
     // Decoding resumes at the keyframe at or before the target; Convert skips the lead
     // by the first frame's time stamp (a stream without time stamps plays from there).
@@ -527,7 +605,7 @@ HRESULT CGraph::GetDuration(LONGLONG* duration) {
     if (duration == nullptr) return E_POINTER;
     std::lock_guard lock(mutex_);
     if (!rendered_ || format_->duration == AV_NOPTS_VALUE) return E_FAIL;
-    *duration = av_rescale(format_->duration, kUnitsPerSecond, AV_TIME_BASE);
+    *duration = av_->av_rescale(format_->duration, kUnitsPerSecond, AV_TIME_BASE);
     return S_OK;
 }
 

@@ -33,3 +33,17 @@ UINT SePixelShaderCount(IDirect3DDevice8* device);
 // Makes the device answer as one without pixel shaders (caps version 0, CreatePixelShader
 // refused) while without is TRUE. FALSE for a device this layer did not create.
 BOOL SeWithoutPixelShaders(IDirect3DDevice8* device, BOOL without);
+
+// Two triangles that tile a screen-aligned rectangle are drawn in one pass row by row;
+// while force is TRUE every triangle is drawn on its own instead (process-wide), so a test
+// can compare the two. SeRectanglesWithSse2 runs that pass on SSE2 even where the
+// processor has AVX2; SeRectanglesInOnePass counts the rectangles it has taken.
+void SeTrianglesOneByOne(BOOL force);
+void SeRectanglesWithSse2(BOOL force);
+UINT SeRectanglesInOnePass();
+
+// What the last Present did: whether it drew its frame (FALSE: the frame was the last one
+// again, and the back buffer already held it), and how many rows of the frame differed
+// from the frame shown before (the rows handed to the window).
+BOOL SeFrameDrawn(IDirect3DDevice8* device);
+UINT SeRowsShown(IDirect3DDevice8* device);

@@ -162,14 +162,21 @@ TEST_F(ProgramShell, AnOverrunFrameIsNotFollowedByADrawnFrame) {
     EXPECT_FALSE(Main::FrameTimer().late);  // its 5 ms left room in the second
 }
 
-TEST_F(ProgramShell, WhileInactiveFramesDoNotPace) {
+// Frames that run while the window is inactive sleep out their slot and count late as
+// active ones do, rather than running as fast as they can.
+TEST_F(ProgramShell, WhileInactiveFramesArePacedAsActiveOnes) {
     MakeMainWindow();
     Main::State().runWhenInactive = 1;
     new CTimedScene;
-    CTimedScene::workMs = 60;
+    CTimedScene::workMs = 5;
     Main::Frame();
+    EXPECT_EQ(Main::FrameTimer().frames, 1);
+    EXPECT_EQ(Main::FrameTimer().slept, 35) << "the rest of the 40 ms slot";
     EXPECT_FALSE(Main::FrameTimer().late);
-    EXPECT_EQ(Main::FrameTimer().frames, 0);
+    CTimedScene::workMs = 100;
+    Main::Frame();
+    EXPECT_TRUE(Main::FrameTimer().late);
+    EXPECT_FALSE(Main::DrawStep()) << "the frame after an overrun only updates";
 }
 
 TEST_F(ProgramShell, WithoutASceneTheNextFrameClosesTheWindowAndSavesTheSettings) {

@@ -1,6 +1,7 @@
 // The Direct3D 8 object and device: adapter queries, device creation with the program's
 // fall-backs, resources and locking, the screenshot copy, and lost devices with Reset.
 #include <cstring>
+#include <functional>
 
 #include "winapi/d3d8/d3d8_support.h"
 
@@ -261,6 +262,109 @@ TEST_F(D3d8DeviceTest, RenderTargetCopiesIntoAnImageSurface) {
     other->Release();
     image->Release();
     target->Release();
+}
+
+// A frame whose drawing is the last frame's again (the same clears and draws with the same
+// vertices, states and texture contents, from a clear of the whole back buffer) is not
+// drawn again, and shows nothing new; otherwise the frame is drawn as it comes, and only
+// its rows that changed are shown. Whatever reads or writes the pixels in between sees
+// them as drawn so far.
+TEST_F(D3d8DeviceTest, AFrameThatRepeatsTheLastIsNotDrawnAgain) {
+    const std::vector<DWORD> red(16, 0xFFFF0000u), green(16, 0xFF00FF00u);
+    IDirect3DTexture8* texture = MakeTexture(4, 4, red);
+    device_->SetTexture(0, texture);
+    ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);  // the fixture's
+    auto put = [&](const std::vector<DWORD>& texels) {
+        D3DLOCKED_RECT locked;
+        ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+        for (int y = 0; y < 4; ++y)
+            std::memcpy(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch,
+                        &texels[size_t(y) * 4], 16);
+        texture->UnlockRect(0);
+    };
+    // The program's kind of frame: a clear of everything, then sprites in rows 10 to 19.
+    auto frame = [&](bool second) {
+        device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0);
+        DrawSprite(10, 10, 20, 20);
+        if (second) DrawSprite(30, 10, 40, 20);
+    };
+    auto shown = [&](int x, int y) {
+        UINT w = 0;
+        return SePresentedFrame(device_, &w, nullptr).at(size_t(y) * w + size_t(x));
+    };
+    struct Step {
+        const char* what;
+        std::function<void()> between;  // done before the frame
+        bool drawn;
+        UINT rows;
+        DWORD left, right;  // the two sprites shown
+    };
+    const Step steps[] = {
+        {"the first frame", [] {}, true, 10, 0xFFFF0000u, 0xFF000000u},
+        {"the same again", [] {}, false, 0, 0xFFFF0000u, 0xFF000000u},
+        {"and again", [] {}, false, 0, 0xFFFF0000u, 0xFF000000u},
+        {"a texture changed", [&] { put(green); }, true, 10, 0xFF00FF00u, 0xFF000000u},
+        {"the same again", [] {}, false, 0, 0xFF00FF00u, 0xFF000000u},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.between();
+        frame(false);
+        ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+        EXPECT_EQ(SeFrameDrawn(device_), step.drawn ? TRUE : FALSE);
+        EXPECT_EQ(SeRowsShown(device_), step.rows);
+        EXPECT_EQ(shown(15, 15), step.left);
+        EXPECT_EQ(shown(35, 15), step.right);
+    }
+
+    // A read of the back buffer in a frame that repeats the last one sees the drawing so
+    // far; a texture rewritten after such a draw leaves that draw with the texels it had.
+    frame(true);
+    ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    frame(false);
+    EXPECT_EQ(Pixel(15, 15), 0xFF00FF00u);
+    EXPECT_EQ(Pixel(35, 15), 0xFF000000u) << "the second sprite is not drawn yet";
+    ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    frame(false);
+    put(red);
+    DrawSprite(30, 10, 40, 20);
+    ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    EXPECT_TRUE(SeFrameDrawn(device_));
+    EXPECT_EQ(shown(15, 15), 0xFF00FF00u);
+    EXPECT_EQ(shown(35, 15), 0xFFFF0000u);
+
+    // The back buffer written by a copy between frames: the same frame is drawn again.
+    frame(true);
+    ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    IDirect3DSurface8* back = nullptr;
+    IDirect3DSurface8* white = nullptr;
+    ASSERT_EQ(device_->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
+    ASSERT_EQ(device_->CreateImageSurface(640, 480, D3DFMT_X8R8G8B8, &white), D3D_OK);
+    D3DLOCKED_RECT locked;
+    ASSERT_EQ(white->LockRect(&locked, nullptr, 0), D3D_OK);
+    std::memset(locked.pBits, 0xFF, size_t(locked.Pitch) * 480);
+    white->UnlockRect();
+    ASSERT_EQ(device_->CopyRects(white, nullptr, 0, back, nullptr), D3D_OK);
+    frame(true);
+    ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    EXPECT_TRUE(SeFrameDrawn(device_));
+    EXPECT_EQ(shown(15, 15), 0xFFFF0000u);
+    EXPECT_EQ(shown(300, 300), 0xFF000000u);
+    white->Release();
+    back->Release();
+
+    // A frame that does not begin with a clear builds on the last one: drawn every time.
+    Stage(D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTOP_SELECTARG1, D3DTA_TFACTOR);
+    device_->SetRenderState(D3DRS_TEXTUREFACTOR, 0xFF101010u);
+    Blend(true, D3DBLEND_ONE, D3DBLEND_ONE);
+    device_->SetTexture(0, nullptr);
+    for (DWORD expected : {0xFF101010u, 0xFF202020u, 0xFF303030u}) {
+        DrawRect(100, 100, 110, 110);
+        ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+        EXPECT_TRUE(SeFrameDrawn(device_));
+        EXPECT_EQ(shown(105, 105), expected);
+    }
+    texture->Release();
 }
 
 // A lost device: Present reports it, TestCooperativeLevel says lost until it can be reset,

@@ -1,9 +1,14 @@
 // The Direct3D 8 device's drawing: the drawing presets, blending, sampling, coverage
 // rules, lines, clears and the depth and alpha tests. Large quads in pure colours are
 // probed at their centres; coverage tests count pixels with additive blending.
+#include <d3dx8.h>
+
 #include <algorithm>
 #include <cstdlib>
+#include <random>
 #include <set>
+#include <sstream>
+#include <string>
 #include <utility>
 
 #include "winapi/d3d8/d3d8_support.h"
@@ -395,4 +400,365 @@ TEST_F(D3d8DrawTest, VertexColoursAreInterpolated) {
     device_->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_GOURAUD);
     ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, fan, sizeof(ColorVertex)), D3D_OK);
     EXPECT_TRUE(Near(Pixel(128, 5), 0x800000));
+}
+
+// Two triangles that tile a screen-aligned rectangle are drawn in one pass, row by row.
+// That pass gives every pixel, and every depth, that the two triangles drawn one by one
+// give, on SSE2 and on AVX2, for random rectangles (clipped, culled, as lists, strips and
+// fans), textures of every format and addressing mode, constant, linearly varying and
+// other colours and texture coordinates, stage operations and arguments, pixel shaders,
+// alpha and depth tests, blends and write masks, into targets with and without alpha.
+// Most cases are ones the pass takes; the others must be left to the triangles.
+TEST_F(D3d8DrawTest, RectanglesInOnePassGiveThePixelsOfTheirTriangles) {
+    std::mt19937 random(17);
+    auto uniform = [&](int low, int high) {
+        return std::uniform_int_distribution<int>(low, high)(random);
+    };
+    auto chance = [&](int percent) { return uniform(0, 99) < percent; };
+    auto anyColour = [&] { return DWORD(random()); };
+
+    // Targets of an odd size with and without alpha, sharing the 640 x 480 depth buffer.
+    constexpr int kWidth = 61, kHeight = 37;
+    IDirect3DSurface8* depth = nullptr;
+    ASSERT_EQ(device_->GetDepthStencilSurface(&depth), D3D_OK);
+    IDirect3DTexture8* targets[2] = {};
+    IDirect3DSurface8* surfaces[2] = {};
+    const D3DFORMAT targetFormats[2] = {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8};
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_EQ(device_->CreateTexture(kWidth, kHeight, 1, D3DUSAGE_RENDERTARGET,
+                                         targetFormats[i], D3DPOOL_DEFAULT, &targets[i]),
+                  D3D_OK);
+        targets[i]->GetSurfaceLevel(0, &surfaces[i]);
+    }
+    // Textures of every kind of format, with random texels.
+    const D3DFORMAT formats[] = {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5,
+                                 D3DFMT_A4R4G4B4, D3DFMT_A8L8,     D3DFMT_L8};
+    std::vector<IDirect3DTexture8*> textures;
+    for (int i = 0; i < 8; ++i) {
+        const UINT w = UINT(uniform(1, 24)), h = UINT(uniform(1, 24));
+        IDirect3DTexture8* texture = nullptr;
+        ASSERT_EQ(device_->CreateTexture(w, h, 1, 0, formats[i % 6], D3DPOOL_MANAGED, &texture),
+                  D3D_OK);
+        D3DLOCKED_RECT locked;
+        ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+        for (UINT y = 0; y < h; ++y) {
+            uint8_t* row = static_cast<uint8_t*>(locked.pBits) + size_t(y) * size_t(locked.Pitch);
+            for (int x = 0; x < locked.Pitch; ++x) row[x] = uint8_t(random());
+        }
+        texture->UnlockRect(0);
+        textures.push_back(texture);
+    }
+    // Shaders: the effect's two and one with every kind of operation and modifier.
+    const char* const programs[] = {
+        "ps.1.1\ntex t0\ntex t1\ntex t2\nmul r0, t1, t0\nmul r1, t2, 1-t0\nadd r0, r0, r1\n",
+        "ps.1.0\ntex t0\ntex t1\ntex t2\nmul r0,t0,c0\nmul r1,t1,c1\nadd r0,r0,r1\nmul "
+        "r1,t2,c1\nadd r0,r0,r1\n",
+        "ps.1.1\ndef c2, 0.25, 0.5, 0.75, 1\ntex t0\ntex t1\nmad r0, t0, c0, t1_bias\n"
+        "lrp r1.rgb, c1.a, t0, v0\n+mov r1.a, -t1_bx2\ndp3_x2 r1.rgb, r1, c2\nmad r1.rgb, c0, "
+        "c1_bias, r1\n"
+        "cnd_sat r0, r0.a, r1, 1-v1\nsub_d2 r0.rgb, r0, t0\n+add_x4 r0.a, r0, c1\n",
+    };
+    DWORD shaders[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        LPD3DXBUFFER code = nullptr;
+        ASSERT_EQ(D3DXAssembleShader(programs[i], UINT(std::strlen(programs[i])), 0, nullptr, &code,
+                                     nullptr),
+                  D3D_OK)
+            << programs[i];
+        ASSERT_EQ(device_->CreatePixelShader(static_cast<const DWORD*>(code->GetBufferPointer()),
+                                             &shaders[i]),
+                  D3D_OK);
+        code->Release();
+    }
+
+    struct Vertex {  // D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX2
+        float x, y, z, rhw;
+        DWORD diffuse, specular;
+        float uv[2][2];
+    };
+    constexpr DWORD kFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX2;
+    constexpr int kCases = 500;
+    UINT taken = 0;
+    for (int round = 0; round < kCases; ++round) {
+        // A coordinate as sprites place them, on a whole pixel, or anywhere on the grid.
+        auto coordinate = [&](int low, int high) {
+            const int whole = uniform(low, high);
+            switch (uniform(0, 3)) {
+                case 0:
+                    return float(whole) - 0.5f;
+                case 1:
+                    return float(whole);
+                case 2:
+                    return float(whole) + float(uniform(0, 255)) / 256.0f;
+                default:
+                    return float(whole) + float(uniform(0, 9999)) / 10000.0f;
+            }
+        };
+        float left = coordinate(-8, 60), right = coordinate(-8, 70);
+        float top = coordinate(-8, 35), bottom = coordinate(-8, 45);
+        if (left > right) std::swap(left, right);
+        if (top > bottom) std::swap(top, bottom);
+        // Corner c: bit 0 right, bit 1 bottom. Values affine over the rectangle: the fourth
+        // corner's is the sum of its neighbours' less the opposite one's.
+        Vertex corners[4] = {};
+        for (int c = 0; c < 4; ++c) {
+            corners[c].x = (c & 1) ? right : left;
+            corners[c].y = (c & 2) ? bottom : top;
+        }
+        auto affineColours = [&](DWORD Vertex::*member) {
+            const int kind = uniform(0, 19);  // constant, affine, or (now and then) neither
+            DWORD value[4] = {};
+            for (int shift = 0; shift < 32; shift += 8) {
+                const int c0 = uniform(0, 255);
+                int across = 0, down = 0;
+                if (kind >= 8) {
+                    across = uniform(-c0, 255 - c0);
+                    down =
+                        uniform(std::max(-c0, -c0 - across), std::min(255 - c0, 255 - c0 - across));
+                }
+                const int c[4] = {c0, c0 + across, c0 + down, c0 + across + down};
+                for (int corner = 0; corner < 4; ++corner)
+                    value[corner] |= DWORD(c[corner]) << shift;
+            }
+            if (kind == 19) value[3] = anyColour();
+            for (int c = 0; c < 4; ++c) corners[c].*member = value[c];
+        };
+        affineColours(&Vertex::diffuse);
+        affineColours(&Vertex::specular);
+        for (int set = 0; set < 2; ++set) {
+            for (int axis = 0; axis < 2; ++axis) {
+                // Texel for pixel, a nice fraction, any float, along or across the axis.
+                float start = 0, along = 1, across = 0;
+                switch (uniform(0, 3)) {
+                    case 0:
+                        along = float(uniform(1, 4)) / float(uniform(1, 8));
+                        break;
+                    case 1:
+                        start = float(uniform(-8, 8)) / 8.0f;
+                        along = float(uniform(-16, 16)) / 4.0f;
+                        break;
+                    case 2:
+                        start = float(uniform(-1000, 1000)) / 997.0f;
+                        along = float(uniform(-3000, 3000)) / 991.0f;
+                        across = float(uniform(-1000, 1000)) / 983.0f;
+                        break;
+                    default:
+                        across = along;
+                        along = 0;
+                        break;
+                }
+                for (int c = 0; c < 4; ++c) {
+                    const float a = (axis == 0) ? float(c & 1) : float((c >> 1) & 1);
+                    const float b = (axis == 0) ? float((c >> 1) & 1) : float(c & 1);
+                    corners[c].uv[set][axis] = start + along * a + across * b;
+                }
+            }
+        }
+        const float rhw = chance(80) ? 1.0f : 0.5f;
+        const float z = chance(85) ? 0.0f : 0.25f;
+        for (Vertex& v : corners) {
+            v.rhw = chance(5) ? 0.75f : rhw;  // now and then, perspective
+            v.z = z;
+        }
+        // The two triangles: along one diagonal or the other, as a list, a strip or a fan.
+        const bool otherDiagonal = chance(50);
+        const int a = otherDiagonal ? 1 : 0, b = 3 - a;  // the diagonal
+        const int c = otherDiagonal ? 0 : 1, d = 3 - c;  // the other corners
+        D3DPRIMITIVETYPE type = D3DPT_TRIANGLELIST;
+        std::vector<Vertex> vertices;
+        switch (uniform(0, 2)) {
+            case 0: {
+                int first[3] = {a, c, b}, second[3] = {a, b, d};
+                std::rotate(first, first + uniform(0, 2), first + 3);
+                std::rotate(second, second + uniform(0, 2), second + 3);
+                if (chance(20)) std::swap(first[0], first[1]);
+                if (chance(20)) std::swap(second[0], second[1]);
+                for (int i : first) vertices.push_back(corners[i]);
+                for (int i : second) vertices.push_back(corners[i]);
+                if (chance(5)) vertices[3].diffuse ^= 0x00FF0000u;  // not one plane
+                break;
+            }
+            case 1:
+                type = D3DPT_TRIANGLESTRIP;
+                for (int i : {c, a, b, d}) vertices.push_back(corners[i]);
+                if (chance(50)) std::reverse(vertices.begin(), vertices.end());
+                break;
+            default:
+                type = D3DPT_TRIANGLEFAN;
+                for (int i : {a, c, b, d}) vertices.push_back(corners[i]);
+                if (chance(50)) std::swap(vertices[1], vertices[3]);
+                break;
+        }
+
+        // The state, set the same way before each run.
+        bool shaded = chance(35);
+        const DWORD shader = shaders[uniform(0, 2)];
+        float constants[8][4];
+        for (auto& constant : constants) {
+            for (float& value : constant) value = float(uniform(-1500, 1500)) / 1000.0f;
+        }
+        IDirect3DTexture8* bound[3];
+        DWORD stageStates[3][8];
+        for (int stage = 0; stage < 3; ++stage) {
+            bound[stage] = chance(85) ? textures[size_t(uniform(0, 7))] : nullptr;
+            auto argument = [&] {
+                return DWORD(uniform(0, 4)) | (chance(15) ? D3DTA_COMPLEMENT : 0) |
+                       (chance(15) ? D3DTA_ALPHAREPLICATE : 0);
+            };
+            stageStates[stage][0] = DWORD(uniform(2, 16));  // colour operation
+            stageStates[stage][1] = argument();
+            stageStates[stage][2] = argument();
+            stageStates[stage][3] = DWORD(uniform(1, 16));  // alpha operation (1: off)
+            stageStates[stage][4] = argument();
+            stageStates[stage][5] = argument();
+            stageStates[stage][6] = DWORD(uniform(0, 5) == 0 ? 2 : uniform(0, 1));  // set
+            stageStates[stage][7] = DWORD(uniform(1, 4));                           // addressing
+        }
+        int stages = uniform(1, 3);
+        const DWORD border = anyColour(), factor = anyColour();
+        bool blend = chance(70);
+        DWORD src = DWORD(uniform(1, 13)), dest = DWORD(uniform(1, 13));
+        DWORD blendOp = DWORD(uniform(1, 5));
+        const DWORD writeMask = chance(70) ? 15 : DWORD(uniform(0, 15));
+        const bool alphaTest = chance(30);
+        const DWORD alphaFunc = DWORD(uniform(1, 8)), alphaRef = DWORD(uniform(0, 255));
+        bool zEnable = chance(40);
+        const bool zWrite = chance(50);
+        const DWORD zFunc = DWORD(uniform(1, 8));
+        const bool flat = chance(15);
+        const DWORD cull = DWORD(uniform(1, 3));
+        const int target = uniform(0, 1);
+        const bool narrow = chance(20);
+        const D3DVIEWPORT8 viewport = {
+            DWORD(uniform(0, 20)), DWORD(uniform(0, 10)), 30, 20, 0.0f, 1.0f};
+        D3DRECT blocks[6];
+        DWORD blockColours[6];
+        for (int i = 0; i < 6; ++i) {
+            const LONG x = uniform(0, kWidth - 1), y = uniform(0, kHeight - 1);
+            blocks[i] = {x, y, x + uniform(1, 30), y + uniform(1, 20)};
+            blockColours[i] = anyColour();
+        }
+        // A quarter of the cases draw as the program's fades and panels do: one stage without
+        // a texture that selects the diffuse colour (often one colour) or the texture
+        // factor, blended with the factors they use.
+        if (chance(25)) {
+            bound[0] = nullptr;
+            for (Vertex& v : vertices) {
+                v.specular = vertices[0].specular;
+                if (chance(50)) v.diffuse = vertices[0].diffuse;
+            }
+            static constexpr DWORD kFactors[][2] = {
+                {D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA}, {D3DBLEND_ONE, D3DBLEND_ONE},
+                {D3DBLEND_ONE, D3DBLEND_INVSRCALPHA},      {D3DBLEND_ZERO, D3DBLEND_SRCCOLOR},
+                {D3DBLEND_BOTHINVSRCALPHA, D3DBLEND_ONE},  {D3DBLEND_DESTCOLOR, D3DBLEND_ZERO}};
+            const DWORD(&pair)[2] = kFactors[uniform(0, 5)];
+            const DWORD from = chance(50) ? D3DTA_DIFFUSE : D3DTA_TFACTOR;
+            shaded = false;
+            stages = 1;
+            DWORD* st = stageStates[0];
+            st[0] = st[3] = D3DTOP_SELECTARG1;
+            st[1] = st[4] = from;
+            blend = true;
+            blendOp = D3DBLENDOP_ADD;
+            src = pair[0];
+            dest = pair[1];
+            zEnable = chance(25);
+        }
+
+        auto run = [&](BOOL oneByOne, BOOL sse2) {
+            SeTrianglesOneByOne(oneByOne);
+            SeRectanglesWithSse2(sse2);
+            device_->SetRenderTarget(surfaces[target], depth);
+            // A background of blocks of colour, some at depth 0.
+            device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, blockColours[5], 1.0f,
+                           0);
+            for (int i = 0; i < 5; ++i) {
+                device_->Clear(1, &blocks[i], D3DCLEAR_TARGET | (i & 1 ? D3DCLEAR_ZBUFFER : 0),
+                               blockColours[i], 0.0f, 0);
+            }
+            if (narrow) device_->SetViewport(&viewport);
+            device_->SetPixelShader(shaded ? shader : 0);
+            device_->SetPixelShaderConstant(0, constants, 8);
+            for (DWORD stage = 0; stage < 3; ++stage) {
+                const DWORD* st = stageStates[stage];
+                device_->SetTexture(stage, bound[stage]);
+                device_->SetTextureStageState(stage, D3DTSS_COLOROP,
+                                              int(stage) < stages ? st[0] : DWORD(D3DTOP_DISABLE));
+                device_->SetTextureStageState(stage, D3DTSS_COLORARG1, st[1]);
+                device_->SetTextureStageState(stage, D3DTSS_COLORARG2, st[2]);
+                device_->SetTextureStageState(stage, D3DTSS_ALPHAOP, st[3]);
+                device_->SetTextureStageState(stage, D3DTSS_ALPHAARG1, st[4]);
+                device_->SetTextureStageState(stage, D3DTSS_ALPHAARG2, st[5]);
+                device_->SetTextureStageState(stage, D3DTSS_TEXCOORDINDEX, st[6]);
+                device_->SetTextureStageState(stage, D3DTSS_ADDRESSU, st[7]);
+                device_->SetTextureStageState(stage, D3DTSS_ADDRESSV, 5 - st[7]);
+                device_->SetTextureStageState(stage, D3DTSS_BORDERCOLOR, border);
+            }
+            device_->SetRenderState(D3DRS_TEXTUREFACTOR, factor);
+            device_->SetRenderState(D3DRS_ALPHABLENDENABLE, blend);
+            device_->SetRenderState(D3DRS_SRCBLEND, src);
+            device_->SetRenderState(D3DRS_DESTBLEND, dest);
+            device_->SetRenderState(D3DRS_BLENDOP, blendOp);
+            device_->SetRenderState(D3DRS_COLORWRITEENABLE, writeMask);
+            device_->SetRenderState(D3DRS_ALPHATESTENABLE, alphaTest);
+            device_->SetRenderState(D3DRS_ALPHAFUNC, alphaFunc);
+            device_->SetRenderState(D3DRS_ALPHAREF, alphaRef);
+            device_->SetRenderState(D3DRS_ZENABLE, zEnable);
+            device_->SetRenderState(D3DRS_ZWRITEENABLE, zWrite);
+            device_->SetRenderState(D3DRS_ZFUNC, zFunc);
+            device_->SetRenderState(D3DRS_SHADEMODE, flat ? D3DSHADE_FLAT : D3DSHADE_GOURAUD);
+            device_->SetRenderState(D3DRS_CULLMODE, cull);
+            device_->SetVertexShader(kFvf);
+            const UINT before = SeRectanglesInOnePass();
+            EXPECT_EQ(device_->DrawPrimitiveUP(type, 2, vertices.data(), sizeof(Vertex)), D3D_OK);
+            taken += SeRectanglesInOnePass() - before;
+            std::vector<DWORD> pixels = SeReadRenderTarget(device_, nullptr, nullptr);
+            // The depths: where they are 0 a probe at depth 0 passes the equal test.
+            device_->SetPixelShader(0);
+            Stage(D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTOP_SELECTARG1, D3DTA_TFACTOR);
+            device_->SetRenderState(D3DRS_TEXTUREFACTOR, 0xFF123456u);
+            device_->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+            device_->SetRenderState(D3DRS_COLORWRITEENABLE, 15);
+            device_->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
+            device_->SetRenderState(D3DRS_ZENABLE, TRUE);
+            device_->SetRenderState(D3DRS_ZFUNC, D3DCMP_EQUAL);
+            device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+            const D3DVIEWPORT8 whole = {0, 0, kWidth, kHeight, 0.0f, 1.0f};
+            device_->SetViewport(&whole);
+            EXPECT_EQ(DrawRect(0, 0, kWidth, kHeight), D3D_OK);
+            const std::vector<DWORD> depths = SeReadRenderTarget(device_, nullptr, nullptr);
+            pixels.insert(pixels.end(), depths.begin(), depths.end());
+            return pixels;
+        };
+        const std::vector<DWORD> triangles = run(TRUE, FALSE);
+        const std::pair<const char*, std::vector<DWORD>> passes[] = {{"default", run(FALSE, FALSE)},
+                                                                     {"SSE2", run(FALSE, TRUE)}};
+        for (const auto& [name, pixels] : passes) {
+            ASSERT_EQ(pixels.size(), triangles.size());
+            for (size_t i = 0; i < pixels.size(); ++i) {
+                const size_t at = i % (kWidth * kHeight);
+                ASSERT_EQ(pixels[i], triangles[i])
+                    << std::hex << name << " pass, round " << std::dec << round << ", "
+                    << (i < at + 1 ? "colour" : "depth probe") << " at " << at % kWidth << ","
+                    << at / kWidth << ", primitive " << type << ", shader " << shaded;
+            }
+        }
+    }
+    SeTrianglesOneByOne(FALSE);
+    SeRectanglesWithSse2(FALSE);
+    EXPECT_GT(taken, UINT(kCases)) << "cases the pass took, of " << 2 * kCases;
+
+    device_->SetPixelShader(0);
+    for (DWORD stage = 0; stage < 3; ++stage) device_->SetTexture(stage, nullptr);
+    IDirect3DSurface8* back = nullptr;
+    device_->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &back);
+    device_->SetRenderTarget(back, depth);
+    back->Release();
+    depth->Release();
+    for (int i = 0; i < 2; ++i) {
+        surfaces[i]->Release();
+        targets[i]->Release();
+    }
+    for (IDirect3DTexture8* texture : textures) texture->Release();
+    for (DWORD shader : shaders) device_->DeletePixelShader(shader);
 }

@@ -4,6 +4,7 @@
 #include <SDL.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "backend/sdl/sdl_bridge.h"
@@ -69,6 +70,92 @@ TEST_F(D3d8PresenterTest, PresentsIntoTheWindowAndRecoversFromARendererReset) {
     ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
     SePresentedFrame(device_, &w, &h);
     EXPECT_EQ(w, 640u) << "the new back buffer, stretched over the window";
+}
+
+// A frame that did not change is not shown again, unless the window lost what it showed
+// (exposed, shown, restored or resized): then the whole frame is shown once more. A frame
+// that changed only some rows hands over only those, and the window shows it whole.
+TEST_F(D3d8PresenterTest, OnlyWhatChangedIsShownAgain) {
+    D3DPRESENT_PARAMETERS p = Windowed(320, 240);
+    ASSERT_EQ(d3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, handle_,
+                                 D3DCREATE_SOFTWARE_VERTEXPROCESSING, &p, &device_),
+              D3D_OK);
+    SDL_Surface* window = SDL_GetWindowSurface(window_);
+    ASSERT_NE(window, nullptr);
+    auto onWindow = [&](int x, int y) {
+        uint32_t pixel = 0;
+        SDL_LockSurface(window);
+        std::memcpy(&pixel,
+                    static_cast<uint8_t*>(window->pixels) + y * window->pitch +
+                        x * window->format->BytesPerPixel,
+                    4);
+        SDL_UnlockSurface(window);
+        uint8_t r, g, b;
+        SDL_GetRGB(pixel, window->format, &r, &g, &b);
+        return (uint32_t(r) << 16) | (uint32_t(g) << 8) | b;
+    };
+    // The program's kind of frame: a clear of everything, then blocks of colour.
+    struct Block {
+        D3DRECT area;
+        DWORD colour;
+    };
+    auto frame = [&](const std::vector<Block>& blocks = {}) {
+        ASSERT_EQ(
+            device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF0080FFu, 1.0f, 0),
+            D3D_OK);
+        for (const Block& block : blocks)
+            ASSERT_EQ(device_->Clear(1, &block.area, D3DCLEAR_TARGET, block.colour, 1.0f, 0),
+                      D3D_OK);
+        ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    };
+    frame();
+    frame();
+    EXPECT_EQ(onWindow(100, 100), 0x0080FFu);
+    // What the window shows is lost: an unchanged frame leaves it so until the window
+    // says it was exposed.
+    SDL_FillRect(window, nullptr, SDL_MapRGB(window->format, 0, 0, 0));
+    frame();
+    EXPECT_FALSE(SeFrameDrawn(device_));
+    EXPECT_EQ(onWindow(100, 100), 0x000000u);
+    SDL_Event exposed{};
+    exposed.type = SDL_WINDOWEVENT;
+    exposed.window.event = SDL_WINDOWEVENT_EXPOSED;
+    winapi::backend::CallEventHandlers(exposed);
+    frame();
+    EXPECT_FALSE(SeFrameDrawn(device_));
+    EXPECT_EQ(onWindow(100, 100), 0x0080FFu);
+
+    // Rows changed at the top, the bottom and in between, in one span or several, and in
+    // part of a row: every pixel of the window is the frame's.
+    const Block red = {{0, 10, 320, 20}, 0xFFFF0000u}, top = {{0, 0, 320, 1}, 0xFF00FF00u},
+                bottom = {{0, 239, 320, 240}, 0xFF00FF00u},
+                corner = {{300, 100, 320, 150}, 0xFFFFFF00u},
+                white = {{300, 100, 320, 150}, 0xFFFFFFFFu};
+    struct Step {
+        std::vector<Block> blocks;
+        UINT rows;  // handed over
+    };
+    const Step steps[] = {
+        {{red}, 10}, {{top, bottom, corner}, 62}, {{top, bottom, corner}, 0}, {{white}, 52}};
+    for (const Step& step : steps) {
+        SCOPED_TRACE(testing::Message() << "step " << (&step - steps));
+        frame(step.blocks);
+        EXPECT_EQ(SeRowsShown(device_), step.rows);
+        int wrong = 0;
+        for (int y = 0; y < 240; ++y) {
+            for (int x = 0; x < 320; ++x) {
+                DWORD expected = 0x0080FFu;
+                for (const Block& block : step.blocks) {
+                    if (x >= block.area.x1 && x < block.area.x2 && y >= block.area.y1 &&
+                        y < block.area.y2)
+                        expected = block.colour & 0xFFFFFFu;
+                }
+                if (onWindow(x, y) != expected && wrong++ == 0)
+                    ADD_FAILURE() << "at " << x << "," << y << ": " << std::hex << onWindow(x, y);
+            }
+        }
+        EXPECT_EQ(wrong, 0);
+    }
 }
 
 // A window of scale 2 (a high-density screen): the device sees half the SDL window's

@@ -116,14 +116,15 @@ TEST_F(D3d8ShaderTest, ArithmeticModifiersAndPairsGiveTheirResults) {
     const Case cases[] = {
         {"mov r0, c0", 0xFF4080BFu},
         {"mov r0, 1-c0", 0x00BF8040u},
-        {"add r0, c0, c0", 0xFF80FFFFu},        // clamped at 1
-        {"sub r0, c1, c0", 0x00000000u},        // clamped at 0 on output
-        {"mov_x2 r0, c0_bias", 0xFF000080u},    // (-0.5, 0, 0.5, 1)
-        {"mov_d2 r0, c0", 0x80204060u},         // halves, rounded
-        {"mov r0, -c0_bx2", 0x00800000u},       // 1 - 2x: (0.5, 0, -0.5, -1)
-        {"dp3 r0, c0, c0", 0xDFDFDFDFu},        // 0.875 everywhere
-        {"mad r0, c0, c0, c0", 0xFF50BFFFu},    // (0.3125, 0.75, 1.3125, 2)
-        {"lrp r0, c1.a, c0, c2", 0x99395979u},  // halfway between c0 and c2
+        {"add r0, c0, c0", 0xFF80FFFFu},              // clamped at 1
+        {"sub r0, c1, c0", 0x00000000u},              // clamped at 0 on output
+        {"mov_x2 r0, c0_bias", 0xFF000080u},          // (-0.5, 0, 0.5, 1)
+        {"mov_d2 r0, c0", 0x80204060u},               // halves, rounded
+        {"mov r0, -c0_bx2", 0x00800000u},             // 1 - 2x: (0.5, 0, -0.5, -1)
+        {"dp3 r0, c0, c0", 0xDFDFDFDFu},              // 0.875 everywhere
+        {"mov r0, c0\ndp3 r0, r0, r0", 0xDFDFDFDFu},  // reading what it writes
+        {"mad r0, c0, c0, c0", 0xFF50BFFFu},          // (0.3125, 0.75, 1.3125, 2)
+        {"lrp r0, c1.a, c0, c2", 0x99395979u},        // halfway between c0 and c2
         {"mov r0, c0.a", 0xFFFFFFFFu},
         {"mov r0.rgb, c0\n+mov r0.a, c1", 0x804080BFu},
         {"mov r0, c2\ncnd r0, r0.a, c0, c1", 0x80000000u},  // r0.a 0.2 is not above 0.5
