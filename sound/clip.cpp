@@ -127,7 +127,11 @@ uint32_t SampleCount(const CSoundClip& clip) {
 }
 
 uint64_t SavedFileSize(const CSoundClip& clip) {
-    return static_cast<uint64_t>(clip.data.length) + 44;
+    return SavedFileSize(clip.data.length, clip.chunks);
+}
+
+uint64_t SavedFileSize(uint64_t dataBytes, const CMetaChunks& chunks) {
+    return 44 + dataBytes + TrailerBytes(dataBytes, chunks);
 }
 
 namespace {
@@ -157,6 +161,7 @@ bool MakeSilence(CSoundClip& clip, uint32_t milliseconds) {
     if (!BytesFor(clip.nBlockAlign, clip.nSamplesPerSec, milliseconds, size)) return false;
     if (!clip.data.Resize(static_cast<uint32_t>(size))) return false;
     FillSilence(clip.data, clip.wBitsPerSample);
+    clip.chunks.clear();
     return true;
 }
 
@@ -468,6 +473,37 @@ EChangeResult PlanFrames(uint32_t inFrames, uint32_t frameSize, uint64_t dataByt
     return EChangeResult::Done;
 }
 
+namespace {
+
+// An empty clip becomes silence in its own format.
+CChangePlan SilencePlan(const CSoundFormat& format) {
+    CChangePlan plan;
+    plan.kind = CChangePlan::EKind::Silence;
+    plan.silence = format.wBitsPerSample == 8 ? 0x80 : 0;
+    return plan;
+}
+
+}  // namespace
+
+EChangeResult PlanFrameCount(const CSoundFormat& format, uint64_t dataBytes, uint64_t outFrames,
+                             CChangePlan& plan) {
+    SE_MARK();
+    const uint32_t frameSize = ChangeFrameSize(format);
+    if (dataBytes == 0 || (frameSize != 0 && dataBytes < frameSize)) {
+        // Nothing to map from: silence of the frames, in the format's blocks.
+        plan = SilencePlan(format);
+        plan.frameSize = format.nBlockAlign;
+        if (plan.frameSize == 0 || outFrames > kMaxWaveDataBytes / plan.frameSize)
+            return EChangeResult::Failed;
+        plan.outFrames = static_cast<uint32_t>(outFrames);
+        plan.outBytes = outFrames * plan.frameSize;
+        return EChangeResult::Done;
+    }
+    if (frameSize == 0) return EChangeResult::Unsupported;
+    return PlanFrames(static_cast<uint32_t>(dataBytes / frameSize), frameSize, dataBytes, outFrames,
+                      plan);
+}
+
 EChangeResult PlanDuration(const CSoundFormat& format, uint64_t dataBytes, double milliseconds,
                            CChangePlan& plan) {
     SE_MARK();
@@ -476,10 +512,7 @@ EChangeResult PlanDuration(const CSoundFormat& format, uint64_t dataBytes, doubl
                         : milliseconds >= 4294967295.0 ? UINT32_MAX
                                                        : static_cast<uint32_t>(milliseconds);
     if (dataBytes == 0) {
-        // An empty clip becomes silence of the duration in its own format.
-        plan = CChangePlan{};
-        plan.kind = CChangePlan::EKind::Silence;
-        plan.silence = format.wBitsPerSample == 8 ? 0x80 : 0;
+        plan = SilencePlan(format);
         return BytesFor(format.nBlockAlign, format.nSamplesPerSec, ms, plan.outBytes)
                    ? EChangeResult::Done
                    : EChangeResult::Failed;
@@ -597,7 +630,9 @@ EChangeResult ChangeByRatio(CTimeChangeJob& job, double ratio, CSoundClip& clip)
     SE_MARK();
     const uint32_t frameSize = ChangeFrameSize(clip);
     if (frameSize == 0) return EChangeResult::Unsupported;
-    return Resample(job, clip.data, frameSize, ratio);
+    const EChangeResult result = Resample(job, clip.data, frameSize, ratio);
+    if (result == EChangeResult::Done) RescaleMetadata(clip.chunks, job.inFrames, job.outFrames);
+    return result;
 }
 
 EChangeResult ChangeDuration(CTimeChangeJob& job, double milliseconds, CSoundClip& clip) {
@@ -606,7 +641,9 @@ EChangeResult ChangeDuration(CTimeChangeJob& job, double milliseconds, CSoundCli
     CChangePlan plan;
     const EChangeResult planned = PlanDuration(clip, clip.data.length, milliseconds, plan);
     if (planned != EChangeResult::Done) return planned;
-    return ApplyPlan(job, plan, clip.data, clip.wBitsPerSample);
+    const EChangeResult result = ApplyPlan(job, plan, clip.data, clip.wBitsPerSample);
+    if (result == EChangeResult::Done) RescaleMetadata(clip.chunks, plan.inFrames, plan.outFrames);
+    return result;
 }
 
 // ---------------------------------------------------------------------------------------

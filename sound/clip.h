@@ -20,6 +20,8 @@
 #include <functional>
 #include <string>
 
+#include "sound/metadata.h"
+
 // Owned byte storage for sample data.
 class CByteBuffer {
 public:
@@ -59,6 +61,9 @@ static_assert(sizeof(CSoundFormat) == 18, "the format fields must match WAVEFORM
 
 struct CSoundClip : CSoundFormat {
     CByteBuffer data;
+    // The metadata chunks the clip came with, in file order; a change moves their
+    // positions with the samples and a save writes them after the samples.
+    CMetaChunks chunks;
 
     CSoundFormat& Format() { return *this; }
     const CSoundFormat& Format() const { return *this; }
@@ -106,10 +111,11 @@ uint64_t DurationMs(const CSoundFormat& format, uint64_t dataBytes);
 // the file the clip makes when saved.
 uint32_t SampleCount(const CSoundClip& clip);
 uint64_t SavedFileSize(const CSoundClip& clip);
+uint64_t SavedFileSize(uint64_t dataBytes, const CMetaChunks& chunks);
 // True when the clip has a defined duration: channels, rate and at least 8 bits.
 bool HasDuration(const CSoundFormat& format);
-// Replaces the samples with milliseconds of silence in the clip's format; false (the
-// clip untouched) when that much would not fit a WAV file.
+// Replaces the samples with milliseconds of silence in the clip's format and drops its
+// metadata; false (the clip untouched) when that much would not fit a WAV file.
 bool MakeSilence(CSoundClip& clip, uint32_t milliseconds);
 // The bytes of one frame that the change copies, or 0 when the format cannot change.
 uint32_t ChangeFrameSize(const CSoundFormat& format);
@@ -138,6 +144,10 @@ EChangeResult PlanDuration(const CSoundFormat& format, uint64_t dataBytes, doubl
 // Failed when a WAV file cannot hold them.
 EChangeResult PlanFrames(uint32_t inFrames, uint32_t frameSize, uint64_t dataBytes,
                          uint64_t outFrames, CChangePlan& plan);
+// The same for a clip's samples in the format: an empty clip becomes outFrames frames of
+// silence; Unsupported for a format without whole frames.
+EChangeResult PlanFrameCount(const CSoundFormat& format, uint64_t dataBytes, uint64_t outFrames,
+                             CChangePlan& plan);
 
 // Carries out a plan without holding the clip: the input's samples are read in order
 // and the output's written in order, in blocks of at most kStreamBytes (the mapping
@@ -150,6 +160,7 @@ using CSampleWriter = std::function<bool(const uint8_t* bytes, uint32_t count)>;
 bool StreamChange(CTimeChangeJob& job, const CChangePlan& plan, const CSampleReader& read,
                   const CSampleWriter& write);
 
+// Both move the clip's metadata with its samples when they are Done.
 EChangeResult ChangeDuration(CTimeChangeJob& job, double milliseconds, CSoundClip& clip);
 EChangeResult ChangeByRatio(CTimeChangeJob& job, double ratio, CSoundClip& clip);
 EChangeResult Resample(CTimeChangeJob& job, CByteBuffer& samples, uint32_t frameSize, double ratio);
