@@ -78,6 +78,7 @@ CTimeChangeWait::CTimeChangeWait() {
     const CClipState& state = SharedClipState();
     worker.requestedMs = state.requestedDurationMs;
     worker.clip.Format() = state.clip.Format();
+    worker.clip.chunks = state.clip.chunks;
     if (worker.clip.data.Resize(state.clip.data.length)) {
         if (state.clip.data.length != 0) {
             std::memcpy(worker.clip.data.data, state.clip.data.data, state.clip.data.length);
@@ -126,8 +127,7 @@ void CTimeChangeWait::Update() {
     } else {
         CClipState& state = SharedClipState();
         state.currentDurationMs = worker.requestedMs;
-        state.clip.Format() = worker.clip.Format();
-        state.clip.data = std::move(worker.clip.data);
+        state.clip = std::move(worker.clip);
     }
     GoToWorkSpace();
 }
@@ -159,8 +159,7 @@ void CLoading::Update() {
     } else {
         CClipState& state = SharedClipState();
         state.loaded = true;
-        state.clip.Format() = worker.clip.Format();
-        state.clip.data = std::move(worker.clip.data);
+        state.clip = std::move(worker.clip);
         state.currentDurationMs = static_cast<uint32_t>(GetDurationMs(state.clip));
         state.currentFilePath = worker.path;
     }

@@ -63,8 +63,8 @@ protected:
 
 class CTimeChangeWait : public BWait {
 public:
-    // Changes a private copy of the clip, so the shared clip stays as it was until the
-    // change is complete.
+    // Changes a private copy of the clip (its metadata too), so the shared clip stays as
+    // it was until the change is complete.
     class CCThread : public NVireo::NWindows::NThread::CBasic {
     public:
         CCThread();
@@ -86,8 +86,8 @@ public:
     // finished change.
     ~CTimeChangeWait() override;
     // Not finished: steps the "中止" button. Finished: a complete change replaces the
-    // shared clip's format and samples and sets currentDurationMs to the requested
-    // value; anything else shows "エラーが発生して変更できませんでした" and changes
+    // shared clip's format, samples and metadata and sets currentDurationMs to the
+    // requested value; anything else shows "エラーが発生して変更できませんでした" and changes
     // nothing. Then a new workspace.
     void Update() override;
 
@@ -124,10 +124,10 @@ public:
     CLoading();
     // Raises the reader's abort, waits for the worker and discards what it read.
     ~CLoading() override;
-    // Finished: a loaded clip becomes the shared clip (loaded, with its duration and the
-    // file as currentFilePath); an abort shows the path and "読み込みに失敗しました", a
-    // rejected file the path and "ファイルは不正です", and the shared clip stays as it
-    // was. Then a new workspace.
+    // Finished: a loaded clip becomes the shared clip (loaded, with its metadata, its
+    // duration and the file as currentFilePath; malformed metadata is left out quietly); an abort
+    // shows the path and "読み込みに失敗しました", a rejected file the path and
+    // "ファイルは不正です", and the shared clip stays as it was. Then a new workspace.
     void Update() override;
 
     CCThread worker;

@@ -39,6 +39,7 @@ protected:
         CClipState& s = SharedClipState();
         s.clip.Format() = CSoundFormat{};
         s.clip.data.Clear();
+        s.clip.chunks.clear();
         s.loaded = false;
         s.currentDurationMs = s.requestedDurationMs = 0;
         s.jobPath.clear();
