@@ -25,6 +25,7 @@
     X(BackCaption, 510)               \
     X(ConfirmDescription, 600)        \
     X(ConfirmCaption, 610)            \
+    X(RatioDescription, 700)          \
     X(CancelDescription, 800)         \
     X(CancelCaption, 810)             \
     X(ShortcutKeyLine, 900)           \

@@ -393,6 +393,13 @@ TEST_F(Workspace, DurationDialogBarCoversOneHundredMillisecondsToTenMinutes) {
     EXPECT_EQ(dialog.ChosenMs(), 123400u);
     EXPECT_EQ(CTimeChanger::ValueText(90000), "90000ミリ秒(約90.00秒)(約1.50分)");
     EXPECT_EQ(CTimeChanger::ValueText(100), "100ミリ秒(約0.10秒)(約0.00分)");
+    // The ratio line: the multiple of the current duration and the pitch change.
+    EXPECT_EQ(CTimeChanger::RatioText(1250, 1000), "x1.25 / -3.86 半音");
+    EXPECT_EQ(CTimeChanger::RatioText(500, 1000), "x0.50 / +12.00 半音");
+    EXPECT_EQ(CTimeChanger::RatioText(1000, 1000), "x1.00 / 0.00 半音");
+    EXPECT_EQ(CTimeChanger::RatioText(1001, 1000), "x1.00 / -0.02 半音");
+    EXPECT_EQ(CTimeChanger::RatioText(100, 600000), "x0.0002 / +150.61 半音");
+    EXPECT_EQ(CTimeChanger::RatioText(100, 0), "");
     Frame();
     EXPECT_EQ(CurrentAs<CTimeChanger>(), &dialog);
 }
@@ -406,6 +413,8 @@ TEST_F(Workspace, ConfirmingALoadedClipStartsTheChange) {
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(dialog->bar.GetValue(), 5);
     dialog->bar.SetValue(10);
+    Frame();  // the line under the value follows the bar
+    EXPECT_STREQ(dialog->ratio.caption.c_str(), "x2.00 / -12.00 半音");
     CTimeChanger::CNexter::Select(0);
     ASSERT_NE(CurrentAs<Scene::Main::CTimeChangeWait>(), nullptr);
     EXPECT_EQ(SharedClipState().requestedDurationMs, 1000u);
