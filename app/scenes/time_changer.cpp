@@ -6,6 +6,7 @@
 
 #include "app/gui/description.h"
 #include "app/gui/help_line.h"
+#include "app/scenes/undo.h"
 #include "app/scenes/wait.h"
 #include "app/scenes/workspace_model.h"
 #include "app/shell/frame_timer.h"
@@ -132,6 +133,7 @@ void CTimeChanger::CNexter::Select(int32_t id) {
     }
     // Without a loaded clip there is nothing to change: the workspace gets a silent clip
     // of the chosen length, still not loaded.
+    Undo::Remember();
     state.currentDurationMs = ms;
     MakeSilentStereo(state.clip, ms);
     state.loaded = false;

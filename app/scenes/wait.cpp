@@ -9,6 +9,7 @@
 
 #include "app/gui/help_line.h"
 #include "app/scenes/jobs.h"
+#include "app/scenes/undo.h"
 #include "app/scenes/wait_widgets.h"
 #include "app/shell/frame_timer.h"
 #include "framework/error/trace.h"
@@ -125,6 +126,7 @@ void CTimeChangeWait::Update() {
         // the clip, its duration and its waveform as they were.
         ShowMessage("エラーが発生して変更できませんでした");
     } else {
+        Undo::Remember();
         CClipState& state = SharedClipState();
         state.currentDurationMs = worker.requestedMs;
         state.clip = std::move(worker.clip);
@@ -157,6 +159,7 @@ void CLoading::Update() {
     } else if (worker.HasFailed()) {
         ShowMessage(worker.path + "\n" + "ファイルは不正です");
     } else {
+        Undo::Remember();
         CClipState& state = SharedClipState();
         state.loaded = true;
         state.clip = std::move(worker.clip);

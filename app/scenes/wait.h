@@ -87,8 +87,8 @@ public:
     ~CTimeChangeWait() override;
     // Not finished: steps the "中止" button. Finished: a complete change replaces the
     // shared clip's format, samples and metadata and sets currentDurationMs to the
-    // requested value; anything else shows "エラーが発生して変更できませんでした" and changes
-    // nothing. Then a new workspace.
+    // requested value (the clip state before it is the workspace's step back); anything else shows
+    // "エラーが発生して変更できませんでした" and changes nothing. Then a new workspace.
     void Update() override;
 
     // "残り処理数 %u/%u(%u%%)" for the job's current counts, or empty while the job does
@@ -125,7 +125,8 @@ public:
     // Raises the reader's abort, waits for the worker and discards what it read.
     ~CLoading() override;
     // Finished: a loaded clip becomes the shared clip (loaded, with its metadata, its
-    // duration and the file as currentFilePath; malformed metadata is left out quietly); an abort
+    // duration and the file as currentFilePath; malformed metadata is left out quietly;
+    // the clip state before it is the workspace's step back); an abort
     // shows the path and "読み込みに失敗しました", a rejected file the path and
     // "ファイルは不正です", and the shared clip stays as it was. Then a new workspace.
     void Update() override;

@@ -4,13 +4,17 @@
 #include "app/gui/description.h"
 #include "app/gui/help_line.h"
 #include "app/scenes/time_changer.h"
+#include "app/scenes/undo.h"
 #include "app/scenes/workspace_commands.h"
 #include "app/shell/frame_timer.h"
 #include "framework/error/error.h"
 #include "framework/error/trace.h"
 #include "framework/render/direct3d.h"
 #include "framework/render/presets.h"
+#include "framework/text/string_ids.h"
+#include "framework/text/string_table.h"
 #include "framework/window/dropped_files.h"
+#include "framework/window/keyboard.h"
 #include "sound/output/sound_device.h"
 
 namespace Scene::Main {
@@ -157,6 +161,8 @@ CWorkSpace::CWorkSpace() {
     RebuildWaveform();
     RebuildInfo();
     Help::Line::SetBarText(kDropHint);
+    Help::Line::AddBarText(
+        NVireo::NText::ApplicationStrings().Get(StringId::Application::UndoHint).c_str());
 }
 
 CWorkSpace::~CWorkSpace() {
@@ -214,6 +220,7 @@ void CWorkSpace::RebuildInfo() {
 void CWorkSpace::Initialise() {
     SE_MARK();
     if (!NSound::ClipBuffer().Empty()) NSound::StopClip();
+    Undo::Remember();
     CClipState& state = SharedClipState();
     MakeSilentStereo(state.clip, state.currentDurationMs);
     state.loaded = false;
@@ -252,8 +259,22 @@ void CWorkSpace::RunCommand(int32_t number) {
     }
 }
 
+void CWorkSpace::TakeStep(bool back) {
+    SE_MARK();
+    if (!(back ? Undo::Back() : Undo::Forward())) return;
+    if (!NSound::ClipBuffer().Empty()) NSound::StopClip();
+    RebuildWaveform();
+    RebuildInfo();
+    RefreshCommands();
+}
+
 void CWorkSpace::Update() {
     SE_MARK();
+    // Both keys are taken every frame, so that a Z or Y pressed alone is never kept for
+    // a later Ctrl.
+    const bool z = NVireo::NGame::KeyPressed('Z');
+    const bool y = NVireo::NGame::KeyPressed('Y');
+    if ((z || y) && (GetKeyState(VK_CONTROL) & 0x8000) != 0) TakeStep(z);
     RebuildInfo();
     Help::Normal::PlaceAtCursor(Help::Normal::SecondBox());
     RefreshCommands();

@@ -1,9 +1,10 @@
 // The workspace: the main screen. It shows the shared clip as an information panel and
 // one waveform graph per channel, and offers six commands in a column of buttons at the
 // right (Q W E R T A): change the duration, initialise, load, save, play and stop. A
-// WAV file dropped on the window is loaded too. The scene is built anew every time the
-// program comes back to it from a wait screen or the duration dialog; everything it
-// shows is derived from the shared clip state.
+// WAV file dropped on the window is loaded too. Ctrl+Z takes back the last change,
+// initialisation or load, Ctrl+Y brings it again (app/scenes/undo.h). The scene is built anew every
+// time the program comes back to it from a wait screen or the duration dialog; everything it shows
+// is derived from the shared clip state.
 #pragma once
 
 #include <windows.h>
@@ -64,8 +65,9 @@ public:
     CWorkSpace();
     ~CWorkSpace() override;
 
-    // The panel, the commands' enabling, the command column's shortcuts; a dropped file
-    // starts loading (the first of a drop; the others are ignored).
+    // Ctrl+Z and Ctrl+Y, the panel, the commands' enabling, the command column's
+    // shortcuts; a dropped file starts loading (the first of a drop; the others are
+    // ignored).
     void Update() override;
     // Black, the graphs, the panel and the command column.
     void DrawScene() override;
@@ -73,6 +75,9 @@ public:
     // Stops the clip, makes it silent 16-bit stereo of its old length, not loaded and of
     // no duration: the panel empties and only loading stays available.
     void Initialise();
+    // The step back (back) or forward of the clip state, when there is one: the clip
+    // stops and the panel, graphs and commands show the state brought in.
+    void TakeStep(bool back);
     // Each command button enabled as the current clip state allows.
     void RefreshCommands();
     // One graph per channel of the current clip, from its reduced preview copy.

@@ -29,6 +29,7 @@
     X(CancelDescription, 800)         \
     X(CancelCaption, 810)             \
     X(ShortcutKeyLine, 900)           \
+    X(UndoHint, 1000)                 \
     X(MusicSwitchDescription, 1500)   \
     X(MusicVolumeDescription, 1510)   \
     X(EffectSwitchDescription, 1600)  \

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "app/scenes/undo.h"
 #include "app/shell/scene.h"
 #include "framework/platform/home.h"
 #include "framework/render/direct3d.h"
@@ -15,6 +16,19 @@
 #include "support/test_support.h"
 
 namespace scene_test {
+
+// An empty clip state with no step back or forward.
+inline void ResetClipState() {
+    CClipState& s = SharedClipState();
+    s.clip.Format() = CSoundFormat{};
+    s.clip.data.Clear();
+    s.clip.chunks.clear();
+    s.loaded = false;
+    s.currentDurationMs = s.requestedDurationMs = 0;
+    s.jobPath.clear();
+    s.currentFilePath.clear();
+    Scene::Main::Undo::Forget();
+}
 
 class HeadlessSceneTest : public ::testing::Test {
 protected:
@@ -33,17 +47,6 @@ protected:
         Scene::EndScenes();
         ResetClipState();
         NVireo::NDirectX::N3D::StopRenderer();
-    }
-
-    static void ResetClipState() {
-        CClipState& s = SharedClipState();
-        s.clip.Format() = CSoundFormat{};
-        s.clip.data.Clear();
-        s.clip.chunks.clear();
-        s.loaded = false;
-        s.currentDurationMs = s.requestedDurationMs = 0;
-        s.jobPath.clear();
-        s.currentFilePath.clear();
     }
 };
 
