@@ -149,14 +149,21 @@ EChangeResult PlanFrames(uint32_t inFrames, uint32_t frameSize, uint64_t dataByt
 EChangeResult PlanFrameCount(const CSoundFormat& format, uint64_t dataBytes, uint64_t outFrames,
                              CChangePlan& plan);
 
-// Carries out a plan without holding the clip: the input's samples are read in order
-// and the output's written in order, in blocks of at most kStreamBytes (the mapping
-// from output frame to input frame only moves forward). read must fill exactly the
-// bytes asked for; a false from either, or abort, ends the change with false. Progress
-// shows in job as for a change in memory.
+// Carries out a plan without holding the clip: the output's samples are written in
+// order, in blocks of at most kStreamBytes, from views of the input that only move
+// forward (the mapping from output frame to input frame does). view answers where
+// count input sample bytes from byte at stand, valid until its next call, or null when
+// they cannot be had; at never decreases and count is at most kStreamBytes. A null, a
+// false from write or abort ends the change with false. Progress shows in job as for a
+// change in memory.
 inline constexpr uint32_t kStreamBytes = 1u << 20;
-using CSampleReader = std::function<bool(uint8_t* bytes, uint32_t count)>;
+using CSampleView = std::function<const uint8_t*(uint64_t at, uint32_t count)>;
 using CSampleWriter = std::function<bool(const uint8_t* bytes, uint32_t count)>;
+bool StreamChange(CTimeChangeJob& job, const CChangePlan& plan, const CSampleView& view,
+                  const CSampleWriter& write);
+// The same reading the input in order: read must fill exactly the bytes asked for, and
+// the views come from a window of at most kStreamBytes that it fills.
+using CSampleReader = std::function<bool(uint8_t* bytes, uint32_t count)>;
 bool StreamChange(CTimeChangeJob& job, const CChangePlan& plan, const CSampleReader& read,
                   const CSampleWriter& write);
 

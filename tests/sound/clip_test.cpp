@@ -137,6 +137,65 @@ TEST(DurationChange, CopyLoopsMatchThePlainFormulasAcrossBlocks) {
     }
 }
 
+TEST(DurationChange, StreamedChangesGiveTheBytesOfTheChangeInMemory) {
+    // Clips of several blocks, shortened a little, a lot and so much that the sources of
+    // neighbouring output frames lie more than a block apart, lengthened, and kept, streamed
+    // from views of the input and from a reader of it.
+    for (const uint32_t frameSize : {1u, 4u, 6u, 32u}) {
+        const uint32_t in = (3 * kStreamBytes + 4099) / frameSize;
+        const std::vector<uint8_t> input = NumberedFrames(in, frameSize);
+        for (const uint32_t out : {in / 6 * 5, in / 50, 3u, in + 7, in * 3, in, 1u}) {
+            SCOPED_TRACE(std::to_string(in) + " -> " + std::to_string(out) + " frames of " +
+                         std::to_string(frameSize) + " bytes");
+            std::vector<uint8_t> expected = input;
+            if (out != in) {
+                CByteBuffer samples;
+                ASSERT_TRUE(samples.Resize(static_cast<uint32_t>(input.size())));
+                std::memcpy(samples.data, input.data(), input.size());
+                CTimeChangeJob job;
+                job.inFrames = in;
+                job.outFrames = out;
+                ASSERT_TRUE(job.output.Resize(out * frameSize));
+                ASSERT_TRUE(in > out ? ShrinkFrames(job, samples, frameSize)
+                                     : StretchFrames(job, samples, frameSize));
+                expected = Bytes(job.output);
+            }
+            CChangePlan plan;
+            ASSERT_EQ(PlanFrames(in, frameSize, input.size(), out, plan), EChangeResult::Done);
+            std::vector<uint8_t> written;
+            const CSampleWriter write = [&](const uint8_t* bytes, uint32_t count) {
+                written.insert(written.end(), bytes, bytes + count);
+                return true;
+            };
+            // Views only move forward, stay within a block and within the input.
+            uint64_t lastAt = 0;
+            bool inContract = true;
+            const CSampleView view = [&](uint64_t at, uint32_t count) -> const uint8_t* {
+                inContract = inContract && at >= lastAt && count <= kStreamBytes &&
+                             at + count <= input.size();
+                lastAt = at;
+                return input.data() + at;
+            };
+            CTimeChangeJob job;
+            ASSERT_TRUE(StreamChange(job, plan, view, write));
+            EXPECT_TRUE(inContract);
+            EXPECT_TRUE(written == expected);
+            EXPECT_EQ(job.progress.load(), out);
+
+            written.clear();
+            size_t position = 0;
+            const CSampleReader read = [&](uint8_t* bytes, uint32_t count) {
+                if (count > input.size() - position) return false;
+                std::memcpy(bytes, input.data() + position, count);
+                position += count;
+                return true;
+            };
+            ASSERT_TRUE(StreamChange(job, plan, read, write));
+            EXPECT_TRUE(written == expected);
+        }
+    }
+}
+
 TEST(DurationChange, HalvingAnEightBitClipKeepsEveryOtherFrame) {
     std::vector<uint8_t> bytes(8000);
     for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 13);

@@ -604,6 +604,47 @@ bool Plan(const Task& task, const CSoundClip& clip, const CWaveLayout& layout, C
     return false;
 }
 
+// Streams the plan from the input's samples: through views mapped from the file a few
+// MiB at a time, which costs no copy, or, where the file cannot be mapped, by reading
+// it. readError is the read's errno value, or -1 when the file ends too soon.
+bool StreamFrom(FILE* in, const CWaveLayout& layout, CTimeChangeJob& job, const CChangePlan& plan,
+                const CSampleWriter& write, int& readError) {
+    SE_MARK();
+    constexpr uint64_t kViewBytes = 8u << 20;
+    const uint64_t dataEnd = layout.dataOffset + layout.dataBytes;
+    hostfile::CView mapped;
+    auto map = [&](uint64_t from, uint64_t count) {
+        const uint64_t length = std::min(std::max(kViewBytes, count), dataEnd - from);
+        return hostfile::MapView(in, from, static_cast<size_t>(length), mapped);
+    };
+    const int mapError = layout.dataBytes == 0 ? ENODEV : map(layout.dataOffset, 0);
+    if (mapError != 0) {
+        auto read = [&](uint8_t* bytes, uint32_t count) {
+            if (std::fread(bytes, 1, count, in) == count) return true;
+            readError = std::ferror(in) ? (errno != 0 ? errno : EIO) : -1;
+            return false;
+        };
+        return StreamChange(job, plan, read, write);
+    }
+    auto view = [&](uint64_t at, uint32_t count) -> const uint8_t* {
+        const uint64_t from = layout.dataOffset + at;
+        if (from + count > dataEnd) {
+            readError = -1;
+            return nullptr;
+        }
+        if (from < mapped.offset || from + count > mapped.offset + mapped.length) {
+            if (const int error = map(from, count)) {
+                readError = error;
+                return nullptr;
+            }
+        }
+        return mapped.data + (from - mapped.offset);
+    };
+    const bool ok = StreamChange(job, plan, view, write);
+    hostfile::UnmapView(mapped);
+    return ok;
+}
+
 bool Change(const Task& task, const Options& o) {
     SE_MARK();
     const bool toStdout = task.output == "-";
@@ -639,22 +680,18 @@ bool Change(const Task& task, const Options& o) {
     }
     // Each step records the first failure: reading the input or writing the output.
     int readError = 0, writeError = 0;
-    FILE* in = stream.stream;
     auto write = [&](const uint8_t* bytes, uint32_t count) {
         if (std::fwrite(bytes, 1, count, file.file) == count) return true;
         writeError = errno != 0 ? errno : EIO;
-        return false;
-    };
-    auto read = [&](uint8_t* bytes, uint32_t count) {
-        if (std::fread(bytes, 1, count, in) == count) return true;
-        readError = std::ferror(in) ? (errno != 0 ? errno : EIO) : -1;
         return false;
     };
     const std::vector<uint8_t> header =
         WaveHeader(clip, static_cast<uint32_t>(plan.outBytes), trailer.size());
     CTimeChangeJob job;
     bool ok = write(header.data(), static_cast<uint32_t>(header.size())) &&
-              WithProgress(job, task.input, [&] { return StreamChange(job, plan, read, write); }) &&
+              WithProgress(
+                  job, task.input,
+                  [&] { return StreamFrom(stream.stream, layout, job, plan, write, readError); }) &&
               (trailer.empty() || write(trailer.data(), static_cast<uint32_t>(trailer.size())));
     if (ok && toStdout) {
         ok = std::fflush(stdout) == 0;

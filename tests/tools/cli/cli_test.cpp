@@ -171,7 +171,8 @@ TEST(Cli, ChangesExactlyAsTheWindowDoes) {
 
     // The CLI streams in blocks of 1 MiB: clips over several blocks, in frames of 1 to 6
     // bytes and one with a partial last frame, shortened a little and a lot, lengthened a
-    // little and a lot, and emptied, give the bytes of the change in memory.
+    // little and a lot, and emptied, give the bytes of the change in memory. A clip over
+    // the 8 MiB of input the CLI sees at once is shortened only.
     struct Case {
         Format format;
         size_t bytes;
@@ -181,14 +182,18 @@ TEST(Cli, ChangesExactlyAsTheWindowDoes) {
     mono8.bits = 8;
     stereo24.bits = 24;
     for (const Case& c : {Case{Format{}, 4 * 44100 * 8}, Case{mono8, 3 * 1024 * 1024 + 1},
-                          Case{stereo24, 6 * 48000 * 4}}) {
+                          Case{stereo24, 6 * 48000 * 4}, Case{Format{}, 17 * 1024 * 1024 + 8}}) {
         WriteFile(input, Canonical(c.format, Samples(c.bytes)));
         CWaveFile wave;
         CSoundClip clip;
         ASSERT_TRUE(LoadFromFile(wave, HostToProgramPath(input).c_str(), clip));
         const uint64_t duration = GetDurationMs(clip);
-        for (const uint64_t ms : {duration * 9 / 10, duration / 50, duration + 7, duration * 10,
-                                  duration, uint64_t{0}, uint64_t{1}}) {
+        std::vector<uint64_t> targets = {duration * 9 / 10, duration / 50};
+        if (c.bytes < 8 * 1024 * 1024) {
+            targets.insert(targets.end(),
+                           {duration + 7, duration * 10, duration, uint64_t{0}, uint64_t{1}});
+        }
+        for (const uint64_t ms : targets) {
             SCOPED_TRACE(std::to_string(c.bytes) + " bytes to " + std::to_string(ms) + " ms");
             const std::string out = folder / "streamed.wav";
             const Result changed = Cli("--force --ms " + std::to_string(ms) + " -o " + Quote(out) +
