@@ -82,11 +82,15 @@ int32_t CLoading::CCThread::Run() {
         return 0;
     }
     NVireo::NFile::NSTDIO::CBinary stream;
-    // A file that vanished or cannot be read since it was chosen: the load failed, but
-    // the file was never seen to be invalid.
-    if (!stream.TryOpen(path.c_str(), "rb")) throw NVireo::NWindows::NThread::CException();
-    const bool read =
-        stream.Size() >= Jobs::kSmallestWaveFile && Transfer(wave, stream, EDirection::Input, clip);
+    // A file that vanished or cannot be read since it was chosen, or that is no longer a
+    // regular file (a FIFO would hold the job until something wrote to it): the load
+    // failed, but the file was never seen to be invalid.
+    if (!NVireo::NFile::Exists(path.c_str()) || !stream.TryOpen(path.c_str(), "rb")) {
+        throw NVireo::NWindows::NThread::CException();
+    }
+    // The size is asked only of a stream that can tell it.
+    const bool read = stream.IsSeekable() && stream.Size() >= Jobs::kSmallestWaveFile &&
+                      Transfer(wave, stream, EDirection::Input, clip);
     stream.TryClose();  // read-only: nothing to lose if the close fails
     if (!read) failed = true;
     return 0;

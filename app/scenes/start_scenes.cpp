@@ -62,8 +62,7 @@ void CStart::Draw() {
 void CStart::Update() {
     SE_MARK();
     ::Main::PrepareWorkspaceClip();
-    const std::string& arguments = ::Main::CommandLine().arguments;
-    if (!arguments.empty() && ::Main::StartLoadingArguments(arguments.c_str())) return;
+    if (::Main::StartLoadingNamedFile(::Main::CommandLine().file)) return;
     GoToWorkSpace();
 }
 

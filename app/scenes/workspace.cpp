@@ -283,7 +283,7 @@ void CWorkSpace::Update() {
     if (dropped.Empty()) return;
     const std::string path = dropped.Path(0);
     dropped.Clear();
-    StartLoading(path);  // the loading job checks the file
+    StartLoading(path);  // or says that it cannot be read
 }
 
 void CWorkSpace::DrawScene() {

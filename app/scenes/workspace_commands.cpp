@@ -30,11 +30,19 @@ void ShowMessage(const std::string& text) {
     MessageBoxA(NVireo::NWindow::MainWindowHandle(), text.c_str(), "", MB_OK | MB_SYSTEMMODAL);
 }
 
-void StartLoading(const std::string& path) {
+bool StartLoading(const std::string& path) {
     SE_MARK();
+    // The loading job opens the file for reading, and a file it cannot open would end
+    // the program there: a missing or unreadable file, and anything that is not a file
+    // (a folder, a FIFO, a device), is refused here instead.
+    if (!NVireo::NFile::Exists(path.c_str())) {
+        ShowMessage(path + "は\n現在、読み込みができません");
+        return false;
+    }
     SharedClipState().jobPath = path;
     new CLoading;
     ::Main::FrameTimer().Restart();
+    return true;
 }
 
 bool ChooseFileToLoad() {
@@ -45,15 +53,7 @@ bool ChooseFileToLoad() {
     const bool chosen = dialog.ChooseOpenFile(window);
     ShowWindow(window, SW_SHOW);
     if (!chosen) return false;
-    const std::string path = dialog.name;
-    // The loading job opens the file for reading, and a file it cannot open would end
-    // the program there: a missing or unreadable file is refused here instead.
-    if (!NVireo::NFile::Exists(path.c_str())) {
-        ShowMessage(path + "は\n現在、読み込みができません");
-        return false;
-    }
-    StartLoading(path);
-    return true;
+    return StartLoading(dialog.name);
 }
 
 bool ChooseFileToSave() {

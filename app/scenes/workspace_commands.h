@@ -9,9 +9,8 @@ namespace Scene::Main {
 // Shows text in a system-modal box without caption, owned by the main window.
 void ShowMessage(const std::string& text);
 
-// The open-file dialog (the main window hidden while it is shown). A chosen file that
-// can be read is stored in jobPath and the loading wait screen starts (answers true: the
-// workspace is gone). A file that cannot be read shows "<path>は\n現在、読み込みができません".
+// The open-file dialog (the main window hidden while it is shown); the chosen file is
+// loaded as StartLoading says (answers true when the workspace is gone).
 bool ChooseFileToLoad();
 
 // The save-file dialog: ".wav" completed, replacing a file confirmed first, then a path
@@ -23,7 +22,10 @@ bool ChooseFileToSave();
 // instead.
 void PlayCurrentClip();
 
-// Stores path in jobPath and starts the loading wait screen.
-void StartLoading(const std::string& path);
+// A regular file that can be read: stores path in jobPath and starts the loading wait
+// screen (answers true: the current scene is gone). Anything else (missing, unreadable,
+// a folder, a FIFO, a device) shows "<path>は\n現在、読み込みができません" and answers
+// false; nothing is opened that could make the program wait.
+bool StartLoading(const std::string& path);
 
 }  // namespace Scene::Main

@@ -1,9 +1,8 @@
 // The workspace's start.
 #include "app/scenes/workspace_start.h"
 
-#include "app/scenes/wait.h"
+#include "app/scenes/workspace_commands.h"
 #include "framework/error/trace.h"
-#include "framework/platform/file.h"
 #include "sound/clip.h"
 
 namespace Main {
@@ -21,26 +20,10 @@ void PrepareWorkspaceClip() {
     MakeSilence(clip, state.currentDurationMs);
 }
 
-std::string StripQuotes(const char* arguments) {
+bool StartLoadingNamedFile(const std::string& path) {
     SE_MARK();
-    std::string text = arguments != nullptr ? arguments : "";
-    const size_t first = text.find_first_not_of('"');
-    if (first == std::string::npos) return std::string();
-    const size_t last = text.find_last_not_of('"');
-    return text.substr(first, last - first + 1);
-}
-
-bool StartLoadingArguments(const char* arguments) {
-    SE_MARK();
-    CClipState& state = SharedClipState();
-    state.currentFilePath = StripQuotes(arguments);
-    // Exists answers false for folders and for files that cannot be read.
-    if (state.currentFilePath.empty() || !NVireo::NFile::Exists(state.currentFilePath.c_str())) {
-        return false;
-    }
-    state.jobPath = state.currentFilePath;
-    new Scene::Main::CLoading;
-    return true;
+    SharedClipState().currentFilePath = path;
+    return !path.empty() && Scene::Main::StartLoading(path);
 }
 
 }  // namespace Main

@@ -9,12 +9,10 @@ namespace Main {
 // and cbSize kept), silent for currentDurationMs (empty at the first start).
 void PrepareWorkspaceClip();
 
-// The command line's text after the program path, without every leading and trailing
-// double quote.
-std::string StripQuotes(const char* arguments);
-
-// Stores the unquoted arguments as currentFilePath; when they name an existing file, also
-// as jobPath, and starts the loading screen (answering true: it is now the current scene).
-bool StartLoadingArguments(const char* arguments);
+// The file named on the command line (CCommandLine::file): stored as currentFilePath;
+// loaded as a dropped file is (Scene::Main::StartLoading), answering true when the
+// loading screen is now the current scene. A file that cannot be loaded is refused with
+// the workspace's message, and the workspace opens empty. An empty path does nothing.
+bool StartLoadingNamedFile(const std::string& path);
 
 }  // namespace Main

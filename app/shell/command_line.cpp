@@ -9,7 +9,16 @@
 
 namespace Main {
 
-CCommandLine ParseCommandLine(const char* line) {
+std::string StripQuotes(const char* arguments) {
+    SE_MARK();
+    std::string text = arguments != nullptr ? arguments : "";
+    const size_t first = text.find_first_not_of('"');
+    if (first == std::string::npos) return std::string();
+    const size_t last = text.find_last_not_of('"');
+    return text.substr(first, last - first + 1);
+}
+
+CCommandLine ParseCommandLine(const char* line, const std::string& startFolder) {
     SE_MARK();
     CCommandLine record;
     const std::string text = line ? line : "";
@@ -25,11 +34,24 @@ CCommandLine ParseCommandLine(const char* line) {
     if (quoted && end + 1 < text.size() && text[end + 1] == ' ') {
         record.arguments = text.substr(end + 2);
     }
+    record.file = StripQuotes(record.arguments.c_str());
+    if (!record.file.empty() && record.file[0] != '/') record.file = startFolder + record.file;
     return record;
 }
 
 const CCommandLine& CommandLine() {
-    static const CCommandLine record = ParseCommandLine(GetCommandLineA());
+    static const CCommandLine record = [] {
+        std::string start(MAX_PATH, '\0');
+        DWORD length = GetCurrentDirectoryA(static_cast<DWORD>(start.size()), start.data());
+        if (length >= start.size()) {  // too small: the size it needs
+            start.resize(length);
+            length = GetCurrentDirectoryA(length, start.data());
+        }
+        start.resize(length < start.size() ? length : 0);
+        // Where the current folder is unknown, a relative file stays relative.
+        if (!start.empty() && start.back() != '/') start += '/';
+        return ParseCommandLine(GetCommandLineA(), start);
+    }();
     return record;
 }
 

@@ -2,13 +2,18 @@
 // shutdown. Everything here runs on the main thread.
 #include "app/shell/program.h"
 
+#include <hostdesktop.h>
 #include <objbase.h>
 #include <seh.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <new>
+#include <optional>
+#include <string>
 
 #include "app/audio/bgm.h"
 #include "app/audio/sound_effects.h"
@@ -57,6 +62,15 @@ constexpr DWORD kGuardStartUp = 1;
 // The style of the main window: a caption, the system menu and the minimise box.
 constexpr DWORD kMainWindowStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 
+// WM_COPYDATA's dwData when a second copy hands the first a file to open; the bytes are
+// the path in code page 932 with its terminator.
+constexpr ULONG_PTR kOpenFileData = 0x4F50454E;  // "OPEN"
+
+// How long a second copy waits for the first copy's window, which comes once the first
+// copy's start-up is through.
+constexpr int kFirstWindowTries = 50;
+constexpr DWORD kFirstWindowPauseMs = 100;
+
 // A runtime error number left behind by a start-up step is fatal: "CRT", the
 // checkpoint's number, the error's symbolic name.
 void CheckErrorNumber(uint32_t checkpoint) {
@@ -89,9 +103,56 @@ std::terminate_handler previousTerminate = nullptr;
 
 HWND MainHandle() { return NVireo::NWindow::MainWindowHandle(); }
 
-// Steps 4 to 15 and the window phase; false when start-up stops early (a second copy).
-bool StartUp(std::unique_ptr<Window::CMain>& window) {
+// Start-up refused for want of something the desktop must offer: the line on standard
+// error and, for a report to be sent, in the report folder's Error.log; no message box,
+// which could not show the text either. Answers the exit code, 1.
+int RefuseToStart(uint32_t site, const std::string& line) {
     SE_MARK();
+    std::fprintf(stderr, "SE Retimer: %s\n", line.c_str());
+    NVireo::NError::Record().policy = 2;  // Raise records the error and returns
+    Raise(kSite, site, line.c_str());
+    NVireo::NError::WriteReport(Appli::kReportFolder);
+    return 1;
+}
+
+// A second copy: brings the first copy's window forward and hands it the file named on
+// the command line, which it opens as a dropped file. One line on standard error says
+// what happened; answers the exit code (1 when the first copy did not answer).
+int HandOverToFirstCopy(const std::string& instanceName) {
+    SE_MARK();
+    HWND first = FindWindowA(instanceName.c_str(), nullptr);
+    for (int tries = 1; first == nullptr && tries < kFirstWindowTries; ++tries) {
+        Sleep(kFirstWindowPauseMs);
+        first = FindWindowA(instanceName.c_str(), nullptr);
+    }
+    const std::string& file = CommandLine().file;
+    bool answered = first != nullptr && SetForegroundWindow(first);
+    if (answered && !file.empty()) {
+        COPYDATASTRUCT data{kOpenFileData, static_cast<DWORD>(file.size() + 1),
+                            const_cast<char*>(file.c_str())};
+        answered = SendMessageA(first, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data)) != 0;
+    }
+    const char* what = !answered      ? "it did not answer, so nothing was opened"
+                       : file.empty() ? "its window was brought to the front"
+                                      : "the file was handed to it to open";
+    std::fprintf(stderr, "SE Retimer is already running; %s.\n", what);
+    return answered ? 0 : 1;
+}
+
+// Steps 4 to 15 and the window phase; an exit code when start-up stops early (a second
+// copy, a desktop without a display or a font), nothing when the program runs.
+std::optional<int> StartUp(std::unique_ptr<Window::CMain>& window) {
+    SE_MARK();
+    // What the desktop must offer, asked before anything is made: a display for the
+    // window and a font for the interface's text.
+    if (const std::string missing = hostdesktop::MissingDisplay(); !missing.empty()) {
+        std::fprintf(stderr, "SE Retimer: %s\n", missing.c_str());
+        return 1;
+    }
+    if (const std::string missing = hostdesktop::MissingFont(); !missing.empty()) {
+        return RefuseToStart(Site::kNoFont, missing);
+    }
+    ForgetLibraryErrorNumber();
     // Data paths are the constants of data_paths.h; the package lies below the home folder.
     NVireo::NFile::EnterHomeFolder();
     NVireo::NRender::ProgramPackage().Open();
@@ -109,15 +170,11 @@ bool StartUp(std::unique_ptr<Window::CMain>& window) {
     Appli::LoadApplicationInfo(programPath);
     CheckErrorNumber(7);
 
-    // One copy at a time: a second one brings the first to the front and ends. The
-    // mutex is held until the process ends.
+    // One copy at a time on a display: a second one hands its file to the first and
+    // ends. The mutex is held until the process ends.
     static NVireo::NSynchronization::CMutex single;
     const std::string instanceName = Appli::InstanceName();
-    if (!single.CreateSingle(instanceName.c_str())) {
-        HWND first = FindWindowA(instanceName.c_str(), nullptr);
-        if (first != nullptr) SetForegroundWindow(first);
-        return false;
-    }
+    if (!single.CreateSingle(instanceName.c_str())) return HandOverToFirstCopy(instanceName);
 
     D3DPRESENT_PARAMETERS& presentation = NVireo::NDirectX::N3D::PresentParameters();
     presentation.BackBufferWidth = NVireo::NDirectX::N3D::kBackBufferWidth;
@@ -163,7 +220,7 @@ bool StartUp(std::unique_ptr<Window::CMain>& window) {
 
     State().ready = 1;
     CheckErrorNumber(15);
-    return true;
+    return std::nullopt;
 }
 
 struct CRunArguments {
@@ -179,7 +236,7 @@ int RunGuardedBody(Main::CInterface& program) {
     Windows::Window::Main::SetMouseDispatcher(NVireo::NGUI::HandleMouseMessage);
     NVireo::NDirectX::N3D::InstallPixelShaderProbe();
     errno = 0;
-    if (!StartUp(window)) return 0;
+    if (const std::optional<int> stopped = StartUp(window)) return *stopped;
     program.CreateFirstScene();
     UpdateWindow(window->hwnd);
     ShowWindow(window->hwnd, SW_SHOW);
@@ -215,6 +272,9 @@ DWORD GuardedRun(void* argument) {
 
 int CInterface::Run() {
     SE_MARK();
+    // The command line is read first, while the current folder is still the one the
+    // program was started in: a file named there is relative to it.
+    CommandLine();
     FixHomeFolder();
     Appli::InstallErrorHandlers();
     CRunArguments run{this, 0};
@@ -355,6 +415,23 @@ void ChangeActivation(bool active) {
     BGM::Streamer().SetActive(active);
 }
 
+LRESULT TakeHandedFile(const COPYDATASTRUCT* data) {
+    SE_MARK();
+    if (data == nullptr || data->dwData != kOpenFileData || data->lpData == nullptr ||
+        NVireo::NError::errorInProgress || State().quitting) {
+        return FALSE;
+    }
+    const char* bytes = static_cast<const char*>(data->lpData);
+    const size_t length = strnlen(bytes, data->cbData);
+    if (length == 0) return FALSE;
+    NVireo::NDrop::CDroppedFiles& dropped = NVireo::NDrop::DroppedFiles();
+    dropped.paths.clear();
+    dropped.paths.emplace_back();
+    dropped.paths.back().Assign(bytes, static_cast<uint32_t>(length));
+    SetForegroundWindow(MainHandle());
+    return TRUE;
+}
+
 void ShutDown() {
     SE_MARK();
     Object::Single::Fade::CRegistry::DeleteAll();
@@ -401,6 +478,9 @@ LRESULT CMain::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lP
             if (!NVireo::NError::errorInProgress) Main::DrawStep();
             break;
         case WM_CLOSE:
+            // While a failure is reported, its handler ends the process: the close button
+            // or a close signal waits for that (the message box gives way to a signal).
+            if (NVireo::NError::errorInProgress) return 0;
             Main::ShutDown();
             break;
         case WM_KEYDOWN:
@@ -410,6 +490,8 @@ LRESULT CMain::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lP
             break;
         case WM_DROPFILES:
             return NVireo::NDrop::HandleDroppedFiles(reinterpret_cast<HDROP>(wParam));
+        case WM_COPYDATA:
+            return Main::TakeHandedFile(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
         default:
             break;
     }

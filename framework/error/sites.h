@@ -110,6 +110,8 @@
     X(NProgram, kFillRect, 11007)                                               \
     X(NProgram, kTextOut, 11008)                                                \
     X(NProgram, kClientRect, 11009)                                             \
+    /* Start-up refused: no font for the interface's text. */                   \
+    X(NProgram, kNoFont, 11010)                                                 \
     /* The emergency path: a log that cannot be opened. */                      \
     X(NError, kHandlerless, 13001)                                              \
     X(NError, kAppendLine, 13002)                                               \

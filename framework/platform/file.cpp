@@ -5,6 +5,7 @@
 #include "framework/platform/file.h"
 
 #include <direct.h>
+#include <hostfile.h>
 #include <io.h>
 #include <windows.h>
 
@@ -434,9 +435,13 @@ namespace NVireo::NFile {
 
 bool Exists(const char* path) {
     SE_MARK();
-    if (path == nullptr || path[0] == '\0' || _access(path, 0) != 0) return false;
+    if (path == nullptr || path[0] == '\0') return false;
+    // Opening a FIFO waits for a writer and a device may never end: only a regular file
+    // (or a link to one) is opened to see that it can be read.
+    hostfile::EKind kind = hostfile::EKind::Missing;
+    if (hostfile::KindAt(path, kind, true) != 0 || kind != hostfile::EKind::Regular) return false;
     FILE* file = nullptr;
-    if (fopen_s(&file, path, "r") != 0 || file == nullptr) return false;  // folders too
+    if (fopen_s(&file, path, "r") != 0 || file == nullptr) return false;
     std::fclose(file);
     return true;
 }

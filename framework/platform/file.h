@@ -117,6 +117,9 @@ public:
 
 namespace NVireo::NFile {
 
+// True for a regular file (or a symbolic link to one) that can be opened for reading;
+// false for anything else (missing, a folder, a FIFO, a device, a socket), which is
+// never opened, so the answer never waits.
 bool Exists(const char* path);
 bool IsWritable(const char* path);
 void EnsureFolder(const char* path);

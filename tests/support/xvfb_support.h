@@ -79,6 +79,10 @@ public:
     const std::string& Err() const { return err_; }
     // Whether the child has not ended yet.
     bool Running() const { return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }
+    // Sends the child a signal.
+    void Signal(int signalNumber) const {
+        if (pid_ > 0) kill(pid_, signalNumber);
+    }
     // Where the child's threads are now, for the report of a child that hangs (when gdb
     // is installed).
     std::string Stacks() const {
@@ -132,8 +136,11 @@ protected:
         if (server_ == 0) {
             close(fds[0]);
             const std::string fd = std::to_string(fds[1]);
+            // -noreset: by default the server resets when its last client leaves, and a
+            // client connecting during the reset (a dialog child started right after the
+            // previous one was killed) is dropped before it is accepted.
             execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24",
-                   "-nolisten", "tcp", static_cast<char*>(nullptr));
+                   "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
             _exit(127);
         }
         close(fds[1]);

@@ -14,7 +14,8 @@
 // A chosen path longer than nMaxFile is not accepted: the chooser says so and stays open
 // for another choice. A seam answer that does not fit fails with FNERR_BUFFERTOOSMALL,
 // the first two bytes of lpstrFile holding the bytes needed.
-// Cancel, Escape or closing the dialog answer FALSE with CommDlgExtendedError() 0.
+// Cancel, Escape or closing the dialog answer FALSE with CommDlgExtendedError() 0; so
+// does a close signal (backend/close_signals.h) while the dialog is up.
 // Does not support: a custom filter, lpstrFileTitle, lpstrDefExt, hooks, templates,
 // multiple selection and any other flag: they fail with CDERR_INITIALIZATION and say so
 // once on stderr. A malformed filter list also fails with CDERR_INITIALIZATION; an
@@ -173,7 +174,7 @@ void TellTooLong(GtkWidget* chooser, size_t bytes, DWORD limit) {
         bytes, static_cast<unsigned>(limit - 1));
     gtk_dialog_add_button(GTK_DIALOG(box), "OK", GTK_RESPONSE_OK);
     gtk_window_set_keep_above(GTK_WINDOW(box), TRUE);
-    gtk_dialog_run(GTK_DIALOG(box));
+    winapi::backend::RunDialog(GTK_DIALOG(box));
     gtk_widget_destroy(box);
 }
 
@@ -232,7 +233,7 @@ std::string RunChooser(const OPENFILENAMEA* record, bool save, const std::vector
 
     GdkWindow* owner = MakeTransientFor(dialog, record->hwndOwner);
     std::string path;
-    while (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
+    while (winapi::backend::RunDialog(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
         gchar* name = gtk_file_chooser_get_filename(chooser);
         if (name == nullptr) continue;
         path = name;

@@ -1,15 +1,17 @@
 // gdi32 fonts: stands in for the font mapper and the TrueType rasteriser behind
 // CreateFontIndirectA, GetTextMetricsA and GetGlyphOutlineA.
 // Supports: faces found through fontconfig (a face name if given, else the family and
-// pitch: FF_MODERN or FIXED_PITCH ask for monospace, FF_ROMAN for serif, others for
-// sans-serif), with Japanese coverage required for SHIFTJIS_CHARSET and DEFAULT_CHARSET
-// (the program's code page is 932; IPAGothic from fonts-ipafont-gothic is what this
-// finds on Debian). Heights as GDI means them: lfHeight > 0 is the cell height (the
-// face's Windows ascent + descent scaled to it), < 0 the em height, 0 a 16-pixel cell.
-// lfWidth sets the width of a half-width character. Weights from 600 up are emboldened
-// and italics slanted when the face has no such style of its own. Glyphs are hinted
-// and rendered 1 bit per pixel by FreeType. Characters are code page 932 codes,
-// converted with glibc iconv.
+// pitch: FF_MODERN or FIXED_PITCH ask for monospace, IPAGothic first for Japanese text,
+// FF_ROMAN for serif, others for sans-serif), with Japanese coverage required for
+// SHIFTJIS_CHARSET and DEFAULT_CHARSET (the program's code page is 932): the first face
+// in fontconfig's order with the kana, kanji and punctuation of the interface, so
+// IPAGothic from fonts-ipafont-gothic, else Noto Sans CJK or any other. hostdesktop.h's
+// MissingFont asks the same before the program starts. Heights as GDI means them:
+// lfHeight > 0 is the cell height (the face's Windows ascent + descent scaled to it), < 0
+// the em height, 0 a 16-pixel cell. lfWidth sets the width of a half-width character.
+// Weights from 600 up are emboldened and italics slanted when the face has no such style
+// of its own. Glyphs are hinted and rendered 1 bit per pixel by FreeType. Characters are
+// code page 932 codes, converted with glibc iconv.
 // Does not support: escapement or orientation, underline, strike-out, character sets
 // other than SHIFTJIS_CHARSET and DEFAULT_CHARSET, sizes beyond 2048 pixels (refused
 // with ERROR_NOT_SUPPORTED), font linking (a character the face lacks shows the face's
@@ -21,6 +23,7 @@
 #include FT_SIZES_H
 #include FT_SYNTHESIS_H
 #include FT_TRUETYPE_TABLES_H
+#include <hostdesktop.h>
 #include <iconv.h>
 
 #include <algorithm>
@@ -140,6 +143,27 @@ std::string FamilyOf(FcPattern* font, bool japanese) {
     return first ? reinterpret_cast<const char*>(first) : std::string();
 }
 
+// A face for Japanese text must have what the program's texts are written in: hiragana,
+// katakana and the long vowel mark, kanji, and the full-width punctuation.
+bool CoversInterface(FcPattern* candidate) {
+    static constexpr FcChar32 kCharacters[] = {
+        0x3042,  // あ
+        0x30A2,  // ア
+        0x30FC,  // ー
+        0x518D,  // 再
+        0x6642,  // 時
+        0x3001,  // 、
+        0x3002,  // 。
+        0xFF08,  // （
+    };
+    FcCharSet* charset = nullptr;
+    if (FcPatternGetCharSet(candidate, FC_CHARSET, 0, &charset) != FcResultMatch) return false;
+    for (const FcChar32 character : kCharacters) {
+        if (!FcCharSetHasChar(charset, character)) return false;
+    }
+    return true;
+}
+
 bool MatchFont(const LOGFONTA& font, bool japanese, CMatch& match) {
     static bool ready = FcInit() == FcTrue;
     if (!ready) return false;
@@ -152,9 +176,12 @@ bool MatchFont(const LOGFONTA& font, bool japanese, CMatch& match) {
     if (!face.empty()) {
         FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(face.c_str()));
     }
-    const char* generic = family == FF_MODERN || fixed ? "monospace"
-                          : family == FF_ROMAN         ? "serif"
-                                                       : "sans-serif";
+    const bool monospace = family == FF_MODERN || fixed;
+    // The face the interface was drawn with; any other with the coverage comes after it.
+    if (japanese && monospace) {
+        FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>("IPAGothic"));
+    }
+    const char* generic = monospace ? "monospace" : family == FF_ROMAN ? "serif" : "sans-serif";
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(generic));
     if (japanese) FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>("ja"));
     if (font.lfWeight != FW_DONTCARE) {
@@ -176,14 +203,7 @@ bool MatchFont(const LOGFONTA& font, bool japanese, CMatch& match) {
         if (FcPatternGetBool(candidate, FC_SCALABLE, 0, &scalable) == FcResultMatch && !scalable) {
             continue;
         }
-        if (japanese) {
-            // The face must have the kana and kanji the program's texts are written in.
-            FcCharSet* charset = nullptr;
-            if (FcPatternGetCharSet(candidate, FC_CHARSET, 0, &charset) != FcResultMatch ||
-                !FcCharSetHasChar(charset, 0x3042) || !FcCharSetHasChar(charset, 0x518D)) {
-                continue;
-            }
-        }
+        if (japanese && !CoversInterface(candidate)) continue;
         int index = 0, weight = FC_WEIGHT_REGULAR, slant = FC_SLANT_ROMAN;
         FcPatternGetInteger(candidate, FC_INDEX, 0, &index);
         FcPatternGetInteger(candidate, FC_WEIGHT, 0, &weight);
@@ -303,6 +323,22 @@ std::shared_ptr<const CFontFace> RealiseFont(const LOGFONTA& font) {
 }
 
 const std::string& FamilyName(const CFontFace& face) { return face.family; }
+
+}  // namespace winapi::gdi32
+
+std::string hostdesktop::MissingFont() {
+    using namespace winapi::gdi32;
+    std::lock_guard lock(Lock());
+    LOGFONTA font{};  // what the interface asks for
+    font.lfCharSet = SHIFTJIS_CHARSET;
+    font.lfPitchAndFamily = FF_MODERN;
+    CMatch match;
+    if (MatchFont(font, true, match) && OpenFace(match.file, match.index) != nullptr) return {};
+    return "no font for Japanese text was found; install one with: sudo apt-get install "
+           "fonts-ipafont-gothic (or fonts-noto-cjk)";
+}
+
+namespace winapi::gdi32 {
 
 void FillTextMetrics(const CFontFace& face, const LOGFONTA& logical, TEXTMETRICA& metrics) {
     metrics = TEXTMETRICA{};

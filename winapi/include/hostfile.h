@@ -2,8 +2,9 @@
 // tool, which works on Linux files as Linux tools do: FIFOs opened without hanging,
 // inputs seen in place rather than copied, outputs that appear at their name only when
 // complete and never replace what they must not, and the system's own words for a
-// failure. Paths are code page 932 text, converted as hostpath.h says. Calls answer 0 or
-// an errno value.
+// failure; and KindAt for the program's file layer, which opens nothing but regular
+// files. Paths are code page 932 text, converted as hostpath.h says. Calls answer 0 or an
+// errno value.
 #pragma once
 
 #include <cstdio>
@@ -11,9 +12,10 @@
 
 namespace hostfile {
 
-// What stands at a path; a symbolic link is itself, not what it points to.
+// What stands at a path; a symbolic link is itself, not what it points to, unless
+// followLinks asks for what it leads to (a link that leads nowhere is Missing).
 enum class EKind { Missing, Regular, Link, Folder, Fifo, Socket, Device };
-int KindAt(const char* path, EKind& kind);
+int KindAt(const char* path, EKind& kind, bool followLinks = false);
 // "a folder", "a FIFO", ...: the kind in a sentence.
 const char* KindName(EKind kind);
 

@@ -132,6 +132,7 @@ typedef struct tagPAINTSTRUCT {
 #define WM_ERASEBKGND 0x0014u
 #define WM_SHOWWINDOW 0x0018u
 #define WM_ACTIVATEAPP 0x001Cu
+#define WM_COPYDATA 0x004Au
 #define WM_NCCREATE 0x0081u
 #define WM_NCDESTROY 0x0082u
 #define WM_KEYDOWN 0x0100u
@@ -150,6 +151,14 @@ typedef struct tagPAINTSTRUCT {
 #define WM_MOUSEWHEEL 0x020Au
 #define WM_DROPFILES 0x0233u
 #define WM_USER 0x0400u
+
+// WM_COPYDATA: lParam points to it; wParam is the sending window (null from another
+// process here). The bytes are valid only while the message is handled.
+typedef struct tagCOPYDATASTRUCT {
+    ULONG_PTR dwData;
+    DWORD cbData;
+    PVOID lpData;
+} COPYDATASTRUCT;
 
 // WM_ACTIVATE: the low word of wParam.
 #define WA_INACTIVE 0
@@ -318,7 +327,9 @@ BOOL WaitMessage();
 void PostQuitMessage(int exitCode);
 // Thread-safe; wakes a thread blocked in WaitMessage or GetMessageA.
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-// Calls the window's procedure directly.
+// Calls the window's procedure directly. To a window FindWindowA found in another
+// process, only WM_COPYDATA (at most 16 KiB): that process's pump delivers it and the
+// answer comes back (0 when the window is gone or does not answer within 3 seconds).
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // WM_CLOSE destroys the window, WM_PAINT validates it, WM_NCCREATE answers TRUE;
 // everything else answers 0.

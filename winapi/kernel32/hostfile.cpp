@@ -1,7 +1,7 @@
-// hostfile.h over POSIX: lstat, open with O_NONBLOCK and poll for FIFOs, mmap for views,
-// O_TMPFILE and linkat through /proc/self/fd, renameat2 with RENAME_NOREPLACE (link and
-// unlink where the file system lacks it), and signal handlers that remove a named
-// temporary file.
+// hostfile.h over POSIX: lstat (or stat), open with O_NONBLOCK and poll for FIFOs, mmap
+// for views, O_TMPFILE and linkat through /proc/self/fd, renameat2 with RENAME_NOREPLACE
+// (link and unlink where the file system lacks it), and signal handlers that remove a
+// named temporary file.
 #include <errno.h>
 #include <fcntl.h>
 #include <hostfile.h>
@@ -93,10 +93,13 @@ std::string TemporaryName(const std::string& hostPath, unsigned attempt) {
 
 }  // namespace
 
-int KindAt(const char* path, EKind& kind) {
+int KindAt(const char* path, EKind& kind, bool followLinks) {
     struct stat info;
     kind = EKind::Missing;
-    if (lstat(ProgramToHostPath(path).c_str(), &info) != 0) return errno == ENOENT ? 0 : errno;
+    const std::string hostPath = ProgramToHostPath(path);
+    if ((followLinks ? stat(hostPath.c_str(), &info) : lstat(hostPath.c_str(), &info)) != 0) {
+        return errno == ENOENT ? 0 : errno;
+    }
     if (S_ISREG(info.st_mode)) {
         kind = EKind::Regular;
     } else if (S_ISLNK(info.st_mode)) {

@@ -1,8 +1,10 @@
 // kernel32 named mutexes: CreateMutexA and ReleaseMutex, over advisory lock files.
-// A name is one lock file of this user, in $XDG_RUNTIME_DIR (or /tmp, with the user id in
-// the file's name, when that is unset), held with flock(LOCK_EX | LOCK_NB). The kernel
-// drops the lock when its holder releases it, closes the handle or ends in any way, a
-// SIGKILL included. The files stay: removing a lock file races with the next opener.
+// A name is one lock file of this user and this display (a session's own names, as
+// Windows keeps Local\ names per session: backend/display_key.h), in $XDG_RUNTIME_DIR
+// (or /tmp, with the user id in the file's name, when that is unset), held with
+// flock(LOCK_EX | LOCK_NB). The kernel drops the lock when its holder releases it,
+// closes the handle or ends in any way, a SIGKILL included. The files stay: removing a
+// lock file races with the next opener.
 // Supports: default security, initialOwner TRUE, any non-empty code page 932 name (its
 // bytes become a safe file name). A name held elsewhere (another process, or another
 // handle of this one) answers a handle that does not own it, with ERROR_ALREADY_EXISTS;
@@ -26,6 +28,7 @@
 #include <mutex>
 #include <string>
 
+#include "backend/display_key.h"
 #include "backend/syserror.h"
 #include "kernel32/handles.h"
 
@@ -93,14 +96,15 @@ std::string LockFileName(const std::string& name) {
 }
 
 std::string LockFilePath(const std::string& name) {
+    const std::string file = winapi::backend::DisplayKey() + "-" + LockFileName(name);
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     struct stat folder;
     if (runtime != nullptr && runtime[0] == '/' && stat(runtime, &folder) == 0 &&
         S_ISDIR(folder.st_mode)) {
-        return std::string(runtime) + "/se-mutex-" + LockFileName(name);
+        return std::string(runtime) + "/se-mutex-" + file;
     }
     // /tmp is shared by every user: the user id keeps the names of two users apart.
-    return "/tmp/se-mutex-" + std::to_string(getuid()) + "-" + LockFileName(name);
+    return "/tmp/se-mutex-" + std::to_string(getuid()) + "-" + file;
 }
 
 }  // namespace

@@ -2,14 +2,19 @@
 // user created, and SetForegroundWindow on it asks that process to raise it. This is how
 // a second copy of the program brings the first one forward.
 // How: a process with windows of a class listens on a Unix socket named after the class
-// (upper case, in $XDG_RUNTIME_DIR, else /tmp with the user id in the name). Another
-// process connects and sends one line: "FIND" (optionally a tab and the window title)
-// or "RAISE"; the owner answers on its message pump ("HWND" or "NONE", "OK") and, for
-// RAISE, restores, raises and focuses its first window of the class. A socket left by a
+// and the display (upper case, in $XDG_RUNTIME_DIR, else /tmp with the user id in the
+// name; backend/display_key.h), so only windows on the same display are found. Another
+// process connects and sends one line: "FIND" (optionally a tab and the window title),
+// "RAISE", or "COPYDATA", a tab, dwData in decimal, a tab and the bytes in hex; the owner
+// answers on its message pump ("HWND" or "NONE"; "OK"; "RESULT", a tab and the answer
+// in decimal) and, for RAISE, restores, raises and focuses its first window of the
+// class; for COPYDATA it sends that window WM_COPYDATA with a null sender, as Windows
+// delivers a message sent from elsewhere while the receiver pumps. A socket left by a
 // process that ended is noticed (nobody answers the connection) and taken over.
 // Supports: one remote window per class (the owner's first window of that class); a
-// remote handle answers IsWindow and SetForegroundWindow only.
-// Does not support: messages to remote windows, windows of other users.
+// remote handle answers IsWindow, SetForegroundWindow and SendMessageA with WM_COPYDATA
+// (at most 16 KiB).
+// Does not support: other messages to remote windows, windows of other users.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -27,6 +32,7 @@
 #include <vector>
 
 #include "backend/cp932.h"
+#include "backend/display_key.h"
 #include "backend/syserror.h"
 #include "user32/user32_state.h"
 
@@ -35,6 +41,8 @@ namespace {
 
 constexpr int kAnswerWaitMs = 3000;  // the owner answers on its next pump
 constexpr int kRequestWaitMs = 200;  // a client writes its line right after connecting
+constexpr size_t kLargestCopy = 16384;
+constexpr size_t kLongestLine = 2 * kLargestCopy + 64;  // "COPYDATA", dwData, hex bytes
 
 struct Listener {
     int fd;
@@ -54,6 +62,7 @@ std::string SocketPath(const std::string& className) {
     } else {
         folder = "/tmp/se-window-" + std::to_string(getuid()) + "-";
     }
+    folder += backend::DisplayKey() + "-";
     std::string name;
     for (unsigned char c : backend::Cp932UpperAscii(className)) {
         if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_') {
@@ -98,7 +107,7 @@ int Connect(const std::string& path) {
 std::string ReadLine(int fd, int waitMs) {
     std::string line;
     char c;
-    while (line.size() < 1024) {
+    while (line.size() < kLongestLine) {
         pollfd p{fd, POLLIN, 0};
         if (poll(&p, 1, waitMs) <= 0) return {};
         const ssize_t n = read(fd, &c, 1);
@@ -134,9 +143,47 @@ Window* FirstWindow(const std::string& className, const std::string* title) {
     return nullptr;
 }
 
+// A COPYDATA request's dwData and bytes; false for a malformed one.
+bool ParseCopy(const std::string& request, ULONG_PTR& tag, std::vector<unsigned char>& bytes) {
+    if (request.size() < 9 || request[8] != '\t') return false;
+    const size_t tab = request.find('\t', 9);
+    if (tab == std::string::npos) return false;
+    const std::string number = request.substr(9, tab - 9);
+    if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    tag = static_cast<ULONG_PTR>(std::strtoull(number.c_str(), nullptr, 10));
+    const std::string hex = request.substr(tab + 1);
+    if (hex.size() % 2 != 0 || hex.size() / 2 > kLargestCopy ||
+        hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+        return false;
+    }
+    bytes.clear();
+    for (size_t i = 0; i < hex.size(); i += 2) {
+        bytes.push_back(static_cast<unsigned char>(std::stoul(hex.substr(i, 2), nullptr, 16)));
+    }
+    return true;
+}
+
 void Answer(int fd, const std::string& className) {
     const std::string request = ReadLine(fd, kRequestWaitMs);
-    if (request == "RAISE") {
+    if (request.rfind("COPYDATA", 0) == 0) {
+        ULONG_PTR tag = 0;
+        std::vector<unsigned char> bytes;
+        HWND target = nullptr;
+        if (ParseCopy(request, tag, bytes)) {
+            std::lock_guard hold(Lock());
+            if (Window* window = FirstWindow(className, nullptr)) target = window->handle;
+        }
+        if (target == nullptr) {
+            WriteLine(fd, "NONE");
+            return;
+        }
+        COPYDATASTRUCT data{tag, static_cast<DWORD>(bytes.size()), bytes.data()};
+        const LRESULT result =
+            SendMessageA(target, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+        WriteLine(fd, "RESULT\t" + std::to_string(static_cast<long long>(result)));
+    } else if (request == "RAISE") {
         Window* window;
         {
             std::lock_guard hold(Lock());
@@ -221,6 +268,35 @@ BOOL RaiseRemoteWindow(HWND window) {
     if (Ask(path, "RAISE") == "OK") return TRUE;
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return FALSE;
+}
+
+LRESULT SendRemoteMessage(HWND window, UINT message, LPARAM lParam) {
+    const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+    if (message != WM_COPYDATA || data == nullptr || data->cbData > kLargestCopy ||
+        (data->cbData != 0 && data->lpData == nullptr)) {
+        backend::WarnUnsupported("SendMessageA to another process: only WM_COPYDATA up to 16 KiB");
+        SetLastError(ERROR_NOT_SUPPORTED);
+        return 0;
+    }
+    std::string path;
+    {
+        std::lock_guard hold(instancesLock);
+        path = remoteWindows[window];
+    }
+    std::string request =
+        "COPYDATA\t" + std::to_string(static_cast<unsigned long long>(data->dwData)) + "\t";
+    const auto* bytes = static_cast<const unsigned char*>(data->lpData);
+    for (DWORD i = 0; i < data->cbData; ++i) {
+        char hex[3];
+        std::snprintf(hex, sizeof hex, "%02x", bytes[i]);
+        request += hex;
+    }
+    const std::string answer = Ask(path, request);
+    if (answer.rfind("RESULT\t", 0) != 0) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return 0;
+    }
+    return static_cast<LRESULT>(std::strtoll(answer.c_str() + 7, nullptr, 10));
 }
 
 HWND FindRemoteWindow(const std::string& className, const char* title) {

@@ -5,6 +5,8 @@
 // above other windows; MB_TASKMODAL is accepted (the box is modal either way). OK is the
 // default button, so Return answers IDOK. The caption is the title (an empty caption
 // shows none, a null caption shows "Error" as on Windows); a null text shows nothing.
+// A close signal (SIGTERM, SIGINT, SIGHUP; backend/close_signals.h) answers the box as
+// closing it does, so a program asked to close is not held up by a box nobody answers.
 // Does not support: other button sets, other icons, default-button, help or
 // foreground flags: they answer 0 with ERROR_NOT_SUPPORTED and say so once on stderr.
 // The owner window is accepted and ignored: the box is not tied to the program's window.
@@ -78,7 +80,7 @@ int ShowDialog(const std::string& text, const std::string& caption, UINT type) {
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
     gtk_widget_grab_focus(ok);
 
-    const gint response = gtk_dialog_run(GTK_DIALOG(dialog));
+    const gint response = winapi::backend::RunDialog(GTK_DIALOG(dialog));
     gtk_widget_destroy(dialog);
     winapi::backend::SettleGtk();
 

@@ -2,7 +2,8 @@
 // by SDL2's events.
 // Supports: PeekMessageA (PM_REMOVE / PM_NOREMOVE, window and range filters),
 // GetMessageA, TranslateMessage, DispatchMessageA, WaitMessage, PostMessageA (any
-// thread), PostQuitMessage, SendMessageA (the procedure is called directly),
+// thread), PostQuitMessage, SendMessageA (the procedure is called directly; to a window
+// of another process, WM_COPYDATA through instances.cpp),
 // DefWindowProcA (WM_CLOSE destroys the window, WM_PAINT validates it), InvalidateRect /
 // ValidateRect / UpdateWindow / BeginPaint / EndPaint (one invalid rectangle per window;
 // WM_PAINT is generated, as on Windows, only when nothing else waits), and WM_QUIT after
@@ -18,6 +19,10 @@
 // coordinates); dropped files (SDL_DROPBEGIN .. SDL_DROPCOMPLETE, or a run of
 // SDL_DROPFILE events) -> one WM_DROPFILES for a window that accepts files. Every event
 // is first handed to the handlers of backend/sdl_bridge.h.
+// Close signals: SIGTERM, SIGINT and SIGHUP (caught once the process has a window,
+// backend/close_signals.h) post WM_CLOSE to every window of the process on the next pump,
+// as a Windows program is asked to close when its session ends; SDL's own quit event,
+// which it would make of SIGINT and SIGTERM, is not used.
 // Does not support: WM_CHAR (TranslateMessage generates nothing), WM_SYSKEYDOWN (Alt
 // combinations arrive as WM_KEYDOWN), WM_ERASEBKGND (BeginPaint reports fErase instead),
 // scan codes in key messages (bits 16-23 are 0), horizontal wheels, timers.
@@ -29,6 +34,7 @@
 #include <condition_variable>
 #include <vector>
 
+#include "backend/close_signals.h"
 #include "backend/drops.h"
 #include "backend/sdl/sdl_bridge.h"
 #include "backend/syserror.h"
@@ -353,7 +359,7 @@ void Translate(const SDL_Event& event) {
             HandleDrop(event.drop);
             break;
         default:
-            break;  // SDL_QUIT too: closing goes through WM_CLOSE
+            break;
     }
 }
 
@@ -435,7 +441,22 @@ void ForgetMessages(HWND window) {
     if (drop.window == window) drop = PendingDrop{};
 }
 
+// A close signal came: every window is asked to close, as the window manager's close
+// button asks one.
+void PostCloseRequests() {
+    if (!backend::TakeCloseRequest()) return;
+    std::vector<HWND> open;
+    {
+        std::lock_guard hold(Lock());
+        for (const auto& [handle, window] : Windows()) {
+            if (!window->destroying) open.push_back(handle);
+        }
+    }
+    for (HWND handle : open) Post(handle, WM_CLOSE, 0, 0);
+}
+
 void PumpHostEvents() {
+    PostCloseRequests();
     ServeInstanceRequests();
     if (!SdlRunning()) return;
     EnsureWakeEvent();
@@ -543,6 +564,7 @@ BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (IsRemoteWindow(window)) return SendRemoteMessage(window, message, lParam);
     WNDPROC procedure;
     {
         std::lock_guard hold(Lock());

@@ -88,6 +88,8 @@ void WithdrawClass(const std::string& className);
 void ServeInstanceRequests();
 bool IsRemoteWindow(HWND window);
 BOOL RaiseRemoteWindow(HWND window);
+// SendMessageA to a remote window: WM_COPYDATA only (lParam is its COPYDATASTRUCT).
+LRESULT SendRemoteMessage(HWND window, UINT message, LPARAM lParam);
 HWND FindRemoteWindow(const std::string& className, const char* title);
 // Brings one of our windows to the front (restoring it when minimized) and focuses it.
 void RaiseLocalWindow(Window& window);

@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "backend/close_signals.h"
 #include "backend/cp932.h"
 #include "backend/sdl/sdl_bridge.h"
 #include "backend/syserror.h"
@@ -244,6 +245,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     }
     winapi::backend::RegisterSdlWindow(handle, sdl);
     PublishClass(windowClass->name);
+    winapi::backend::CatchCloseSignals();  // from now on they ask the windows to close
 
     CREATESTRUCTA create{
         parameter,  instance,  menu,   parent, height, width, y, x, static_cast<LONG>(style),

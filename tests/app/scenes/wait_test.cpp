@@ -173,7 +173,10 @@ TEST_F(WaitScreens, FilesTheLoaderTurnsAwayLeaveTheClipAndSayWhy) {
 
 TEST_F(WaitScreens, AFileThatCannotBeOpenedIsAFailedLoad) {
     const Snapshot before = Snapshot::Take();
-    for (const char* name : {"gone.wav", "folder.wav"}) {
+    // A FIFO that became one after it was chosen: the job never opens it, so it is not
+    // held up waiting for a writer.
+    ASSERT_EQ(mkfifo((folder / "fifo.wav").c_str(), 0644), 0);
+    for (const char* name : {"gone.wav", "folder.wav", "fifo.wav"}) {
         SCOPED_TRACE(name);
         if (std::string(name) == "folder.wav") mkdir((folder / name).c_str(), 0755);
         messages.clear();
@@ -382,21 +385,6 @@ TEST_F(WaitScreens, ClosingDuringASaveNeverLeavesAPartFileOrATemporary) {
 
 // --- The workspace's start -----------------------------------------------------------
 
-TEST(WorkspaceStart, CommandLineQuotesAreStrippedFromBothEnds) {
-    struct Case {
-        const char* arguments;
-        const char* path;
-    };
-    const Case cases[] = {
-        {"", ""},
-        {"\"\"", ""},
-        {"\"/tmp/a b.wav\"", "/tmp/a b.wav"},
-        {"\"\"/x.wav\"\"\"", "/x.wav"},
-        {"/x\"y.wav", "/x\"y.wav"},  // quotes inside are kept
-    };
-    for (const Case& c : cases) EXPECT_EQ(Main::StripQuotes(c.arguments), c.path) << c.arguments;
-}
-
 TEST_F(WaitScreens, TheStartPreparesASilentClipAndLoadsAnExistingFile) {
     CClipState& s = SharedClipState();
     s.currentDurationMs = 1000;
@@ -411,15 +399,28 @@ TEST_F(WaitScreens, TheStartPreparesASilentClipAndLoadsAnExistingFile) {
     EXPECT_EQ(s.clip.cbSize, 40);  // kept
     EXPECT_EQ(ClipBytes(s.clip), Bytes(176400, 0));
 
-    // A missing file: no loading screen; the path is remembered all the same.
-    const std::string missing = folder.ProgramPath("missing.wav");
-    EXPECT_FALSE(Main::StartLoadingArguments(("\"" + missing + "\"").c_str()));
-    EXPECT_EQ(s.currentFilePath, missing);
-    EXPECT_FALSE(Main::StartLoadingArguments("\"\""));
+    // What cannot be loaded is refused with the workspace's message and no loading
+    // screen; the path is remembered all the same. Nothing but a regular file is opened,
+    // so neither a FIFO nobody writes to nor an endless device holds the start up.
+    ASSERT_EQ(mkfifo((folder / "fifo.wav").c_str(), 0644), 0);
+    mkdir((folder / "folder.wav").c_str(), 0755);
+    for (const std::string& refused :
+         {folder.ProgramPath("missing.wav"), folder.ProgramPath("fifo.wav"),
+          folder.ProgramPath("folder.wav"), std::string("/dev/zero")}) {
+        SCOPED_TRACE(refused);
+        messages.clear();
+        EXPECT_FALSE(Main::StartLoadingNamedFile(refused));
+        EXPECT_EQ(messages, std::vector<std::string>{refused + "は\n現在、読み込みができません"});
+        EXPECT_FALSE(WaitScreenIsCurrent());
+        EXPECT_EQ(s.currentFilePath, refused);
+    }
+    messages.clear();
+    EXPECT_FALSE(Main::StartLoadingNamedFile(""));  // none named: nothing said
+    EXPECT_TRUE(messages.empty());
 
     WriteFile(folder / "start.wav", Canonical(Format{}, Samples(176400)));
     const std::string path = folder.ProgramPath("start.wav");
-    ASSERT_TRUE(Main::StartLoadingArguments(("\"" + path + "\"").c_str()));
+    ASSERT_TRUE(Main::StartLoadingNamedFile(path));
     EXPECT_EQ(s.jobPath, path);
     EXPECT_TRUE(WaitScreenIsCurrent());
     RunUntilDone();

@@ -6,6 +6,7 @@
 
 #include <d3d8_seams.h>
 #include <seams.h>
+#include <sys/stat.h>
 #include <windows.h>
 
 #include <filesystem>
@@ -270,17 +271,32 @@ TEST_F(Workspace, ADroppedFileIsCheckedByTheLoadingJob) {
 
 // --- the open-file dialog ---------------------------------------------------------------------
 
-TEST_F(Workspace, OpenDialogRefusesAFileThatCannotBeRead) {
+// Chosen in the dialog or dropped, what is not a readable file is refused before any
+// job starts: nothing is opened that could wait (a FIFO nobody writes to) or never end.
+TEST_F(Workspace, OpenDialogAndDropRefuseWhatIsNotAReadableFile) {
     CWorkSpace& workspace = FirstStart();
-    dialogAnswer = folder / "missing.wav";
-    Scene::Main::Button::CNexter::Select(Scene::Main::kLoad);
-    EXPECT_EQ(dialogCalls, 1);
-    EXPECT_EQ(CurrentAs<CWorkSpace>(), &workspace);
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text,
-              folder.ProgramPath("missing.wav") + "は\n現在、読み込みができません");
-    EXPECT_EQ(messages[0].caption, "");
-    EXPECT_EQ(messages[0].type, static_cast<UINT>(MB_OK | MB_SYSTEMMODAL));
+    ASSERT_EQ(mkfifo((folder / "fifo.wav").c_str(), 0644), 0);
+    std::filesystem::create_directory(folder / "folder.wav");
+    for (const char* name : {"missing.wav", "fifo.wav", "folder.wav"}) {
+        for (const bool dropped : {false, true}) {
+            SCOPED_TRACE(std::string(name) + (dropped ? " dropped" : " chosen"));
+            messages.clear();
+            if (dropped) {
+                NVireo::NDrop::DroppedFiles().paths.emplace_back(folder.ProgramPath(name).c_str());
+                Frame();
+            } else {
+                dialogAnswer = folder / name;
+                Scene::Main::Button::CNexter::Select(Scene::Main::kLoad);
+            }
+            EXPECT_EQ(CurrentAs<CWorkSpace>(), &workspace);
+            ASSERT_EQ(messages.size(), 1u);
+            EXPECT_EQ(messages[0].text,
+                      folder.ProgramPath(name) + "は\n現在、読み込みができません");
+            EXPECT_EQ(messages[0].caption, "");
+            EXPECT_EQ(messages[0].type, static_cast<UINT>(MB_OK | MB_SYSTEMMODAL));
+        }
+    }
+    EXPECT_EQ(dialogCalls, 3);
 }
 
 TEST_F(Workspace, CancellingTheOpenDialogDoesNothing) {

@@ -1,8 +1,12 @@
 // The real program under an Xvfb server of its own, driven with xdotool: its window, the
-// screenshot and quit keys, the settings file, a second copy, and the saved placement.
-// Each test runs a copy of the program in a temporary folder (its home folder) so the
-// files it writes land there.
+// screenshot and quit keys, close signals, the settings file, a second copy and the file
+// it hands over, files named on the command line, what it says without a display or a
+// font, and the saved placement. Each test runs a copy of the program in a temporary
+// folder (its home folder) so the files it writes land there; what it writes on standard
+// error is kept there too.
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -45,15 +50,34 @@ protected:
         XvfbTest::TearDown();
     }
 
+    // How a copy of the program is started.
+    struct Launch {
+        const char* audioDriver = "dummy";
+        const char* argument = nullptr;
+        std::string folder;  // the current folder it starts in; empty: the test's own
+        // Variables set (or, with a null value, unset) after the test's own.
+        std::vector<std::pair<const char*, const char*>> environment;
+    };
+
     // Starts the program on the test's display; audio goes nowhere (or, with an audio
     // driver that does not exist, there is no audio device at all).
     pid_t Start(const char* audioDriver = "dummy", const char* argument = nullptr) {
+        Launch launch;
+        launch.audioDriver = audioDriver;
+        launch.argument = argument;
+        return Start(launch);
+    }
+    pid_t Start(const Launch& launch) {
+        const std::string errors = home / ("stderr-" + std::to_string(errors_.size()) + ".txt");
         std::fflush(nullptr);
         const pid_t pid = fork();
         if (pid == 0) {
+            const int err = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (err >= 0) dup2(err, STDERR_FILENO);
+            if (!launch.folder.empty() && chdir(launch.folder.c_str()) != 0) _exit(126);
             setenv("DISPLAY", display_.c_str(), 1);
             unsetenv("WAYLAND_DISPLAY");
-            setenv("SDL_AUDIODRIVER", audioDriver, 1);
+            setenv("SDL_AUDIODRIVER", launch.audioDriver, 1);
             unsetenv("SDL_VIDEODRIVER");
             // The single-instance lock and the first copy's socket live in the runtime
             // folder: one per test, so tests running side by side are not each other's
@@ -64,12 +88,26 @@ protected:
             // leak checker's. (The in-process tests check our own code for leaks.) A fault
             // the sanitizers find ends it with 86, never mistaken for an exit of its own.
             setenv("ASAN_OPTIONS", "detect_leaks=0:exitcode=86", 1);
+            for (const auto& [name, value] : launch.environment) {
+                value ? setenv(name, value, 1) : unsetenv(name);
+            }
             const std::string path = home / "se-retimer";
-            execl(path.c_str(), path.c_str(), argument, static_cast<char*>(nullptr));
+            execl(path.c_str(), path.c_str(), launch.argument, static_cast<char*>(nullptr));
             _exit(127);
         }
         started_.push_back(pid);
+        errors_[pid] = errors;
         return pid;
+    }
+
+    // What a copy of the program wrote on standard error so far.
+    std::string ErrorsOf(pid_t pid) {
+        std::ifstream in(errors_[pid], std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    // Waits until the copy wrote text on standard error; false when the limit passed.
+    bool Wrote(pid_t pid, const std::string& text, std::chrono::milliseconds limit = 20s) {
+        return Within([&] { return ErrorsOf(pid).find(text) != std::string::npos; }, limit);
     }
 
     // The exit status once the program ended within the limit; -1 when it did not.
@@ -177,6 +215,7 @@ protected:
     }
 
     std::vector<pid_t> started_;
+    std::map<pid_t, std::string> errors_;  // the file of each copy's standard error
     int shots_ = 0;
 };
 
@@ -197,6 +236,13 @@ bool SomethingPlayed(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     return bytes.find_first_not_of('\0') != std::string::npos;
+}
+
+// A second of 16-bit mono sound at 44100 Hz made of bytes.
+void WriteMonoSecond(const std::string& path, const wavbytes::Bytes& bytes) {
+    wavbytes::Format format;
+    format.channels = 1;
+    WriteFile(path, wavbytes::Canonical(format, bytes));
 }
 
 // Where the workspace shows its first channel's graph, and where a dialog or wait screen
@@ -270,19 +316,41 @@ TEST_F(ProgramEndToEnd, RunsItsWindowTakesAScreenshotAndQuitsWithF12) {
     EXPECT_NE(settings.find("SE Retimer"), std::string::npos) << settings;
 }
 
-TEST_F(ProgramEndToEnd, ASecondCopyEndsAtOnceAndLeavesTheFirstRunning) {
+// A second copy says so and ends; given a file (relative to the folder it was started
+// in), it hands the file to the first copy, which opens it as a dropped file. SIGINT then
+// closes the first copy as its window's close does.
+TEST_F(ProgramEndToEnd, ASecondCopyHandsItsFileToTheFirstAndEnds) {
     const pid_t first = Start();
     const std::string window = FindWindow();
     ASSERT_FALSE(window.empty());
     const pid_t second = Start();
     EXPECT_EQ(WaitFor(second), 0);
+    EXPECT_EQ(ErrorsOf(second),
+              "SE Retimer is already running; its window was brought to the front.\n");
     // Still one window of the program, and the first copy runs on.
     const std::string found = X(std::string("search --onlyvisible --name '") + kTitle + "'");
     EXPECT_EQ(std::count(found.begin(), found.end(), '\n'), 1) << found;
     int status = 0;
     EXPECT_EQ(waitpid(first, &status, WNOHANG), 0);
-    Key(window, "F12");
+
+    // The workspace takes dropped files: the file is handed over once it is up.
+    ASSERT_TRUE(Lit(ShootUntil(window, [](const std::string& s) { return Lit(s, kFirstGraph); }),
+                    kFirstGraph));
+    std::filesystem::create_directory(home / "clips");
+    WriteMonoSecond(home / "clips/handed.wav", wavbytes::Samples(88200));
+    Launch launch;
+    launch.argument = "handed.wav";
+    launch.folder = home / "clips";
+    const pid_t handing = Start(launch);
+    EXPECT_EQ(WaitFor(handing), 0);
+    EXPECT_EQ(ErrorsOf(handing),
+              "SE Retimer is already running; the file was handed to it to open.\n");
+    const auto panel = [](const std::string& s) { return Lit(s, "400x80+60+60"); };
+    EXPECT_TRUE(panel(ShootUntil(window, panel))) << "the handed file is not shown";
+
+    kill(first, SIGINT);
     EXPECT_EQ(WaitFor(first), 0);
+    EXPECT_NE(home.ReadHostFile("Data/settings.ini").find("SE Retimer"), std::string::npos);
 }
 
 TEST_F(ProgramEndToEnd, RunsSilentlyWithoutAnAudioDevice) {
@@ -336,13 +404,6 @@ TEST_F(ProgramEndToEnd, PlacementIsKeptBetweenRunsAndMinus10000Centres) {
     EXPECT_NEAR(centred.y + centred.height / 2, 300, 40);
     Key(window, "F12");
     EXPECT_EQ(WaitFor(program), 0);
-}
-
-// A second of 16-bit mono sound at 44100 Hz made of bytes.
-void WriteMonoSecond(const std::string& path, const wavbytes::Bytes& bytes) {
-    wavbytes::Format format;
-    format.channels = 1;
-    WriteFile(path, wavbytes::Canonical(format, bytes));
 }
 
 TEST_F(ProgramEndToEnd, TitleAndSettingsFromTheWorkspaceAndOut) {
@@ -399,12 +460,21 @@ TEST_F(ProgramEndToEnd, EndsWithExitCodeOneWhenTheDisplayGoesAway) {
     EXPECT_EQ(WaitFor(program), 1);
 }
 
-TEST_F(ProgramEndToEnd, OpensTheFileNamedOnTheCommandLineAndEndsCleanly) {
+// A file named by a relative UTF-8 path is found in the folder the program was started
+// in, not in its own. SIGTERM then closes it as its window's close does: exit code 0,
+// the settings written.
+TEST_F(ProgramEndToEnd, OpensARelativeFileFromWhereItStartedAndEndsOnSigterm) {
     // A second of silence: large enough to be held in pages of its own rather than on
     // the heap.
-    WriteMonoSecond(home / "clip.wav", wavbytes::Bytes(88200, 0));
+    const std::string clips = home / U8(u8"素材");
+    std::filesystem::create_directory(clips);
+    WriteMonoSecond(clips + "/" + U8(u8"効果音.wav"), wavbytes::Bytes(88200, 0));
 
-    const pid_t program = Start("dummy", home.HostPath("clip.wav").c_str());
+    Launch launch;
+    const std::string name = U8(u8"効果音.wav");
+    launch.argument = name.c_str();
+    launch.folder = clips;
+    const pid_t program = Start(launch);
     const std::string window = FindWindow();
     ASSERT_FALSE(window.empty());
     // Loading, then the workspace's fade-in: the panel's lines stand at the top left, the
@@ -412,8 +482,92 @@ TEST_F(ProgramEndToEnd, OpensTheFileNamedOnTheCommandLineAndEndsCleanly) {
     const auto panel = [](const std::string& s) { return Lit(s, "400x80+60+60"); };
     EXPECT_TRUE(panel(ShootUntil(window, panel)));
     // ... and the clip, which the program holds to the end, is let go cleanly at exit.
-    Key(window, "F12");
+    kill(program, SIGTERM);
     EXPECT_EQ(WaitFor(program), 0);
+    EXPECT_NE(home.ReadHostFile("Data/settings.ini").find("SE Retimer"), std::string::npos);
+}
+
+// What cannot be read is refused with the workspace's message, and the program goes
+// on: a FIFO named on the command line (never opened, so nothing waits for a writer),
+// then a missing file a second copy hands over, named relative to where that copy
+// started. GTK is kept from the display so the boxes are written on standard error.
+TEST_F(ProgramEndToEnd, RefusesWhatItCannotReadAndGoesOn) {
+    const std::string fifo = home / "pipe.wav";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    Launch launch;
+    launch.argument = fifo.c_str();
+    launch.environment = {{"GDK_BACKEND", "wayland"}};
+    const pid_t program = Start(launch);
+    const std::string window = FindWindow();
+    ASSERT_FALSE(window.empty());
+    EXPECT_TRUE(Wrote(program, fifo + U8(u8"は\n現在、読み込みができません\n")))
+        << ErrorsOf(program);
+    // The workspace opens empty: its graph, no panel.
+    const std::string shot =
+        ShootUntil(window, [](const std::string& s) { return Lit(s, kFirstGraph); });
+    EXPECT_TRUE(Lit(shot, kFirstGraph));
+    EXPECT_FALSE(Lit(shot, "400x80+60+60"));
+
+    Launch second;
+    second.argument = "missing.wav";
+    second.folder = home.Host();
+    second.environment = launch.environment;
+    EXPECT_EQ(WaitFor(Start(second)), 0);
+    EXPECT_TRUE(Wrote(program, home / U8(u8"missing.wavは\n現在、読み込みができません\n")))
+        << ErrorsOf(program);
+    int status = 0;
+    EXPECT_EQ(waitpid(program, &status, WNOHANG), 0) << "the program ended";
+    kill(program, SIGTERM);
+    EXPECT_EQ(WaitFor(program), 0);
+}
+
+// Without a display, with one that cannot be opened, or without a font for Japanese
+// text, the program says what is missing and how to get it in one line, ends with
+// exit code 1 and makes nothing: no window, no lock; the missing font is in Error.log.
+TEST_F(ProgramEndToEnd, SaysWhatIsMissingInsteadOfStarting) {
+    // fontconfig set-ups: no fonts at all, and fonts without Japanese (DejaVu).
+    const auto fonts = [&](const std::string& name, const std::string& folders) {
+        home.WriteHostFile(name, "<?xml version=\"1.0\"?><fontconfig>" + folders + "<cachedir>" +
+                                     home.HostPath("font-cache") + "</cachedir></fontconfig>");
+        return home / name;
+    };
+    const std::string noFonts = fonts("no-fonts.conf", "");
+    const std::string latin = fonts("latin.conf", "<dir>/usr/share/fonts/truetype/dejavu</dir>");
+    struct Case {
+        std::vector<std::pair<const char*, const char*>> environment;
+        std::string line;  // its start
+        std::string names;
+    } cases[] = {
+        {{{"DISPLAY", nullptr}}, "SE Retimer: no display found", "xvfb-run -a "},
+        {{{"DISPLAY", "unix:/nonexistent/socket"}},
+         "SE Retimer: cannot open the display unix:/nonexistent/socket",
+         "xvfb-run -a "},
+        {{{"FONTCONFIG_FILE", noFonts.c_str()}},
+         "SE Retimer: no font for Japanese text",
+         "fonts-ipafont-gothic"},
+        {{{"FONTCONFIG_FILE", latin.c_str()}},
+         "SE Retimer: no font for Japanese text",
+         "fonts-noto-cjk"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        Launch launch;
+        launch.environment = c.environment;
+        const pid_t program = Start(launch);
+        EXPECT_EQ(WaitFor(program), 1);
+        const std::string said = ErrorsOf(program);
+        EXPECT_EQ(said.rfind(c.line, 0), 0u) << said;
+        EXPECT_NE(said.find(c.names), std::string::npos) << said;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        for (const std::string& name : home.Names()) {  // the runtime folder too
+            EXPECT_NE(name.rfind("se-mutex-", 0), 0u) << name << " was made";
+            EXPECT_NE(name.rfind("se-window-", 0), 0u) << name << " was made";
+        }
+    }
+    EXPECT_EQ(X("search --onlyvisible --classname ."), "");
+    const std::string log = home.ReadHostFile("error/Error.log");
+    EXPECT_NE(log.find("fonts-ipafont-gothic"), std::string::npos) << log;
+    EXPECT_NE(log.find("fonts-noto-cjk"), std::string::npos) << log;
 }
 
 // A whole session driven by keys, the mouse and the real save dialog: open a clip from

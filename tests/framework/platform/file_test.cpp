@@ -322,6 +322,17 @@ TEST(PathHelpers, ExistsAndIsWritable) {
     EXPECT_FALSE(NVireo::NFile::Exists(""));
     EXPECT_FALSE(NVireo::NFile::Exists(folder.ProgramPath("none").c_str()));
     EXPECT_FALSE(NVireo::NFile::Exists(folder.ProgramPath("d").c_str()));  // a folder
+    // Only a regular file, or a link to one, counts; a FIFO nobody writes to and an
+    // endless device are not opened (the FIFO would wait for a writer).
+    ASSERT_EQ(mkfifo(folder.HostPath("fifo").c_str(), 0644), 0);
+    fs::create_symlink(folder.HostPath("\xE8\xA1\xA8.txt"), folder.HostPath("to-file"));
+    fs::create_symlink(folder.HostPath("fifo"), folder.HostPath("to-fifo"));
+    fs::create_symlink(folder.HostPath("none"), folder.HostPath("to-none"));
+    EXPECT_TRUE(NVireo::NFile::Exists(folder.ProgramPath("to-file").c_str()));
+    for (const std::string& other : {folder.ProgramPath("fifo"), folder.ProgramPath("to-fifo"),
+                                     folder.ProgramPath("to-none"), std::string("/dev/zero")}) {
+        EXPECT_FALSE(NVireo::NFile::Exists(other.c_str())) << other;
+    }
 
     EXPECT_TRUE(NVireo::NFile::IsWritable(""));
     EXPECT_TRUE(NVireo::NFile::IsWritable(folder.ProgramPath("none").c_str()));

@@ -1,6 +1,6 @@
-// The layer's named mutexes: one holder per name across processes, a name that is free
-// again however its holder lets go (release, close, exit, SIGKILL), and lock files whose
-// names stay apart for names full of separators and double-byte characters.
+// The layer's named mutexes: one holder per name and display across processes, a name
+// that is free again however its holder lets go (release, close, exit, SIGKILL), and lock
+// files whose names stay apart for names full of separators and double-byte characters.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -10,37 +10,48 @@
 #include <cstdlib>
 #include <string>
 
+#include "backend/display_key.h"
 #include "support/test_support.h"
 
 namespace {
 
-// Every test gets its own runtime folder, so runs in parallel never share a name.
+// Every test gets its own runtime folder, so runs in parallel never share a name, and a
+// display of its own.
 class NamedMutex : public ::testing::Test {
 protected:
     void SetUp() override {
-        const char* old = std::getenv("XDG_RUNTIME_DIR");
-        hadRuntime_ = old != nullptr;
-        if (hadRuntime_) oldRuntime_ = old;
+        for (Variable& v : saved_) {
+            const char* old = std::getenv(v.name);
+            v.had = old != nullptr;
+            if (v.had) v.value = old;
+        }
         setenv("XDG_RUNTIME_DIR", folder_.Host().c_str(), 1);
+        setenv("DISPLAY", ":7", 1);
     }
     void TearDown() override {
-        if (hadRuntime_) {
-            setenv("XDG_RUNTIME_DIR", oldRuntime_.c_str(), 1);
-        } else {
-            unsetenv("XDG_RUNTIME_DIR");
+        for (const Variable& v : saved_) {
+            if (v.had) {
+                setenv(v.name, v.value.c_str(), 1);
+            } else {
+                unsetenv(v.name);
+            }
         }
     }
 
     TempFolder folder_;
-    bool hadRuntime_ = false;
-    std::string oldRuntime_;
+    struct Variable {
+        const char* name;
+        bool had = false;
+        std::string value;
+    } saved_[2] = {{"XDG_RUNTIME_DIR", false, {}}, {"DISPLAY", false, {}}};
 };
 
-// What CreateMutexA answers for the name in a fresh process: the last error, or 255 when
-// it gave no handle at all.
-int LastErrorInChild(const char* name) {
+// What CreateMutexA answers for the name in a fresh process (on another display, when
+// one is given): the last error, or 255 when it gave no handle at all.
+int LastErrorInChild(const char* name, const char* display = nullptr) {
     const pid_t child = fork();
     if (child == 0) {
+        if (display != nullptr) setenv("DISPLAY", display, 1);
         HANDLE mutex = CreateMutexA(nullptr, TRUE, name);
         _exit(mutex == nullptr ? 255 : static_cast<int>(GetLastError() & 0xFF));
     }
@@ -96,6 +107,11 @@ TEST_F(NamedMutex, OtherProcessesSeeTheNameHeldUntilItIsReleased) {
     EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
     EXPECT_EQ(LastErrorInChild("SeRetimer"), static_cast<int>(ERROR_ALREADY_EXISTS));
     EXPECT_EQ(LastErrorInChild("SeRetimer2"), static_cast<int>(ERROR_SUCCESS));
+    // A name belongs to one display, whichever screen of it: a process on another display
+    // holds the same name of its own.
+    EXPECT_EQ(LastErrorInChild("SeRetimer", ":7.1"), static_cast<int>(ERROR_ALREADY_EXISTS));
+    EXPECT_EQ(LastErrorInChild("SeRetimer", ":8"), static_cast<int>(ERROR_SUCCESS));
+    EXPECT_EQ(LastErrorInChild("SeRetimer", ""), static_cast<int>(ERROR_SUCCESS));
     // A second handle in this process does not hold the name either.
     HANDLE second = CreateMutexA(nullptr, TRUE, "SeRetimer");
     ASSERT_NE(second, nullptr);
@@ -159,7 +175,8 @@ TEST_F(NamedMutex, WithoutARuntimeFolderTheLockFileIsInTmpUnderTheUserId) {
     ASSERT_NE(mutex, nullptr);
     EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
     EXPECT_EQ(LastErrorInChild(name.c_str()), static_cast<int>(ERROR_ALREADY_EXISTS));
-    const std::string prefix = "se-mutex-" + std::to_string(getuid()) + "-" + name + ".";
+    const std::string prefix = "se-mutex-" + std::to_string(getuid()) + "-" +
+                               winapi::backend::DisplayKey() + "-" + name + ".";
     std::string found;
     for (const auto& entry : std::filesystem::directory_iterator("/tmp")) {
         const std::string file = entry.path().filename().string();

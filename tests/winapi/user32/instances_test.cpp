@@ -1,6 +1,7 @@
-// FindWindowA across processes and SetForegroundWindow on what it found: a window
-// server process (this test program run again in the server role) owns a window of a
-// class; this process finds it and asks for it to be raised. Once under SDL's dummy
+// FindWindowA across processes, SetForegroundWindow and SendMessageA with WM_COPYDATA
+// on what it found: a window server process (this test program run again in the server
+// role) owns a window of a class; this process finds it (on the same display only), asks
+// for it to be raised and hands it data. Once under SDL's dummy
 // driver (a socket left by a killed server is taken over), once end to end under a
 // virtual X display, where the raised window really gets the keyboard focus.
 #include <fcntl.h>
@@ -35,6 +36,15 @@ LRESULT ServerProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     if (message == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE) {
         std::fprintf(stderr, "activated\n");
         std::fflush(stderr);
+    }
+    if (message == WM_COPYDATA) {
+        // Says what came and answers its size: the sender gets the answer back.
+        const auto& data = *reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+        std::fprintf(stderr, "copydata %lu ", static_cast<unsigned long>(data.dwData));
+        std::fwrite(data.lpData, 1, data.cbData, stderr);
+        std::fprintf(stderr, "\n");
+        std::fflush(stderr);
+        return static_cast<LRESULT>(data.cbData) + 1000;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -144,6 +154,24 @@ private:
     std::string text_;
 };
 
+// This process on another display for a scope: windows are found on their own display.
+class OnDisplay {
+public:
+    explicit OnDisplay(const std::string& display) {
+        const char* old = std::getenv("DISPLAY");
+        had_ = old != nullptr;
+        if (had_) old_ = old;
+        setenv("DISPLAY", display.c_str(), 1);
+    }
+    ~OnDisplay() { had_ ? setenv("DISPLAY", old_.c_str(), 1) : unsetenv("DISPLAY"); }
+    OnDisplay(const OnDisplay&) = delete;
+    OnDisplay& operator=(const OnDisplay&) = delete;
+
+private:
+    bool had_ = false;
+    std::string old_;
+};
+
 std::string UniqueClass(const char* stem) {
     return std::string(stem) + " " + std::to_string(getpid());
 }
@@ -165,9 +193,32 @@ TEST(User32Instances, ASecondProcessFindsTheWindowAndAsksForItToBeRaised) {
         EXPECT_EQ(FindWindowA(upper.c_str(), nullptr), found);
         EXPECT_TRUE(SetForegroundWindow(found));
 
+        // WM_COPYDATA reaches the window with its bytes (a double-byte character, a zero
+        // byte) and its answer comes back; nothing else is sent across, nor more than
+        // 16 KiB.
+        const std::string bytes = std::string("\x95\x5C/a b") + '\0' + "z";
+        COPYDATASTRUCT data{77, static_cast<DWORD>(bytes.size()), const_cast<char*>(bytes.data())};
+        EXPECT_EQ(SendMessageA(found, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data)), 1008);
+        EXPECT_TRUE(first.Said("copydata 77 " + bytes)) << first.Text();
+        const std::string large(16385, 'x');
+        COPYDATASTRUCT tooLarge{1, static_cast<DWORD>(large.size()),
+                                const_cast<char*>(large.data())};
+        EXPECT_EQ(SendMessageA(found, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&tooLarge)), 0);
+        EXPECT_EQ(GetLastError(), ERROR_NOT_SUPPORTED);
+        EXPECT_EQ(SendMessageA(found, WM_USER, 1, 2), 0);
+        EXPECT_EQ(GetLastError(), ERROR_NOT_SUPPORTED);
+
+        {
+            // A process on another display does not find it.
+            const char* display = std::getenv("DISPLAY");
+            OnDisplay other(std::string(display != nullptr ? display : "") + "9");
+            EXPECT_EQ(FindWindowA(className.c_str(), nullptr), nullptr);
+        }
+
         // Killed, it leaves its socket behind; nobody answers there any more.
         first.Kill();
         EXPECT_FALSE(SetForegroundWindow(found));
+        EXPECT_EQ(SendMessageA(found, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data)), 0);
         EXPECT_EQ(FindWindowA(className.c_str(), nullptr), nullptr);
     }
     // The next owner of the class takes the socket over.
@@ -188,6 +239,7 @@ protected:
 };
 
 TEST_F(User32InstancesOnDisplay, TheFirstWindowComesForwardWithTheFocus) {
+    OnDisplay here(display_);  // where the servers' windows are
     // Two programs' windows at the same place; the second one has the focus first.
     const std::string firstClass = UniqueClass("SE display instance test");
     const std::string coverClass = UniqueClass("SE display cover test");

@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "backend/close_signals.h"
 #include "support/test_support.h"
 #include "support/xvfb_support.h"
 
@@ -106,23 +107,29 @@ TEST(MessageBox, HeadlessWritesUtf8ToStandardErrorAndAnswersOk) {
 // An Xvfb server of its own for each test.
 class MessageBoxOnDisplay : public XvfbTest {};
 
+// A key answers the box; so does a close signal of a process that catches them (as the
+// program does once it has a window), as closing the box would.
 TEST_F(MessageBoxOnDisplay, KeysAnswerTheRealBoxWhichThenGoesAway) {
     struct Case {
         UINT type;
-        const char* key;
+        const char* key;  // or null: the signal
+        int signal;
         int answer;
         bool worker;  // shown from a thread other than the one that started the process
     } cases[] = {
-        {MB_OKCANCEL, "Escape", IDCANCEL, false},
-        {MB_OKCANCEL | MB_ICONWARNING | MB_SYSTEMMODAL, "Return", IDOK, true},
-        {MB_OK, "Escape", IDOK, false},  // no Cancel button: closing is OK
+        {MB_OKCANCEL, "Escape", 0, IDCANCEL, false},
+        {MB_OKCANCEL | MB_ICONWARNING | MB_SYSTEMMODAL, "Return", 0, IDOK, true},
+        {MB_OK, "Escape", 0, IDOK, false},  // no Cancel button: closing is OK
+        {MB_OKCANCEL, nullptr, SIGTERM, IDCANCEL, false},
+        {MB_OK | MB_TASKMODAL, nullptr, SIGINT, IDOK, true},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.key);
+        SCOPED_TRACE(c.key ? c.key : "signal " + std::to_string(c.signal));
         const std::string caption = std::string("SE Retimer ") + kCaptionCp932;
         Child child(
             {{"DISPLAY", display_.c_str()}, {"WAYLAND_DISPLAY", nullptr}, {"NO_AT_BRIDGE", "1"}},
             [&] {
+                winapi::backend::CatchCloseSignals();
                 if (c.worker) {
                     std::thread([&] { Answer(c.type, kTextCp932, caption.c_str()); }).join();
                 } else {
@@ -137,8 +144,12 @@ TEST_F(MessageBoxOnDisplay, KeysAnswerTheRealBoxWhichThenGoesAway) {
         window = window.substr(0, window.find('\n'));
         ASSERT_FALSE(window.empty()) << "no box appeared; stderr: " << child.Err();
         EXPECT_EQ(X("getwindowname " + window), std::string("SE Retimer ") + kCaptionUtf8 + "\n");
-        X("windowfocus --sync " + window);
-        X(std::string("key ") + c.key);
+        if (c.key != nullptr) {
+            X("windowfocus --sync " + window);
+            X(std::string("key ") + c.key);
+        } else {
+            child.Signal(c.signal);
+        }
         EXPECT_EQ(child.Line("answer "), "answer " + std::to_string(c.answer)) << child.Err();
         // The box has left the screen while the child no longer runs GTK's loop.
         const auto deadline = Clock::now() + Scaled(std::chrono::seconds(3));

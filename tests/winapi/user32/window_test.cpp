@@ -1,12 +1,17 @@
-// Windows, their classes and the message sequence: activation, closing, painting,
-// placement arithmetic and dropped files, under SDL's dummy video driver.
+// Windows, their classes and the message sequence: activation, closing (also by a close
+// signal), painting, placement arithmetic and dropped files, under SDL's dummy video
+// driver.
 #include <gtest/gtest.h>
+#include <hostdesktop.h>
 #include <hostpath.h>
 #include <shellapi.h>
+#include <signal.h>
 #include <windows.h>
 
+#include "support/child_process.h"
 #include "support/test_support.h"
 #include "support/user32_support.h"
+#include "support/xvfb_support.h"
 
 namespace {
 
@@ -102,6 +107,69 @@ TEST_F(User32Window, ClosingDestroysInOrderAndTheQuitMessageEndsTheLoop) {
     EXPECT_EQ(GetMessageA(&message, nullptr, 0, 0), FALSE);
     EXPECT_EQ(message.message, WM_QUIT);
     EXPECT_EQ(message.wParam, 3u);
+}
+
+// SIGTERM, SIGINT and SIGHUP ask every window to close on the next pump, as the close
+// button asks one; a second signal while the first still waits to be taken ends the
+// process as the signal would have.
+TEST_F(User32Window, CloseSignalsAskEveryWindowToClose) {
+    for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signalNumber);
+        HWND first = Make();
+        HWND second = Make(kClass, "second");
+        raise(signalNumber);
+        bool quit = false;
+        Pump(&quit);
+        const std::vector<Seen> closes = Only({WM_CLOSE});
+        ASSERT_EQ(closes.size(), 2u);
+        EXPECT_EQ(closes[0].window, first);
+        EXPECT_EQ(closes[1].window, second);
+        EXPECT_FALSE(IsWindow(first));
+        EXPECT_FALSE(IsWindow(second));
+        EXPECT_TRUE(quit);
+        Log().clear();
+    }
+    Make();  // the handlers stay, and a child inherits them
+    EXPECT_EQ(RunInChild([] {
+                  raise(SIGTERM);
+                  raise(SIGTERM);  // nobody pumped: the process does not answer
+              }),
+              128 + SIGTERM);
+}
+
+// The desktop check before the program makes anything: no display named, one that cannot
+// be opened (where SDL would fall back to windows nobody sees), a video driver asked for.
+// Each case is a child that starts SDL's video afresh.
+TEST(User32Desktop, WithoutADisplayTheCheckSaysSoAndNamesXvfbRun) {
+    struct Case {
+        const char *display, *wayland, *driver;
+        std::string start;  // of the line; empty: no line, the display is there
+    } cases[] = {
+        {nullptr, nullptr, nullptr, "no display found ($DISPLAY and $WAYLAND_DISPLAY are not set)"},
+        {"", "", nullptr, "no display found"},
+        {"unix:/nonexistent/socket", nullptr, nullptr,
+         "cannot open the display unix:/nonexistent/socket"},
+        {nullptr, nullptr, "no-such-driver", "cannot open the display of video driver no-such-"},
+        {nullptr, nullptr, "dummy", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.start);
+        xvfb_support::Child child(
+            {{"DISPLAY", c.display}, {"WAYLAND_DISPLAY", c.wayland}, {"SDL_VIDEODRIVER", c.driver}},
+            [] {
+                SDL_QuitSubSystem(SDL_INIT_VIDEO);  // as a new process finds it
+                std::fprintf(stderr, "missing:%s\n", hostdesktop::MissingDisplay().c_str());
+            });
+        const std::string line = child.Line("missing:");
+        ASSERT_FALSE(line.empty()) << child.Err();
+        if (c.start.empty()) {
+            EXPECT_EQ(line, "missing:");
+        } else {
+            EXPECT_EQ(line.rfind("missing:" + c.start, 0), 0u) << line;
+            EXPECT_NE(line.find("xvfb-run -a "), std::string::npos) << line;
+            EXPECT_EQ(line.find('\n'), std::string::npos);
+        }
+    }
 }
 
 TEST_F(User32Window, PaintComesAfterOtherMessagesUntilValidated) {

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include "backend/close_signals.h"
+
 namespace winapi::backend {
 
 namespace {
@@ -32,6 +34,28 @@ bool StartGtk() {
         }
     }
     return desktop == Desktop::Gtk;
+}
+
+int RunDialog(GtkDialog* dialog) {
+    struct CWatch {
+        GtkDialog* dialog;
+        unsigned signals;
+        bool answered;
+    } watch{dialog, CloseSignalCount(), false};
+    if (CloseRequestedSince(watch.signals)) return GTK_RESPONSE_DELETE_EVENT;
+    const guint source = g_timeout_add(
+        50,
+        [](gpointer data) -> gboolean {
+            auto& w = *static_cast<CWatch*>(data);
+            if (!CloseRequestedSince(w.signals)) return G_SOURCE_CONTINUE;
+            w.answered = true;
+            gtk_dialog_response(w.dialog, GTK_RESPONSE_DELETE_EVENT);
+            return G_SOURCE_REMOVE;
+        },
+        &watch);
+    const int response = gtk_dialog_run(dialog);
+    if (!watch.answered) g_source_remove(source);
+    return response;
 }
 
 void SettleGtk() {

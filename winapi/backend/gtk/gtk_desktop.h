@@ -5,6 +5,8 @@
 
 #include <mutex>
 
+typedef struct _GtkDialog GtkDialog;
+
 namespace winapi::backend {
 
 // Held for as long as a service drives GTK: one dialog at a time, from one thread at a
@@ -16,6 +18,12 @@ std::mutex& GtkLock();
 // call setlocale from whatever thread comes first). The answer of the first call is kept
 // for the process: true when GTK runs, false headless.
 bool StartGtk();
+
+// Call with GtkLock held: gtk_dialog_run, except that a close signal (close_signals.h)
+// waiting when it is called, or coming while the dialog is up, answers
+// GTK_RESPONSE_DELETE_EVENT as if the dialog had been closed (checked every 50 ms); the
+// dialog is not shown at all for one that is waiting already.
+int RunDialog(GtkDialog* dialog);
 
 // Call with GtkLock held, after a dialog is destroyed: lets GTK unmap and forget its
 // windows now, since nothing else runs GTK's loop until the next dialog. Bounded, in

@@ -34,6 +34,8 @@ void UnregisterSdlWindow(HWND window) {
 bool StartSdlSubsystem(unsigned subsystemFlags) {
     std::lock_guard lock(sdlMutex);
     if (SDL_WasInit(subsystemFlags) == subsystemFlags) return true;
+    // SIGINT and SIGTERM are the layer's (backend/close_signals.h), not an SDL_QUIT event.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     return SDL_InitSubSystem(subsystemFlags) == 0;
 }
 
