@@ -534,9 +534,13 @@ bool StreamChange(CTimeChangeJob& job, const CChangePlan& plan, const CSampleVie
     job.inFrames = plan.inFrames;
     job.outFrames = plan.outFrames;
     job.progress = 0;
-    // The output block is only as large as the output: small clips touch few pages.
-    const uint32_t blockBytes =
-        static_cast<uint32_t>(std::min<uint64_t>(kStreamBytes, plan.outBytes));
+    // Output blocks of 256 KiB. Measured on Linux 6 and ext4, with memory full of page
+    // cache: writing gigabytes in them costs the kernel about half what 1 MiB blocks do
+    // (its cache takes smaller pieces of memory, found without compacting it), while a
+    // clip of a hundred megabytes costs a little more. A block is only as large as the
+    // output, so small clips touch few pages.
+    constexpr uint64_t kBlockBytes = 256u << 10;
+    const uint32_t blockBytes = static_cast<uint32_t>(std::min(kBlockBytes, plan.outBytes));
     std::unique_ptr<uint8_t[]> block(new uint8_t[std::max<uint32_t>(blockBytes, 1)]);
     if (plan.kind != CChangePlan::EKind::Map) {
         // Silence, or the samples as they are, block by block.
