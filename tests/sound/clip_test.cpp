@@ -54,10 +54,10 @@ std::vector<uint32_t> ReferenceSources(uint32_t in, uint32_t out) {
     return sources;
 }
 
-// Runs the copy loop directly for in -> out frames and answers each output frame's source.
-std::vector<uint32_t> Mapping(uint32_t in, uint32_t out, uint32_t frameSize) {
+// What the copy loop, run directly, makes of in frames (bytes) changed to out frames.
+std::vector<uint8_t> Copied(const std::vector<uint8_t>& bytes, uint32_t in, uint32_t out,
+                            uint32_t frameSize) {
     CByteBuffer input;
-    const std::vector<uint8_t> bytes = NumberedFrames(in, frameSize);
     EXPECT_TRUE(input.Resize(static_cast<uint32_t>(bytes.size())));
     std::memcpy(input.data, bytes.data(), bytes.size());
     CTimeChangeJob job;
@@ -67,9 +67,16 @@ std::vector<uint32_t> Mapping(uint32_t in, uint32_t out, uint32_t frameSize) {
     EXPECT_TRUE(in > out ? ShrinkFrames(job, input, frameSize)
                          : StretchFrames(job, input, frameSize));
     EXPECT_EQ(job.progress.load(), out);
+    return Bytes(job.output);
+}
+
+// Runs the copy loop directly for in -> out frames and answers each output frame's source.
+std::vector<uint32_t> Mapping(uint32_t in, uint32_t out, uint32_t frameSize) {
+    const std::vector<uint8_t> bytes = NumberedFrames(in, frameSize);
+    const std::vector<uint8_t> output = Copied(bytes, in, out, frameSize);
     std::vector<uint32_t> sources;
     for (uint32_t i = 0; i < out; ++i) {
-        const uint8_t* frame = job.output.data + static_cast<size_t>(i) * frameSize;
+        const uint8_t* frame = output.data() + static_cast<size_t>(i) * frameSize;
         uint32_t found = UINT32_MAX;
         for (uint32_t s = 0; s < in; ++s) {
             if (std::memcmp(frame, bytes.data() + static_cast<size_t>(s) * frameSize, frameSize) ==
@@ -147,19 +154,8 @@ TEST(DurationChange, StreamedChangesGiveTheBytesOfTheChangeInMemory) {
         for (const uint32_t out : {in / 6 * 5, in / 50, 3u, in + 7, in * 3, in, 1u}) {
             SCOPED_TRACE(std::to_string(in) + " -> " + std::to_string(out) + " frames of " +
                          std::to_string(frameSize) + " bytes");
-            std::vector<uint8_t> expected = input;
-            if (out != in) {
-                CByteBuffer samples;
-                ASSERT_TRUE(samples.Resize(static_cast<uint32_t>(input.size())));
-                std::memcpy(samples.data, input.data(), input.size());
-                CTimeChangeJob job;
-                job.inFrames = in;
-                job.outFrames = out;
-                ASSERT_TRUE(job.output.Resize(out * frameSize));
-                ASSERT_TRUE(in > out ? ShrinkFrames(job, samples, frameSize)
-                                     : StretchFrames(job, samples, frameSize));
-                expected = Bytes(job.output);
-            }
+            const std::vector<uint8_t> expected =
+                out == in ? input : Copied(input, in, out, frameSize);
             CChangePlan plan;
             ASSERT_EQ(PlanFrames(in, frameSize, input.size(), out, plan), EChangeResult::Done);
             std::vector<uint8_t> written;
