@@ -19,6 +19,7 @@ packages=(
   fonts-ipafont-gothic                    # a Japanese font for the interface and dialogs
   imagemagick                             # tests look at screenshots of the real window
   xvfb xauth xdotool                      # the real dialogs under a virtual display in tests
+  desktop-file-utils                      # tests check the desktop entry (desktop-file-validate)
 )
 
 missing=()

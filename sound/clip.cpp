@@ -3,21 +3,16 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
 
-#include "framework/error/error.h"
 #include "framework/error/trace.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
 
-#include "framework/error/sites.h"
-
-namespace Site = NVireo::NError::NSite::NClip;
 #define SE_SHRINK_AVX2 1
 #endif
 
@@ -75,12 +70,7 @@ bool CByteBuffer::Resize(uint32_t n) {
     if (n > capacity) {
         Clear();
         data = Allocate(n);
-        if (data == nullptr) {
-            char text[16];
-            std::snprintf(text, sizeof text, "%u", n);
-            Raise(NVireo::NError::kSite, Site::kAllocate, text);
-            return false;
-        }
+        if (data == nullptr) return false;
         capacity = n;
     }
     length = n;
@@ -160,8 +150,11 @@ bool MakeSilence(CSoundClip& clip, uint32_t milliseconds) {
     SE_MARK();
     uint64_t size = 0;
     if (!BytesFor(clip.nBlockAlign, clip.nSamplesPerSec, milliseconds, size)) return false;
-    if (!clip.data.Resize(static_cast<uint32_t>(size))) return false;
-    FillSilence(clip.data, clip.wBitsPerSample);
+    // Made apart and moved in, so a failed allocation leaves the old samples.
+    CByteBuffer silence;
+    if (!silence.Resize(static_cast<uint32_t>(size))) return false;
+    FillSilence(silence, clip.wBitsPerSample);
+    clip.data = std::move(silence);
     clip.chunks.clear();
     return true;
 }
@@ -425,7 +418,9 @@ EChangeResult ApplyPlan(CTimeChangeJob& job, const CChangePlan& plan, CByteBuffe
         case CChangePlan::EKind::Keep:
             return EChangeResult::Done;
         case CChangePlan::EKind::Silence:
-            if (!samples.Resize(static_cast<uint32_t>(plan.outBytes))) return EChangeResult::Failed;
+            if (!samples.Resize(static_cast<uint32_t>(plan.outBytes))) {
+                return EChangeResult::NoMemory;
+            }
             FillSilence(samples, bitsPerSample);
             return EChangeResult::Done;
         case CChangePlan::EKind::Map:
@@ -436,7 +431,7 @@ EChangeResult ApplyPlan(CTimeChangeJob& job, const CChangePlan& plan, CByteBuffe
         return EChangeResult::Done;
     }
     job.progress = 0;
-    if (!job.output.Resize(static_cast<uint32_t>(plan.outBytes))) return EChangeResult::Failed;
+    if (!job.output.Resize(static_cast<uint32_t>(plan.outBytes))) return EChangeResult::NoMemory;
     if (!CopyAll(job, samples.data, plan)) {
         job.output.Clear();
         return EChangeResult::Aborted;

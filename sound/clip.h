@@ -37,9 +37,10 @@ public:
     ~CByteBuffer();
 
     // Growing past the capacity releases the old storage and allocates exactly n bytes
-    // (contents not kept); shrinking keeps the storage and the leading bytes. An
-    // allocation failure is fatal, reported with the requested size.
-    // Answers false only when the failure was reported and the report returned.
+    // (contents not kept); shrinking keeps the storage and the leading bytes. False when
+    // the bytes cannot be allocated (the buffer is then empty): a clip too big for memory
+    // is an ordinary outcome the caller tells its user about, never the end of the
+    // program.
     bool Resize(uint32_t n);
     void Clear();
 };
@@ -84,8 +85,8 @@ enum class EChangeResult {
     Done,         // the clip has its new duration (or already had it)
     Aborted,      // abort was seen: the clip is unchanged
     Unsupported,  // the format has no whole frame to copy: the clip is unchanged
-    Failed,       // the result could not be allocated (reported) or would not fit a WAV
-                  // file: the clip is unchanged
+    Failed,       // the result would not fit a WAV file: the clip is unchanged
+    NoMemory,     // the result could not be allocated: the clip is unchanged
 };
 
 // The most sample bytes a WAV file can hold: its RIFF size, 36 bytes of header and the
@@ -115,7 +116,8 @@ uint64_t SavedFileSize(uint64_t dataBytes, const CMetaChunks& chunks);
 // True when the clip has a defined duration: channels, rate and at least 8 bits.
 bool HasDuration(const CSoundFormat& format);
 // Replaces the samples with milliseconds of silence in the clip's format and drops its
-// metadata; false (the clip untouched) when that much would not fit a WAV file.
+// metadata; false (the clip untouched) when that much would not fit a WAV file or cannot
+// be allocated.
 bool MakeSilence(CSoundClip& clip, uint32_t milliseconds);
 // The bytes of one frame that the change copies, or 0 when the format cannot change.
 uint32_t ChangeFrameSize(const CSoundFormat& format);

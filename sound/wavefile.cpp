@@ -50,9 +50,9 @@ bool IsPrintableTag(const uint8_t* p) {
 // nothing this program can play or change, or null when it is usable.
 const char* ReadFormat(CBinary& stream, uint32_t size, CSoundClip& clip) {
     SE_MARK();
-    if (size < 16) return "fmt chunk shorter than 16 bytes";
+    if (size < 16) return NWaveRejection::kFmtTooShort;
     uint8_t fmt[40];
-    if (!stream.TryRead(fmt, 16)) return "file ends inside the fmt chunk";
+    if (!stream.TryRead(fmt, 16)) return NWaveRejection::kEndsInFmt;
     clip.wFormatTag = U16(fmt);
     clip.nChannels = U16(fmt + 2);
     clip.nSamplesPerSec = U32(fmt + 4);
@@ -63,26 +63,26 @@ const char* ReadFormat(CBinary& stream, uint32_t size, CSoundClip& clip) {
     uint32_t rest = size - 16;
     if (clip.wFormatTag == kFormatExtensible) {
         // The extension: cbSize, valid bits, channel mask, then the sub-format GUID.
-        if (size < 40 || !stream.TryRead(fmt + 16, 24)) return "extensible fmt chunk too short";
+        if (size < 40 || !stream.TryRead(fmt + 16, 24)) return NWaveRejection::kExtensibleTooShort;
         rest -= 24;
         const uint16_t subFormat = U16(fmt + 24);
         if (std::memcmp(fmt + 26, kSubFormatTail, sizeof kSubFormatTail) != 0 ||
             (subFormat != kFormatPcm && subFormat != kFormatFloat)) {
-            return "unsupported sample format (neither PCM nor float)";
+            return NWaveRejection::kUnsupportedFormat;
         }
         clip.wFormatTag = subFormat;
     }
     stream.Skip(rest);  // the caller made sure the chunk lies inside the file
     // A clip needs a duration and a block that holds one sample of every channel.
-    if (!HasDuration(clip)) return "no channels, no sample rate or fewer than 8 bits";
+    if (!HasDuration(clip)) return NWaveRejection::kNoDuration;
     const uint32_t frameBytes =
         static_cast<uint32_t>(clip.nChannels) * ((clip.wBitsPerSample + 7u) / 8u);
-    if (clip.nBlockAlign < frameBytes) return "block align smaller than one frame";
+    if (clip.nBlockAlign < frameBytes) return NWaveRejection::kBlockBelowFrame;
     // PCM and float blocks are exactly one sample of every channel; a larger declared
     // block would size every duration by bytes the samples do not have.
     if ((clip.wFormatTag == kFormatPcm || clip.wFormatTag == kFormatFloat) &&
         clip.nBlockAlign != frameBytes) {
-        return "block align is not channels x bytes per sample";
+        return NWaveRejection::kBlockNotFrame;
     }
     return nullptr;
 }
@@ -100,7 +100,7 @@ bool SizeData(CWaveFile& wave, const CSoundClip& clip, uint64_t fileSize, CWaveL
         // run to the end of the file, in whole frames.
         const uint64_t frames = rest / clip.nBlockAlign;
         if (frames * clip.nBlockAlign > kMaxWaveDataBytes) {
-            wave.rejection = "data of unknown size holds more than a WAV file can";
+            wave.rejection = NWaveRejection::kUnknownSizeTooLarge;
             return false;
         }
         layout.dataBytes = static_cast<uint32_t>(frames * clip.nBlockAlign);
@@ -108,7 +108,7 @@ bool SizeData(CWaveFile& wave, const CSoundClip& clip, uint64_t fileSize, CWaveL
     }
     // The size is checked before anything is allocated for it.
     if (wave.dataSize > rest) {
-        wave.rejection = "data chunk larger than the rest of the file";
+        wave.rejection = NWaveRejection::kDataPastEnd;
         return false;
     }
     layout.dataBytes = wave.dataSize;
@@ -126,12 +126,12 @@ bool ReadWaveHeaders(CWaveFile& wave, CBinary& stream, CSoundClip& clip, CWaveLa
     wave.rejection = "";
     wave.dropped.clear();
     clip.chunks.clear();
-    if (!stream.IsSeekable()) return reject("not a file that can be read at any position");
+    if (!stream.IsSeekable()) return reject(NWaveRejection::kNotSeekable);
     const uint64_t fileSize = stream.Size();
-    if (wave.abort) return reject("aborted");
+    if (wave.abort) return reject(NWaveRejection::kAborted);
     uint8_t header[12];
     if (!stream.TryRead(header, 12) || !IsTag(header, "RIFF") || !IsTag(header + 8, "WAVE")) {
-        return reject("not a RIFF/WAVE file");
+        return reject(NWaveRejection::kNotRiffWave);
     }
     wave.riffSize = U32(header + 4);
 
@@ -150,13 +150,13 @@ bool ReadWaveHeaders(CWaveFile& wave, CBinary& stream, CSoundClip& clip, CWaveLa
         }
         if (!read) {
             if (haveData) break;
-            return reject(haveFormat ? "no data chunk" : "no fmt chunk");
+            return reject(haveFormat ? NWaveRejection::kNoDataChunk : NWaveRejection::kNoFmtChunk);
         }
         const char* tag = reinterpret_cast<const char*>(chunk);
         const uint32_t size = U32(chunk + 4);
         const uint64_t body = stream.Position();
         if (IsTag(chunk, "data") && !haveData) {
-            if (!haveFormat) return reject("data chunk before the fmt chunk");
+            if (!haveFormat) return reject(NWaveRejection::kDataBeforeFmt);
             wave.dataSize = size;
             haveData = true;
             layout.dataOffset = body;
@@ -165,7 +165,7 @@ bool ReadWaveHeaders(CWaveFile& wave, CBinary& stream, CSoundClip& clip, CWaveLa
             // the size given) leave no room for chunks after them.
             if (layout.dataBytes != wave.dataSize) break;
         } else if (body + size > fileSize) {
-            if (!haveData) return reject("a chunk runs past the end of the file");
+            if (!haveData) return reject(NWaveRejection::kChunkPastEnd);
             if (IsMetadataTag(tag)) Drop(wave, tag, "runs past the end of the file");
             break;
         } else if (IsTag(chunk, "fmt ") && !haveFormat) {
@@ -176,7 +176,12 @@ bool ReadWaveHeaders(CWaveFile& wave, CBinary& stream, CSoundClip& clip, CWaveLa
             if (size <= kMaxMetadataChunk) {
                 std::vector<uint8_t> bytes(size);
                 if (size != 0 && !stream.TryRead(bytes.data(), size)) {
-                    return reject("file ends inside a chunk");
+                    // The chunk lies inside the file's size, so only a file cut short
+                    // while it was read gets here: like a chunk past the end, a refusal
+                    // before the samples and a dropped chunk after them.
+                    if (!haveData) return reject(NWaveRejection::kChunkPastEnd);
+                    Drop(wave, tag, "runs past the end of the file");
+                    break;
                 }
                 why = TakeMetadata(clip.chunks, tag, std::move(bytes));
             }
@@ -187,7 +192,7 @@ bool ReadWaveHeaders(CWaveFile& wave, CBinary& stream, CSoundClip& clip, CWaveLa
         if (afterOddChunk) {
             if (body + size + 1 > fileSize) {
                 if (haveData) break;
-                return reject("no data chunk");
+                return reject(NWaveRejection::kNoDataChunk);
             }
             stream.Skip(1);
         }
@@ -206,10 +211,10 @@ bool ReadWave(CWaveFile& wave, CBinary& stream, CSoundClip& clip) {
         wave.rejection = why;
         return false;
     };
-    if (wave.abort) return reject("aborted");
-    if (!clip.data.Resize(layout.dataBytes)) return reject("out of memory");
+    if (wave.abort) return reject(NWaveRejection::kAborted);
+    if (!clip.data.Resize(layout.dataBytes)) return reject(NWaveRejection::kOutOfMemory);
     if (layout.dataBytes != 0 && !stream.TryRead(clip.data.data, layout.dataBytes)) {
-        return reject("file ends inside the data chunk");
+        return reject(NWaveRejection::kEndsInData);
     }
     return true;
 }
@@ -265,7 +270,7 @@ bool LoadFromFile(CWaveFile& wave, const char* path, CSoundClip& clip) {
     SE_MARK();
     CBinary stream;
     if (!stream.TryOpen(path, "rb")) {
-        wave.rejection = "cannot be opened";
+        wave.rejection = NWaveRejection::kCannotOpen;
         return false;
     }
     const bool ok = Transfer(wave, stream, EDirection::Input, clip);

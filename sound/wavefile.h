@@ -29,6 +29,39 @@
 #include "framework/platform/file.h"
 #include "sound/clip.h"
 
+// X(name, text) for every reason the reader gives for turning a file away, in plain
+// words. The constants below name them; a program that tells its users why in another
+// language maps each name to its own text (every reason must have one).
+#define SE_WAVE_REJECTIONS(X)                                                      \
+    X(kNotSeekable, "not a file that can be read at any position")                 \
+    X(kAborted, "aborted")                                                         \
+    X(kNotRiffWave, "not a RIFF/WAVE file")                                        \
+    X(kNoDataChunk, "no data chunk")                                               \
+    X(kNoFmtChunk, "no fmt chunk")                                                 \
+    X(kDataBeforeFmt, "data chunk before the fmt chunk")                           \
+    X(kChunkPastEnd, "a chunk runs past the end of the file")                      \
+    X(kFmtTooShort, "fmt chunk shorter than 16 bytes")                             \
+    X(kEndsInFmt, "file ends inside the fmt chunk")                                \
+    X(kExtensibleTooShort, "extensible fmt chunk too short")                       \
+    X(kUnsupportedFormat, "unsupported sample format (neither PCM nor float)")     \
+    X(kNoDuration, "no channels, no sample rate or fewer than 8 bits")             \
+    X(kBlockBelowFrame, "block align smaller than one frame")                      \
+    X(kBlockNotFrame, "block align is not channels x bytes per sample")            \
+    X(kUnknownSizeTooLarge, "data of unknown size holds more than a WAV file can") \
+    X(kDataPastEnd, "data chunk larger than the rest of the file")                 \
+    X(kOutOfMemory, "out of memory")                                               \
+    X(kEndsInData, "file ends inside the data chunk")                              \
+    X(kCannotOpen, "cannot be opened")
+
+namespace NWaveRejection {
+#define SE_WAVE_REJECTION_TEXT(name, text) inline constexpr char name[] = text;
+SE_WAVE_REJECTIONS(SE_WAVE_REJECTION_TEXT)
+#undef SE_WAVE_REJECTION_TEXT
+#define SE_WAVE_REJECTION_ENTRY(name, text) name,
+inline constexpr const char* kAll[] = {SE_WAVE_REJECTIONS(SE_WAVE_REJECTION_ENTRY)};
+#undef SE_WAVE_REJECTION_ENTRY
+}  // namespace NWaveRejection
+
 // One read or write. The owner may set abort from another thread to give up; it is
 // looked at before the header and again before the sample bytes, and a save looks once
 // more before its finished file replaces the target.
@@ -39,7 +72,8 @@ struct CWaveFile {
     // The file came through a pipe: a data size that runs past its end is the placeholder
     // of a writer that could not come back to fill it in, as 0xFFFFFFFF always is.
     bool fromPipe = false;
-    // Why the last read answered false, in a few plain words (empty after success).
+    // Why the last read answered false: one of NWaveRejection's texts (empty after
+    // success).
     const char* rejection = "";
     // The metadata chunks the last read left out: "chunk 'cue ' dropped: <why>".
     std::vector<std::string> dropped;

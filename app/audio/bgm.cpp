@@ -1,16 +1,17 @@
 #include "app/audio/bgm.h"
 
+#include <hostpath.h>
 #include <objbase.h>
 #include <stringapiset.h>
 
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "app/setup/data_paths.h"
 #include "framework/error/sites.h"
 #include "framework/error/trace.h"
-#include "framework/platform/file.h"
 #include "framework/platform/home.h"
 #include "sound/output/sound_device.h"
 
@@ -31,6 +32,16 @@ int64_t ClockMs() {
     using namespace std::chrono;
     static const steady_clock::time_point origin = steady_clock::now();
     return duration_cast<milliseconds>(steady_clock::now() - origin).count();
+}
+
+// One line on standard error: the music file is there but cannot be played.
+void SayMusicRefused(const std::string& path, HRESULT result) {
+    SE_MARK();
+    std::string full = path;
+    if (full.rfind("./", 0) == 0) full.erase(0, 2);
+    if (full.empty() || full[0] != '/') full = NVireo::NFile::HomeFolder() + full;
+    std::fprintf(stderr, "%s: cannot be played (error 0x%08X); the music stays off\n",
+                 ProgramToHostPath(full).c_str(), static_cast<unsigned>(result));
 }
 
 }  // namespace
@@ -79,9 +90,8 @@ void CStreamer::MarkMode(int32_t value) {
 void CStreamer::Play() {
     SE_MARK();
     NVireo::NFile::EnterHomeFolder();
-    const std::string path =
-        Appli::JoinDataPath(Appli::kMusicFolder, std::string(kMusicName) + "." + kMusicExtension);
-    if (!NVireo::NFile::Exists(path.c_str())) {
+    const std::string path = Appli::FindMusicFile(std::string(kMusicName) + "." + kMusicExtension);
+    if (path.empty()) {
         if (enabled) {
             MarkMode(-1);
             if (graph != nullptr) Stop();
@@ -109,14 +119,13 @@ void CStreamer::Play() {
     std::vector<WCHAR> widePath(units > 0 ? static_cast<size_t>(units) : 1, 0);
     MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath.data(), units);
     const HRESULT rendered = graph->RenderFile(widePath.data(), nullptr);
-    if (rendered == VFW_E_NO_AUDIO_HARDWARE) {
-        // No audio device at all: the program runs without music, as without the file.
+    if (FAILED(rendered)) {
+        // No audio device, or a file that is corrupt or not a sound FFmpeg can decode:
+        // the program runs without music, as without the file. Only the file is worth a
+        // word to the user.
         ReleaseGraph();
         MarkMode(-1);
-        return;
-    }
-    if (!CheckShow(rendered, Site::kRenderFile)) {
-        ReleaseGraph();
+        if (rendered != VFW_E_NO_AUDIO_HARDWARE) SayMusicRefused(path, rendered);
         return;
     }
     if (enabled) {

@@ -1,4 +1,5 @@
-// Background music: the file "menu.wma" in the program's folder, looped while the BGM
+// Background music: the file "menu.wma" in the program's folder (or, for an installed
+// program, in the user's data folder: Appli::FindMusicFile), looped while the BGM
 // setting is on, paused while the program is inactive, at the BGM volume.
 //
 // What the program shell calls: SetEnabled when the BGM check box applies its value
@@ -41,8 +42,10 @@ struct CStopwatch {
 // The process-wide music streamer.
 class CStreamer : public NVireo::NDirectX::NShow::NMedia::CPlayer {
 public:
-    // Loads ./menu.wma into a new graph and, when enabled, plays it endlessly. Without
-    // the file there is no music and no error.
+    // Loads menu.wma (Appli::FindMusicFile) into a new graph and, when enabled, plays it
+    // endlessly. Without the file, or without an audio device, there is no music and no
+    // error; a file that cannot be played (corrupt, or no sound FFmpeg decodes) gives no
+    // music and one line on standard error.
     void Play();
     // 1: music on (and start it); anything else: off.
     void SetEnabled(uint8_t value);

@@ -65,8 +65,15 @@ void Cancel(CBase& button) {
 
 bool PollKey(CBase& button) {
     SE_MARK();
-    if (!Main::State().active || button.inactive || button.locked || button.disabled ||
-        button.shortcutKey == 0) {
+    if (!Main::State().active || button.shortcutKey == 0) return false;
+    if (button.inactive || button.locked || button.disabled) {
+        // A press while the button cannot act is taken and dropped: it must not fire the
+        // button later, when it can.
+        NVireo::NGame::KeyPressed(button.shortcutKey);
+        if (button.pressedByKey == 1) {
+            button.pressedByKey = 0;
+            button.state = kIdle;
+        }
         return false;
     }
     if (NVireo::NGame::KeyPressed(button.shortcutKey)) {

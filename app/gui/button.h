@@ -60,7 +60,8 @@ void PlayClick(const CBase& button);
 // The key half of the shortcut poll: true on the poll after the key went down (the
 // owner is to be told now); false otherwise, also for the poll that sees the press
 // (which shows the button pressed). Only while the main window is active, for an
-// enabled button that is neither inactive nor locked and has a key.
+// enabled button that is neither inactive nor locked and has a key; a press of the key
+// of a button that cannot act is taken and dropped.
 bool PollKey(CBase& button);
 // After a shortcut fired: the widget under the motionless pointer is picked again,
 // since the owner may have switched the scene.
@@ -321,13 +322,13 @@ public:
         SE_MARK();
         for (CPlate<T>& button : buttons) button.Draw();
     }
-    // The shortcut polls in order while the main window is active, skipping inactive and
-    // locked buttons: true at the first that fires (the rest wait for the next frame; the
-    // owner may have switched the scene, so the column is not touched again).
+    // The shortcut polls in order while the main window is active (inactive, locked and
+    // disabled buttons only drop their key's presses): true at the first that fires (the
+    // rest wait for the next frame; the owner may have switched the scene, so the column
+    // is not touched again).
     bool PollButtons() {
         SE_MARK();
         for (CPlate<T>& button : buttons) {
-            if (button.inactive || button.locked) continue;
             if (button.PollShortcut()) return true;
         }
         return false;

@@ -47,7 +47,10 @@ BNormal::~BNormal() = default;
 
 bool BNormal::HitTest(int32_t px, int32_t py) {
     SE_MARK();
-    if (!IsRegistered() || disabled) return false;
+    // A label has no action of its own: without a description there is nothing to show,
+    // and it must not take the pointer from what lies under it (the setting screen's
+    // caption covers the music check box).
+    if (!IsRegistered() || disabled || description.count == 0) return false;
     RECT rect{};
     if (!GetRect(rect)) return false;
     return rect.left <= px && px < rect.right && rect.top <= py && py < rect.bottom;

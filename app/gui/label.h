@@ -49,7 +49,8 @@ public:
     // there is no rendered text.
     virtual bool GetRect(RECT& rect) = 0;
 
-    // Registered, enabled, and the point inside the rectangle.
+    // Registered, enabled, with a description, and the point inside the rectangle: a
+    // label without a description never takes the pointer.
     bool HitTest(int32_t px, int32_t py) override;
     bool HitTestPointer(int32_t px, int32_t py) override;
 

@@ -10,8 +10,56 @@
 #include "app/scenes/wait.h"
 #include "framework/error/trace.h"
 #include "framework/platform/file.h"
+#include "framework/text/string_ids.h"
+#include "framework/text/string_table.h"
+#include "sound/wavefile.h"
 
 namespace Jobs {
+
+namespace {
+
+namespace Id = StringId::Application;
+
+struct CReason {
+    const char* rejection;
+    uint32_t text;
+};
+constexpr CReason kReasons[] = {
+    {NWaveRejection::kNotSeekable, Id::RefusedNotSeekable},
+    {NWaveRejection::kAborted, Id::RefusedAborted},
+    {NWaveRejection::kNotRiffWave, Id::RefusedNotRiffWave},
+    {NWaveRejection::kNoDataChunk, Id::RefusedNoDataChunk},
+    {NWaveRejection::kNoFmtChunk, Id::RefusedNoFmtChunk},
+    {NWaveRejection::kDataBeforeFmt, Id::RefusedDataBeforeFmt},
+    {NWaveRejection::kChunkPastEnd, Id::RefusedChunkPastEnd},
+    {NWaveRejection::kFmtTooShort, Id::RefusedFmtTooShort},
+    {NWaveRejection::kEndsInFmt, Id::RefusedEndsInFmt},
+    {NWaveRejection::kExtensibleTooShort, Id::RefusedExtensibleShort},
+    {NWaveRejection::kUnsupportedFormat, Id::RefusedUnsupportedFormat},
+    {NWaveRejection::kNoDuration, Id::RefusedNoDuration},
+    {NWaveRejection::kBlockBelowFrame, Id::RefusedBlockBelowFrame},
+    {NWaveRejection::kBlockNotFrame, Id::RefusedBlockNotFrame},
+    {NWaveRejection::kUnknownSizeTooLarge, Id::RefusedUnknownSizeLarge},
+    {NWaveRejection::kDataPastEnd, Id::RefusedDataPastEnd},
+    {NWaveRejection::kOutOfMemory, Id::RefusedOutOfMemory},
+    {NWaveRejection::kEndsInData, Id::RefusedEndsInData},
+    {NWaveRejection::kCannotOpen, Id::RefusedCannotOpen},
+    {kNotWaveName, Id::RefusedNotWaveName},
+    {kShorterThanHeader, Id::RefusedShorterThanHeader},
+};
+
+}  // namespace
+
+std::string RefusalReason(const char* rejection) {
+    SE_MARK();
+    if (rejection == nullptr) return std::string();
+    for (const CReason& reason : kReasons) {
+        if (std::strcmp(reason.rejection, rejection) == 0) {
+            return NVireo::NText::ApplicationStrings().Get(reason.text);
+        }
+    }
+    return rejection;
+}
 
 bool HasWaveExtension(const char* path) {
     SE_MARK();
@@ -57,6 +105,7 @@ CTimeChangeWait::CCThread::~CCThread() {
 
 int32_t CTimeChangeWait::CCThread::Run() {
     SE_MARK();
+    raiseOnOutOfMemory = false;
     // The change looks at abort before it starts and never clears it, so a cancel that
     // came before this point ends the job at once.
     result = ChangeDuration(job, static_cast<double>(requestedMs), clip);
@@ -78,6 +127,7 @@ int32_t CLoading::CCThread::Run() {
     // Running out of memory on a big file ends the job as aborted, not the program.
     raiseOnOutOfMemory = false;
     if (!Jobs::HasWaveExtension(path.c_str())) {
+        wave.rejection = Jobs::kNotWaveName;
         failed = true;
         return 0;
     }
@@ -88,9 +138,14 @@ int32_t CLoading::CCThread::Run() {
     if (!NVireo::NFile::Exists(path.c_str()) || !stream.TryOpen(path.c_str(), "rb")) {
         throw NVireo::NWindows::NThread::CException();
     }
-    // The size is asked only of a stream that can tell it.
-    const bool read = stream.IsSeekable() && stream.Size() >= Jobs::kSmallestWaveFile &&
-                      Transfer(wave, stream, EDirection::Input, clip);
+    // The size is asked only of a stream that can tell it; the reader says why it turns
+    // away one that cannot.
+    bool read = false;
+    if (stream.IsSeekable() && stream.Size() < Jobs::kSmallestWaveFile) {
+        wave.rejection = Jobs::kShorterThanHeader;
+    } else {
+        read = Transfer(wave, stream, EDirection::Input, clip);
+    }
     stream.TryClose();  // read-only: nothing to lose if the close fails
     if (!read) failed = true;
     return 0;

@@ -1,6 +1,8 @@
 // The setting scene.
 #include "app/scenes/setting.h"
 
+#include <cmath>
+
 #include "app/audio/bgm.h"
 #include "app/audio/sound_effects.h"
 #include "app/gui/help_line.h"
@@ -39,13 +41,15 @@ struct CLinesOf : Help::CLines {
     explicit CLinesOf(uint32_t id) { Help::AddLine(*this, Text(id)); }
 };
 
-// A 0..100 bar at (x, y) showing value.
+// A 0..100 bar at (x, y) showing value. The value is rounded to the nearest step: it
+// comes back from a step (brightness through single precision), and truncating would
+// move the bar down a step each time the screen opens.
 void SetUpBar(ScrollBar::CObject& bar, int32_t x, int32_t y, uint32_t label, uint32_t description,
               double value) {
     SE_MARK();
     bar.Setup(x, y, kBarLength, Text(label), CLinesOf(description));
     bar.SetRange(0, kBarRange);
-    bar.SetValue(static_cast<int32_t>(value * kBarRange));
+    bar.SetValue(static_cast<int32_t>(std::lround(value * kBarRange)));
 }
 
 // The bar's fraction, shown as its value text; answers the fraction without the

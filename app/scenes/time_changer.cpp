@@ -6,8 +6,9 @@
 
 #include "app/gui/description.h"
 #include "app/gui/help_line.h"
-#include "app/scenes/undo.h"
 #include "app/scenes/wait.h"
+#include "app/scenes/workspace.h"
+#include "app/scenes/workspace_commands.h"
 #include "app/scenes/workspace_model.h"
 #include "app/shell/frame_timer.h"
 #include "framework/containers/nstring.h"
@@ -99,8 +100,8 @@ std::string CTimeChanger::RatioText(uint32_t ms, uint32_t currentMs) {
 
 void CTimeChanger::Update() {
     SE_MARK();
+    // The bar's repeat runs in the widgets' tick, once a frame, before this update.
     if (!bar.disabled) {
-        bar.Update();
         bar.SetValueText(ValueText(ChosenMs()).c_str());
         const CClipState& state = SharedClipState();
         ratio.SetText(state.loaded ? RatioText(ChosenMs(), state.currentDurationMs).c_str() : "");
@@ -132,11 +133,13 @@ void CTimeChanger::CNexter::Select(int32_t id) {
         return;
     }
     // Without a loaded clip there is nothing to change: the workspace gets a silent clip
-    // of the chosen length, still not loaded.
-    Undo::Remember();
-    state.currentDurationMs = ms;
-    MakeSilentStereo(state.clip, ms);
-    state.loaded = false;
+    // of the chosen length, still not loaded (or, without the memory for it, the clip it
+    // had).
+    if (PutSilentClip(ms)) {
+        state.currentDurationMs = ms;
+    } else {
+        ShowMessage(kNoMemoryMessage);
+    }
     GoToWorkSpace();
 }
 

@@ -34,7 +34,8 @@ public:
     CTimeChanger();
     ~CTimeChanger() override;
 
-    // The bar's step, its value text and the ratio line; the buttons' shortcuts.
+    // The bar's value text (the bar steps in the widgets' tick), the ratio line; the
+    // buttons' shortcuts.
     void Update() override;
     // Black, the bar, the buttons, then the help line and description boxes.
     void Draw() override;

@@ -8,6 +8,7 @@
 #include "app/setup/application_info.h"
 #include "framework/error/error.h"
 #include "framework/error/trace.h"
+#include "framework/package/package.h"
 #include "framework/render/asset_names.h"
 #include "framework/render/direct3d.h"
 #include "framework/render/pixels.h"
@@ -60,6 +61,11 @@ void CNexter::Select(int32_t id) {
     SE_MARK();
     SceneReturnMarker() = 1;
     switch (id) {
+        case 0:
+            // Back to the work: the clip state outlives every scene, so the workspace
+            // shows the clip exactly as it was when F9 was pressed.
+            GoToWorkSpace();
+            break;
         case 2:
             GoToSetting();
             break;
@@ -67,12 +73,19 @@ void CNexter::Select(int32_t id) {
             EndScenes();
             break;
         default:
-            break;  // "ゲームプレイ" and "続きから" have no action here
+            break;  // "続きから" has no action here
     }
 }
 
 CLogoSprite::CLogoSprite() {
     SE_MARK();
+    // The logo is decoration: a package without it (or its mask) gives a title without a
+    // logo, as any picture that is not there is simply not drawn.
+    const NVireo::NRender::CPackage& package = NVireo::NRender::ProgramPackage();
+    if (package.Find(NVireo::NRender::NPicture::kTitleLogo) == nullptr ||
+        package.Find(NVireo::NRender::NPicture::kTitleLogoMask) == nullptr) {
+        return;
+    }
     N3D::CImageDescriptor descriptor;
     descriptor.name = NVireo::NString::BBasic<char>(NVireo::NRender::NPicture::kTitleLogo);
     descriptor.mask = NVireo::NString::BBasic<char>(NVireo::NRender::NPicture::kTitleLogoMask);

@@ -1,7 +1,8 @@
 // The title: its start scene, and the title menu itself (reached with F9 and from the
 // setting scene's back button): four box buttons that slide in under the logo, the
-// copyright line and the help bar. "設定変更" opens the setting scene, "終了" ends the
-// program; the first two entries have no action in this program.
+// copyright line and the help bar. "ゲームプレイ" returns to the workspace with the clip
+// as it was, "設定変更" opens the setting scene, "終了" ends the program; "続きから" has
+// no action in this program.
 #pragma once
 
 #include <cstdint>
@@ -45,7 +46,8 @@ public:
     static void Select(int32_t id);
 };
 
-// The logo picture, loaded from the package on construction.
+// The logo picture, loaded from the package on construction; empty (and not drawn) when
+// the package does not hold it.
 class CLogoSprite : public Sprite::CBasic {
 public:
     CLogoSprite();

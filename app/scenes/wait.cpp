@@ -85,8 +85,9 @@ CTimeChangeWait::CTimeChangeWait() {
             std::memcpy(worker.clip.data.data, state.clip.data.data, state.clip.data.length);
         }
     } else {
-        // The copy could not be made (already reported): the job ends at once as aborted
-        // and the screen says the change failed.
+        // The copy does not fit in memory: the job ends at once as aborted and the screen
+        // says so.
+        copyFailed = true;
         worker.job.abort = true;
     }
     worker.Start("TimeChangeWait");
@@ -121,10 +122,12 @@ void CTimeChangeWait::Update() {
         breakButton->Step();
         return;
     }
-    if (worker.IsAborted() || worker.HasFailed() || worker.result != EChangeResult::Done) {
-        // A change the engine cannot do (a format without whole frames, no memory) leaves
-        // the clip, its duration and its waveform as they were.
-        ShowMessage("エラーが発生して変更できませんでした");
+    if (copyFailed || worker.result == EChangeResult::NoMemory) {
+        ShowMessage(kNoMemoryMessage);
+    } else if (worker.IsAborted() || worker.HasFailed() || worker.result != EChangeResult::Done) {
+        // A change the engine cannot do (a format without whole frames, a result no WAV
+        // file holds) leaves the clip, its duration and its waveform as they were.
+        ShowMessage(kChangeFailedMessage);
     } else {
         Undo::Remember();
         CClipState& state = SharedClipState();
@@ -156,8 +159,13 @@ void CLoading::Update() {
     if (!worker.IsFinished()) return;
     if (worker.IsAborted()) {
         ShowMessage(worker.path + "\n" + "読み込みに失敗しました");
+    } else if (worker.HasFailed() &&
+               std::strcmp(worker.wave.rejection, NWaveRejection::kOutOfMemory) == 0) {
+        ShowMessage(worker.path + "\n" + kNoMemoryMessage);
     } else if (worker.HasFailed()) {
-        ShowMessage(worker.path + "\n" + "ファイルは不正です");
+        const std::string reason = Jobs::RefusalReason(worker.wave.rejection);
+        ShowMessage(worker.path + "\n" + "ファイルは不正です" +
+                    (reason.empty() ? "" : "\n" + reason));
     } else {
         Undo::Remember();
         CClipState& state = SharedClipState();

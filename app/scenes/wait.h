@@ -30,6 +30,11 @@ void GoToTimeChangeWait();
 
 namespace Scene::Main {
 
+// What the user is told when a change of the clip cannot be made (the duration change
+// and "初期化"), and when a job's clip does not fit in memory.
+inline constexpr char kChangeFailedMessage[] = "エラーが発生して変更できませんでした";
+inline constexpr char kNoMemoryMessage[] = "メモリが足りないため、このデータを扱えません";
+
 class CProgressText;
 
 namespace Button::Break {
@@ -79,7 +84,8 @@ public:
     };
 
     // Copies the shared clip into the worker, starts it ("TimeChangeWait") and shows the
-    // title "再生時間変更中" and the "中止" button.
+    // title "再生時間変更中" and the "中止" button. A copy that does not fit in memory
+    // starts the worker already aborted.
     CTimeChangeWait();
     // Raises the job's abort, waits for the worker and discards its copy: cancelled or
     // not, the shared clip keeps its samples, format and duration unless Update applied a
@@ -87,8 +93,9 @@ public:
     ~CTimeChangeWait() override;
     // Not finished: steps the "中止" button. Finished: a complete change replaces the
     // shared clip's format, samples and metadata and sets currentDurationMs to the
-    // requested value (the clip state before it is the workspace's step back); anything else shows
-    // "エラーが発生して変更できませんでした" and changes nothing. Then a new workspace.
+    // requested value (the clip state before it is the workspace's step back); a copy or
+    // a result that does not fit in memory shows kNoMemoryMessage, anything else
+    // kChangeFailedMessage, and changes nothing. Then a new workspace.
     void Update() override;
 
     // "残り処理数 %u/%u(%u%%)" for the job's current counts, or empty while the job does
@@ -96,6 +103,7 @@ public:
     std::string ProgressText() const;
 
     CCThread worker;
+    bool copyFailed = false;  // the private copy could not be allocated
     std::unique_ptr<CProgressText> progress;
     std::unique_ptr<Button::Break::CObject> breakButton;
 
@@ -126,9 +134,10 @@ public:
     ~CLoading() override;
     // Finished: a loaded clip becomes the shared clip (loaded, with its metadata, its
     // duration and the file as currentFilePath; malformed metadata is left out quietly;
-    // the clip state before it is the workspace's step back); an abort
-    // shows the path and "読み込みに失敗しました", a rejected file the path and
-    // "ファイルは不正です", and the shared clip stays as it was. Then a new workspace.
+    // the clip state before it is the workspace's step back); an abort shows the path and
+    // "読み込みに失敗しました", a file too big for memory the path and kNoMemoryMessage, a
+    // rejected file the path, "ファイルは不正です" and, on a line of its own, why
+    // (Jobs::RefusalReason); the shared clip stays as it was. Then a new workspace.
     void Update() override;
 
     CCThread worker;

@@ -5,6 +5,7 @@
 #include "app/gui/help_line.h"
 #include "app/scenes/time_changer.h"
 #include "app/scenes/undo.h"
+#include "app/scenes/wait.h"
 #include "app/scenes/workspace_commands.h"
 #include "app/shell/frame_timer.h"
 #include "framework/error/error.h"
@@ -217,13 +218,26 @@ void CWorkSpace::RebuildInfo() {
     panelLines = std::move(lines);
 }
 
+bool PutSilentClip(uint32_t milliseconds) {
+    SE_MARK();
+    CClipState& state = SharedClipState();
+    CSoundClip silent;
+    silent.Format() = state.clip.Format();
+    if (!MakeSilentStereo(silent, milliseconds)) return false;
+    Undo::Remember();
+    state.clip = std::move(silent);
+    state.loaded = false;
+    return true;
+}
+
 void CWorkSpace::Initialise() {
     SE_MARK();
-    if (!NSound::ClipBuffer().Empty()) NSound::StopClip();
-    Undo::Remember();
     CClipState& state = SharedClipState();
-    MakeSilentStereo(state.clip, state.currentDurationMs);
-    state.loaded = false;
+    if (!PutSilentClip(state.currentDurationMs)) {
+        ShowMessage(kChangeFailedMessage);
+        return;
+    }
+    if (!NSound::ClipBuffer().Empty()) NSound::StopClip();
     state.currentDurationMs = 0;
     RebuildWaveform();
     RebuildInfo();
@@ -292,6 +306,12 @@ void CWorkSpace::DrawScene() {
     for (const CWaveGraph& graph : graphs) graph.Draw();
     for (Label::Aid::TA::CSingle& label : panelLabels) label.Draw();
     commands.DrawButtons();
+}
+
+void CWorkSpace::Draw() {
+    SE_MARK();
+    DrawScene();
+    Help::Line::DrawOverlay();
 }
 
 }  // namespace Scene::Main

@@ -2,9 +2,10 @@
 // one waveform graph per channel, and offers six commands in a column of buttons at the
 // right (Q W E R T A): change the duration, initialise, load, save, play and stop. A
 // WAV file dropped on the window is loaded too. Ctrl+Z takes back the last change,
-// initialisation or load, Ctrl+Y brings it again (app/scenes/undo.h). The scene is built anew every
-// time the program comes back to it from a wait screen or the duration dialog; everything it shows
-// is derived from the shared clip state.
+// initialisation or load, Ctrl+Y brings it again (app/scenes/undo.h). The scene is built
+// anew every time the program comes back to it from a wait screen or the duration dialog,
+// and is drawn at once from its first frame (no fade from black); everything it shows is
+// derived from the shared clip state.
 #pragma once
 
 #include <windows.h>
@@ -55,7 +56,7 @@ public:
     int32_t left, top, right, bottom;
 };
 
-class CWorkSpace : public IFadeInBlackt {
+class CWorkSpace : public CInterface {
 public:
     using CCommandButton = ::Button::Box::CPlate<Button::CNexter>;
 
@@ -71,9 +72,13 @@ public:
     void Update() override;
     // Black, the graphs, the panel and the command column.
     void DrawScene() override;
+    // The scene, then the help line and description boxes.
+    void Draw() override;
 
     // Stops the clip, makes it silent 16-bit stereo of its old length, not loaded and of
-    // no duration: the panel empties and only loading stays available.
+    // no duration: the panel empties and only loading stays available. Silence of that
+    // length that a WAV file cannot hold (or memory cannot) is refused with the change's
+    // error message, and the clip, its duration and its waveform stay as they were.
     void Initialise();
     // The step back (back) or forward of the clip state, when there is one: the clip
     // stops and the panel, graphs and commands show the state brought in.
@@ -98,6 +103,12 @@ public:
     CSoundClip preview;
     ::Button::Box::CColumn<Button::CNexter> commands;
 };
+
+// Puts silent 16-bit stereo of milliseconds (MakeSilentStereo, in the shared clip's format
+// tag, without metadata) in place of the shared clip, not loaded, and keeps the state it
+// replaces as the step back; false, with nothing changed, when that silence cannot be
+// made. The duration is the caller's to set.
+bool PutSilentClip(uint32_t milliseconds);
 
 // The rectangle of command button number with the screen width width: 128 x 28 pixels,
 // 32 apart, from (width - 144, 66).

@@ -23,6 +23,15 @@ namespace NDialog = NVireo::NCommonDialogBox::NFile;
 constexpr const char kFilterName[] = "Wave File";
 constexpr const char kExtension[] = "wav";
 
+// Where both dialogs start: the current clip's folder, else the last dialog's, else the
+// user's home folder.
+std::string DialogStartFolder() {
+    SE_MARK();
+    std::string folder, name;
+    NVireo::NFile::SplitPath(SharedClipState().currentFilePath.c_str(), folder, name);
+    return NDialog::StartFolder(folder);
+}
+
 }  // namespace
 
 void ShowMessage(const std::string& text) {
@@ -49,6 +58,7 @@ bool ChooseFileToLoad() {
     SE_MARK();
     const HWND window = NVireo::NWindow::MainWindowHandle();
     NDialog::CDialog dialog(kFilterName, kExtension);
+    dialog.startFolder = DialogStartFolder();
     ShowWindow(window, SW_HIDE);
     const bool chosen = dialog.ChooseOpenFile(window);
     ShowWindow(window, SW_SHOW);
@@ -60,6 +70,7 @@ bool ChooseFileToSave() {
     SE_MARK();
     const HWND window = NVireo::NWindow::MainWindowHandle();
     NDialog::CDialog dialog(kFilterName, kExtension);
+    dialog.startFolder = DialogStartFolder();
     if (!dialog.ChooseSaveFile(window)) return false;
     std::string path = dialog.name;
     if (!NDialog::ConfirmSavePath(path, window)) return false;
@@ -73,12 +84,23 @@ bool ChooseFileToSave() {
     return true;
 }
 
+bool& NoDeviceMessageShown() {
+    static bool shown = false;
+    return shown;
+}
+
 void PlayCurrentClip() {
     SE_MARK();
+    namespace NSound = NVireo::NDirectX::NSound;
     const CClipState& state = SharedClipState();
-    if (NVireo::NDirectX::NSound::PlayClip(state.clip) ==
-        NVireo::NDirectX::NSound::EClipPlay::Refused) {
+    const NSound::EClipPlay played = NSound::PlayClip(state.clip);
+    if (played == NSound::EClipPlay::Refused) {
         ShowMessage(state.currentFilePath + "\nこの形式のデータは再生できません");
+    } else if (played == NSound::EClipPlay::Silent && !NSound::SoundDevice().Exists() &&
+               !NoDeviceMessageShown()) {
+        // Without a sound device nothing can be heard: said once, then "再生" stays quiet.
+        NoDeviceMessageShown() = true;
+        ShowMessage("サウンドデバイスが使えないため、再生できません");
     }
 }
 

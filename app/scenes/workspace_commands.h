@@ -9,6 +9,9 @@ namespace Scene::Main {
 // Shows text in a system-modal box without caption, owned by the main window.
 void ShowMessage(const std::string& text);
 
+// Both dialogs start in the current clip's folder, else the folder of the last file
+// chosen in a dialog, else the user's home folder.
+//
 // The open-file dialog (the main window hidden while it is shown); the chosen file is
 // loaded as StartLoading says (answers true when the workspace is gone).
 bool ChooseFileToLoad();
@@ -19,8 +22,11 @@ bool ChooseFileToLoad();
 bool ChooseFileToSave();
 
 // Plays the shared clip from its start; a clip the sound device refuses shows a message
-// instead.
+// instead, and so does the first play without a sound device (the program goes on
+// without sound; later plays say nothing).
 void PlayCurrentClip();
+// Whether the message about the missing sound device was shown in this run.
+bool& NoDeviceMessageShown();
 
 // A regular file that can be read: stores path in jobPath and starts the loading wait
 // screen (answers true: the current scene is gone). Anything else (missing, unreadable,

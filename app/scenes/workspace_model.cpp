@@ -112,14 +112,18 @@ double WaveY(double value, uint16_t bitsPerSample, double top, double bottom) {
     return bottom - (value - minimum) / (maximum - minimum) * (bottom - top);
 }
 
-void MakeSilentStereo(CSoundClip& clip, uint32_t milliseconds) {
+bool MakeSilentStereo(CSoundClip& clip, uint32_t milliseconds) {
     SE_MARK();
-    clip.nChannels = 2;
-    clip.nSamplesPerSec = 44100;
-    clip.nBlockAlign = 4;
-    clip.wBitsPerSample = 16;
-    clip.nAvgBytesPerSec = 176400;
-    MakeSilence(clip, milliseconds);
+    CSoundClip silent;
+    silent.Format() = clip.Format();
+    silent.nChannels = 2;
+    silent.nSamplesPerSec = 44100;
+    silent.nBlockAlign = 4;
+    silent.wBitsPerSample = 16;
+    silent.nAvgBytesPerSec = 176400;
+    if (!MakeSilence(silent, milliseconds)) return false;
+    clip = std::move(silent);
+    return true;
 }
 
 }  // namespace Scene::Main

@@ -77,7 +77,7 @@ CSettingsKeys SettingsKeys() {
     return keys;
 }
 
-std::string SettingsPath() { return JoinDataPath(kSettingsFolder, kSettingsFileName); }
+std::string SettingsPath() { return JoinDataPath(SettingsFolder(), kSettingsFileName); }
 
 std::string SettingsText(const CSettings& settings, const CSettingsKeys& keys,
                          const char* productName) {
@@ -94,8 +94,9 @@ void SaveSettings(const char* productName) {
     SE_MARK();
     const CSettingsKeys keys = SettingsKeys();
     NVireo::NFile::EnterHomeFolder();
-    NVireo::NFile::EnsureFolder(kSettingsFolder);
-    const std::string path = SettingsPath();
+    const std::string folder = SettingsFolder();
+    NVireo::NFile::MakeFolders(folder.c_str());  // one that cannot be made fails below
+    const std::string path = JoinDataPath(folder, kSettingsFileName);
     NVireo::NFile::RemoveIfExists(path.c_str());
     for (const std::string& line : SettingsLines(Settings(), keys, productName)) {
         NVireo::NError::AppendLine(path.c_str(), line.c_str());

@@ -1,6 +1,6 @@
-// The settings file Data\settings.ini: the window placement the program keeps between
-// runs. One item per line, "<key padded to 32>=<value>", keys from the system string
-// table, blank lines between groups.
+// The settings file Data\settings.ini (or settings.ini in the user's configuration
+// folder, data_paths.h): the window placement the program keeps between runs. One item per line,
+// "<key padded to 32>=<value>", keys from the system string table, blank lines between groups.
 #pragma once
 
 #include <array>
@@ -41,14 +41,15 @@ using CSettingsKeys = std::array<std::string, kSettingsKeyIds.size()>;
 // The keys from the system string table (a missing one is fatal).
 CSettingsKeys SettingsKeys();
 
-// "Data\settings.ini".
+// "Data\settings.ini", or the file in the user's configuration folder (data_paths.h).
 std::string SettingsPath();
 
 // The file's text for these settings and keys; productName is the value of the first item.
 std::string SettingsText(const CSettings& settings, const CSettingsKeys& keys,
                          const char* productName);
-// Makes the home folder current, makes sure "Data" exists, deletes the old file and
-// appends the lines one by one. A file that cannot be written takes the emergency path.
+// Makes the home folder current, makes sure the settings file's folder exists, deletes
+// the old file and appends the lines one by one. A file that cannot be written takes the
+// emergency path.
 void SaveSettings(const char* productName);
 
 // Reads the file at path into settings: each line of exactly two tokens ("=" separated,

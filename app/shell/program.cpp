@@ -22,6 +22,7 @@
 #include "app/gui/text_caches.h"
 #include "app/scenes/start_scenes.h"
 #include "app/setup/application_info.h"
+#include "app/setup/data_paths.h"
 #include "app/setup/error_handlers.h"
 #include "app/setup/settings.h"
 #include "app/shell/app_state.h"
@@ -111,7 +112,7 @@ int RefuseToStart(uint32_t site, const std::string& line) {
     std::fprintf(stderr, "SE Retimer: %s\n", line.c_str());
     NVireo::NError::Record().policy = 2;  // Raise records the error and returns
     Raise(kSite, site, line.c_str());
-    NVireo::NError::WriteReport(Appli::kReportFolder);
+    NVireo::NError::WriteReport(Appli::ReportFolder().c_str());
     return 1;
 }
 
@@ -195,7 +196,9 @@ std::optional<int> StartUp(std::unique_ptr<Window::CMain>& window) {
     window = std::make_unique<Window::CMain>();
     NVireo::NWindow::SetMainWindow(window.get());
     Keyborad::SetHandler(std::make_unique<Keyborad::CWindower>());
-    Keyborad::Hooks().saveScreenshot = [] { NVireo::NDirectX::N3D::SaveScreenshot(); };
+    Keyborad::Hooks().saveScreenshot = [] {
+        NVireo::NDirectX::N3D::SaveScreenshot(Appli::ScreenshotFolder().c_str());
+    };
     Keyborad::Hooks().goToTitleStart = Scene::GoToTitleStart;
     window->Create(instanceName.c_str(), Appli::WindowTitle().c_str(), kMainWindowStyle);
     ForgetLibraryErrorNumber();

@@ -19,7 +19,7 @@ namespace Scene {
 
 CInterface::CInterface() {
     SE_MARK();
-    NVireo::NGame::ResetLowestKey();
+    NVireo::NGame::ResetWatchedKeys();
 }
 
 CInterface::~CInterface() {

@@ -10,7 +10,8 @@ namespace Scene {
 
 class CInterface : public NVireo::NGame::NScene::CInterface {
 public:
-    // Takes the lowest watched key's toggle as seen, so a held button is no new press.
+    // Takes every watched key's toggle as seen, so a held button or key, or a tap the
+    // old scene did not ask about, is no new press.
     CInterface();
     // Empties the help line, the message cells and the hover state.
     ~CInterface() override;

@@ -1,5 +1,6 @@
 #include "framework/error/error.h"
 
+#include <hostpath.h>
 #include <io.h>
 #include <windows.h>
 
@@ -11,6 +12,7 @@
 #include "framework/containers/pointer.h"
 #include "framework/error/sites.h"
 #include "framework/error/trace.h"
+#include "framework/platform/file.h"
 #include "framework/platform/home.h"
 #include "framework/platform/thread.h"
 
@@ -22,6 +24,8 @@ namespace {
 
 TitleSource titleSource = nullptr;
 DeviceLogWriter deviceLogWriter = nullptr;
+std::atomic<uint32_t> unwrittenLogs{0};
+char emergencyFolder[512] = {};
 
 void CopyText(char* target, size_t size, const char* source) {
     std::strncpy(target, source, size - 1);
@@ -75,6 +79,7 @@ void Clear() {
     r.line = 0;
     r.message[0] = '\0';
     r.systemMessage[0] = '\0';
+    unwrittenLogs = 0;
     errorInProgress = 0;
 }
 
@@ -104,10 +109,7 @@ void SetDeviceLogWriter(DeviceLogWriter writer) { deviceLogWriter = writer; }
 void EnsureReportFolder(const char* folder) {
     SE_MARK();
     NVireo::NFile::EnterHomeFolder();
-    const DWORD attributes = GetFileAttributesA(folder);
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        CreateDirectoryA(folder, nullptr);
-    }
+    NVireo::NFile::MakeFolders(folder);
     NVireo::NFile::EnterHomeFolder();
 }
 
@@ -132,10 +134,10 @@ void WriteReportFiles(const char* folder) {
     if (deviceLogWriter != nullptr) deviceLogWriter(folder);
 
     const std::string errorLog = ReportPath(folder, "Error.log");
-    FILE* log = nullptr;
-    if (fopen_s(&log, errorLog.c_str(), "w") != 0) EmergencyExit(errorLog.c_str(), Site::kErrorLog);
-    std::fputs(ErrorText().c_str(), log);
-    std::fclose(log);
+    if (FILE* log = OpenLog(errorLog.c_str(), "w", Site::kErrorLog)) {
+        std::fputs(ErrorText().c_str(), log);
+        std::fclose(log);
+    }
 
     const std::string breakPoint = ReportPath(folder, "BreakPoint.log");
     DeleteFileA(breakPoint.c_str());  // a missing old file is what we want anyway
@@ -148,8 +150,8 @@ void WriteReportFiles(const char* folder) {
 
 void AppendLine(const char* path, const char* text) {
     SE_MARK();
-    FILE* log = nullptr;
-    if (fopen_s(&log, path, "a") != 0) EmergencyExit(path, Site::kAppendLine);
+    FILE* log = OpenLog(path, "a", Site::kAppendLine);
+    if (log == nullptr) return;
     std::fputs(text, log);
     std::fputc('\n', log);
     std::fclose(log);
@@ -162,8 +164,8 @@ void AppendEmptyLines(const char* path, uint32_t count) {
 
 void AppendFormatted(const char* path, const char* format, ...) {
     SE_MARK();
-    FILE* log = nullptr;
-    if (fopen_s(&log, path, "a") != 0) EmergencyExit(path, Site::kAppendFormatted);
+    FILE* log = OpenLog(path, "a", Site::kAppendFormatted);
+    if (log == nullptr) return;
     va_list arguments;
     va_start(arguments, format);
     std::vfprintf(log, format, arguments);
@@ -171,12 +173,35 @@ void AppendFormatted(const char* path, const char* format, ...) {
     std::fclose(log);
 }
 
-void EmergencyExit(const char* logName, uint32_t site) {
+FILE* OpenLog(const char* path, const char* mode, uint32_t site) {
+    SE_MARK();
     FILE* log = nullptr;
-    if (fopen_s(&log, "Error.log", "a") == 0) {
+    if (fopen_s(&log, path, mode) == 0 && log != nullptr) return log;
+    if (!errorInProgress) EmergencyExit(path, site);
+    ++unwrittenLogs;
+    static std::string lastNamed;  // a log appended line by line is named once
+    if (lastNamed != path)
+        std::fprintf(stderr, "cannot write %s\n", ProgramToHostPath(path).c_str());
+    lastNamed = path;
+    return nullptr;
+}
+
+uint32_t UnwrittenLogs() { return unwrittenLogs; }
+
+void SetEmergencyFolder(const char* folder) {
+    NVireo::NFile::CopyLimited(emergencyFolder, folder, sizeof emergencyFolder - 1);
+}
+
+void EmergencyExit(const char* logName, uint32_t site) {
+    char path[sizeof emergencyFolder + 16];
+    std::snprintf(path, sizeof path, "%sError.log", emergencyFolder);
+    if (emergencyFolder[0] != '\0') NVireo::NFile::MakeFolders(emergencyFolder);
+    FILE* log = nullptr;
+    if (fopen_s(&log, path, "a") == 0) {
         std::fprintf(log, "%s\n%10u:%s\n", logName, site, kSite);
         std::fclose(log);
     }
+    std::fprintf(stderr, "%s\n%10u:%s\n", logName, site, kSite);
     std::_Exit(0);
 }
 

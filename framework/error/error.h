@@ -52,8 +52,9 @@ void SetErrorHandler(IHandler* handler);
 // "file: line\nmessage\nsystemMessage", or empty when nothing is recorded.
 std::string ErrorText();
 
-// Forgets a recorded error and clears errorInProgress. Only for callers that catch
-// CObject under policy 1 and go on (tests, the batch retimer between files).
+// Forgets a recorded error and the count of unwritten logs, and clears errorInProgress.
+// Only for callers that catch CObject under policy 1 and go on (tests, the batch retimer
+// between files).
 void Clear();
 
 // The file text every report site of this program uses.
@@ -75,27 +76,39 @@ void SetWindowTitleSource(TitleSource source);
 using DeviceLogWriter = void (*)(const char* folder);
 void SetDeviceLogWriter(DeviceLogWriter writer);
 
-// Makes the home folder current and creates folder below it unless a folder of that name
-// exists; the home folder is current again afterwards. A failure is not reported here:
-// writing the files into the folder then takes the emergency path.
+// Makes the home folder current and creates folder (below it, or absolute) with every
+// folder above it that is missing; the home folder is current again afterwards. A failure
+// is not reported here: the files that cannot be written then count as unwritten.
 void EnsureReportFolder(const char* folder);
 // folder + name, joined with the folder's own separator: "/" when the folder holds one,
 // otherwise "\" (added only when the folder does not already end with it).
 std::string ReportPath(const char* folder, const char* name);
 // The whole report: the folder, then the files of WriteReportFiles.
 void WriteReport(const char* folder);
-// The report files into an existing folder below the (current) home folder: the device
-// logs, Error.log with the error text, BreakPoint.log with the title and the call trace.
+// The report files into an existing folder (below the current home folder, or absolute):
+// the device logs, Error.log with the error text, BreakPoint.log with the title and the
+// call trace.
 void WriteReportFiles(const char* folder);
 
-// Log writing. Each opens the file, writes and closes it again; a file that cannot be
-// opened takes the emergency path, which ends the process.
+// Log writing. Each opens the file, writes and closes it again. A file that cannot be
+// opened while an error is being handled (errorInProgress) is skipped and counted, and
+// standard error names it: the handler still shows its message. Otherwise it takes the
+// emergency path, which ends the process.
 void AppendLine(const char* path, const char* text);      // text and a line end
 void AppendEmptyLines(const char* path, uint32_t count);  // count line ends
 void AppendFormatted(const char* path, const char* format, ...)
     __attribute__((format(printf, 2, 3)));  // no line end added
+// Opens a log for writing ("w" or "a") by the rules above; null when it was skipped.
+FILE* OpenLog(const char* path, const char* mode, uint32_t site);
+// How many logs were skipped since the error (0 when every report file was written).
+uint32_t UnwrittenLogs();
+
+// The folder EmergencyExit writes its Error.log into (empty: the current folder). The
+// application names it when it installs its handlers; kept in a fixed buffer.
+void SetEmergencyFolder(const char* folder);
 // The last resort when a log cannot be written: appends "<logName>\n<site>:? __FILE__\n"
-// to "Error.log" in the current folder and ends the process at once with exit code 0.
+// to "Error.log" in the emergency folder (made when missing) and to standard error, and
+// ends the process at once with exit code 0.
 [[noreturn]] void EmergencyExit(const char* logName, uint32_t site);
 
 // Ends the process with exit code 0 after flushing the standard streams; no destructors

@@ -119,7 +119,6 @@
     X(NError, kErrorLog, 13004)                                                 \
     /* Written to ThreadError.log when a ninth thread asks for a trace slot. */ \
     X(NTrace, kNoFreeSlot, 13101)                                               \
-    X(NClip, kAllocate, 21001)                                                  \
     X(NClip, kTooLong, 21002)                                                   \
     X(NSoundDevice, kCooperativeLevel, 41001)                                   \
     X(NSoundDevice, kCreateBuffer, 41002)                                       \
@@ -145,7 +144,6 @@
     X(NMusic, kQueryEvent, 42103)                                               \
     X(NMusic, kQuerySeeking, 42104)                                             \
     X(NMusic, kQueryAudio, 42105)                                               \
-    X(NMusic, kRenderFile, 42106)                                               \
     X(NMusic, kVolume, 42107)                                                   \
     X(NMusic, kPause, 42108)                                                    \
     X(NMusic, kStop, 42109)                                                     \

@@ -268,16 +268,14 @@ int32_t CBase::ThumbLead() const { return orientation == 'v' ? thumb.top : thumb
 
 int32_t CBase::HomeLead() const { return (orientation == 'v' ? bar.top : bar.left) + Thickness(); }
 
-void CBase::Update() {
-    SE_MARK();
-    OnFrame();
-}
-
 void CBase::Press(const PointerPosition& pointer, uint32_t button) {
     SE_MARK();
     lastPointer = pointer;
     pressed = 1;
     pressingButton = button;
+    // The first step comes with the press, so a click released before the next frame
+    // still moves the value once; holding repeats from the frames.
+    Step();
 }
 
 void CBase::Release() {
@@ -329,7 +327,11 @@ void CBase::OnPointerMove(const PointerPosition& pointer, WPARAM) {
 
 void CBase::OnFrame() {
     SE_MARK();
-    if (pressed == 0) return;
+    if (pressed != 0) Step();
+}
+
+void CBase::Step() {
+    SE_MARK();
     int64_t step = 0;
     const int32_t arrowStep = pressingButton == 2 ? lineStep : 1;
     switch (part) {

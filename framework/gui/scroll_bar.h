@@ -134,9 +134,6 @@ public:
     // The thickness of the bar across its axis (25 for the bars SetGeometry builds).
     int32_t Thickness() const;
 
-    // Added slot: runs the frame step.
-    virtual void Update();
-
     void OnLeftDown(const PointerPosition& pointer, WPARAM keyFlags) override;
     void OnRightDown(const PointerPosition& pointer, WPARAM keyFlags) override;
     void OnLeftUp(const PointerPosition& pointer, WPARAM keyFlags) override;
@@ -144,12 +141,19 @@ public:
     void OnPointerMove(const PointerPosition& pointer, WPARAM keyFlags) override;
     void OnPointerLeave(const PointerPosition& pointer, WPARAM keyFlags) override;
     void OnCaptureEnd(const PointerPosition& pointer, WPARAM keyFlags) override;
+    // The repeat of a held part. The widget tick (TickAll) is its only caller, so a held
+    // part steps at most once a frame.
     void OnFrame() override;
     bool HitTest(int32_t x, int32_t y) override;
     bool HitTestPointer(int32_t x, int32_t y) override;
 
 protected:
+    // Holds the part under the pointer and takes its first step at once.
     void Press(const PointerPosition& pointer, uint32_t button);
+    // One step of the held part, as far as the repeat gate lets it: an arrow moves the
+    // value by one (by lineStep for the right button), the track by a page until the
+    // thumb reaches the pointer, the thumb not at all.
+    void Step();
     void Release();
     void ThumbHome();
     void ShiftThumb(int32_t pixels);

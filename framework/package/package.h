@@ -15,11 +15,12 @@
 
 #include "framework/containers/set.h"
 #include "framework/platform/file.h"
+#include "framework/platform/home.h"
 
 namespace NVireo::NRender {
 
 // The program's package, relative to the current folder (the home folder).
-inline constexpr char kProgramPackagePath[] = "Data/package";
+using NVireo::NFile::kProgramPackagePath;
 
 // The name as the directory stores it: ASCII "A".."Z" lower-cased and "\" turned into
 // "/", outside double-byte characters only (a trail byte is never changed).

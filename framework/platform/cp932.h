@@ -1,5 +1,6 @@
 // Code page 932 text above the layer: which bytes lead a double-byte character, how many
-// bytes the character at a position takes, and ASCII case folding. Every scan of program
+// bytes the character at a position takes, ASCII case folding, and how a name holding
+// characters code page 932 lacks is shown on screen. Every scan of program
 // text (paths, package entry names, text on screen) steps by these, so the trail byte of a
 // double-byte character, which may equal "\", "/" or an ASCII letter, is never taken for
 // one. Header-only and in the lowest library that scans text, so every library above the
@@ -7,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace NVireo::NCp932 {
@@ -33,6 +35,36 @@ constexpr size_t CharacterLength(const char* text) {
 // over a double-byte character whole, so its trail byte keeps its case.
 constexpr char LowerAscii(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// The lead byte of the user-defined characters that carry, one byte each, a host name's
+// character code page 932 lacks (winapi/include/hostpath.h). No font draws them.
+inline constexpr unsigned char kHostByteLead = 0xF0;
+
+// text as the screen shows it: every host character carried in user-defined characters
+// (the bytes of one UTF-8 character: a first byte and the 0x80-0xBF bytes after it)
+// becomes one "?", so an accented letter or an emoji reads as one "?", never as boxes.
+// Everything else is kept. The text itself (a path) keeps its bytes for the files.
+inline std::string ShownText(std::string_view text) {
+    std::string shown;
+    shown.reserve(text.size());
+    bool inHostCharacter = false;
+    for (size_t pos = 0; pos < text.size();) {
+        const size_t length = CharacterLength(text, pos);
+        if (length == 2 && static_cast<unsigned char>(text[pos]) == kHostByteLead) {
+            // The trail byte is the host byte itself for 0x80-0xFC; the few it cannot be
+            // (0x40-0x43) stand for "\" and 0xFD-0xFF, none of which continues a character.
+            const unsigned char host = static_cast<unsigned char>(text[pos + 1]);
+            const bool continues = host >= 0x80 && host <= 0xBF;
+            if (!(continues && inHostCharacter)) shown += '?';
+            inHostCharacter = true;
+        } else {
+            shown.append(text, pos, length);
+            inHostCharacter = false;
+        }
+        pos += length;
+    }
+    return shown;
 }
 
 }  // namespace NVireo::NCp932

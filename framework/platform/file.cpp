@@ -468,6 +468,23 @@ void EnsureFolder(const char* path) {
     if (_mkdir(path) != 0) Report(Site::kMakeFolder, path);
 }
 
+bool MakeFolders(const char* path) {
+    SE_MARK();
+    const auto isFolder = [](const std::string& folder) {
+        const DWORD attributes = GetFileAttributesA(folder.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    };
+    const std::string text = path ? path : "";
+    const auto make = [&](const std::string& folder) {
+        return isFolder(folder) || _mkdir(folder.c_str()) == 0 || isFolder(folder);
+    };
+    // Each folder along the path from the top (at each separator), then the whole path.
+    for (size_t i = 0; i < text.size(); i += CharacterLength(text, i)) {
+        if (i > 0 && IsSeparator(text[i]) && !make(text.substr(0, i))) return false;
+    }
+    return !text.empty() && make(text);
+}
+
 void RemoveIfExists(const char* path) {
     SE_MARK();
     if (path == nullptr || path[0] == '\0' || _access(path, 0) != 0) return;

@@ -123,6 +123,9 @@ namespace NVireo::NFile {
 bool Exists(const char* path);
 bool IsWritable(const char* path);
 void EnsureFolder(const char* path);
+// Makes path a folder, with every missing folder above it (absolute, or relative to the
+// current folder); true when it is a folder afterwards. Reports nothing.
+bool MakeFolders(const char* path);
 void RemoveIfExists(const char* path);
 std::string ReplaceExtension(const char* path, const char* extension);
 void SplitPath(const char* path, std::string& folder, std::string& name);

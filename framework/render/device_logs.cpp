@@ -1,6 +1,7 @@
 // The device logs a report starts with (caps.log, Adapter.log, PresentParameters.log)
-// and the texts they hold. A log that cannot be opened takes the emergency path, at a
-// site of the device's range (framework/error/sites.h).
+// and the texts they hold. A log that cannot be opened is skipped while an error is being
+// reported, and takes the emergency path otherwise, at a site of the device's range
+// (framework/error/sites.h).
 #include "framework/render/device_logs.h"
 
 #include <io.h>
@@ -41,13 +42,12 @@ int NameWidth(const char* name, int column) {
     return width < 0 ? 0 : width;
 }
 
-// Writes text to path in text mode, replacing the file; the emergency path when the file
-// cannot be opened.
+// Writes text to path in text mode, replacing the file; a file that cannot be opened is
+// skipped or takes the emergency path (NVireo::NError::OpenLog).
 void WriteLog(const char* path, const BBasic<char>& text) {
     SE_MARK();
-    FILE* log = nullptr;
-    if (fopen_s(&log, path, "w") != 0 || log == nullptr)
-        NVireo::NError::EmergencyExit(path, Site::kWriteLog);
+    FILE* log = NVireo::NError::OpenLog(path, "w", Site::kWriteLog);
+    if (log == nullptr) return;
     std::fputs(text.c_str(), log);
     std::fclose(log);
 }

@@ -3,6 +3,7 @@
 // so each site answers false and leaves the state it has consistent.
 #include "framework/render/direct3d.h"
 
+#include <hostpath.h>
 #include <io.h>
 
 #include <cmath>
@@ -11,6 +12,7 @@
 #include "framework/error/error.h"
 #include "framework/error/sites.h"
 #include "framework/error/trace.h"
+#include "framework/platform/file.h"
 #include "framework/platform/home.h"
 #include "framework/render/device_logs.h"
 #include "framework/render/presets.h"
@@ -522,22 +524,34 @@ bool ResetAndRestore() {
 
 // --- screenshots ----------------------------------------------------------------------
 
-BBasic<char> SaveScreenshot() {
+namespace {
+
+// One line on standard error with what F7 did and the file's full path: the user sees
+// where the picture went, or that it could not be written.
+void SayScreenshot(const char* outcome, const BBasic<char>& name) {
+    const std::string path = name.c_str()[0] == '/' ? std::string(name.c_str())
+                                                    : NVireo::NFile::HomeFolder() + name.c_str();
+    std::fprintf(stderr, "%s: %s\n", outcome, ProgramToHostPath(path).c_str());
+}
+
+}  // namespace
+
+BBasic<char> SaveScreenshot(const char* folder) {
     SE_MARK();
     BBasic<char> name;
     if (!Device().Exists()) return name;
     NVireo::NFile::EnterHomeFolder();
-    const DWORD attributes = GetFileAttributesA("ss");
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        CreateDirectoryA("ss", nullptr);
-    }
+    NVireo::NFile::MakeFolders(folder);  // one that cannot be made: nothing is written
+    const std::string prefix = NVireo::NError::ReportPath(folder, "");
     for (unsigned i = 0; i < 10000; ++i) {
-        name.Format("ss/%4u.bmp", i);
+        name.Format("%s%4u.bmp", prefix.c_str(), i);
         if (_access(name.c_str(), 0) != 0) {
-            if (CaptureRenderTarget(name.c_str())) return name;
-            return BBasic<char>();
+            const bool saved = CaptureRenderTarget(name.c_str());
+            SayScreenshot(saved ? "Screenshot saved" : "Screenshot could not be written", name);
+            return saved ? name : BBasic<char>();
         }
     }
+    SayScreenshot("Screenshot could not be written, every name up to this one is taken", name);
     return BBasic<char>();
 }
 

@@ -143,9 +143,11 @@ D3DCOLOR BrightnessColor(float brightness);
 // attempts in a row, and the failures that cannot pass, are fatal.
 bool ResetAndRestore();
 
-// Saves the current render target as "ss/%4u.bmp" below the home folder, at the first
-// free index from 0 to 9999; nothing without a device or when all are taken. Answers the
-// file name written, or an empty string.
-NVireo::NString::BBasic<char> SaveScreenshot();
+// Saves the current render target as "<folder>/%4u.bmp" (a folder relative to the home
+// folder, or absolute; made when missing), at the first free index from 0 to 9999;
+// nothing without a device. Says on standard error, with the full path, whether the
+// picture was saved or could not be written (a folder that cannot be made, is a file or
+// is read-only, or every name taken). Answers the file name written, or an empty string.
+NVireo::NString::BBasic<char> SaveScreenshot(const char* folder);
 
 }  // namespace NVireo::NDirectX::N3D

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <string>
 
 #include "framework/error/error.h"
 #include "framework/error/sites.h"
@@ -50,6 +51,18 @@ void GiveBackFont(HFONT font, uint32_t site) {
 
 bool SameFont(const LOGFONTA& a, const LOGFONTA& b) {
     return std::memcmp(&a, &b, sizeof(LOGFONTA)) == 0;
+}
+
+// The characters a text is drawn with (NCp932::ShownText: a host name's character that
+// code page 932 lacks as one "?"); the text itself when it holds none, else a copy kept
+// in shown.
+const char* Shown(const char* text, std::string& shown) {
+    if (text == nullptr ||
+        std::strchr(text, static_cast<char>(NVireo::NCp932::kHostByteLead)) == nullptr) {
+        return text;
+    }
+    shown = NVireo::NCp932::ShownText(text);
+    return shown.c_str();
 }
 
 // The chip's side for a size: the next power of two, at least 1 (0 beyond 4096 is
@@ -237,15 +250,16 @@ void CLine::SetText(const char* newText, const LOGFONTA& logical) {
     NVireo::NDeviceContext::CObject made(MakeFont(logical, Site::kLineFont));
     if (made.handle == nullptr) return;
     const char* source = newText ? newText : "";
-    const uint32_t count = CountCharacters(source);
     Clear();
     text.Assign(source, static_cast<uint32_t>(std::strlen(source)));
+    std::string shownCopy;
+    const char* shown = Shown(source, shownCopy);
     font = logical;
     fontHeight = logical.lfHeight;
     topRow = 0.0f;
     bottomRow = 1.0f;
-    chips.reserve(count);
-    for (const char* at = source; *at != '\0'; at += CharacterLength(at)) {
+    chips.reserve(CountCharacters(shown));
+    for (const char* at = shown; *at != '\0'; at += CharacterLength(at)) {
         auto chip = std::make_unique<NChip::CTexture>();
         if (!chip->Render(at, static_cast<HFONT>(made.handle), logical)) break;
         totalAdvance += chip->advance;
@@ -418,6 +432,8 @@ float Step(int32_t blank, const char* at, uint32_t length, const NChip::CTexture
 
 float CBasic::TextWidth(const char* text, float scale) {
     SE_MARK();
+    std::string shownCopy;
+    text = Shown(text, shownCopy);
     float width = 0.0f;
     const int32_t blank = BlankAdvance();
     for (uint32_t length; (length = CharacterLength(text)) != 0; text += length) {
@@ -428,6 +444,8 @@ float CBasic::TextWidth(const char* text, float scale) {
 
 float CBasic::DrawText(float x, float y, float scale, const char* text, float z) {
     SE_MARK();
+    std::string shownCopy;
+    text = Shown(text, shownCopy);
     const int32_t blank = BlankAdvance();
     for (uint32_t length; (length = CharacterLength(text)) != 0; text += length) {
         NChip::CTexture* chip = GetChip(text);

@@ -1,7 +1,9 @@
 // Text on screen, one textured quad per character. Each character of a code page 932
 // string is rendered once by GDI as a 1-bit glyph bitmap (GetGlyphOutlineA, GGO_BITMAP),
 // copied into a small white-on-transparent texture, a chip, and drawn tinted by the
-// texture factor, so one chip serves every colour. Two holders of chips:
+// texture factor, so one chip serves every colour. A character of a host name that
+// code page 932 lacks (user-defined characters, lead byte 0xF0) is drawn as one "?"
+// (NCp932::ShownText), never as a box. Two holders of chips:
 // - a text line (NText::CLine) owns one chip per character of one string: captions,
 //   labels, the help line's title;
 // - a chip set (NText::NSet::CBasic) keeps one chip per distinct character and draws

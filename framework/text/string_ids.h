@@ -2,8 +2,9 @@
 // table. Code names a text by its constant here (never by a bare number), and the tests
 // walk these lists to make sure the built package holds every one of them.
 //
-// The application table holds the product's own texts: its name and version, and the
-// captions and descriptions the screens put on buttons, scroll bars and check boxes.
+// The application table holds the product's own texts: its name and version, the
+// captions and descriptions the screens put on buttons, scroll bars and check boxes, and
+// why a WAV file was refused.
 // The system table holds the framework's texts: message-box captions and messages, the
 // settings-file keys and the placeholder painted before the first frame.
 #pragma once
@@ -36,6 +37,27 @@
     X(EffectVolumeDescription, 1610)  \
     X(BrightnessDescription, 1700)    \
     X(GraphicEffectDescription, 1710) \
+    X(RefusedNotSeekable, 2000)       \
+    X(RefusedAborted, 2001)           \
+    X(RefusedNotRiffWave, 2002)       \
+    X(RefusedNoDataChunk, 2003)       \
+    X(RefusedNoFmtChunk, 2004)        \
+    X(RefusedDataBeforeFmt, 2005)     \
+    X(RefusedChunkPastEnd, 2006)      \
+    X(RefusedFmtTooShort, 2007)       \
+    X(RefusedEndsInFmt, 2008)         \
+    X(RefusedExtensibleShort, 2009)   \
+    X(RefusedUnsupportedFormat, 2010) \
+    X(RefusedNoDuration, 2011)        \
+    X(RefusedBlockBelowFrame, 2012)   \
+    X(RefusedBlockNotFrame, 2013)     \
+    X(RefusedUnknownSizeLarge, 2014)  \
+    X(RefusedDataPastEnd, 2015)       \
+    X(RefusedOutOfMemory, 2016)       \
+    X(RefusedEndsInData, 2017)        \
+    X(RefusedCannotOpen, 2018)        \
+    X(RefusedNotWaveName, 2019)       \
+    X(RefusedShorterThanHeader, 2020) \
     X(BrightnessLabel, 11220)         \
     X(MusicVolumeLabel, 11240)        \
     X(EffectVolumeLabel, 11260)
@@ -47,6 +69,7 @@
     X(OverwriteCaption, 220)       \
     X(ErrorCaption, 5210)          \
     X(ErrorMessage, 5340)          \
+    X(ErrorUnwritten, 5350)        \
     X(SettingsProduct, 11000)      \
     X(SettingsFormat, 11010)       \
     X(SettingsLeft, 11020)         \

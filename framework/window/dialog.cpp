@@ -2,7 +2,10 @@
 // texts come from the system string table. Raise sites are numbered 840xx.
 #include "framework/window/dialog.h"
 
+#include <hostpath.h>
 #include <io.h>
+
+#include <cstdlib>
 
 #include "framework/error/error.h"
 #include "framework/error/sites.h"
@@ -31,6 +34,38 @@ void BuildFilterFrom(CFilter& filter, const char* description,
     }
 }
 
+namespace {
+
+// The folder of the last file chosen in an open or save dialog, with its separator.
+std::string& LastFolder() {
+    static std::string folder;
+    return folder;
+}
+
+bool IsFolder(const std::string& path) {
+    if (path.empty()) return false;
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// The user's home folder as a program path with its separator; empty when unknown.
+std::string UserHomeFolder() {
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || home[0] == '\0') return std::string();
+    std::string folder = HostToProgramPath(home);
+    if (folder.back() != '/') folder += '/';
+    return folder;
+}
+
+}  // namespace
+
+std::string StartFolder(const std::string& preferred) {
+    SE_MARK();
+    if (IsFolder(preferred)) return preferred;
+    if (IsFolder(LastFolder())) return LastFolder();
+    return UserHomeFolder();
+}
+
 void CDialog::Prepare() {
     SE_MARK();
     record.lStructSize = OPENFILENAME_SIZE_WIN32;
@@ -41,7 +76,11 @@ void CDialog::Prepare() {
 
 bool CDialog::Answer(BOOL result) {
     SE_MARK();
-    if (result) return true;
+    if (result) {
+        std::string file;
+        NVireo::NFile::SplitPath(name, LastFolder(), file);
+        return true;
+    }
     switch (CommDlgExtendedError()) {
         case FNERR_SUBCLASSFAILURE:
             Raise(NVireo::NError::kSite, Site::kSubclassFailure, "FNERR_SUBCLASSFAILURE");
@@ -58,19 +97,23 @@ bool CDialog::Answer(BOOL result) {
     return false;
 }
 
-bool CDialog::ChooseOpenFile(HWND owner) {
+void CDialog::Ready(HWND owner) {
     SE_MARK();
     NVireo::NFile::EnterHomeFolder();  // relative paths in the dialog start there
     record.hwndOwner = owner;
     record.nFilterIndex = 1;
+    record.lpstrInitialDir = startFolder.empty() ? nullptr : startFolder.c_str();
+}
+
+bool CDialog::ChooseOpenFile(HWND owner) {
+    SE_MARK();
+    Ready(owner);
     return Answer(GetOpenFileNameA(&record));
 }
 
 bool CDialog::ChooseSaveFile(HWND owner) {
     SE_MARK();
-    NVireo::NFile::EnterHomeFolder();
-    record.hwndOwner = owner;
-    record.nFilterIndex = 1;
+    Ready(owner);
     return Answer(GetSaveFileNameA(&record));
 }
 

@@ -35,6 +35,11 @@ void BuildFilter(CFilter& filter, const char* description, Extensions... extensi
     BuildFilterFrom(filter, description, {extensions...});
 }
 
+// The folder a dialog starts in: preferred when it is an existing folder, else the folder
+// of the last file chosen in a dialog, else the user's own home folder ($HOME; empty when
+// unknown). Never the program's folder, which an installed program may not write.
+std::string StartFolder(const std::string& preferred);
+
 // The record of one dialog, built fresh for each: lStructSize 88, the owned 260-byte name
 // buffer (empty at first) and the owned filter text; every other field zero.
 class CDialog {
@@ -44,6 +49,8 @@ public:
     OPENFILENAMEA record{};
     char name[kNameSize] = {};
     CFilter filter;
+    // The folder the dialog starts in (lpstrInitialDir); empty: the current folder.
+    std::string startFolder;
 
     template <typename... Extensions>
     CDialog(const char* description, Extensions... extensions) {
@@ -53,15 +60,18 @@ public:
     CDialog(const CDialog&) = delete;
     CDialog& operator=(const CDialog&) = delete;
 
-    // Show the dialog owned by owner, starting in the home folder, with the first filter.
-    // True when the user chose a file: its path is in name. Cancelling and other dialog
-    // failures answer false; FNERR_SUBCLASSFAILURE, FNERR_INVALIDFILENAME and
-    // FNERR_BUFFERTOOSMALL are fatal, reported under their names.
+    // Show the dialog owned by owner, starting in startFolder (relative paths start in
+    // the home folder), with the first filter. True when the user chose a file: its path
+    // is in name, and its folder is the one StartFolder falls back to. Cancelling and
+    // other dialog failures answer false; FNERR_SUBCLASSFAILURE, FNERR_INVALIDFILENAME
+    // and FNERR_BUFFERTOOSMALL are fatal, reported under their names.
     bool ChooseOpenFile(HWND owner);
     bool ChooseSaveFile(HWND owner);
 
 private:
     void Prepare();
+    // The fields every showing sets: owner, first filter, start folder.
+    void Ready(HWND owner);
     bool Answer(BOOL result);
 };
 

@@ -52,13 +52,16 @@ bool KeyPressed(int virtualKey) {
     CKeyEntry* entry = WatchedKey(virtualKey);
     if (entry == nullptr) return false;
     const uint8_t toggle = ToggleBit(virtualKey);
-    if (toggle != entry->toggle) entry->changed = true;
+    const bool toggled = toggle != entry->toggle;
+    if (toggled) entry->changed = true;
     if (!entry->changed) return false;
-    if (!IsDown(virtualKey)) {
-        // Toggled and already up again: reported once it is next seen down.
+    if (!IsDown(virtualKey) && !toggled) {
+        // Marked changed (an activation change) but neither pressed since nor down.
         entry->presses = 0;
         return false;
     }
+    // Down, or a tap that went down and up again since the last question: one press
+    // either way, so a key released before the next frame is not lost.
     ++entry->presses;
     entry->toggle = toggle;
     entry->changed = false;
@@ -77,6 +80,15 @@ void ResetLowestKey() {
     if (lowest == nullptr) return;
     lowest->toggle = ToggleBit(lowest->key);
     lowest->changed = false;
+}
+
+void ResetWatchedKeys() {
+    SE_MARK();
+    CKeyTable& table = Table();
+    for (auto* node = table.entries.leftmost; node != nullptr; node = table.entries.Next(node)) {
+        node->value.toggle = ToggleBit(node->value.key);
+        node->value.changed = false;
+    }
 }
 
 void MarkLowestKeyChanged() {

@@ -2,8 +2,9 @@
 // the interface of the handler that takes WM_KEYDOWN (function keys).
 //
 // KeyPressed answers once per change of a key's toggle bit (it flips on every press, not
-// on auto-repeat) seen while the key is down, and only while the application says it is
-// active. The buttons poll it once a frame.
+// on auto-repeat), also when the key is already up again: a tap shorter than a frame
+// counts, a held key counts once. Only while the application says it is active. The
+// buttons poll it once a frame.
 #pragma once
 
 #include <windows.h>
@@ -38,9 +39,11 @@ CKeyEntry* WatchedKey(int virtualKey);
 CKeyEntry* LowestWatchedKey();
 int32_t WatchedKeyCount();
 
-// One press of a watched key: true once for each time the key's toggle state moved while
-// it is down, so holding the key reports one press. False for a key that is not watched
-// and while the window is not active.
+// One press of a watched key: true once for each time the key's toggle state moved since
+// the last question, whether the key is still down or was already released, so holding
+// the key reports one press and a short tap one too. A key only marked changed (see
+// MarkLowestKeyChanged) counts while it is down. False for a key that is not watched and
+// while the window is not active.
 bool KeyPressed(int virtualKey);
 
 // Upkeep of the lowest entry: each frame (a toggle that moved marks it changed), at each
@@ -49,6 +52,10 @@ bool KeyPressed(int virtualKey);
 void MarkLowestKeyIfToggled();
 void ResetLowestKey();
 void MarkLowestKeyChanged();
+// Every watched key's current toggle taken as seen: at each new scene, so a tap of a key
+// the old scene did not ask about is no press in the new one, and a held key is none
+// either.
+void ResetWatchedKeys();
 
 // Whether the program's window is active; KeyPressed answers false while it is not.
 // The application installs its own answer (its `active` flag); none installed: inactive.

@@ -74,6 +74,7 @@ protected:
 
     void SetUp() override {
         setenv("SDL_VIDEODRIVER", "dummy", 1);
+        unsetenv("GDK_SCALE");  // windows of the program's own size unless a test asks
         for (const char* name : {kClass, kDoubleClickClass}) {
             WNDCLASSEXA record{};
             record.cbSize = sizeof record;

@@ -139,7 +139,7 @@ protected:
             // -noreset: by default the server resets when its last client leaves, and a
             // client connecting during the reset (a dialog child started right after the
             // previous one was killed) is dropped before it is accepted.
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24",
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen_.c_str(),
                    "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -174,6 +174,7 @@ protected:
                        " xdotool " + command + " 2>/dev/null");
     }
 
+    std::string screen_ = "800x600x24";  // the server's screen; a fixture may set its own
     pid_t server_ = -1;
     std::string display_;
 };

@@ -1,5 +1,5 @@
 // se-assets: draws the interface pictures and synthesises the interface sound effects
-// that data/ holds, byte for byte the same on every run.
+// that data/ holds, byte for byte the same on every run; and draws the program's icon.
 #pragma once
 
 #include <cstdint>
@@ -23,11 +23,17 @@ std::vector<CFile> MakePictures();
 // Every generated file, sound effects first.
 std::vector<CFile> MakeAll();
 
-// Writes every generated file below folder, making the folders they need; false with a
-// reason when a file cannot be written.
-bool WriteAll(const std::string& folder, std::string& reason);
+// The program's icon, drawn from the title logo at the sizes desktops ask for, as
+// hicolor/<n>x<n>/apps/se-retimer.png (the icon theme's layout); built, not committed.
+std::vector<CFile> MakeIcons();
+// A PNG file of an 8-bit RGBA picture (top row first, 4 bytes a pixel).
+std::vector<uint8_t> PngBytes(int width, int height, const std::vector<uint8_t>& rgba);
 
-// Runs the command line: se-assets OUT_FOLDER.
+// Writes files below folder, making the folders they need; false with a reason when a
+// file cannot be written.
+bool WriteAll(const std::vector<CFile>& files, const std::string& folder, std::string& reason);
+
+// Runs the command line: se-assets [--icons] OUT_FOLDER.
 int RunAssets(int argc, char** argv);
 
 }  // namespace NAssets

@@ -1,5 +1,6 @@
 // The interface pictures: the check-box pair and the title logo, drawn from shapes with
-// 4 x 4 samples per pixel and written as 24-bit BMP files with their masks.
+// 4 x 4 samples per pixel and written as 24-bit BMP files with their masks; and the
+// program's icon, the logo's letters and waveform on a plate, as RGBA PNG files.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -225,10 +226,34 @@ std::vector<std::string> TextDots(const char* text) {
     return rows;
 }
 
-// The waveform under the name: a burst with a quick rise and a long decay.
+// The loudness of the waveform under the name at u (0 to 1 along it): a burst with a
+// quick rise and a long decay.
+double Envelope(double u) { return u < 0.06 ? u / 0.06 : Exp(-(u - 0.06) * 3.5); }
+
 double Wave(double u) {
-    const double envelope = u < 0.06 ? u / 0.06 : Exp(-(u - 0.06) * 3.5);
-    return kWaveMiddle - kWaveHeight * envelope * Sine(2 * kPi * kWaveCycles * u);
+    return kWaveMiddle - kWaveHeight * Envelope(u) * Sine(2 * kPi * kWaveCycles * u);
+}
+
+// Whether p lies within halfWidth of the curve y = wave(u), u running from left to right
+// (the distance measured across the curve, from its slope).
+template <class F>
+bool OnWave(Vec p, double left, double right, double halfWidth, F wave) {
+    if (p.x < left || p.x > right) return false;
+    const double u = (p.x - left) / (right - left);
+    const double du = 0.002;
+    const double slope = (wave(u + du) - wave(u - du)) / (2 * du * (right - left));
+    return std::fabs(p.y - wave(u)) / std::sqrt(1 + slope * slope) < halfWidth;
+}
+
+// Whether p (with the slant undone) lies on a dot of the text's rows, which start at
+// (left, top) in cells of cell units.
+bool OnDot(Vec p, const std::vector<std::string>& dots, double left, double top, double cell) {
+    const double bottom = top + kGlyphRows * cell;
+    const double ux = p.x - left - kSlant * (bottom - p.y);
+    const double uy = p.y - top;
+    if (ux < 0 || uy < 0) return false;
+    const size_t col = static_cast<size_t>(ux / cell), row = static_cast<size_t>(uy / cell);
+    return row < dots.size() && col < dots[row].size() && dots[row][col] == '#';
 }
 
 // Box blur of one channel, radius r, along x then y; the edges count as black.
@@ -266,22 +291,8 @@ CImage Logo() {
         for (int x = 0; x < kLogoWidth; ++x) {
             int inText = 0, onWave = 0;
             ForEachSample(x, y, [&](Vec p) {
-                // Undo the slant, then look the dot up.
-                const double ux = p.x - left - kSlant * (kTextBottom - p.y);
-                const double uy = p.y - kTextTop;
-                if (ux >= 0 && uy >= 0) {
-                    const int col = static_cast<int>(ux / kCell),
-                              row = static_cast<int>(uy / kCell);
-                    if (row < kGlyphRows && col < columns && dots[row][col] == '#') ++inText;
-                }
-                if (p.x >= waveLeft && p.x <= waveRight) {
-                    const double u = (p.x - waveLeft) / (waveRight - waveLeft);
-                    const double du = 0.002;
-                    const double slope =
-                        (Wave(u + du) - Wave(u - du)) / (2 * du * (waveRight - waveLeft));
-                    if (std::fabs(p.y - Wave(u)) / std::sqrt(1 + slope * slope) < kWaveHalfWidth)
-                        ++onWave;
-                }
+                inText += OnDot(p, dots, left, kTextTop, kCell);
+                onWave += OnWave(p, waveLeft, waveRight, kWaveHalfWidth, Wave);
             });
             text[size_t(y) * kLogoWidth + x] = double(inText) / (kSamples * kSamples);
             wave[size_t(y) * kLogoWidth + x] = double(onWave) / (kSamples * kSamples);
@@ -310,6 +321,83 @@ CImage Logo() {
     return image;
 }
 
+// ---- Program icon -----------------------------------------------------------------
+
+// The icon is drawn on a square of 64 units whatever its size in pixels: a dark rounded
+// plate with a lit rim, the logo's "SE" in its colours and glow, and its waveform below.
+constexpr double kIconUnits = 64;
+constexpr Vec kPlateCentre = {32, 32};
+constexpr double kPlateHalf = 30, kPlateRadius = 12, kPlateRim = 1.5;
+constexpr double kIconCell = 4, kIconTextTop = 9;
+constexpr double kIconWaveMiddle = 51, kIconWaveHeight = 7, kIconWaveCycles = 6;
+constexpr int kIconSizes[] = {16, 32, 48, 64, 128, 256};
+
+double IconWave(double u) {
+    return kIconWaveMiddle - kIconWaveHeight * Envelope(u) * Sine(2 * kPi * kIconWaveCycles * u);
+}
+
+// The icon's RGBA pixels at size x size (straight alpha: the plate's coverage).
+std::vector<uint8_t> IconPixels(int size) {
+    const double unit = kIconUnits / size;  // units per pixel
+    const std::vector<std::string> dots = TextDots("SE");
+    const double textWidth =
+        static_cast<double>(dots[0].size()) * kIconCell + kSlant * kGlyphRows * kIconCell;
+    const double left = (kIconUnits - textWidth) / 2;
+    const double textBottom = kIconTextTop + kGlyphRows * kIconCell;
+    // At least a pixel across, so the small sizes keep their rim and waveform.
+    const double rim = std::max(kPlateRim, 0.9 * unit);
+    const double waveHalfWidth = std::max(1.2, 0.6 * unit);
+
+    const size_t pixels = size_t(size) * size;
+    std::vector<double> plate(pixels), lit(pixels), text(pixels), wave(pixels);
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            int inPlate = 0, onRim = 0, inText = 0, onWave = 0;
+            ForEachSample(x, y, [&](Vec pixel) {
+                const Vec p = {pixel.x * unit, pixel.y * unit};
+                const double edge = RoundedSquare(p, kPlateCentre, kPlateHalf, kPlateRadius);
+                if (edge > 0) return;
+                ++inPlate;
+                onRim += edge > -rim;
+                inText += OnDot(p, dots, left, kIconTextTop, kIconCell);
+                onWave += OnWave(p, left, left + textWidth, waveHalfWidth, IconWave);
+            });
+            const size_t i = size_t(y) * size + x;
+            plate[i] = double(inPlate) / (kSamples * kSamples);
+            if (inPlate == 0) continue;
+            lit[i] = double(onRim) / inPlate;
+            text[i] = double(inText) / inPlate;
+            wave[i] = double(onWave) / inPlate;
+        }
+    }
+    const int radius = std::max(1, size / 32);
+    const std::vector<double> glow = Blur(Blur(text, size, size, radius), size, size, radius);
+
+    std::vector<uint8_t> rgba(pixels * 4);
+    const Rgb glowColour = Hex(0xFF8C26), waveColour = Hex(0x5CD8CC);
+    for (int y = 0; y < size; ++y) {
+        const double down = (y + 0.5) / size;
+        const double textDown = ((y + 0.5) * unit - kIconTextTop) / (textBottom - kIconTextTop);
+        const Rgb face = Mix(Hex(0x38332D), Hex(0x16130F), down);
+        const Rgb edge = Mix(Hex(0x9A9182), Hex(0x4A443B), down);
+        const Rgb textColour = Mix(Hex(0xFFF6DA), Hex(0xFF9E38), textDown);
+        for (int x = 0; x < size; ++x) {
+            const size_t i = size_t(y) * size + x;
+            if (plate[i] == 0) continue;  // transparent black
+            Rgb c = Mix(face, edge, lit[i]);
+            const double g = 0.6 * glow[i] * (1 - text[i]);
+            c = {c.r + glowColour.r * g, c.g + glowColour.g * g, c.b + glowColour.b * g};
+            c = Mix(Mix(c, textColour, text[i]), waveColour, wave[i]);
+            uint8_t* p = &rgba[i * 4];
+            p[0] = Channel(c.r);
+            p[1] = Channel(c.g);
+            p[2] = Channel(c.b);
+            p[3] = Channel(plate[i]);
+        }
+    }
+    return rgba;
+}
+
 void AddPair(std::vector<CFile>& files, const char* name, const char* maskName,
              const CImage& image) {
     files.push_back({name, BmpBytes(image, false)});
@@ -323,6 +411,16 @@ std::vector<CFile> MakePictures() {
     AddPair(files, NPicture::kCheckBoxOn, NPicture::kCheckBoxOnMask, CheckBox(true));
     AddPair(files, NPicture::kCheckBoxOff, NPicture::kCheckBoxOffMask, CheckBox(false));
     AddPair(files, NPicture::kTitleLogo, NPicture::kTitleLogoMask, Logo());
+    return files;
+}
+
+std::vector<CFile> MakeIcons() {
+    std::vector<CFile> files;
+    for (int size : kIconSizes) {
+        const std::string edge = std::to_string(size);
+        files.push_back({"hicolor/" + edge + "x" + edge + "/apps/se-retimer.png",
+                         PngBytes(size, size, IconPixels(size))});
+    }
     return files;
 }
 

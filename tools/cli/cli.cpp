@@ -597,6 +597,7 @@ bool Plan(const Task& task, const CSoundClip& clip, const CWaveLayout& layout, C
             return false;
         case EChangeResult::Aborted:
         case EChangeResult::Failed:
+        case EChangeResult::NoMemory:  // a plan allocates nothing
             break;
     }
     Fail(task.input,

@@ -1,5 +1,9 @@
 // Presenting the Direct3D 8 device's frames through SDL2 (see presenter.h).
 // Supports: any SDL video driver, including "dummy", through SDL's software renderer.
+// A window of scale N (sdl_bridge.h) shows the frame N times larger from its top left
+// corner, each pixel an N x N block (nearest neighbour: sharp, and the mouse maps back
+// exactly); at scale 1 the frame is stretched over the window. Without a renderer the
+// frame is stretched over the window surface (N times larger when the window is).
 // Does not support: vertical-blank synchronisation (frames are shown at once).
 #include "d3d8/presenter.h"
 
@@ -44,6 +48,7 @@ bool CPresenter::Rebuild(UINT width, UINT height) {
     if (texture_ != nullptr) SDL_DestroyTexture(texture_);
     texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
                                  int(width), int(height));
+    if (texture_ != nullptr) SDL_SetTextureScaleMode(texture_, SDL_ScaleModeNearest);
     return texture_ != nullptr;
 }
 
@@ -52,7 +57,11 @@ bool CPresenter::Show(const uint8_t* pixels, int pitch) {
         if (texture_ == nullptr && !Rebuild(width_, height_)) return false;
         if (SDL_UpdateTexture(texture_, nullptr, pixels, pitch) != 0) return false;
         SDL_RenderClear(renderer_);
-        if (SDL_RenderCopy(renderer_, texture_, nullptr, nullptr) != 0) return false;
+        const int scale = winapi::backend::SdlWindowScale(window_);
+        const SDL_Rect scaled{0, 0, int(width_) * scale, int(height_) * scale};
+        if (SDL_RenderCopy(renderer_, texture_, nullptr, scale > 1 ? &scaled : nullptr) != 0) {
+            return false;
+        }
         SDL_RenderPresent(renderer_);
         return true;
     }
@@ -75,6 +84,9 @@ bool WindowClientSize(HWND window, int* width, int* height) {
     SDL_Window* sdlWindow = winapi::backend::SdlWindowOf(window);
     if (sdlWindow == nullptr) return false;
     SDL_GetWindowSize(sdlWindow, width, height);
+    const int scale = winapi::backend::SdlWindowScale(sdlWindow);
+    *width /= scale;
+    *height /= scale;
     return true;
 }
 

@@ -39,7 +39,8 @@ private:
     UINT width_ = 0, height_ = 0;
 };
 
-// The client size of a window that has an SDL window behind it; false otherwise.
+// The client size of a window that has an SDL window behind it, in the program's pixels
+// (SDL's divided by the window's scale); false otherwise.
 bool WindowClientSize(HWND window, int* width, int* height);
 
 // Hears SDL's renderer resets; the device registers itself to be told.

@@ -2,7 +2,8 @@
 // program does only for the placeholder shown before its Direct3D device draws.
 // Supports: FillRect with a brush handle and TextOutA (code page 932 text in the DC's
 // font and text colour, over an opaque background cell or transparently), painted into
-// the SDL window surface of a window DC and shown at once. A window that has an SDL
+// the SDL window surface of a window DC and shown at once, each pixel as large as the
+// window's scale makes it (sdl_bridge.h). A window that has an SDL
 // renderer (its Direct3D device's presenter) is drawn by the device: painting it is
 // skipped and answers success. On a memory DC nothing is drawn (it has no bitmap), with
 // success, as on Windows.
@@ -26,6 +27,7 @@ struct CTarget {
     enum Kind { Paint, Skip, Fail } kind = Fail;
     SDL_Window* window = nullptr;
     SDL_Surface* surface = nullptr;
+    int scale = 1;  // surface pixels per pixel of the program
 };
 
 CTarget TargetOf(const CDeviceContext& dc) {
@@ -48,6 +50,7 @@ CTarget TargetOf(const CDeviceContext& dc) {
         SetLastError(ERROR_GEN_FAILURE);
         return target;
     }
+    target.scale = winapi::backend::SdlWindowScale(target.window);
     target.kind = CTarget::Paint;
     return target;
 }
@@ -56,11 +59,13 @@ Uint32 MapColour(SDL_Surface* surface, COLORREF colour) {
     return SDL_MapRGB(surface->format, colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
 }
 
-void Fill(SDL_Surface* surface, LONG left, LONG top, LONG right, LONG bottom, Uint32 pixel) {
+// Fills the program's rectangle (left, top)-(right, bottom) of a target.
+void Fill(const CTarget& target, LONG left, LONG top, LONG right, LONG bottom, Uint32 pixel) {
     if (right <= left || bottom <= top) return;
-    SDL_Rect rect{static_cast<int>(left), static_cast<int>(top), static_cast<int>(right - left),
-                  static_cast<int>(bottom - top)};
-    SDL_FillRect(surface, &rect, pixel);
+    const int scale = target.scale;
+    SDL_Rect rect{static_cast<int>(left) * scale, static_cast<int>(top) * scale,
+                  static_cast<int>(right - left) * scale, static_cast<int>(bottom - top) * scale};
+    SDL_FillRect(target.surface, &rect, pixel);
 }
 
 }  // namespace
@@ -76,7 +81,7 @@ int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
     CTarget target = TargetOf(*context);
     if (target.kind == CTarget::Fail) return 0;
     if (target.kind == CTarget::Skip || fill->hollow) return 1;
-    Fill(target.surface, rect->left, rect->top, rect->right, rect->bottom,
+    Fill(target, rect->left, rect->top, rect->right, rect->bottom,
          MapColour(target.surface, fill->color));
     SDL_UpdateWindowSurface(target.window);
     return 1;
@@ -111,7 +116,7 @@ BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int length) {
         const bool rendered = RenderGlyph(face, code, glyph);
         const LONG advance = rendered ? glyph.metrics.gmCellIncX : metrics.tmAveCharWidth;
         if (context->backgroundMode == OPAQUE) {
-            Fill(target.surface, penX, y, penX + advance, y + metrics.tmHeight, paper);
+            Fill(target, penX, y, penX + advance, y + metrics.tmHeight, paper);
         }
         if (rendered && !glyph.blank) {
             const LONG left = penX + glyph.metrics.gmptGlyphOrigin.x;
@@ -122,7 +127,7 @@ BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int length) {
                     if (bits[column / 8] & (0x80 >> (column % 8))) {
                         const LONG px = left + static_cast<LONG>(column);
                         const LONG py = top + static_cast<LONG>(row);
-                        Fill(target.surface, px, py, px + 1, py + 1, ink);
+                        Fill(target, px, py, px + 1, py + 1, ink);
                     }
                 }
             }

@@ -214,7 +214,8 @@ BOOL GetCursorPos(POINT* point) {
         if (driver != nullptr && std::strcmp(driver, "x11") == 0) {
             int x = 0, y = 0;
             SDL_GetGlobalMouseState(&x, &y);
-            SetCursorScreenPosition(x, y);
+            const int scale = DisplayScale();
+            SetCursorScreenPosition(ToProgram(x, scale), ToProgram(y, scale));
         }
     }
     *point = CursorScreenPosition();

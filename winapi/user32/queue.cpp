@@ -14,7 +14,8 @@
 // Keys -> WM_KEYDOWN / WM_KEYUP (repeat count 1, bit 24 for the extended keys, bit 30
 // the previous state, so an auto-repeat has it set; bit 31 on release); mouse motion and
 // buttons -> WM_MOUSEMOVE, WM_xBUTTONDOWN / UP (WM_xBUTTONDBLCLK on the second click
-// for a class with CS_DBLCLKS) with MK_ flags and client coordinates, to the capture
+// for a class with CS_DBLCLKS) with MK_ flags and client coordinates (the program's:
+// SDL's divided by the window's scale, windows.cpp), to the capture
 // window while there is one; the wheel -> WM_MOUSEWHEEL (120 per notch, screen
 // coordinates); dropped files (SDL_DROPBEGIN .. SDL_DROPCOMPLETE, or a run of
 // SDL_DROPFILE events) -> one WM_DROPFILES for a window that accepts files. Every event
@@ -99,22 +100,28 @@ void HandleWindowEvent(const SDL_WindowEvent& event) {
         case SDL_WINDOWEVENT_SHOWN:
             InvalidateRect(handle, nullptr, TRUE);
             break;
-        case SDL_WINDOWEVENT_MOVED:
-            if (event.data1 != window->clientX || event.data2 != window->clientY) {
-                window->clientX = event.data1;
-                window->clientY = event.data2;
-                SendMessageA(handle, WM_MOVE, 0, MAKELPARAM(event.data1, event.data2));
+        case SDL_WINDOWEVENT_MOVED: {
+            const int x = ToProgram(event.data1, window->scale);
+            const int y = ToProgram(event.data2, window->scale);
+            if (x != window->clientX || y != window->clientY) {
+                window->clientX = x;
+                window->clientY = y;
+                SendMessageA(handle, WM_MOVE, 0, MAKELPARAM(x, y));
             }
             break;
-        case SDL_WINDOWEVENT_SIZE_CHANGED:
-            if (event.data1 != window->clientWidth || event.data2 != window->clientHeight) {
-                window->clientWidth = event.data1;
-                window->clientHeight = event.data2;
+        }
+        case SDL_WINDOWEVENT_SIZE_CHANGED: {
+            const int width = ToProgram(event.data1, window->scale);
+            const int height = ToProgram(event.data2, window->scale);
+            if (width != window->clientWidth || height != window->clientHeight) {
+                window->clientWidth = width;
+                window->clientHeight = height;
                 const WPARAM type = IsZoomed(handle) ? SIZE_MAXIMIZED : SIZE_RESTORED;
-                SendMessageA(handle, WM_SIZE, type, MAKELPARAM(event.data1, event.data2));
+                SendMessageA(handle, WM_SIZE, type, MAKELPARAM(width, height));
                 InvalidateRect(handle, nullptr, TRUE);
             }
             break;
+        }
         case SDL_WINDOWEVENT_MINIMIZED:
             SendMessageA(handle, WM_SIZE, SIZE_MINIMIZED, 0);
             break;
@@ -211,7 +218,8 @@ bool MouseTarget(Uint32 windowId, int x, int y, HWND* target, POINT* client) {
     Window* source = FindBySdlId(windowId);
     POINT screen = CursorScreenPosition();
     if (source != nullptr) {
-        screen = POINT{source->clientX + x, source->clientY + y};
+        screen = POINT{source->clientX + ToProgram(x, source->scale),
+                       source->clientY + ToProgram(y, source->scale)};
         SetCursorScreenPosition(screen.x, screen.y);
     }
     Window* destination = FindQuietly(CaptureWindow());

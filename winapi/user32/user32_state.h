@@ -29,7 +29,10 @@ struct Window {
     DWORD style;
     DWORD exStyle;
     std::string title;  // code page 932
-    // The client area in screen coordinates as last set or reported by SDL.
+    // SDL pixels per pixel of the program (DisplayScale when the window was made).
+    int scale;
+    // The client area in screen coordinates as last set or reported by SDL, in the
+    // program's pixels: SDL's divided by scale.
     int clientX, clientY, clientWidth, clientHeight;
     bool acceptsDrops;
     bool destroying;
@@ -48,6 +51,16 @@ Window* FindQuietly(HWND handle);
 Window* FindBySdlId(Uint32 id);
 // All live windows, in creation order.
 const std::map<HWND, std::unique_ptr<Window>>& Windows();
+
+// The display's scale: how many screen pixels the program's windows give each of their
+// pixels, so the program sees 640 x 480 of its own on a screen where that is tiny. The
+// command line's --scale N (kernel32/cmdline.h), else GDK_SCALE (a whole number from 1
+// to 8), else 1; always 1 under Wayland, whose compositor scales windows itself.
+int DisplayScale();
+// SDL's pixels as the program's, for a scale: divided, rounded down (also below 0).
+inline int ToProgram(int pixels, int scale) {
+    return pixels >= 0 ? pixels / scale : -((-pixels + scale - 1) / scale);
+}
 
 // The frame around the client area that AdjustWindowRectEx adds for a style.
 RECT FrameInsets(DWORD style, BOOL menu);

@@ -6,6 +6,11 @@
 // MoveWindow, AdjustWindowRectEx, GetWindowRect / GetClientRect, ClientToScreen /
 // ScreenToClient, window text (code page 932, shown as UTF-8), GetSystemMetrics for the
 // primary display and the frame sizes.
+// High-density screens: a window made while DisplayScale() is N is N times its size in
+// SDL, and every position and size the program sees (window rectangles, client areas,
+// the screen's size, moves, sizes and the mouse) is SDL's divided by N, so the program
+// works in pixels of its own on an N times larger screen; d3d8 shows its frames and
+// gdi32 paints N times larger.
 // The frame: the window manager draws the real one and SDL places the client area, so
 // the layer reports a frame of its own, the sizes Windows gives a fixed or sizing frame
 // (3 or 8 pixels and a 23-pixel caption). Window rectangles are the client area plus
@@ -17,12 +22,14 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "backend/close_signals.h"
 #include "backend/cp932.h"
 #include "backend/sdl/sdl_bridge.h"
 #include "backend/syserror.h"
+#include "kernel32/cmdline.h"
 #include "user32/user32_state.h"
 
 namespace winapi::user32 {
@@ -91,11 +98,24 @@ RECT FrameInsets(DWORD style, BOOL menu) {
     return RECT{border, top, border, border};
 }
 
+int DisplayScale() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver != nullptr && std::strcmp(driver, "wayland") == 0) return 1;
+    if (const int asked = winapi::kernel32::CommandLineScale()) return asked;
+    const char* desktop = std::getenv("GDK_SCALE");
+    const int scale = desktop != nullptr ? winapi::kernel32::ParseWindowScale(desktop) : 0;
+    return scale > 0 ? scale : 1;
+}
+
 bool RefreshGeometry(Window& window, bool* moved, bool* resized) {
     int x = window.clientX, y = window.clientY, w = window.clientWidth, h = window.clientHeight;
     if (window.sdl != nullptr) {
         SDL_GetWindowPosition(window.sdl, &x, &y);
         SDL_GetWindowSize(window.sdl, &w, &h);
+        x = ToProgram(x, window.scale);
+        y = ToProgram(y, window.scale);
+        w = ToProgram(w, window.scale);
+        h = ToProgram(h, window.scale);
     }
     *moved = x != window.clientX || y != window.clientY;
     *resized = w != window.clientWidth || h != window.clientHeight;
@@ -202,17 +222,18 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
         clientWidth = std::max(1, width - static_cast<int>(frame.left + frame.right));
         clientHeight = std::max(1, height - static_cast<int>(frame.top + frame.bottom));
     }
+    const int scale = DisplayScale();
     int clientX = SDL_WINDOWPOS_UNDEFINED;
     int clientY = SDL_WINDOWPOS_UNDEFINED;
     if (x != CW_USEDEFAULT) {
-        clientX = x + frame.left;
-        clientY = y + frame.top;
+        clientX = (x + frame.left) * scale;
+        clientY = (y + frame.top) * scale;
     }
     const std::string title = windowName != nullptr ? windowName : "";
     Uint32 flags = SDL_WINDOW_HIDDEN;
     if (style & WS_THICKFRAME) flags |= SDL_WINDOW_RESIZABLE;
-    SDL_Window* sdl = SDL_CreateWindow(Utf8Title(title).c_str(), clientX, clientY, clientWidth,
-                                       clientHeight, flags);
+    SDL_Window* sdl = SDL_CreateWindow(Utf8Title(title).c_str(), clientX, clientY,
+                                       clientWidth * scale, clientHeight * scale, flags);
     if (sdl == nullptr) {
         std::fprintf(stderr, "CreateWindowExA: %s\n", SDL_GetError());
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
@@ -223,6 +244,8 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     window->windowClass = windowClass;
     window->procedure = windowClass->record.lpfnWndProc;
     window->sdl = sdl;
+    window->scale = scale;
+    winapi::backend::SetSdlWindowScale(sdl, scale);
     window->style = style & ~WS_VISIBLE;
     window->exStyle = exStyle;
     window->title = title;
@@ -372,8 +395,9 @@ BOOL MoveWindow(HWND handle, int x, int y, int width, int height, BOOL repaint) 
     const RECT frame = FrameInsets(window->style, FALSE);
     const int clientWidth = std::max(1, width - static_cast<int>(frame.left + frame.right));
     const int clientHeight = std::max(1, height - static_cast<int>(frame.top + frame.bottom));
-    SDL_SetWindowPosition(window->sdl, x + frame.left, y + frame.top);
-    SDL_SetWindowSize(window->sdl, clientWidth, clientHeight);
+    const int scale = window->scale;
+    SDL_SetWindowPosition(window->sdl, (x + frame.left) * scale, (y + frame.top) * scale);
+    SDL_SetWindowSize(window->sdl, clientWidth * scale, clientHeight * scale);
     bool moved, resized;
     RefreshGeometry(*window, &moved, &resized);
     // The window manager may not have answered yet: the request is what the program sees.
@@ -484,7 +508,7 @@ int GetSystemMetrics(int index) {
                 SDL_GetDisplayBounds(0, &bounds) != 0) {
                 return 0;
             }
-            return index == SM_CXSCREEN ? bounds.w : bounds.h;
+            return (index == SM_CXSCREEN ? bounds.w : bounds.h) / DisplayScale();
         }
         case SM_CYCAPTION:
             return kCaption;

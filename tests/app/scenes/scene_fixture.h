@@ -1,11 +1,14 @@
 // The setting of the tests that run the workspace and the wait screens in-process: Raise
 // throws, a temporary folder, the built package, the headless device, and an empty clip
-// state before and after each test. Scenes still open at the end are ended.
+// state before and after each test. Scenes still open at the end are ended. Also the
+// clip state's snapshot that tests compare before and after.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/scenes/undo.h"
 #include "app/shell/scene.h"
@@ -17,7 +20,8 @@
 
 namespace scene_test {
 
-// An empty clip state with no step back or forward.
+// An empty clip state: no format, no samples, no metadata, not loaded, no duration, no
+// paths and no step back or forward.
 inline void ResetClipState() {
     CClipState& s = SharedClipState();
     s.clip.Format() = CSoundFormat{};
@@ -29,6 +33,42 @@ inline void ResetClipState() {
     s.currentFilePath.clear();
     Scene::Main::Undo::Forget();
 }
+
+inline std::vector<uint8_t> ClipBytes(const CSoundClip& clip) {
+    return std::vector<uint8_t>(clip.data.data, clip.data.data + clip.data.length);
+}
+
+// What the workspace shows of the clip state, to compare before and after a job or a
+// command that must leave it alone.
+struct Snapshot {
+    bool loaded;
+    uint32_t durationMs;
+    std::string filePath;
+    CSoundFormat format;
+    std::vector<uint8_t> data;
+    CMetaChunks chunks;
+
+    static Snapshot Take() {
+        const CClipState& s = SharedClipState();
+        return {s.loaded,        s.currentDurationMs, s.currentFilePath,
+                s.clip.Format(), ClipBytes(s.clip),   s.clip.chunks};
+    }
+    bool operator==(const Snapshot& other) const {
+        return loaded == other.loaded && durationMs == other.durationMs &&
+               filePath == other.filePath &&
+               std::memcmp(&format, &other.format, sizeof format) == 0 && data == other.data &&
+               chunks == other.chunks;
+    }
+    void ExpectCurrent() const {
+        const Snapshot now = Take();
+        EXPECT_EQ(now.loaded, loaded);
+        EXPECT_EQ(now.durationMs, durationMs);
+        EXPECT_EQ(now.filePath, filePath);
+        EXPECT_EQ(std::memcmp(&now.format, &format, sizeof format), 0);
+        EXPECT_EQ(now.data, data);
+        EXPECT_TRUE(now.chunks == chunks);
+    }
+};
 
 class HeadlessSceneTest : public ::testing::Test {
 protected:

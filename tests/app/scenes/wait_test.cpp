@@ -18,12 +18,16 @@
 #include "app/scenes/workspace_start.h"
 #include "framework/platform/home.h"
 #include "framework/render/direct3d.h"
+#include "framework/text/string_ids.h"
+#include "framework/text/string_table.h"
 #include "support/test_support.h"
 #include "support/wav_bytes.h"
 
 namespace {
 
 using namespace wavbytes;
+using scene_test::ClipBytes;
+using scene_test::Snapshot;
 
 std::vector<std::string> messages;
 
@@ -44,35 +48,6 @@ void MakeRamp(CSoundClip& clip, uint32_t frames) {
     ASSERT_TRUE(clip.data.Resize(frames));
     for (uint32_t i = 0; i < clip.data.length; ++i) clip.data.data[i] = static_cast<uint8_t>(i);
 }
-
-Bytes ClipBytes(const CSoundClip& clip) {
-    return Bytes(clip.data.data, clip.data.data + clip.data.length);
-}
-
-// What the workspace shows of the clip state, to compare before and after a job.
-struct Snapshot {
-    bool loaded;
-    uint32_t durationMs;
-    std::string filePath;
-    CSoundFormat format;
-    Bytes data;
-    CMetaChunks chunks;
-
-    static Snapshot Take() {
-        const CClipState& s = SharedClipState();
-        return {s.loaded,        s.currentDurationMs, s.currentFilePath,
-                s.clip.Format(), ClipBytes(s.clip),   s.clip.chunks};
-    }
-    void ExpectCurrent() const {
-        const Snapshot now = Take();
-        EXPECT_EQ(now.loaded, loaded);
-        EXPECT_EQ(now.durationMs, durationMs);
-        EXPECT_EQ(now.filePath, filePath);
-        EXPECT_EQ(std::memcmp(&now.format, &format, sizeof format), 0);
-        EXPECT_EQ(now.data, data);
-        EXPECT_TRUE(now.chunks == chunks);
-    }
-};
 
 bool WaitScreenIsCurrent() {
     return dynamic_cast<Scene::Main::BWait*>(NVireo::NGame::NScene::Current()) != nullptr;
@@ -143,20 +118,22 @@ TEST_F(WaitScreens, FilesTheLoaderTurnsAwayLeaveTheClipAndSayWhy) {
     notRiff.resize(44);
     Bytes oversized = valid;
     oversized[40] += 1;  // the data chunk claims one byte more than the file holds
+    namespace Id = StringId::Application;
     struct Case {
         const char* name;
         Bytes bytes;
-        const char* outcome;
+        uint32_t reason;  // the line under "ファイルは不正です"
     };
     const Case cases[] = {
-        {"clip.wave", valid, "ファイルは不正です"},
-        {"clip.txt", valid, "ファイルは不正です"},
-        {"no_extension", valid, "ファイルは不正です"},
-        {"short.wav", Bytes(valid.begin(), valid.begin() + 43), "ファイルは不正です"},
-        {"forty_four.wav", notRiff, "ファイルは不正です"},
-        {"oversized.wav", oversized, "ファイルは不正です"},
-        {"dot.wav.d/inside", valid, "ファイルは不正です"},
+        {"clip.wave", valid, Id::RefusedNotWaveName},
+        {"clip.txt", valid, Id::RefusedNotWaveName},
+        {"no_extension", valid, Id::RefusedNotWaveName},
+        {"short.wav", Bytes(valid.begin(), valid.begin() + 43), Id::RefusedShorterThanHeader},
+        {"forty_four.wav", notRiff, Id::RefusedNotRiffWave},
+        {"oversized.wav", oversized, Id::RefusedDataPastEnd},
+        {"dot.wav.d/inside", valid, Id::RefusedNotWaveName},
     };
+    const NVireo::NText::CStringTable& strings = NVireo::NText::ApplicationStrings();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string name = c.name;
@@ -166,8 +143,15 @@ TEST_F(WaitScreens, FilesTheLoaderTurnsAwayLeaveTheClipAndSayWhy) {
         messages.clear();
         Load(folder.ProgramPath(name));
         ASSERT_EQ(messages.size(), 1u);
-        EXPECT_EQ(messages[0], folder.ProgramPath(name) + "\n" + c.outcome);
+        EXPECT_EQ(messages[0],
+                  folder.ProgramPath(name) + "\nファイルは不正です\n" + strings.Get(c.reason));
         before.ExpectCurrent();
+    }
+    // Every reason the reader can give has its own line in the user's language.
+    for (const char* reason : NWaveRejection::kAll) {
+        const std::string line = Jobs::RefusalReason(reason);
+        EXPECT_FALSE(line.empty()) << reason;
+        EXPECT_NE(line, reason) << "no text of its own";
     }
 }
 

@@ -1,20 +1,29 @@
 // The workspace and the duration dialog, run in-process on a headless device with
 // answered dialogs and message boxes: which commands are enabled when, what the panel
 // and graphs show, drops, the open and save dialogs with their checks, the dialog's
-// bar, ratio line, confirmation and cancel, and undo and redo through the keys.
+// bar, ratio line, confirmation and cancel, and undo and redo through the keys. Then
+// what a user meets, driven through the main window's keys and mouse and the program's
+// frames: back from the title, the bar's steps, the workspace drawn at once, why a file
+// was refused, names code page 932 lacks, play without a sound device, where the dialogs
+// start, refused changes, clips too big for memory and what F7 says.
 #include "app/scenes/workspace.h"
 
 #include <d3d8_seams.h>
+#include <hostpath.h>
 #include <seams.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <windows.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "app/scenes/scene_fixture.h"
 #include "app/scenes/time_changer.h"
+#include "app/scenes/title.h"
 #include "app/scenes/wait.h"
 #include "app/scenes/workspace_commands.h"
 #include "app/scenes/workspace_start.h"
@@ -23,6 +32,8 @@
 #include "framework/text/string_ids.h"
 #include "framework/text/string_table.h"
 #include "framework/window/dropped_files.h"
+#include "sound/output/sound_device.h"
+#include "support/child_process.h"
 #include "support/main_window_fixture.h"
 #include "support/test_support.h"
 #include "support/wav_bytes.h"
@@ -45,11 +56,14 @@ int RecordMessage(LPCSTR text, LPCSTR caption, UINT type) {
     return messageAnswer;
 }
 
-// The file dialogs' answer: a host path, or cancel when empty.
+// The file dialogs' answer: a host path, or cancel when empty. The folder the last one
+// started in is kept (empty: none given).
 std::string dialogAnswer;
 int dialogCalls = 0;
-const char* AnswerDialog(const OPENFILENAMEA*, BOOL) {
+std::string dialogStartedIn;
+const char* AnswerDialog(const OPENFILENAMEA* record, BOOL) {
     ++dialogCalls;
+    dialogStartedIn = record->lpstrInitialDir != nullptr ? record->lpstrInitialDir : "";
     return dialogAnswer.empty() ? nullptr : dialogAnswer.c_str();
 }
 
@@ -93,24 +107,33 @@ void Frame() {
     }
 }
 
+// Message boxes and file dialogs answered by the test, nothing dropped yet; and undone.
+void AnswerBoxesAndDialogs() {
+    messages.clear();
+    messageAnswer = IDOK;
+    dialogAnswer.clear();
+    dialogCalls = 0;
+    dialogStartedIn.clear();
+    SetMessageBoxAnswer(RecordMessage);
+    SetFileDialogAnswer(AnswerDialog);
+    NVireo::NDrop::DroppedFiles().Clear();
+}
+void StopAnswering() {
+    SetMessageBoxAnswer(nullptr);
+    SetFileDialogAnswer(nullptr);
+    NVireo::NDrop::DroppedFiles().Clear();
+}
+
 class Workspace : public scene_test::HeadlessSceneTest {
 protected:
     void SetUp() override {
         HeadlessSceneTest::SetUp();
         if (HasFatalFailure()) return;
-        messages.clear();
-        messageAnswer = IDOK;
-        dialogAnswer.clear();
-        dialogCalls = 0;
-        SetMessageBoxAnswer(RecordMessage);
-        SetFileDialogAnswer(AnswerDialog);
-        NVireo::NDrop::DroppedFiles().Clear();
+        AnswerBoxesAndDialogs();
     }
     void TearDown() override {
         HeadlessSceneTest::TearDown();
-        SetMessageBoxAnswer(nullptr);
-        SetFileDialogAnswer(nullptr);
-        NVireo::NDrop::DroppedFiles().Clear();
+        StopAnswering();
     }
 
     // The first start: the prepared clip, then the workspace.
@@ -154,7 +177,6 @@ TEST_F(Workspace, FirstStartOffersOnlyLoading) {
     EXPECT_EQ(workspace.graphs[0].top, 164);
     EXPECT_EQ(workspace.graphs[1].top, 274);
     EXPECT_EQ(workspace.graphs[1].bottom, 374);
-    workspace.durationMs = 0;  // no fade-in over the probed frame
     Frame();
     EXPECT_EQ(CurrentAs<CWorkSpace>(), &workspace);
     UINT width = 0, height = 0;
@@ -265,7 +287,9 @@ TEST_F(Workspace, ADroppedFileIsCheckedByTheLoadingJob) {
     Frame();
     RunWaitScreen();
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, path + "\nファイルは不正です");
+    EXPECT_EQ(messages[0].text, path + "\nファイルは不正です\n" +
+                                    NVireo::NText::ApplicationStrings().Get(
+                                        StringId::Application::RefusedNotWaveName));
     EXPECT_FALSE(SharedClipState().loaded);
 }
 
@@ -586,6 +610,339 @@ TEST_F(WorkspaceKeys, CtrlZTakesBackTheLastChangeInitialisationOrLoadAndCtrlYBri
     EXPECT_TRUE(Shown::Now() == initialised);
     EXPECT_TRUE(messages.empty());
     EXPECT_TRUE(ReadFile(folder / "saved.wav") == file);
+}
+
+// --- what a user meets: the workspace driven through the window's keys and mouse -------
+
+// The repeat clock of the scroll bars follows the program's frames.
+bool ReadBarClock(uint32_t& milliseconds) {
+    milliseconds = gui_test::FrameClock();
+    return true;
+}
+
+// The presented pixel at (x, y), opaque.
+uint32_t PresentedPixel(int x, int y) {
+    UINT width = 0, height = 0;
+    const std::vector<DWORD> frame =
+        SePresentedFrame(NVireo::NDirectX::N3D::Device().Get(), &width, &height);
+    const size_t at = static_cast<size_t>(y) * width + static_cast<size_t>(x);
+    return at < frame.size() ? frame[at] | 0xFF000000u : 0;
+}
+
+// The waveform values of every graph of the workspace.
+std::vector<std::vector<double>> Waveform(const CWorkSpace& workspace) {
+    std::vector<std::vector<double>> values;
+    for (const auto& graph : workspace.graphs) values.push_back(graph.values);
+    return values;
+}
+
+class WorkspaceByHand : public gui_test::MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        if (HasFatalFailure()) return;
+        scene_test::ResetClipState();
+        AnswerBoxesAndDialogs();
+        NVireo::NDrop::AcceptDroppedFiles();
+        NVireo::NGUI::NScrollBar::Clock() = ReadBarClock;
+        Main::PrepareWorkspaceClip();
+        new CWorkSpace;
+        ProgramFrame();
+    }
+    void TearDown() override {
+        Scene::EndScenes();
+        NVireo::NGUI::NScrollBar::Clock() = NVireo::NGUI::NScrollBar::ReadProcessClock;
+        scene_test::ResetClipState();
+        StopAnswering();
+        MainWindowTest::TearDown();
+    }
+
+    // A command by its key, as a user gives it: the frame that sees the tap shows the
+    // button pressed, the next one runs the command.
+    void Command(SDL_Keycode key) {
+        Tap(key);
+        ProgramFrame();
+        ProgramFrame();
+    }
+    // Frames until the workspace is on screen again (after a wait screen or a dialog).
+    static bool BackAtWorkspace() {
+        return FramesUntil([] { return SceneAs<CWorkSpace>() != nullptr; });
+    }
+    // Loads a host file through the open dialog, which E opens.
+    CWorkSpace& LoadByKey(const std::string& hostPath) {
+        dialogAnswer = hostPath;
+        Command(SDLK_e);
+        EXPECT_TRUE(BackAtWorkspace());
+        return *SceneAs<CWorkSpace>();
+    }
+    // The duration dialog's thumb dragged to x with the left button.
+    void DragThumbTo(CTimeChanger& dialog, int x) {
+        const RECT& thumb = dialog.bar.thumb;
+        const int from = (thumb.left + thumb.right) / 2;
+        const int y = (thumb.top + thumb.bottom) / 2;
+        MoveTo(from, y);
+        Mouse(SDL_BUTTON_LEFT, true, from, y);
+        MoveTo(x, y);
+        Mouse(SDL_BUTTON_LEFT, false, x, y);
+    }
+
+    TempFolder folder;
+};
+
+TEST_F(WorkspaceByHand, TheTitlesGamePlayReturnsToTheWorkspaceWithTheClipAsItWas) {
+    WriteFile(folder / "take.wav", Canonical(Format{}, Samples(88200)));
+    const std::vector<Scene::Main::CPanelLine> panel = LoadByKey(folder / "take.wav").panelLines;
+    const scene_test::Snapshot before = scene_test::Snapshot::Take();
+    ASSERT_TRUE(before.loaded);
+    Tap(SDLK_F9);
+    ASSERT_TRUE(FramesUntil([] { return SceneAs<Scene::Title::CMain>() != nullptr; }));
+    Command(SDLK_q);  // "ゲームプレイ"
+    ASSERT_TRUE(BackAtWorkspace());
+    before.ExpectCurrent();
+    const std::vector<Scene::Main::CPanelLine>& now = SceneAs<CWorkSpace>()->panelLines;
+    ASSERT_EQ(now.size(), panel.size());
+    for (size_t i = 0; i < panel.size(); ++i) EXPECT_EQ(now[i].text, panel[i].text);
+}
+
+TEST_F(WorkspaceByHand, TheDurationBarStepsOnceForAClickAndOncePerFrameWhileHeld) {
+    WriteFile(folder / "take.wav", Canonical(Format{}, Samples(176400)));  // 1 s
+    LoadByKey(folder / "take.wav");
+    Command(SDLK_q);
+    CTimeChanger* dialog = SceneAs<CTimeChanger>();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_EQ(dialog->bar.GetValue(), 10);
+    // A click shorter than a frame on the left arrow: one step.
+    Click(112, 212);
+    ProgramFrame(false);
+    ProgramFrame(false);
+    EXPECT_EQ(dialog->bar.GetValue(), 9);
+    // The right arrow held: a step with the press, none until the repeat delay (240 ms,
+    // six frames), then one each frame.
+    MoveTo(288, 212);
+    Mouse(SDL_BUTTON_LEFT, true, 288, 212);
+    std::vector<int32_t> values{dialog->bar.GetValue()};
+    for (int frame = 1; frame <= 10; ++frame) {
+        ProgramFrame(false);
+        values.push_back(dialog->bar.GetValue());
+    }
+    Mouse(SDL_BUTTON_LEFT, false, 288, 212);
+    ProgramFrame(false);
+    EXPECT_EQ(values, (std::vector<int32_t>{10, 10, 10, 10, 10, 10, 11, 12, 13, 14, 15}));
+    EXPECT_EQ(dialog->bar.GetValue(), 15) << "released: no more steps";
+}
+
+TEST_F(WorkspaceByHand, TheWorkspaceIsDrawnAtOnceWheneverItComesBack) {
+    WriteFile(folder / "take.wav", Canonical(Format{}, Samples(88200)));
+    // The frame that brings the workspace back draws it whole: the first graph's panel,
+    // not black under a fade.
+    LoadByKey(folder / "take.wav");
+    EXPECT_EQ(PresentedPixel(100, 170), 0xFF646464u) << "after a load";
+    Command(SDLK_q);
+    ASSERT_NE(SceneAs<CTimeChanger>(), nullptr);
+    Command(SDLK_w);  // cancel
+    ASSERT_NE(SceneAs<CWorkSpace>(), nullptr);
+    EXPECT_EQ(PresentedPixel(100, 170), 0xFF646464u) << "after the dialog";
+}
+
+TEST_F(WorkspaceByHand, ARefusedFileSaysWhyOnALineOfItsOwn) {
+    Format wide;
+    wide.blockAlign = 65535;  // stereo 16-bit frames are 4 bytes
+    WriteFile(folder / "wide.wav", Canonical(wide, Samples(400)));
+    LoadByKey(folder / "wide.wav");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, folder.ProgramPath("wide.wav") + "\nファイルは不正です\n" +
+                                    NVireo::NText::ApplicationStrings().Get(
+                                        StringId::Application::RefusedBlockNotFrame));
+    EXPECT_FALSE(SharedClipState().loaded);
+}
+
+TEST_F(WorkspaceByHand, ANameOutsideCodePage932ShowsOneQuestionMarkPerCharacterAndKeepsItsFile) {
+    const std::string name =
+        U8(u8"caf\u00e9 \u00fcber \U0001F3B5 音.wav");  // e and u accented, an emoji
+    WriteFile(folder / name, Canonical(Format{}, Samples(4000)));
+    CWorkSpace& workspace = LoadByKey(folder / name);
+    ASSERT_TRUE(SharedClipState().loaded);
+    EXPECT_EQ(ProgramToHostPath(SharedClipState().currentFilePath), folder / name);
+    ASSERT_GE(workspace.panelLabels.count, 1);
+    std::string drawn;
+    for (const auto& chip : (*workspace.panelLabels.begin()).line.chips) {
+        drawn += chip->character.c_str();
+    }
+    EXPECT_EQ(drawn, "caf? ?ber ? 音.wav");
+    // Saving under such a name writes that very name.
+    const std::string copy = U8(u8"copie \u00e9.wav");
+    dialogAnswer = folder / copy;
+    Command(SDLK_r);
+    ASSERT_TRUE(BackAtWorkspace());
+    EXPECT_EQ(ReadFile(folder / copy), Canonical(Format{}, Samples(4000)));
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(WorkspaceByHand, PlayWithoutASoundDeviceSaysSoTheFirstTime) {
+    NVireo::NDirectX::NSound::SoundDevice().Release();
+    Scene::Main::NoDeviceMessageShown() = false;
+    WriteFile(folder / "take.wav", Canonical(Format{}, Samples(4000)));
+    LoadByKey(folder / "take.wav");
+    Command(SDLK_t);
+    Command(SDLK_t);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "サウンドデバイスが使えないため、再生できません");
+    EXPECT_NE(SceneAs<CWorkSpace>(), nullptr) << "the program goes on";
+}
+
+TEST_F(WorkspaceByHand, DialogsStartInTheClipsFolderElseTheLastOneElseTheUsersHome) {
+    const char* savedHome = std::getenv("HOME");
+    const std::string previousHome = savedHome != nullptr ? savedHome : "";
+    for (const char* sub : {"home", "a", "b", "c"}) std::filesystem::create_directory(folder / sub);
+    setenv("HOME", (folder / "home").c_str(), 1);
+    // No file chosen yet and no clip file: the user's home folder.
+    Command(SDLK_e);
+    EXPECT_EQ(dialogStartedIn, folder.ProgramPath("home/"));
+    // A clip from a/: the save dialog starts there.
+    WriteFile(folder / "a/1.wav", Canonical(Format{}, Samples(400)));
+    LoadByKey(folder / "a/1.wav");
+    dialogAnswer = folder / "b/2.wav";
+    Command(SDLK_r);
+    ASSERT_TRUE(BackAtWorkspace());
+    EXPECT_EQ(dialogStartedIn, folder.ProgramPath("a/"));
+    // Saved in b/: the clip's folder is b/ now.
+    dialogAnswer.clear();
+    Command(SDLK_e);
+    EXPECT_EQ(dialogStartedIn, folder.ProgramPath("b/"));
+    // A dropped clip whose folder is gone since: the last dialog's folder.
+    WriteFile(folder / "c/3.wav", Canonical(Format{}, Samples(400)));
+    Drop(window_.hwnd, SDL_DROPFILE, folder / "c/3.wav");
+    user32_test::Pump();
+    ASSERT_TRUE(FramesUntil([&] {
+        return SceneAs<CWorkSpace>() != nullptr &&
+               SharedClipState().currentFilePath == folder.ProgramPath("c/3.wav");
+    }));
+    std::filesystem::remove_all(folder / "c");
+    Command(SDLK_e);
+    EXPECT_EQ(dialogStartedIn, folder.ProgramPath("b/"));
+    if (savedHome != nullptr) {
+        setenv("HOME", previousHome.c_str(), 1);
+    } else {
+        unsetenv("HOME");
+    }
+}
+
+TEST_F(WorkspaceByHand, ChangesAWaveFileCannotHoldAreRefusedWithEverythingAsItWas) {
+    // 384 kHz, 8 channels, 32 bits: ten minutes of it would be 7.4 GB.
+    Format wide;
+    wide.channels = 8;
+    wide.rate = 384000;
+    wide.bits = 32;
+    WriteFile(folder / "wide.wav", Canonical(wide, Samples(122880)));  // 10 ms
+    CWorkSpace* workspace = &LoadByKey(folder / "wide.wav");
+    scene_test::Snapshot before = scene_test::Snapshot::Take();
+    std::vector<std::vector<double>> waveform = Waveform(*workspace);
+    Command(SDLK_q);
+    CTimeChanger* dialog = SceneAs<CTimeChanger>();
+    ASSERT_NE(dialog, nullptr);
+    DragThumbTo(*dialog, 630);
+    EXPECT_EQ(dialog->bar.GetValue(), 6000);
+    Command(SDLK_q);  // confirm
+    ASSERT_TRUE(BackAtWorkspace());
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages.back().text, Scene::Main::kChangeFailedMessage);
+    before.ExpectCurrent();
+    EXPECT_EQ(Waveform(*SceneAs<CWorkSpace>()), waveform);
+
+    // "初期化" of a clip whose silence a WAV file cannot hold: 30000 samples of 8-bit mono
+    // at 1 Hz last 30000 s, which as 16-bit stereo at 44100 Hz would be 5.3 GB.
+    Format slow;
+    slow.channels = 1;
+    slow.rate = 1;
+    slow.bits = 8;
+    WriteFile(folder / "slow.wav", Canonical(slow, Samples(30000)));
+    workspace = &LoadByKey(folder / "slow.wav");
+    before = scene_test::Snapshot::Take();
+    waveform = Waveform(*workspace);
+    messages.clear();
+    Command(SDLK_w);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, Scene::Main::kChangeFailedMessage);
+    before.ExpectCurrent();
+    ASSERT_EQ(SceneAs<CWorkSpace>(), workspace);
+    EXPECT_EQ(Waveform(*workspace), waveform);
+    EXPECT_EQ(Enabled(*workspace), (std::vector<bool>{true, true, true, true, true, false}));
+    // Neither refusal is a step to take back: Ctrl+Z brings back the clip before the load.
+    Key(SDLK_LCTRL, true);
+    Tap(SDLK_z);
+    ProgramFrame();
+    Key(SDLK_LCTRL, false);
+    ProgramFrame();
+    EXPECT_EQ(SharedClipState().currentFilePath, folder.ProgramPath("wide.wav"));
+}
+
+// The address space the process may take from now on: what it holds plus headroom.
+bool LimitAddressSpace(size_t headroom) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmSize:", 0) != 0) continue;
+        const rlim_t size = static_cast<rlim_t>(std::stoull(line.substr(7))) * 1024;
+        const rlimit limit{size + headroom, size + headroom};
+        return setrlimit(RLIMIT_AS, &limit) == 0;
+    }
+    return false;
+}
+
+TEST_F(WorkspaceByHand, AClipTooBigForMemoryEndsItsJobWithAMessageAndTheProgramGoesOn) {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "AddressSanitizer reserves terabytes of address space, so a limit on it "
+                    "cannot leave room for the program but not for the clip";
+#endif
+    WriteFile(folder / "take.wav", Canonical(Format{}, Samples(176400)));  // 1 s
+    LoadByKey(folder / "take.wav");
+    // A file declaring 200 MB of samples; sparse, so the disk holds none of them.
+    const uint32_t huge = 200u << 20;
+    const Bytes header = Riff({Chunk("fmt ", FmtBody(Format{})), Chunk("data", {}, false, huge)});
+    WriteFile(folder / "huge.wav", header);
+    std::filesystem::resize_file(folder / "huge.wav", header.size() + huge);
+    const std::string notes = folder / "notes.txt";
+    // In a child whose address space leaves 64 MB: room for the program and a worker,
+    // none for 200 MB of samples or the 106 MB of ten minutes of this clip.
+    const int code = RunInChild([&] {
+        std::ofstream out(notes);
+        if (!LimitAddressSpace(64u << 20)) out << "no limit\n";
+        const scene_test::Snapshot before = scene_test::Snapshot::Take();
+        LoadByKey(folder / "huge.wav");
+        out << "load: " << (messages.empty() ? "" : messages.back().text) << "\n";
+        Command(SDLK_q);
+        if (CTimeChanger* dialog = SceneAs<CTimeChanger>()) {
+            DragThumbTo(*dialog, 630);
+            Command(SDLK_q);
+        }
+        BackAtWorkspace();
+        out << "change: " << (messages.size() < 2 ? "" : messages.back().text) << "\n";
+        out << "clip kept: " << (scene_test::Snapshot::Take() == before) << "\n";
+        ProgramFrame();
+        out << "running: " << (SceneAs<CWorkSpace>() != nullptr) << "\n";
+    });
+    ASSERT_EQ(code, kChildReturned);
+    const Bytes seen = ReadFile(notes);
+    EXPECT_EQ(std::string(seen.begin(), seen.end()),
+              "load: " + folder.ProgramPath("huge.wav") + "\n" + Scene::Main::kNoMemoryMessage +
+                  "\nchange: " + Scene::Main::kNoMemoryMessage + "\nclip kept: 1\nrunning: 1\n");
+}
+
+TEST_F(WorkspaceByHand, F7SaysWhereThePictureWentOrThatItCouldNotBeWritten) {
+    TempFolder shots;
+    NVireo::NFile::SetHomeFolder(shots.Program().c_str());
+    testing::internal::CaptureStderr();
+    Tap(SDLK_F7);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Screenshot saved: " + shots.HostPath("ss/   0.bmp") + "\n");
+    EXPECT_TRUE(std::filesystem::exists(shots / "ss/   0.bmp"));
+    // A file named "ss" where the folder would be.
+    TempFolder blocked;
+    blocked.WriteHostFile("ss", "not a folder");
+    NVireo::NFile::SetHomeFolder(blocked.Program().c_str());
+    testing::internal::CaptureStderr();
+    Tap(SDLK_F7);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Screenshot could not be written: " + blocked.HostPath("ss/   0.bmp") + "\n");
 }
 
 }  // namespace

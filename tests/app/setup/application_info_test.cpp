@@ -173,14 +173,16 @@ TEST_F(ApplicationInfoTest, ErrorMessagesUseTheSystemTableOnceLoaded) {
     Appli::CErrorMessageTexts builtIn = Appli::ErrorMessageTexts();
     EXPECT_STREQ(builtIn.productName, "SE Retimer");
     EXPECT_NE(std::strstr(builtIn.message, "%s"), nullptr);
+    EXPECT_NE(std::strstr(builtIn.unwritten, "%s"), nullptr);
 
     NVireo::NText::SystemStrings().texts = {{StringId::System::ErrorCaption, "Caption"},
-                                            {StringId::System::ErrorMessage, "See %s"}};
+                                            {StringId::System::ErrorMessage, "See %s"},
+                                            {StringId::System::ErrorUnwritten, "Not in %s"}};
     Appli::ApplicationInfo().productName = "Tool";
     NVireo::NString::BBasic<char> text, caption;
-    Appli::ComposeErrorMessage(text, caption);
+    Appli::ComposeErrorMessage(text, caption, "/home/u/.local/state/se-retimer/error/");
     EXPECT_STREQ(caption.c_str(), "Caption:Tool");
-    EXPECT_STREQ(text.c_str(), "See error");
+    EXPECT_STREQ(text.c_str(), "See /home/u/.local/state/se-retimer/error");
 }
 
 }  // namespace

@@ -3,9 +3,12 @@
 // it hands over, files named on the command line, what it says without a display or a
 // font, and the saved placement. Each test runs a copy of the program in a temporary
 // folder (its home folder) so the files it writes land there; what it writes on standard
-// error is kept there too.
+// error is kept there too. A read-only copy writes to the user's folders instead, and a
+// copy started with --scale 2 shows a window twice as large.
 #include <fcntl.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -33,6 +36,9 @@ class ProgramEndToEnd : public xvfb_support::XvfbTest {
 protected:
     TempFolder home;
 
+    // Room for a window twice the program's size.
+    ProgramEndToEnd() { screen_ = "1600x1200x24"; }
+
     void SetUp() override {
         XvfbTest::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
@@ -47,14 +53,28 @@ protected:
             kill(pid, SIGKILL);
             waitpid(pid, nullptr, 0);
         }
+        if (readOnly_) chmod(programFolder_.c_str(), 0755);  // to be removed with home
         XvfbTest::TearDown();
+    }
+
+    // Makes folder read-only to this process and what it starts: a read-only bind mount
+    // in a mount namespace of its own for root (whom file modes do not stop), the modes
+    // otherwise. For a forked child about to start the program; false when it cannot.
+    static bool MakeReadOnly(const std::string& folder) {
+        if (geteuid() != 0) return chmod(folder.c_str(), 0555) == 0;
+        return unshare(CLONE_NEWNS) == 0 &&
+               mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+               mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) == 0 &&
+               mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) ==
+                   0;
     }
 
     // How a copy of the program is started.
     struct Launch {
         const char* audioDriver = "dummy";
         const char* argument = nullptr;
-        std::string folder;  // the current folder it starts in; empty: the test's own
+        std::vector<const char*> options;  // before the argument
+        std::string folder;                // the current folder it starts in; empty: the test's own
         // Variables set (or, with a null value, unset) after the test's own.
         std::vector<std::pair<const char*, const char*>> environment;
     };
@@ -91,8 +111,13 @@ protected:
             for (const auto& [name, value] : launch.environment) {
                 value ? setenv(name, value, 1) : unsetenv(name);
             }
-            const std::string path = home / "se-retimer";
-            execl(path.c_str(), path.c_str(), launch.argument, static_cast<char*>(nullptr));
+            if (readOnly_ && !MakeReadOnly(programFolder_)) _exit(126);
+            const std::string path = programFolder_ + "/se-retimer";
+            std::vector<const char*> argv = {path.c_str()};
+            argv.insert(argv.end(), launch.options.begin(), launch.options.end());
+            argv.push_back(launch.argument);
+            argv.push_back(nullptr);
+            execv(path.c_str(), const_cast<char* const*>(argv.data()));
             _exit(127);
         }
         started_.push_back(pid);
@@ -157,8 +182,8 @@ protected:
     std::string Shoot(const std::string& window) {
         Key(window, "F7");
         char name[16];
-        std::snprintf(name, sizeof name, "ss/%4d.bmp", shots_++);
-        const std::string path = home / name;
+        std::snprintf(name, sizeof name, "%4d.bmp", shots_++);
+        const std::string path = shotFolder_ + "/" + name;
         EXPECT_TRUE(Within([&] { return CompleteBitmap(path); }, 10s)) << path;
         return path;
     }
@@ -217,6 +242,11 @@ protected:
     std::vector<pid_t> started_;
     std::map<pid_t, std::string> errors_;  // the file of each copy's standard error
     int shots_ = 0;
+    // Where Start runs the program from (a copy of the program and its package), whether
+    // that folder is read-only to it, and where its screenshots land.
+    std::string programFolder_ = home.Host();
+    bool readOnly_ = false;
+    std::string shotFolder_ = home / "ss";
 };
 
 // The brightest channel sum (0 to 3) of an area ("WxH+X+Y") of a screenshot.
@@ -391,7 +421,7 @@ TEST_F(ProgramEndToEnd, PlacementIsKeptBetweenRunsAndMinus10000Centres) {
     EXPECT_NE(saved.find("=30\n"), std::string::npos) << saved;
     EXPECT_NE(saved.find("=20\n"), std::string::npos) << saved;
 
-    // -10000: centred on the 800 x 600 screen.
+    // -10000: centred on the 1600 x 1200 screen.
     home.WriteHostFile(
         "Data/settings.ini",
         "ProductName                     =SE Retimer\nFormat                          =1\n"
@@ -400,8 +430,8 @@ TEST_F(ProgramEndToEnd, PlacementIsKeptBetweenRunsAndMinus10000Centres) {
     window = FindWindow();
     ASSERT_FALSE(window.empty());
     const Geometry centred = Parse(X("getwindowgeometry " + window));
-    EXPECT_NEAR(centred.x + centred.width / 2, 400, 20);
-    EXPECT_NEAR(centred.y + centred.height / 2, 300, 40);
+    EXPECT_NEAR(centred.x + centred.width / 2, 800, 20);
+    EXPECT_NEAR(centred.y + centred.height / 2, 600, 40);
     Key(window, "F12");
     EXPECT_EQ(WaitFor(program), 0);
 }
@@ -445,6 +475,112 @@ TEST_F(ProgramEndToEnd, TitleAndSettingsFromTheWorkspaceAndOut) {
     }
     EXPECT_EQ(status, 0);
     EXPECT_NE(home.ReadHostFile("Data/settings.ini").find("SE Retimer"), std::string::npos);
+}
+
+// A program folder that cannot be written (a read-only copy, as an installed program's
+// is): the settings go to ~/.config/se-retimer, F7's screenshots to se-retimer in the
+// pictures folder that user-dirs.dirs names, and nothing is written beside the program.
+TEST_F(ProgramEndToEnd, AReadOnlyProgramFolderWritesToTheUserFolders) {
+    namespace fs = std::filesystem;
+    programFolder_ = home / "program";
+    fs::create_directories(programFolder_ + "/Data");
+    fs::copy_file(home / "se-retimer", programFolder_ + "/se-retimer");
+    fs::copy_file(home / "Data/package", programFolder_ + "/Data/package");
+    fs::create_directories(home / "user/.config");
+    home.WriteHostFile("user/.config/user-dirs.dirs", "XDG_PICTURES_DIR=\"$HOME/Bilder\"\n");
+    const std::string user = home / "user";
+    Launch launch;
+    launch.environment = {{"HOME", user.c_str()},
+                          {"XDG_CONFIG_HOME", nullptr},
+                          {"XDG_STATE_HOME", nullptr},
+                          {"XDG_DATA_HOME", nullptr}};
+    shotFolder_ = home / "user/Bilder/se-retimer";
+    readOnly_ = true;
+    const pid_t probe = fork();
+    if (probe == 0) _exit(MakeReadOnly(programFolder_) ? 0 : 1);
+    int status = -1;
+    waitpid(probe, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        GTEST_SKIP() << "no way to make a folder read-only to the program here";
+    }
+
+    const pid_t program = Start(launch);
+    const std::string window = FindWindow();
+    ASSERT_FALSE(window.empty());
+    X("windowactivate --sync " + window);
+    EXPECT_TRUE(Lit(ShootUntil(window, [](const std::string& s) { return Lit(s, kFirstGraph); }),
+                    kFirstGraph));
+    Key(window, "F12");
+    EXPECT_EQ(WaitFor(program), 0);
+    const std::string settings = home.ReadHostFile("user/.config/se-retimer/settings.ini");
+    EXPECT_NE(settings.find("SE Retimer"), std::string::npos) << settings;
+    const std::vector<std::string> beside = {"Data", "se-retimer"};
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(programFolder_)) {
+        names.push_back(e.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, beside);
+    EXPECT_FALSE(fs::exists(programFolder_ + "/Data/settings.ini"));
+}
+
+// A high-density screen: --scale 2 opens the window at twice its size, centred on the
+// 800 x 600 screen the program sees; clicks at twice the places work as at 1x; the frame
+// reaches the screen in sharp 2 x 2 blocks; the saved placement is unscaled.
+TEST_F(ProgramEndToEnd, ScaleTwoOpensTwiceTheWindowThatClicksDriveAsAtOneTimes) {
+    Launch launch;
+    launch.options = {"--scale", "2"};
+    const pid_t program = Start(launch);
+    const std::string window = FindWindow();
+    ASSERT_FALSE(window.empty());
+    // The window's rectangle at ((800 - 646) / 2, (600 - 509) / 2) = (77, 45), its
+    // client area 3 and 26 further: (80, 71), twice that on the real screen.
+    Geometry placed;
+    Within(
+        [&] {
+            placed = Parse(X("getwindowgeometry " + window));
+            return placed.x == 160 && placed.y == 142;
+        },
+        10s);
+    EXPECT_EQ(placed.x, 160);
+    EXPECT_EQ(placed.y, 142);
+    EXPECT_EQ(placed.width, 1280);
+    EXPECT_EQ(placed.height, 960);
+    X("windowfocus --sync " + window);
+    const std::string workspace =
+        ShootUntil(window, [](const std::string& s) { return Lit(s, kFirstGraph); });
+    EXPECT_EQ(Capture("identify -format '%w %h' " + Quote(workspace) + " 2>/dev/null"), "640 480");
+
+    // What the screen shows: undone by sampling every other pixel and doubling them
+    // again, nothing changes when every pixel is a block of four.
+    const std::string screen = home / "screen.png", resampled = home / "resampled.png";
+    Capture("DISPLAY=" + display_ + " import -window " + window + " " + Quote(screen));
+    Capture("convert " + Quote(screen) + " -sample 50% -sample 200% " + Quote(resampled));
+    EXPECT_EQ(Capture("identify -format '%w %h' " + Quote(screen) + " 2>/dev/null"), "1280 960");
+    EXPECT_TRUE(Lit(screen, "1280x960+0+0"));
+    EXPECT_EQ(
+        Capture("compare -metric AE " + Quote(screen) + " " + Quote(resampled) + " null: 2>&1"),
+        "0");
+
+    // F9, then the title's "設定変更" (its third button) by a click: the setting scene;
+    // its back plate by a click: the title; "終了" by a click: the end.
+    const auto titleShown = [](const std::string& s) { return Lit(s, "127x27+200+378"); };
+    Key(window, "F9");
+    ASSERT_TRUE(titleShown(ShootUntil(window, titleShown)));
+    const auto settingShown = [&](const std::string& s) {
+        return Lit(s, "300x40+140+96") && !titleShown(s);
+    };
+    EXPECT_TRUE(settingShown(ActUntil(window, ClickAt(window, 2 * 260, 2 * 358), settingShown)));
+    EXPECT_TRUE(titleShown(ActUntil(window, ClickAt(window, 2 * 55, 2 * 50), titleShown)));
+    int status = -1;
+    for (int attempt = 0; attempt < 4 && status == -1; ++attempt) {
+        ClickAt(window, 2 * 260, 2 * 390)();
+        status = WaitFor(program, 5s);
+    }
+    EXPECT_EQ(status, 0);
+    const std::string saved = home.ReadHostFile("Data/settings.ini");
+    EXPECT_NE(saved.find("=77\n"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("=45\n"), std::string::npos) << saved;
 }
 
 // When the display goes away under it, the window system's library ends the program

@@ -136,6 +136,37 @@ TEST(EmergencyPath, ReportFolderThatCannotBeMadeEndsThroughErrorLogInTheHomeFold
     EXPECT_EQ(site.find_first_not_of(" 0123456789"), std::string::npos) << log;
 }
 
+// While an error is handled the process must live on to show its message: a log that
+// cannot be written is skipped, counted and named on standard error. Outside of one, the
+// emergency path writes into the emergency folder when one is set, making it first.
+TEST(EmergencyPath, LogsAreSkippedWhileAnErrorIsHandledAndTheEmergencyFolderIsMade) {
+    TempFolder temp;
+    temp.WriteHostFile("error", "a file where the folder should be");
+    int code = RunInChild([&] {
+        PrepareChild(temp);
+        if (!freopen(temp.HostPath("stderr").c_str(), "w", stderr)) _exit(3);
+        NVireo::NError::errorInProgress = 1;
+        NVireo::NError::WriteReport(temp.ProgramPath("error/").c_str());
+        std::fflush(stderr);
+        _exit(static_cast<int>(NVireo::NError::UnwrittenLogs()));
+    });
+    // Error.log, then BreakPoint.log's title, three empty lines and the dump.
+    EXPECT_EQ(code, 6);
+    EXPECT_FALSE(std::filesystem::exists(temp / "Error.log"));
+    EXPECT_NE(temp.ReadHostFile("stderr").find("cannot write " + temp.HostPath("error/Error.log")),
+              std::string::npos);
+
+    code = RunInChild([&] {
+        PrepareChild(temp);
+        NVireo::NError::SetEmergencyFolder(temp.ProgramPath("state/se-retimer/").c_str());
+        NVireo::NError::AppendLine(temp.ProgramPath("error/x.log").c_str(), "x");
+    });
+    EXPECT_EQ(code, 0);
+    const std::string log = temp.ReadHostFile("state/se-retimer/Error.log");
+    EXPECT_TRUE(log.starts_with(temp.Program() + "/error/x.log\n")) << log;
+    EXPECT_TRUE(log.ends_with(":? __FILE__\n")) << log;
+}
+
 TEST(StructuredExceptionFilter, WithoutHandlerAppendsTheRecordsToErrorLogOnce) {
     TempFolder temp;
     std::filesystem::create_directory(temp / "elsewhere");

@@ -49,10 +49,10 @@ protected:
     }
     void TearDown() override { NScrollBar::Clock() = NScrollBar::ReadProcessClock; }
 
-    // Runs one frame at clock time t.
+    // Runs one frame's tick at clock time t.
     static void FrameAt(CBase& bar, uint32_t t) {
         testNow = t;
-        bar.Update();
+        bar.OnFrame();
     }
     // A press at a client position as the dispatcher makes it: the hover selection's hit
     // test stores the part, then the button goes down.
@@ -376,6 +376,7 @@ TEST_F(ScrollBarTest, LeaveAndCaptureEndReleaseTheBar) {
         Bar bar;
         bar.SetGeometry(100, 100, 200);
         bar.SetRange(0, 100);
+        testNow = 1000;
         PressAt(bar, 290, 110);
         FrameAt(bar, 1000);
         EXPECT_EQ(bar.GetValue(), 1);
@@ -577,6 +578,7 @@ TEST_F(ScrollBarDrawing, HeldPartsLookSunken) {
     EXPECT_EQ(At(t, 250, 112), thumbFill);
     EXPECT_EQ(At(t, 150, 112), At(before, 150, 112));
     bar_.OnLeftUp(NVireo::NGUI::PointerPosition{250, 112, 250, 112}, 0);
+    bar_.SetValue(50);  // the press paged once
 
     // A held thumb loses its light edges.
     ASSERT_TRUE(bar_.HitTest(200, 112));

@@ -11,9 +11,13 @@
 #include <unistd.h>
 #include <windows.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "framework/error/error.h"
@@ -378,6 +382,16 @@ TEST(PathHelpers, EnsureFolderWorksInTheHomeFolder) {
         EXPECT_THROW(NVireo::NFile::EnsureFolder("plain"), NVireo::NError::CObject);
         EXPECT_EQ(Message(), "plain");
     }
+    // MakeFolders: every missing folder along a relative or absolute path, reporting
+    // nothing; a file in the way answers false.
+    EXPECT_TRUE(NVireo::NFile::MakeFolders("a/表/c/"));
+    EXPECT_TRUE(fs::is_directory(folder.HostPath("a/\xE8\xA1\xA8/c")));
+    EXPECT_TRUE(NVireo::NFile::MakeFolders(folder.ProgramPath("x/y").c_str()));
+    EXPECT_TRUE(NVireo::NFile::MakeFolders(folder.ProgramPath("x/y").c_str()));  // already
+    EXPECT_TRUE(fs::is_directory(folder.HostPath("x/y")));
+    EXPECT_FALSE(NVireo::NFile::MakeFolders("plain/below"));
+    EXPECT_FALSE(NVireo::NFile::MakeFolders(""));
+    EXPECT_EQ(NVireo::NError::ErrorText(), "");
     NVireo::NFile::RemoveIfExists("plain");
     NVireo::NFile::RemoveIfExists("plain");  // gone: nothing to do, nothing reported
     EXPECT_FALSE(fs::exists(folder.HostPath("plain")));
@@ -391,6 +405,120 @@ TEST(PathHelpers, HomeFolderIsTheProgramsFolder) {
     const std::string exe = fs::read_symlink("/proc/self/exe").string();
     const std::string folder = exe.substr(0, exe.rfind('/') + 1);
     EXPECT_EQ(ProgramToHostPath(NVireo::NFile::HomeFolder()), folder);
+}
+
+// Where the program reads from and whether it writes beside itself, for the layouts a
+// program is found in: a portable folder (its package beside it), an installed one
+// (<prefix>/bin and <prefix>/share/se-retimer, writable or not: it is never written),
+// both (the package beside it wins), and a folder with no package at all.
+TEST(PathHelpers, InstalledProgramsReadFromShareAndWriteToTheUserFolders) {
+    const std::string previousHome = NVireo::NFile::HomeFolder();
+    TempFolder folder;
+    for (const char* package : {"portable/Data/package", "prefix/share/se-retimer/Data/package",
+                                "both/bin/Data/package", "both/share/se-retimer/Data/package"}) {
+        fs::create_directories(fs::path(folder / package).parent_path());
+        folder.WriteHostFile(package, "");
+    }
+    fs::create_directories(folder / "prefix/bin");
+    fs::create_directories(folder / "bare/bin");
+    const struct {
+        const char* program;
+        const char* home;
+        bool beside;
+    } cases[] = {
+        {"portable", "portable/", true},
+        {"prefix/bin/", "prefix/share/se-retimer/", false},
+        {"both/bin", "both/bin/", true},
+        {"bare/bin", "bare/bin/", true},
+    };
+    errno = 0;
+    for (const auto& c : cases) {
+        NVireo::NFile::SetHomeFolder(folder.ProgramPath(c.program).c_str());
+        EXPECT_EQ(NVireo::NFile::HomeFolder(), folder.ProgramPath(c.home)) << c.program;
+        EXPECT_EQ(NVireo::NFile::WritesBesideProgram(), c.beside) << c.program;
+    }
+    EXPECT_EQ(errno, 0) << "start-up takes an error number left behind for a failure";
+    NVireo::NFile::SetHomeFolder(previousHome.c_str());
+}
+
+// Sets environment variables for one scope (null: unset) and restores them afterwards.
+class CEnvironment {
+public:
+    explicit CEnvironment(std::vector<std::pair<std::string, const char*>> values) {
+        for (const auto& [name, value] : values) {
+            const char* before = std::getenv(name.c_str());
+            saved_.emplace_back(name, before != nullptr, before != nullptr ? before : "");
+            value != nullptr ? setenv(name.c_str(), value, 1) : unsetenv(name.c_str());
+        }
+    }
+    ~CEnvironment() {
+        for (const auto& [name, set, value] : saved_) {
+            set ? setenv(name.c_str(), value.c_str(), 1) : unsetenv(name.c_str());
+        }
+    }
+
+private:
+    std::vector<std::tuple<std::string, bool, std::string>> saved_;
+};
+
+// The XDG variables count only when they hold an absolute path; HOME stands in for the
+// rest; without either there is no user folder.
+TEST(UserFolders, XdgVariablesWhenAbsoluteElseBelowHome) {
+    using NVireo::NFile::EUserFolder;
+    using NVireo::NFile::UserFolder;
+    const struct {
+        const char* variable;
+        const char* value;
+        const char* home;
+        EUserFolder kind;
+        const char* expected;
+    } cases[] = {
+        {"XDG_CONFIG_HOME", "/x/config", "/h", EUserFolder::kConfig, "/x/config/se-retimer/"},
+        {"XDG_CONFIG_HOME", "/x/config//", "/h", EUserFolder::kConfig, "/x/config/se-retimer/"},
+        {"XDG_CONFIG_HOME", "relative", "/h", EUserFolder::kConfig, "/h/.config/se-retimer/"},
+        {"XDG_CONFIG_HOME", "", "/h/", EUserFolder::kConfig, "/h/.config/se-retimer/"},
+        {"XDG_STATE_HOME", nullptr, "/h", EUserFolder::kState, "/h/.local/state/se-retimer/"},
+        {"XDG_STATE_HOME", "/s", "/h", EUserFolder::kState, "/s/se-retimer/"},
+        {"XDG_DATA_HOME", nullptr, "/h", EUserFolder::kData, "/h/.local/share/se-retimer/"},
+        {"XDG_DATA_HOME", "/d", nullptr, EUserFolder::kData, "/d/se-retimer/"},
+        {"XDG_DATA_HOME", nullptr, nullptr, EUserFolder::kData, ""},
+        {"XDG_DATA_HOME", nullptr, "relative", EUserFolder::kData, ""},
+    };
+    errno = 0;
+    for (const auto& c : cases) {
+        CEnvironment environment({{c.variable, c.value}, {"HOME", c.home}});
+        EXPECT_EQ(UserFolder(c.kind), c.expected) << c.variable << "=" << (c.value ? c.value : "");
+    }
+    EXPECT_EQ(errno, 0);
+}
+
+// The pictures folder: what user-dirs.dirs names (through xdg-user-dir when it is
+// installed, which reads the same file), else ~/Pictures.
+TEST(UserFolders, PicturesFolderFromUserDirsElsePicturesBelowHome) {
+    using NVireo::NFile::PicturesFolderOf;
+    const struct {
+        const char* text;
+        const char* expected;
+    } cases[] = {
+        {"XDG_PICTURES_DIR=\"$HOME/Bilder\"\n", "/h/Bilder"},
+        {"# XDG_PICTURES_DIR=\"$HOME/no\"\nXDG_DESKTOP_DIR=\"$HOME/Desktop\"\n", ""},
+        {"XDG_PICTURES_DIR=\"/srv/pictures/\"", "/srv/pictures"},
+        {"XDG_PICTURES_DIR=\"$HOME/a\"\n  XDG_PICTURES_DIR=\"$HOME/b\"\n", "/h/b"},
+        {"XDG_PICTURES_DIR=\"$HOME/\"\n", ""},  // the home folder: none
+        {"XDG_PICTURES_DIR=\"$HOMEWORK\"\n", ""},
+        {"XDG_PICTURES_DIR=\"relative\"\n", ""},
+        {"XDG_PICTURES_DIR=\"$HOME/unterminated\n", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(PicturesFolderOf(c.text, "/h"), c.expected) << c.text;
+
+    TempFolder home;
+    CEnvironment environment({{"HOME", home.Host().c_str()}, {"XDG_CONFIG_HOME", nullptr}});
+    EXPECT_EQ(NVireo::NFile::UserFolder(NVireo::NFile::EUserFolder::kPictures),
+              home.Program() + "/Pictures/se-retimer/");
+    fs::create_directories(home / ".config");
+    home.WriteHostFile(".config/user-dirs.dirs", "XDG_PICTURES_DIR=\"$HOME/Bilder\"\n");
+    EXPECT_EQ(NVireo::NFile::UserFolder(NVireo::NFile::EUserFolder::kPictures),
+              home.Program() + "/Bilder/se-retimer/");
 }
 
 }  // namespace

@@ -516,10 +516,17 @@ TEST_F(RenderImages, ScreenshotsTakeTheFirstFreeNumberAndHoldTheFrame) {
         DrawFlatRect(10, 20, 30, 40);
     };
     RenderFrame(steps);
-    EXPECT_STREQ(SaveScreenshot().c_str(), "ss/   0.bmp");
-    EXPECT_STREQ(SaveScreenshot().c_str(), "ss/   1.bmp");
+    EXPECT_STREQ(SaveScreenshot("ss/").c_str(), "ss/   0.bmp");
+    EXPECT_STREQ(SaveScreenshot("ss/").c_str(), "ss/   1.bmp");
     std::filesystem::remove(folder_ / "ss/   0.bmp");
-    EXPECT_STREQ(SaveScreenshot().c_str(), "ss/   0.bmp");  // a gap is filled first
+    EXPECT_STREQ(SaveScreenshot("ss/").c_str(), "ss/   0.bmp");  // a gap is filled first
+    // An absolute folder whose parents are missing too (a fresh pictures folder); a
+    // folder that cannot be made writes nothing.
+    const std::string pictures = folder_.ProgramPath("Pictures/se-retimer/");
+    EXPECT_EQ(std::string(SaveScreenshot(pictures.c_str()).c_str()), pictures + "   0.bmp");
+    EXPECT_TRUE(std::filesystem::exists(folder_ / "Pictures/se-retimer/   0.bmp"));
+    folder_.WriteHostFile("in-the-way", "a file");
+    EXPECT_STREQ(SaveScreenshot(folder_.ProgramPath("in-the-way/ss/").c_str()).c_str(), "");
     NVireo::NFile::SetHomeFolder(home.c_str());
     NVireo::NFile::EnterHomeFolder();
 

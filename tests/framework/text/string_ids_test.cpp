@@ -112,6 +112,7 @@ TEST(BuiltStrings, OnlyTheFormattedTextsHoldConversions) {
     const Format formats[] = {
         {NVireo::NText::kApplicationStringsName, StringId::Application::ShortcutKeyLine, {"%c"}},
         {NVireo::NText::kSystemStringsName, StringId::System::ErrorMessage, {"%s"}},
+        {NVireo::NText::kSystemStringsName, StringId::System::ErrorUnwritten, {"%s"}},
     };
     for (const Table& t : kTables) {
         const CStringTable table =

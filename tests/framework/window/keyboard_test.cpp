@@ -80,13 +80,20 @@ TEST_F(Keyboard, HoldingAKeyIsOnePressAndOnlyWhileActive) {
         EXPECT_EQ(KeyPressed('W'), step.pressed) << step.down << step.repeat;
         EXPECT_FALSE(KeyPressed('W')) << "asked again: no second press";
     }
-    // A press and release between two questions is reported at the next press.
+    // A tap between two questions (down and up before the next frame) is one press, and
+    // a later press is one more.
     Press(SDLK_w, true);
     Press(SDLK_w, false);
+    EXPECT_TRUE(KeyPressed('W'));
     EXPECT_FALSE(KeyPressed('W'));
     Press(SDLK_w, true);
     EXPECT_TRUE(KeyPressed('W'));
     Press(SDLK_w, false);
+    // A tap of a key no scene asked about is forgotten at the next scene.
+    Press(SDLK_w, true);
+    Press(SDLK_w, false);
+    NVireo::NGame::ResetWatchedKeys();
+    EXPECT_FALSE(KeyPressed('W'));
 
     EXPECT_FALSE(KeyPressed('K')) << "not watched";
     Main::State().active = 0;

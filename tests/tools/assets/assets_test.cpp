@@ -58,6 +58,43 @@ TEST(AssetGenerator, RegeneratesTheCommittedFilesByteForByte) {
     EXPECT_EQ(count, 11u);  // five sound effects, three pictures and their masks
 }
 
+// The icon at each size the theme's folders name: a PNG that ImageMagick reads without a
+// word, square, transparent in its corners (the rounded plate) and opaque in its middle,
+// with the logo's orange letters and cyan waveform on it; the same on every run.
+TEST(AssetGenerator, IconsArePngsOfTheLogoAtEachSize) {
+    TempFolder folder;
+    Result r = RunProgram(SE_ASSETS_PATH, "--icons " + Quote(folder / "a"));
+    ASSERT_EQ(r.status, 0) << r.out;
+    ASSERT_EQ(RunProgram(SE_ASSETS_PATH, "--icons " + Quote(folder / "b")).status, 0);
+    for (int size : {16, 32, 48, 64, 128, 256}) {
+        const std::string edge = std::to_string(size);
+        const std::string name = "hicolor/" + edge + "x" + edge + "/apps/se-retimer.png";
+        SCOPED_TRACE(name);
+        const std::string path = folder / ("a/" + name);
+        EXPECT_TRUE(ReadFile(path) == ReadFile(folder / ("b/" + name)));
+        r = RunProgram("identify", "-format '%w %h %[channels]' " + Quote(path));
+        EXPECT_EQ(r.out, edge + " " + edge + " srgba");  // and no warning about the file
+        const std::string rgba = Capture("convert " + Quote(path) + " rgba:- 2>/dev/null");
+        ASSERT_EQ(rgba.size(), size_t(size) * size * 4);
+        const auto pixel = [&](int x, int y) {
+            const size_t at = (size_t(y) * size + x) * 4;
+            return std::vector<uint8_t>(rgba.begin() + at, rgba.begin() + at + 4);
+        };
+        for (int corner : {0, size - 1}) {
+            EXPECT_EQ(pixel(corner, corner)[3], 0) << "corner " << corner;
+        }
+        EXPECT_EQ(pixel(size / 2, size / 2)[3], 255);
+        int orange = 0, cyan = 0;
+        for (int i = 0; i < size * size; ++i) {
+            const auto* p = reinterpret_cast<const uint8_t*>(rgba.data()) + i * 4;
+            orange += p[0] > 200 && p[1] > 100 && p[2] < 120;
+            cyan += p[0] < 150 && p[1] > 150 && p[2] > 150;
+        }
+        EXPECT_GT(orange, size * size / 50);
+        EXPECT_GT(cyan, size * size / 200);
+    }
+}
+
 TEST(AssetGenerator, ExitStatusSaysWhatWentWrong) {
     TempFolder folder;
     folder.WriteHostFile("file", "in the way");
@@ -69,7 +106,10 @@ TEST(AssetGenerator, ExitStatusSaysWhatWentWrong) {
         {"", 2, "usage:"},
         {Quote(folder / "a") + " " + Quote(folder / "b"), 2, "usage:"},
         {"--help", 2, "usage:"},
+        {"--icons", 2, "usage:"},
+        {"--icons --icons", 2, "usage:"},
         {Quote(folder / "file"), 1, "se-assets: cannot write"},
+        {"--icons " + Quote(folder / "file"), 1, "se-assets: cannot write"},
     };
     for (const auto& c : cases) {
         const Result r = RunProgram(SE_ASSETS_PATH, c.arguments);

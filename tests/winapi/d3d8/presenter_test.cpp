@@ -1,9 +1,10 @@
 // The Direct3D 8 device in a real SDL window (SDL's dummy video driver): frames are
 // handed to the window's renderer, and a renderer reset from SDL makes the device lost
-// until Reset.
+// until Reset. A window of scale 2 shows each pixel as a 2 x 2 block.
 #include <SDL.h>
 
 #include <cstdlib>
+#include <vector>
 
 #include "backend/sdl/sdl_bridge.h"
 #include "winapi/d3d8/d3d8_support.h"
@@ -68,4 +69,33 @@ TEST_F(D3d8PresenterTest, PresentsIntoTheWindowAndRecoversFromARendererReset) {
     ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
     SePresentedFrame(device_, &w, &h);
     EXPECT_EQ(w, 640u) << "the new back buffer, stretched over the window";
+}
+
+// A window of scale 2 (a high-density screen): the device sees half the SDL window's
+// size, and each pixel of a frame reaches the window as a sharp 2 x 2 block.
+TEST_F(D3d8PresenterTest, AScaledWindowShowsEachPixelAsABlock) {
+    winapi::backend::SetSdlWindowScale(window_, 2);
+    D3DPRESENT_PARAMETERS p = Windowed(0, 0);
+    ASSERT_EQ(d3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, handle_,
+                                 D3DCREATE_SOFTWARE_VERTEXPROCESSING, &p, &device_),
+              D3D_OK);
+    EXPECT_EQ(p.BackBufferWidth, 160u);
+    EXPECT_EQ(p.BackBufferHeight, 120u);
+    ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FFu, 1.0f, 0), D3D_OK);
+    const D3DRECT dot{10, 20, 11, 21};
+    ASSERT_EQ(device_->Clear(1, &dot, D3DCLEAR_TARGET, 0xFFFF0000u, 1.0f, 0), D3D_OK);
+    ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    std::vector<Uint32> shown(320 * 240);
+    ASSERT_EQ(SDL_RenderReadPixels(SDL_GetRenderer(window_), nullptr, SDL_PIXELFORMAT_RGB888,
+                                   shown.data(), 320 * 4),
+              0)
+        << SDL_GetError();
+    const auto at = [&](int x, int y) { return shown[size_t(y) * 320 + x] & 0xFFFFFFu; };
+    for (int y = 38; y < 44; ++y) {
+        for (int x = 18; x < 24; ++x) {
+            const bool dotted = x >= 20 && x < 22 && y >= 40 && y < 42;
+            EXPECT_EQ(at(x, y), dotted ? 0xFF0000u : 0x0000FFu) << x << "," << y;
+        }
+    }
+    EXPECT_EQ(at(319, 239), 0x0000FFu) << "the frame covers the whole window";
 }

@@ -252,4 +252,69 @@ TEST_F(User32Window, PlacementArithmeticRoundTrips) {
     EXPECT_GT(GetSystemMetrics(SM_CYSCREEN), 0);
 }
 
+// A high-density screen (GDK_SCALE=2): the SDL window is twice the program's size, and
+// the program sees its own sizes, places and mouse positions, SDL's halved and rounded
+// down, so its arithmetic is that of an unscaled screen. A scale that is no whole number
+// from 1 to 8 counts as none.
+TEST_F(User32Window, ScaledWindowsAreLargerInSdlAndOfTheirOwnSizeToTheProgram) {
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    for (const char* bad : {"0", "9", "1.5", "2x", ""}) {
+        setenv("GDK_SCALE", bad, 1);
+        int w = 0, h = 0;
+        SDL_GetWindowSize(winapi::backend::SdlWindowOf(Make()), &w, &h);
+        EXPECT_EQ(w, 640) << bad;
+        EXPECT_EQ(h, 480) << bad;
+    }
+    setenv("GDK_SCALE", "2", 1);
+    HWND window = Make();
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), screenWidth / 2);
+    unsetenv("GDK_SCALE");  // the window keeps the scale it was made with
+    SDL_Window* sdl = winapi::backend::SdlWindowOf(window);
+    int w = 0, h = 0, x = 0, y = 0;
+    SDL_GetWindowSize(sdl, &w, &h);
+    EXPECT_EQ(w, 1280);
+    EXPECT_EQ(h, 960);
+    RECT client{}, outer{};
+    ASSERT_TRUE(GetClientRect(window, &client));
+    EXPECT_EQ(client.right, 640);
+    EXPECT_EQ(client.bottom, 480);
+
+    ASSERT_TRUE(MoveWindow(window, 120, 80, 646, 509, TRUE));
+    SDL_GetWindowPosition(sdl, &x, &y);
+    SDL_GetWindowSize(sdl, &w, &h);
+    EXPECT_EQ(x, 246);
+    EXPECT_EQ(y, 212);
+    EXPECT_EQ(w, 1280);
+    EXPECT_EQ(h, 960);
+    ASSERT_TRUE(GetWindowRect(window, &outer));
+    EXPECT_EQ(outer.left, 120);
+    EXPECT_EQ(outer.top, 80);
+    EXPECT_EQ(outer.right, 766);
+    EXPECT_EQ(outer.bottom, 589);
+
+    Log().clear();
+    WindowEvent(window, SDL_WINDOWEVENT_MOVED, 247, 213);  // the same place to the program
+    WindowEvent(window, SDL_WINDOWEVENT_MOVED, 250, 214);
+    WindowEvent(window, SDL_WINDOWEVENT_SIZE_CHANGED, 1281, 1200);
+    Motion(window, 21, 41);
+    Motion(window, -1, 0);  // just outside: rounded down, not towards 0
+    Pump();
+    const auto seen = Only({WM_MOVE, WM_SIZE, WM_MOUSEMOVE});
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen[0].message, WM_MOVE);
+    EXPECT_EQ(GET_X_LPARAM(seen[0].lParam), 125);
+    EXPECT_EQ(GET_Y_LPARAM(seen[0].lParam), 107);
+    EXPECT_EQ(seen[1].message, WM_SIZE);
+    EXPECT_EQ(GET_X_LPARAM(seen[1].lParam), 640);
+    EXPECT_EQ(GET_Y_LPARAM(seen[1].lParam), 600);
+    EXPECT_EQ(GET_X_LPARAM(seen[2].lParam), 10);
+    EXPECT_EQ(GET_Y_LPARAM(seen[2].lParam), 20);
+    EXPECT_EQ(GET_X_LPARAM(seen[3].lParam), -1);
+    EXPECT_EQ(GET_Y_LPARAM(seen[3].lParam), 0);
+    POINT cursor{};
+    ASSERT_TRUE(GetCursorPos(&cursor));
+    EXPECT_EQ(cursor.x, 125 - 1);
+    EXPECT_EQ(cursor.y, 107);
+}
+
 }  // namespace

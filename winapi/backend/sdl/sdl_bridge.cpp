@@ -4,6 +4,7 @@
 #include <SDL.h>
 
 #include <atomic>
+#include <cstdint>
 #include <map>
 #include <mutex>
 
@@ -13,6 +14,7 @@ std::mutex sdlMutex;
 std::atomic<void (*)(const SDL_Event&)> handlers[static_cast<int>(EventSlot::Count)];
 std::mutex windowsMutex;
 std::map<HWND, SDL_Window*> windows;
+constexpr char kScaleKey[] = "se-retimer scale";  // the SDL window data that holds it
 }  // namespace
 
 SDL_Window* SdlWindowOf(HWND window) {
@@ -29,6 +31,15 @@ void RegisterSdlWindow(HWND window, SDL_Window* sdlWindow) {
 void UnregisterSdlWindow(HWND window) {
     std::lock_guard lock(windowsMutex);
     windows.erase(window);
+}
+
+void SetSdlWindowScale(SDL_Window* sdlWindow, int scale) {
+    SDL_SetWindowData(sdlWindow, kScaleKey, reinterpret_cast<void*>(static_cast<intptr_t>(scale)));
+}
+
+int SdlWindowScale(SDL_Window* sdlWindow) {
+    const intptr_t scale = reinterpret_cast<intptr_t>(SDL_GetWindowData(sdlWindow, kScaleKey));
+    return scale > 1 ? static_cast<int>(scale) : 1;
 }
 
 bool StartSdlSubsystem(unsigned subsystemFlags) {

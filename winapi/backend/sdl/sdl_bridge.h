@@ -18,6 +18,11 @@ SDL_Window* SdlWindowOf(HWND window);
 void RegisterSdlWindow(HWND window, SDL_Window* sdlWindow);
 void UnregisterSdlWindow(HWND window);
 
+// How many SDL pixels each of the program's pixels takes in a window, both ways (user32
+// sets it when it makes the window; d3d8 and gdi32 draw that much larger). 1 when unset.
+void SetSdlWindowScale(SDL_Window* sdlWindow, int scale);
+int SdlWindowScale(SDL_Window* sdlWindow);
+
 // A handler that the event pump calls for every SDL event before translating it, on the
 // thread that pumps. d3d8 uses it to hear of SDL_RENDER_DEVICE_RESET and
 // SDL_RENDER_TARGETS_RESET (its renderer was lost). At most one handler per slot.
