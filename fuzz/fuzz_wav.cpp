@@ -1,7 +1,9 @@
-// Fuzz target for the WAV reader: any bytes either load or are rejected, never crash,
-// never read out of bounds, never allocate more than the file holds. A file that loads
-// must survive a duration change and a save, and read back as the same clip; the
-// change streamed in blocks gives the same bytes as the change in memory.
+// Fuzz target for the WAV reader and its metadata parser: any bytes either load or are
+// rejected, never crash, never read out of bounds, never allocate more than the file
+// holds. A file that loads must survive a duration change and a save, and read back as
+// the same clip with the same metadata chunks; the change streamed in blocks gives the
+// same bytes as the change in memory, and its metadata moved by the plan the same
+// chunks.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -22,6 +24,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CSoundClip clip;
     if (!LoadFromOpenFile(wave, file, clip)) return 0;
     if (clip.data.length > size) __builtin_trap();
+    uint64_t metadataBytes = 0;
+    for (const CMetaChunk& chunk : clip.chunks) metadataBytes += chunk.body.size();
+    if (metadataBytes > size) __builtin_trap();
+    // What --info shows of the markers reads only what the chunks hold.
+    for (const CCuePoint& cue : CuePoints(clip.chunks)) {
+        if (cue.label.size() > size) __builtin_trap();
+    }
+    Loops(clip.chunks);
 
     // Write it back and read it again: the format and samples survive the round trip.
     FILE* copy = tmpfile();
@@ -36,6 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CSoundClip again;
         if (!Transfer(reader, stream, EDirection::Input, again)) __builtin_trap();
         if (std::memcmp(&again.Format(), &clip.Format(), sizeof(CSoundFormat)) != 0 ||
+            again.chunks != clip.chunks || !reader.dropped.empty() ||
             again.data.length != clip.data.length ||
             (clip.data.length != 0 &&
              std::memcmp(again.data.data, clip.data.data, clip.data.length) != 0)) {
@@ -51,6 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CChangePlan plan;
         std::vector<uint8_t> streamed;
         const bool planned = PlanDuration(clip, clip.data.length, ms, plan) == EChangeResult::Done;
+        CMetaChunks moved = clip.chunks;
+        RescaleMetadata(moved, plan.inFrames, plan.outFrames);
         if (planned) {
             uint32_t at = 0;
             const CByteBuffer& input = clip.data;
@@ -68,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (!StreamChange(streaming, plan, read, write)) __builtin_trap();
         }
         const EChangeResult result = ChangeDuration(job, ms, clip);
-        if (planned != (result == EChangeResult::Done) ||
+        if (planned != (result == EChangeResult::Done) || (planned && moved != clip.chunks) ||
             (planned && (streamed.size() != clip.data.length ||
                          (clip.data.length != 0 &&
                           std::memcmp(streamed.data(), clip.data.data, clip.data.length) != 0)))) {

@@ -11,6 +11,7 @@ packages=(
   sox                                     # check the files we write, make sample clips
   ffmpeg                                  # the music tests encode a WMA with it
   time                                    # peak memory in the benchmarks
+  jq                                      # tests read the CLI's JSON back with it
   libgtk-3-dev                            # message boxes and file dialogs
   libsdl2-dev                             # the window, input and the audio device
   libfreetype-dev libfontconfig-dev       # glyphs of the interface text

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "framework/error/trace.h"
@@ -117,7 +118,11 @@ uint32_t SampleCount(const CSoundClip& clip) {
 }
 
 uint64_t SavedFileSize(const CSoundClip& clip) {
-    return static_cast<uint64_t>(clip.data.length) + 44;
+    return SavedFileSize(clip.data.length, clip.chunks);
+}
+
+uint64_t SavedFileSize(uint64_t dataBytes, const CMetaChunks& chunks) {
+    return 44 + dataBytes + TrailerBytes(dataBytes, chunks);
 }
 
 namespace {
@@ -150,6 +155,7 @@ bool MakeSilence(CSoundClip& clip, uint32_t milliseconds) {
     if (!silence.Resize(static_cast<uint32_t>(size))) return false;
     FillSilence(silence, clip.wBitsPerSample);
     clip.data = std::move(silence);
+    clip.chunks.clear();
     return true;
 }
 
@@ -463,6 +469,37 @@ EChangeResult PlanFrames(uint32_t inFrames, uint32_t frameSize, uint64_t dataByt
     return EChangeResult::Done;
 }
 
+namespace {
+
+// An empty clip becomes silence in its own format.
+CChangePlan SilencePlan(const CSoundFormat& format) {
+    CChangePlan plan;
+    plan.kind = CChangePlan::EKind::Silence;
+    plan.silence = format.wBitsPerSample == 8 ? 0x80 : 0;
+    return plan;
+}
+
+}  // namespace
+
+EChangeResult PlanFrameCount(const CSoundFormat& format, uint64_t dataBytes, uint64_t outFrames,
+                             CChangePlan& plan) {
+    SE_MARK();
+    const uint32_t frameSize = ChangeFrameSize(format);
+    if (dataBytes == 0 || (frameSize != 0 && dataBytes < frameSize)) {
+        // Nothing to map from: silence of the frames, in the format's blocks.
+        plan = SilencePlan(format);
+        plan.frameSize = format.nBlockAlign;
+        if (plan.frameSize == 0 || outFrames > kMaxWaveDataBytes / plan.frameSize)
+            return EChangeResult::Failed;
+        plan.outFrames = static_cast<uint32_t>(outFrames);
+        plan.outBytes = outFrames * plan.frameSize;
+        return EChangeResult::Done;
+    }
+    if (frameSize == 0) return EChangeResult::Unsupported;
+    return PlanFrames(static_cast<uint32_t>(dataBytes / frameSize), frameSize, dataBytes, outFrames,
+                      plan);
+}
+
 EChangeResult PlanDuration(const CSoundFormat& format, uint64_t dataBytes, double milliseconds,
                            CChangePlan& plan) {
     SE_MARK();
@@ -471,10 +508,7 @@ EChangeResult PlanDuration(const CSoundFormat& format, uint64_t dataBytes, doubl
                         : milliseconds >= 4294967295.0 ? UINT32_MAX
                                                        : static_cast<uint32_t>(milliseconds);
     if (dataBytes == 0) {
-        // An empty clip becomes silence of the duration in its own format.
-        plan = CChangePlan{};
-        plan.kind = CChangePlan::EKind::Silence;
-        plan.silence = format.wBitsPerSample == 8 ? 0x80 : 0;
+        plan = SilencePlan(format);
         return BytesFor(format.nBlockAlign, format.nSamplesPerSec, ms, plan.outBytes)
                    ? EChangeResult::Done
                    : EChangeResult::Failed;
@@ -489,23 +523,32 @@ EChangeResult PlanDuration(const CSoundFormat& format, uint64_t dataBytes, doubl
     return PlanRatio(dataBytes, frameSize, ratio, plan);
 }
 
-bool StreamChange(CTimeChangeJob& job, const CChangePlan& plan, const CSampleReader& read,
+bool StreamChange(CTimeChangeJob& job, const CChangePlan& plan, const CSampleView& view,
                   const CSampleWriter& write) {
     SE_MARK();
     job.inFrames = plan.inFrames;
     job.outFrames = plan.outFrames;
     job.progress = 0;
-    std::vector<uint8_t> block(kStreamBytes);
+    // Output blocks of 256 KiB. Measured on Linux 6 and ext4, with memory full of page
+    // cache: writing gigabytes in them costs the kernel about half what 1 MiB blocks do
+    // (its cache takes smaller pieces of memory, found without compacting it), while a
+    // clip of a hundred megabytes costs a little more. A block is only as large as the
+    // output, so small clips touch few pages.
+    constexpr uint64_t kBlockBytes = 256u << 10;
+    const uint32_t blockBytes = static_cast<uint32_t>(std::min(kBlockBytes, plan.outBytes));
+    std::unique_ptr<uint8_t[]> block(new uint8_t[std::max<uint32_t>(blockBytes, 1)]);
     if (plan.kind != CChangePlan::EKind::Map) {
-        // Silence or the samples as they are, block by block.
+        // Silence, or the samples as they are, block by block.
         if (plan.kind == CChangePlan::EKind::Silence)
-            std::memset(block.data(), plan.silence, kStreamBytes);
+            std::memset(block.get(), plan.silence, blockBytes);
         for (uint64_t done = 0; done < plan.outBytes;) {
             if (job.abort.load(std::memory_order_relaxed)) return false;
             const uint32_t n =
-                static_cast<uint32_t>(std::min<uint64_t>(kStreamBytes, plan.outBytes - done));
-            if (plan.kind == CChangePlan::EKind::Keep && !read(block.data(), n)) return false;
-            if (!write(block.data(), n)) return false;
+                static_cast<uint32_t>(std::min<uint64_t>(blockBytes, plan.outBytes - done));
+            const uint8_t* bytes = block.get();
+            if (plan.kind == CChangePlan::EKind::Keep && (bytes = view(done, n)) == nullptr)
+                return false;
+            if (!write(bytes, n)) return false;
             done += n;
             if (plan.frameSize != 0)
                 job.progress.store(static_cast<uint32_t>(done / plan.frameSize));
@@ -514,66 +557,77 @@ bool StreamChange(CTimeChangeJob& job, const CChangePlan& plan, const CSampleRea
     }
     if (plan.outFrames == 0) return true;
     const uint64_t frameSize = plan.frameSize;
+    // A block's sources lie within this many input frames, and it has at most this many
+    // output frames.
     const uint32_t windowFrames =
         static_cast<uint32_t>(std::max<uint64_t>(kStreamBytes / frameSize, 1));
-    const uint32_t blockFrames = windowFrames;
-    std::vector<uint8_t> window(windowFrames * frameSize);
-    block.resize(blockFrames * frameSize);
+    const uint32_t blockFrames = static_cast<uint32_t>(blockBytes / frameSize);
     const bool shrink = plan.inFrames > plan.outFrames;
     const ShrinkMapper shrinkMapper = ShrinkFor(plan.inFrames, plan.outFrames);
     const StretchMapper stretchMapper = StretchFor(plan.inFrames, plan.outFrames);
     auto source = [&](uint32_t i) {
         return shrink ? shrinkMapper.Source(i) : stretchMapper.Source(i);
     };
-    // The window holds input frames [base, base + have); the reader stands at base + have.
-    uint64_t base = 0, have = 0;
     for (uint32_t i = 0; i < plan.outFrames;) {
         if (job.abort.load(std::memory_order_relaxed)) return false;
-        // Frames before the first source are done with: kept frames move to the front,
-        // skipped ones are read past.
+        // The block ends at the last output frame whose source lies within the window
+        // from the first one: sources only move forward, so a binary search finds it.
         const uint64_t first = source(i);
-        if (first >= base + have) {
-            for (uint64_t skip = first - (base + have); skip > 0;) {
-                const uint64_t n = std::min<uint64_t>(skip, windowFrames);
-                if (!read(window.data(), static_cast<uint32_t>(n * frameSize))) return false;
-                skip -= n;
-            }
-            base = first;
-            have = 0;
-        } else if (first > base) {
-            std::memmove(window.data(), window.data() + (first - base) * frameSize,
-                         (base + have - first) * frameSize);
-            have -= first - base;
-            base = first;
-        }
-        const uint64_t fill = std::min<uint64_t>(windowFrames, plan.inFrames - base);
-        if (have < fill) {
-            if (!read(window.data() + have * frameSize,
-                      static_cast<uint32_t>((fill - have) * frameSize)))
-                return false;
-            have = fill;
-        }
-        // The block ends at the last output frame whose source the window holds: sources
-        // only move forward, so a binary search finds it.
+        const uint64_t limit = std::min<uint64_t>(first + windowFrames, plan.inFrames);
         uint32_t low = i + 1, high = static_cast<uint32_t>(
                                   std::min<uint64_t>(plan.outFrames, uint64_t{i} + blockFrames));
         while (low < high) {
             const uint32_t middle = low + (high - low + 1) / 2;
-            if (source(middle - 1) < base + have) {
+            if (source(middle - 1) < limit) {
                 low = middle;
             } else {
                 high = middle - 1;
             }
         }
         const uint32_t end = low;
-        const CWindow w{window.data(), base, base + have, block.data(), i};
+        const uint64_t last = source(end - 1);
+        const uint8_t* input =
+            view(first * frameSize, static_cast<uint32_t>((last + 1 - first) * frameSize));
+        if (input == nullptr) return false;
+        const CWindow w{input, first, last + 1, block.get(), i};
         const bool copied = shrink ? CopyFramesBySize(job, w, plan.frameSize, shrinkMapper, end)
                                    : CopyFramesBySize(job, w, plan.frameSize, stretchMapper, end);
         if (!copied) return false;
-        if (!write(block.data(), static_cast<uint32_t>((end - i) * frameSize))) return false;
+        if (!write(block.get(), static_cast<uint32_t>((end - i) * frameSize))) return false;
         i = end;
     }
     return true;
+}
+
+bool StreamChange(CTimeChangeJob& job, const CChangePlan& plan, const CSampleReader& read,
+                  const CSampleWriter& write) {
+    SE_MARK();
+    // Input bytes [base, base + have) stand in the window; the reader stands at their end.
+    // Views start at or after base, so kept bytes move to the front and skipped ones are
+    // read past. Untouched, the window costs no memory: a small clip uses a little of it.
+    const std::unique_ptr<uint8_t[]> window(new uint8_t[kStreamBytes]);
+    uint64_t base = 0, have = 0;
+    auto view = [&](uint64_t at, uint32_t count) -> const uint8_t* {
+        if (at >= base + have) {
+            for (uint64_t skip = at - (base + have); skip > 0;) {
+                const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(skip, kStreamBytes));
+                if (!read(window.get(), n)) return nullptr;
+                skip -= n;
+            }
+            base = at;
+            have = 0;
+        } else if (at > base) {
+            std::memmove(window.get(), window.get() + (at - base), base + have - at);
+            have -= at - base;
+            base = at;
+        }
+        if (have < count) {
+            if (!read(window.get() + have, static_cast<uint32_t>(count - have))) return nullptr;
+            have = count;
+        }
+        return window.get();
+    };
+    return StreamChange(job, plan, view, write);
 }
 
 EChangeResult Resample(CTimeChangeJob& job, CByteBuffer& samples, uint32_t frameSize,
@@ -592,7 +646,9 @@ EChangeResult ChangeByRatio(CTimeChangeJob& job, double ratio, CSoundClip& clip)
     SE_MARK();
     const uint32_t frameSize = ChangeFrameSize(clip);
     if (frameSize == 0) return EChangeResult::Unsupported;
-    return Resample(job, clip.data, frameSize, ratio);
+    const EChangeResult result = Resample(job, clip.data, frameSize, ratio);
+    if (result == EChangeResult::Done) RescaleMetadata(clip.chunks, job.inFrames, job.outFrames);
+    return result;
 }
 
 EChangeResult ChangeDuration(CTimeChangeJob& job, double milliseconds, CSoundClip& clip) {
@@ -601,7 +657,9 @@ EChangeResult ChangeDuration(CTimeChangeJob& job, double milliseconds, CSoundCli
     CChangePlan plan;
     const EChangeResult planned = PlanDuration(clip, clip.data.length, milliseconds, plan);
     if (planned != EChangeResult::Done) return planned;
-    return ApplyPlan(job, plan, clip.data, clip.wBitsPerSample);
+    const EChangeResult result = ApplyPlan(job, plan, clip.data, clip.wBitsPerSample);
+    if (result == EChangeResult::Done) RescaleMetadata(clip.chunks, plan.inFrames, plan.outFrames);
+    return result;
 }
 
 // ---------------------------------------------------------------------------------------

@@ -20,6 +20,8 @@
 #include <functional>
 #include <string>
 
+#include "sound/metadata.h"
+
 // Owned byte storage for sample data.
 class CByteBuffer {
 public:
@@ -60,6 +62,9 @@ static_assert(sizeof(CSoundFormat) == 18, "the format fields must match WAVEFORM
 
 struct CSoundClip : CSoundFormat {
     CByteBuffer data;
+    // The metadata chunks the clip came with, in file order; a change moves their
+    // positions with the samples and a save writes them after the samples.
+    CMetaChunks chunks;
 
     CSoundFormat& Format() { return *this; }
     const CSoundFormat& Format() const { return *this; }
@@ -107,10 +112,12 @@ uint64_t DurationMs(const CSoundFormat& format, uint64_t dataBytes);
 // the file the clip makes when saved.
 uint32_t SampleCount(const CSoundClip& clip);
 uint64_t SavedFileSize(const CSoundClip& clip);
+uint64_t SavedFileSize(uint64_t dataBytes, const CMetaChunks& chunks);
 // True when the clip has a defined duration: channels, rate and at least 8 bits.
 bool HasDuration(const CSoundFormat& format);
-// Replaces the samples with milliseconds of silence in the clip's format; false (the
-// clip untouched) when that much would not fit a WAV file or cannot be allocated.
+// Replaces the samples with milliseconds of silence in the clip's format and drops its
+// metadata; false (the clip untouched) when that much would not fit a WAV file or cannot
+// be allocated.
 bool MakeSilence(CSoundClip& clip, uint32_t milliseconds);
 // The bytes of one frame that the change copies, or 0 when the format cannot change.
 uint32_t ChangeFrameSize(const CSoundFormat& format);
@@ -139,18 +146,30 @@ EChangeResult PlanDuration(const CSoundFormat& format, uint64_t dataBytes, doubl
 // Failed when a WAV file cannot hold them.
 EChangeResult PlanFrames(uint32_t inFrames, uint32_t frameSize, uint64_t dataBytes,
                          uint64_t outFrames, CChangePlan& plan);
+// The same for a clip's samples in the format: an empty clip becomes outFrames frames of
+// silence; Unsupported for a format without whole frames.
+EChangeResult PlanFrameCount(const CSoundFormat& format, uint64_t dataBytes, uint64_t outFrames,
+                             CChangePlan& plan);
 
-// Carries out a plan without holding the clip: the input's samples are read in order
-// and the output's written in order, in blocks of at most kStreamBytes (the mapping
-// from output frame to input frame only moves forward). read must fill exactly the
-// bytes asked for; a false from either, or abort, ends the change with false. Progress
-// shows in job as for a change in memory.
+// Carries out a plan without holding the clip: the output's samples are written in
+// order, in blocks of at most kStreamBytes, from views of the input that only move
+// forward (the mapping from output frame to input frame does). view answers where
+// count input sample bytes from byte at stand, valid until its next call, or null when
+// they cannot be had; at never decreases and count is at most kStreamBytes. A null, a
+// false from write or abort ends the change with false. Progress shows in job as for a
+// change in memory.
 inline constexpr uint32_t kStreamBytes = 1u << 20;
-using CSampleReader = std::function<bool(uint8_t* bytes, uint32_t count)>;
+using CSampleView = std::function<const uint8_t*(uint64_t at, uint32_t count)>;
 using CSampleWriter = std::function<bool(const uint8_t* bytes, uint32_t count)>;
+bool StreamChange(CTimeChangeJob& job, const CChangePlan& plan, const CSampleView& view,
+                  const CSampleWriter& write);
+// The same reading the input in order: read must fill exactly the bytes asked for, and
+// the views come from a window of at most kStreamBytes that it fills.
+using CSampleReader = std::function<bool(uint8_t* bytes, uint32_t count)>;
 bool StreamChange(CTimeChangeJob& job, const CChangePlan& plan, const CSampleReader& read,
                   const CSampleWriter& write);
 
+// Both move the clip's metadata with its samples when they are Done.
 EChangeResult ChangeDuration(CTimeChangeJob& job, double milliseconds, CSoundClip& clip);
 EChangeResult ChangeByRatio(CTimeChangeJob& job, double ratio, CSoundClip& clip);
 EChangeResult Resample(CTimeChangeJob& job, CByteBuffer& samples, uint32_t frameSize, double ratio);

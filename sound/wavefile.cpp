@@ -87,6 +87,34 @@ const char* ReadFormat(CBinary& stream, uint32_t size, CSoundClip& clip) {
     return nullptr;
 }
 
+void Drop(CWaveFile& wave, const char* tag, const char* why) {
+    wave.dropped.push_back("chunk '" + std::string(tag, 4) + "' dropped: " + why);
+}
+
+// The sample bytes of the data chunk whose size the headers gave, starting at
+// layout.dataOffset; false with the reason when the file cannot hold them.
+bool SizeData(CWaveFile& wave, const CSoundClip& clip, uint64_t fileSize, CWaveLayout& layout) {
+    const uint64_t rest = fileSize - layout.dataOffset;
+    if (wave.dataSize == kUnknownSize || (wave.fromPipe && wave.dataSize > rest)) {
+        // What writers put down when they cannot come back to give the size: the samples
+        // run to the end of the file, in whole frames.
+        const uint64_t frames = rest / clip.nBlockAlign;
+        if (frames * clip.nBlockAlign > kMaxWaveDataBytes) {
+            wave.rejection = NWaveRejection::kUnknownSizeTooLarge;
+            return false;
+        }
+        layout.dataBytes = static_cast<uint32_t>(frames * clip.nBlockAlign);
+        return true;
+    }
+    // The size is checked before anything is allocated for it.
+    if (wave.dataSize > rest) {
+        wave.rejection = NWaveRejection::kDataPastEnd;
+        return false;
+    }
+    layout.dataBytes = wave.dataSize;
+    return true;
+}
+
 }  // namespace
 
 bool ReadWaveHeaders(CWaveFile& wave, CBinary& stream, CSoundClip& clip, CWaveLayout& layout) {
@@ -96,6 +124,8 @@ bool ReadWaveHeaders(CWaveFile& wave, CBinary& stream, CSoundClip& clip, CWaveLa
         return false;
     };
     wave.rejection = "";
+    wave.dropped.clear();
+    clip.chunks.clear();
     if (!stream.IsSeekable()) return reject(NWaveRejection::kNotSeekable);
     const uint64_t fileSize = stream.Size();
     if (wave.abort) return reject(NWaveRejection::kAborted);
@@ -106,6 +136,7 @@ bool ReadWaveHeaders(CWaveFile& wave, CBinary& stream, CSoundClip& clip, CWaveLa
     wave.riffSize = U32(header + 4);
 
     bool haveFormat = false;
+    bool haveData = false;       // past the data chunk: what follows can only be dropped
     bool afterOddChunk = false;  // the previous chunk had an odd size
     for (;;) {
         const uint64_t start = stream.Position();
@@ -117,44 +148,56 @@ bool ReadWaveHeaders(CWaveFile& wave, CBinary& stream, CSoundClip& clip, CWaveLa
             stream.Seek(start - 1);
             read = stream.TryRead(chunk, 8);
         }
-        if (!read)
+        if (!read) {
+            if (haveData) break;
             return reject(haveFormat ? NWaveRejection::kNoDataChunk : NWaveRejection::kNoFmtChunk);
+        }
+        const char* tag = reinterpret_cast<const char*>(chunk);
         const uint32_t size = U32(chunk + 4);
-        if (IsTag(chunk, "data")) {
+        const uint64_t body = stream.Position();
+        if (IsTag(chunk, "data") && !haveData) {
             if (!haveFormat) return reject(NWaveRejection::kDataBeforeFmt);
             wave.dataSize = size;
+            haveData = true;
+            layout.dataOffset = body;
+            if (!SizeData(wave, clip, fileSize, layout)) return false;
+            // Samples of unknown size (counted to the end of the file, so never equal to
+            // the size given) leave no room for chunks after them.
+            if (layout.dataBytes != wave.dataSize) break;
+        } else if (body + size > fileSize) {
+            if (!haveData) return reject(NWaveRejection::kChunkPastEnd);
+            if (IsMetadataTag(tag)) Drop(wave, tag, "runs past the end of the file");
             break;
-        }
-        const uint64_t body = stream.Position();
-        if (body + size > fileSize) return reject(NWaveRejection::kChunkPastEnd);
-        if (IsTag(chunk, "fmt ") && !haveFormat) {
+        } else if (IsTag(chunk, "fmt ") && !haveFormat) {
             if (const char* why = ReadFormat(stream, size, clip)) return reject(why);
             haveFormat = true;
-        } else {
-            stream.Skip(size);
+        } else if (IsMetadataTag(tag)) {
+            const char* why = "larger than 1 MiB";
+            if (size <= kMaxMetadataChunk) {
+                std::vector<uint8_t> bytes(size);
+                if (size != 0 && !stream.TryRead(bytes.data(), size)) {
+                    // The chunk lies inside the file's size, so only a file cut short
+                    // while it was read gets here: like a chunk past the end, a refusal
+                    // before the samples and a dropped chunk after them.
+                    if (!haveData) return reject(NWaveRejection::kChunkPastEnd);
+                    Drop(wave, tag, "runs past the end of the file");
+                    break;
+                }
+                why = TakeMetadata(clip.chunks, tag, std::move(bytes));
+            }
+            if (why != nullptr) Drop(wave, tag, why);
         }
+        stream.Seek(body + size);
         afterOddChunk = (size & 1) != 0;
         if (afterOddChunk) {
-            if (body + size + 1 > fileSize) return reject(NWaveRejection::kNoDataChunk);
+            if (body + size + 1 > fileSize) {
+                if (haveData) break;
+                return reject(NWaveRejection::kNoDataChunk);
+            }
             stream.Skip(1);
         }
     }
-
-    layout.dataOffset = stream.Position();
-    const uint64_t rest = fileSize - layout.dataOffset;
-    if (wave.dataSize == kUnknownSize || (wave.fromPipe && wave.dataSize > rest)) {
-        // What writers put down when they cannot come back to give the size: the samples
-        // run to the end of the file, in whole frames.
-        const uint64_t frames = rest / clip.nBlockAlign;
-        if (frames * clip.nBlockAlign > kMaxWaveDataBytes) {
-            return reject(NWaveRejection::kUnknownSizeTooLarge);
-        }
-        layout.dataBytes = static_cast<uint32_t>(frames * clip.nBlockAlign);
-    } else {
-        // The size is checked before anything is allocated for it.
-        if (wave.dataSize > rest) return reject(NWaveRejection::kDataPastEnd);
-        layout.dataBytes = wave.dataSize;
-    }
+    stream.Seek(layout.dataOffset);
     return true;
 }
 
@@ -180,22 +223,30 @@ bool WriteWave(CWaveFile& wave, CBinary& stream, CSoundClip& clip) {
     SE_MARK();
     if (wave.abort) return false;
     wave.dataSize = clip.data.length;
-    const std::vector<uint8_t> header = WaveHeader(clip, wave.dataSize);
+    const std::vector<uint8_t> trailer = WaveTrailer(wave.dataSize, clip.chunks);
+    if (!FitsWaveFile(wave.dataSize, trailer.size())) return false;
+    const std::vector<uint8_t> header = WaveHeader(clip, wave.dataSize, trailer.size());
     wave.riffSize = U32(header.data() + 4);
     clip.cbSize = 16;
     if (!stream.TryWrite(header.data(), header.size())) return false;
     if (wave.abort) return false;
-    return wave.dataSize == 0 || stream.TryWrite(clip.data.data, wave.dataSize);
+    if (wave.dataSize != 0 && !stream.TryWrite(clip.data.data, wave.dataSize)) return false;
+    return trailer.empty() || stream.TryWrite(trailer.data(), trailer.size());
 }
 
 }  // namespace
 
-std::vector<uint8_t> WaveHeader(const CSoundFormat& format, uint32_t dataBytes) {
+bool FitsWaveFile(uint64_t dataBytes, uint64_t trailerBytes) {
+    return dataBytes <= kMaxWaveDataBytes && trailerBytes <= kMaxWaveDataBytes - dataBytes;
+}
+
+std::vector<uint8_t> WaveHeader(const CSoundFormat& format, uint32_t dataBytes,
+                                uint64_t trailerBytes) {
     SE_MARK();
     std::vector<uint8_t> header(kHeaderSize);
     uint8_t* h = header.data();
     std::memcpy(h, "RIFF", 4);
-    PutU32(h + 4, dataBytes + 36);
+    PutU32(h + 4, static_cast<uint32_t>(36 + dataBytes + trailerBytes));
     std::memcpy(h + 8, "WAVEfmt ", 8);
     PutU32(h + 16, 16);
     PutU16(h + 20, format.wFormatTag);

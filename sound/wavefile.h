@@ -1,11 +1,14 @@
 // WAV files: reading a RIFF/WAVE file into a sound clip and writing a clip as a
-// canonical 44-byte-header file.
+// canonical 44-byte-header file followed by the clip's metadata chunks.
 //
-// The reader walks the chunks after "RIFF"/"WAVE": any chunk before or after "fmt " is
-// skipped; an odd-sized chunk is followed by a pad byte (or not: when no tag stands
-// after the pad, the next chunk starts one byte earlier); an extensible fmt becomes its
-// PCM or float sub-format. A format without a duration, with a block smaller than one
-// frame, or (PCM and float) with a block other than channels x bytes per sample is
+// The reader walks the chunks after "RIFF"/"WAVE", before and after the data chunk: the
+// metadata chunks (sound/metadata.h) are kept with the clip in file order, every other
+// chunk is skipped; an odd-sized chunk is followed by a pad byte (or not: when no tag
+// stands after the pad, the next chunk starts one byte earlier); an extensible fmt
+// becomes its PCM or float sub-format. After the data chunk nothing is refused: a chunk
+// that runs past the end of the file ends the walk, and a metadata chunk that cannot be
+// kept is dropped with its reason in CWaveFile::dropped. A format without a duration, with a block
+// smaller than one frame, or (PCM and float) with a block other than channels x bytes per sample is
 // refused. A data size of 0xFFFFFFFF is a writer's placeholder: the samples are the
 // whole frames to the end of the file. Every size is checked against the file before it
 // is read or allocated; a short read is a rejection, never the end of the program, and
@@ -13,12 +16,14 @@
 //
 // SaveToFile writes to a temporary file beside the target, closes it checking every
 // write and renames it over the target (keeping the replaced file's permissions); on any
-// failure, or an abort, the temporary file is deleted and the old file is untouched.
+// failure, or an abort, the temporary file is deleted and the old file is untouched. The
+// metadata chunks follow the samples, after a pad byte when the data size is odd.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "framework/platform/file.h"
@@ -70,6 +75,8 @@ struct CWaveFile {
     // Why the last read answered false: one of NWaveRejection's texts (empty after
     // success).
     const char* rejection = "";
+    // The metadata chunks the last read left out: "chunk 'cue ' dropped: <why>".
+    std::vector<std::string> dropped;
 };
 
 enum class EDirection { Input, Output };
@@ -91,8 +98,13 @@ struct CWaveLayout {
 // for a file that is not a WAV file this program can use, or a stream that cannot seek.
 bool ReadWaveHeaders(CWaveFile& wave, NVireo::NFile::NSTDIO::CBinary& stream, CSoundClip& clip,
                      CWaveLayout& layout);
-// The canonical 44-byte header of a file of dataBytes samples in the format.
-std::vector<uint8_t> WaveHeader(const CSoundFormat& format, uint32_t dataBytes);
+// The canonical 44-byte header of a file of dataBytes samples in the format, followed by
+// trailerBytes of other chunks (TrailerBytes in sound/metadata.h).
+std::vector<uint8_t> WaveHeader(const CSoundFormat& format, uint32_t dataBytes,
+                                uint64_t trailerBytes = 0);
+// True when a file of dataBytes samples and trailerBytes of other chunks has a RIFF size
+// that fits 32 bits.
+bool FitsWaveFile(uint64_t dataBytes, uint64_t trailerBytes);
 
 // Reads path into clip; false when the file cannot be opened or is rejected.
 bool LoadFromFile(CWaveFile& wave, const char* path, CSoundClip& clip);

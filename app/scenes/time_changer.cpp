@@ -1,9 +1,13 @@
 // The duration dialog.
 #include "app/scenes/time_changer.h"
 
+#include <cmath>
+#include <cstdio>
+
 #include "app/gui/description.h"
 #include "app/gui/help_line.h"
 #include "app/scenes/wait.h"
+#include "app/scenes/workspace.h"
 #include "app/scenes/workspace_commands.h"
 #include "app/scenes/workspace_model.h"
 #include "app/shell/frame_timer.h"
@@ -42,6 +46,12 @@ CTimeChanger::CTimeChanger() {
     CurrentSlot() = this;
 
     const NVireo::NText::CStringTable& strings = NVireo::NText::ApplicationStrings();
+    ratio.fontHeight = bar.valueText.fontHeight;
+    ratio.x = bar.valueText.x;
+    ratio.y = bar.valueText.y + bar.valueText.fontHeight;
+    ratio.SetText("");
+    Help::AddLine(ratio.description, strings.Get(StringId::Application::RatioDescription).c_str());
+    ratio.SetEnabled(true);
     const int32_t width = ::Button::NDetail::ScreenWidth();
     Help::CLines confirmLines;
     Help::AddLine(confirmLines, strings.Get(StringId::Application::ConfirmDescription).c_str());
@@ -75,10 +85,27 @@ std::string CTimeChanger::ValueText(uint32_t ms) {
     return text.c_str();
 }
 
+std::string CTimeChanger::RatioText(uint32_t ms, uint32_t currentMs) {
+    SE_MARK();
+    if (currentMs == 0 || ms == 0) return std::string();
+    const double multiple = static_cast<double>(ms) / currentMs;
+    double semitones = 12.0 * std::log2(static_cast<double>(currentMs) / ms);
+    if (std::fabs(semitones) < 0.005) semitones = 0.0;  // never "-0.00"
+    char text[64];
+    std::snprintf(text, sizeof text,
+                  multiple < 0.01 ? "x%.4f / %s%.2f 半音" : "x%.2f / %s%.2f 半音", multiple,
+                  semitones > 0 ? "+" : "", semitones);
+    return text;
+}
+
 void CTimeChanger::Update() {
     SE_MARK();
     // The bar's repeat runs in the widgets' tick, once a frame, before this update.
-    if (!bar.disabled) bar.SetValueText(ValueText(ChosenMs()).c_str());
+    if (!bar.disabled) {
+        bar.SetValueText(ValueText(ChosenMs()).c_str());
+        const CClipState& state = SharedClipState();
+        ratio.SetText(state.loaded ? RatioText(ChosenMs(), state.currentDurationMs).c_str() : "");
+    }
     buttons.PollButtons();  // last: a chosen button replaces this scene
 }
 
@@ -86,6 +113,7 @@ void CTimeChanger::Draw() {
     SE_MARK();
     ClearBackBuffer();
     bar.Draw();
+    ratio.Draw();
     buttons.DrawButtons();
     Help::Line::DrawOverlay();
 }
@@ -107,9 +135,8 @@ void CTimeChanger::CNexter::Select(int32_t id) {
     // Without a loaded clip there is nothing to change: the workspace gets a silent clip
     // of the chosen length, still not loaded (or, without the memory for it, the clip it
     // had).
-    if (MakeSilentStereo(state.clip, ms)) {
+    if (PutSilentClip(ms)) {
         state.currentDurationMs = ms;
-        state.loaded = false;
     } else {
         ShowMessage(kNoMemoryMessage);
     }

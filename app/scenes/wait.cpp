@@ -9,6 +9,7 @@
 
 #include "app/gui/help_line.h"
 #include "app/scenes/jobs.h"
+#include "app/scenes/undo.h"
 #include "app/scenes/wait_widgets.h"
 #include "app/shell/frame_timer.h"
 #include "framework/error/trace.h"
@@ -78,6 +79,7 @@ CTimeChangeWait::CTimeChangeWait() {
     const CClipState& state = SharedClipState();
     worker.requestedMs = state.requestedDurationMs;
     worker.clip.Format() = state.clip.Format();
+    worker.clip.chunks = state.clip.chunks;
     if (worker.clip.data.Resize(state.clip.data.length)) {
         if (state.clip.data.length != 0) {
             std::memcpy(worker.clip.data.data, state.clip.data.data, state.clip.data.length);
@@ -127,10 +129,10 @@ void CTimeChangeWait::Update() {
         // file holds) leaves the clip, its duration and its waveform as they were.
         ShowMessage(kChangeFailedMessage);
     } else {
+        Undo::Remember();
         CClipState& state = SharedClipState();
         state.currentDurationMs = worker.requestedMs;
-        state.clip.Format() = worker.clip.Format();
-        state.clip.data = std::move(worker.clip.data);
+        state.clip = std::move(worker.clip);
     }
     GoToWorkSpace();
 }
@@ -165,10 +167,10 @@ void CLoading::Update() {
         ShowMessage(worker.path + "\n" + "ファイルは不正です" +
                     (reason.empty() ? "" : "\n" + reason));
     } else {
+        Undo::Remember();
         CClipState& state = SharedClipState();
         state.loaded = true;
-        state.clip.Format() = worker.clip.Format();
-        state.clip.data = std::move(worker.clip.data);
+        state.clip = std::move(worker.clip);
         state.currentDurationMs = static_cast<uint32_t>(GetDurationMs(state.clip));
         state.currentFilePath = worker.path;
     }

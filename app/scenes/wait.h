@@ -68,8 +68,8 @@ protected:
 
 class CTimeChangeWait : public BWait {
 public:
-    // Changes a private copy of the clip, so the shared clip stays as it was until the
-    // change is complete.
+    // Changes a private copy of the clip (its metadata too), so the shared clip stays as
+    // it was until the change is complete.
     class CCThread : public NVireo::NWindows::NThread::CBasic {
     public:
         CCThread();
@@ -92,9 +92,10 @@ public:
     // finished change.
     ~CTimeChangeWait() override;
     // Not finished: steps the "中止" button. Finished: a complete change replaces the
-    // shared clip's format and samples and sets currentDurationMs to the requested
-    // value; a copy or a result that does not fit in memory shows kNoMemoryMessage,
-    // anything else kChangeFailedMessage, and changes nothing. Then a new workspace.
+    // shared clip's format, samples and metadata and sets currentDurationMs to the
+    // requested value (the clip state before it is the workspace's step back); a copy or
+    // a result that does not fit in memory shows kNoMemoryMessage, anything else
+    // kChangeFailedMessage, and changes nothing. Then a new workspace.
     void Update() override;
 
     // "残り処理数 %u/%u(%u%%)" for the job's current counts, or empty while the job does
@@ -131,11 +132,12 @@ public:
     CLoading();
     // Raises the reader's abort, waits for the worker and discards what it read.
     ~CLoading() override;
-    // Finished: a loaded clip becomes the shared clip (loaded, with its duration and the
-    // file as currentFilePath); an abort shows the path and "読み込みに失敗しました", a
-    // file too big for memory the path and kNoMemoryMessage, a rejected file the path,
-    // "ファイルは不正です" and, on a line of its own, why (Jobs::RefusalReason); the
-    // shared clip stays as it was. Then a new workspace.
+    // Finished: a loaded clip becomes the shared clip (loaded, with its metadata, its
+    // duration and the file as currentFilePath; malformed metadata is left out quietly;
+    // the clip state before it is the workspace's step back); an abort shows the path and
+    // "読み込みに失敗しました", a file too big for memory the path and kNoMemoryMessage, a
+    // rejected file the path, "ファイルは不正です" and, on a line of its own, why
+    // (Jobs::RefusalReason); the shared clip stays as it was. Then a new workspace.
     void Update() override;
 
     CCThread worker;

@@ -4,6 +4,7 @@
 #include "app/gui/description.h"
 #include "app/gui/help_line.h"
 #include "app/scenes/time_changer.h"
+#include "app/scenes/undo.h"
 #include "app/scenes/wait.h"
 #include "app/scenes/workspace_commands.h"
 #include "app/shell/frame_timer.h"
@@ -11,7 +12,10 @@
 #include "framework/error/trace.h"
 #include "framework/render/direct3d.h"
 #include "framework/render/presets.h"
+#include "framework/text/string_ids.h"
+#include "framework/text/string_table.h"
 #include "framework/window/dropped_files.h"
+#include "framework/window/keyboard.h"
 #include "sound/output/sound_device.h"
 
 namespace Scene::Main {
@@ -158,6 +162,8 @@ CWorkSpace::CWorkSpace() {
     RebuildWaveform();
     RebuildInfo();
     Help::Line::SetBarText(kDropHint);
+    Help::Line::AddBarText(
+        NVireo::NText::ApplicationStrings().Get(StringId::Application::UndoHint).c_str());
 }
 
 CWorkSpace::~CWorkSpace() {
@@ -212,15 +218,26 @@ void CWorkSpace::RebuildInfo() {
     panelLines = std::move(lines);
 }
 
+bool PutSilentClip(uint32_t milliseconds) {
+    SE_MARK();
+    CClipState& state = SharedClipState();
+    CSoundClip silent;
+    silent.Format() = state.clip.Format();
+    if (!MakeSilentStereo(silent, milliseconds)) return false;
+    Undo::Remember();
+    state.clip = std::move(silent);
+    state.loaded = false;
+    return true;
+}
+
 void CWorkSpace::Initialise() {
     SE_MARK();
     CClipState& state = SharedClipState();
-    if (!MakeSilentStereo(state.clip, state.currentDurationMs)) {
+    if (!PutSilentClip(state.currentDurationMs)) {
         ShowMessage(kChangeFailedMessage);
         return;
     }
     if (!NSound::ClipBuffer().Empty()) NSound::StopClip();
-    state.loaded = false;
     state.currentDurationMs = 0;
     RebuildWaveform();
     RebuildInfo();
@@ -256,8 +273,22 @@ void CWorkSpace::RunCommand(int32_t number) {
     }
 }
 
+void CWorkSpace::TakeStep(bool back) {
+    SE_MARK();
+    if (!(back ? Undo::Back() : Undo::Forward())) return;
+    if (!NSound::ClipBuffer().Empty()) NSound::StopClip();
+    RebuildWaveform();
+    RebuildInfo();
+    RefreshCommands();
+}
+
 void CWorkSpace::Update() {
     SE_MARK();
+    // Both keys are taken every frame, so that a Z or Y pressed alone is never kept for
+    // a later Ctrl.
+    const bool z = NVireo::NGame::KeyPressed('Z');
+    const bool y = NVireo::NGame::KeyPressed('Y');
+    if ((z || y) && (GetKeyState(VK_CONTROL) & 0x8000) != 0) TakeStep(z);
     RebuildInfo();
     Help::Normal::PlaceAtCursor(Help::Normal::SecondBox());
     RefreshCommands();

@@ -1,10 +1,11 @@
 // The workspace: the main screen. It shows the shared clip as an information panel and
 // one waveform graph per channel, and offers six commands in a column of buttons at the
 // right (Q W E R T A): change the duration, initialise, load, save, play and stop. A
-// WAV file dropped on the window is loaded too. The scene is built anew every time the
-// program comes back to it from a wait screen or the duration dialog, and is drawn at
-// once from its first frame (no fade from black); everything it shows is derived from
-// the shared clip state.
+// WAV file dropped on the window is loaded too. Ctrl+Z takes back the last change,
+// initialisation or load, Ctrl+Y brings it again (app/scenes/undo.h). The scene is built
+// anew every time the program comes back to it from a wait screen or the duration dialog,
+// and is drawn at once from its first frame (no fade from black); everything it shows is
+// derived from the shared clip state.
 #pragma once
 
 #include <windows.h>
@@ -65,8 +66,9 @@ public:
     CWorkSpace();
     ~CWorkSpace() override;
 
-    // The panel, the commands' enabling, the command column's shortcuts; a dropped file
-    // starts loading (the first of a drop; the others are ignored).
+    // Ctrl+Z and Ctrl+Y, the panel, the commands' enabling, the command column's
+    // shortcuts; a dropped file starts loading (the first of a drop; the others are
+    // ignored).
     void Update() override;
     // Black, the graphs, the panel and the command column.
     void DrawScene() override;
@@ -78,6 +80,9 @@ public:
     // length that a WAV file cannot hold (or memory cannot) is refused with the change's
     // error message, and the clip, its duration and its waveform stay as they were.
     void Initialise();
+    // The step back (back) or forward of the clip state, when there is one: the clip
+    // stops and the panel, graphs and commands show the state brought in.
+    void TakeStep(bool back);
     // Each command button enabled as the current clip state allows.
     void RefreshCommands();
     // One graph per channel of the current clip, from its reduced preview copy.
@@ -98,6 +103,12 @@ public:
     CSoundClip preview;
     ::Button::Box::CColumn<Button::CNexter> commands;
 };
+
+// Puts silent 16-bit stereo of milliseconds (MakeSilentStereo, in the shared clip's format
+// tag, without metadata) in place of the shared clip, not loaded, and keeps the state it
+// replaces as the step back; false, with nothing changed, when that silence cannot be
+// made. The duration is the caller's to set.
+bool PutSilentClip(uint32_t milliseconds);
 
 // The rectangle of command button number with the screen width width: 128 x 28 pixels,
 // 32 apart, from (width - 144, 66).

@@ -122,8 +122,7 @@ bool MakeSilentStereo(CSoundClip& clip, uint32_t milliseconds) {
     silent.wBitsPerSample = 16;
     silent.nAvgBytesPerSec = 176400;
     if (!MakeSilence(silent, milliseconds)) return false;
-    clip.Format() = silent.Format();
-    clip.data = std::move(silent.data);
+    clip = std::move(silent);
     return true;
 }
 

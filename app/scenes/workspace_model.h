@@ -66,8 +66,9 @@ std::vector<CChannelValues> ChannelValues(const CSoundClip& preview);
 double WaveY(double value, uint16_t bitsPerSample, double top, double bottom);
 
 // The clip the workspace starts from and falls back to: 16-bit stereo at 44100 Hz (the
-// format tag and cbSize stay as they are), silent for milliseconds. False, with the clip
-// untouched, when so much silence would not fit a WAV file or in memory.
+// format tag and cbSize stay as they are), silent for milliseconds and without metadata.
+// False, with the clip untouched, when so much silence would not fit a WAV file or in
+// memory.
 bool MakeSilentStereo(CSoundClip& clip, uint32_t milliseconds);
 
 }  // namespace Scene::Main

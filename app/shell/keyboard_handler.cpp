@@ -73,7 +73,7 @@ void WatchProgramKeys() {
         VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN, 'X', 'C', VK_SPACE, VK_LBUTTON, VK_RBUTTON,
         'A',     'S',      'D',   'R',     'T', 'F', 'G',      'Z',        'V',
         'B',     'Q',      'W',   'E',     'O', '0', '1',      '2',        '3',
-        '4',     '5',      '6',   '7',     '8', '9', 'L',      'M',
+        '4',     '5',      '6',   '7',     '8', '9', 'L',      'M',        'Y',
     };
     for (int key : keys) NVireo::NGame::AddWatchedKey(key);
 }

@@ -35,7 +35,7 @@ void SetHandler(std::unique_ptr<NVireo::NGame::IKeyBorder> handler);
 NVireo::NGame::IKeyBorder* Handler();
 
 // Adds the program's watched keys in their order: the arrows, X and C; Space, the left
-// and right mouse buttons, A S D R T F G Z V B Q W E O, the digits, L and M.
+// and right mouse buttons, A S D R T F G Z V B Q W E O, the digits, L, M and Y.
 void WatchProgramKeys();
 
 }  // namespace Keyborad

@@ -26,9 +26,11 @@
     X(BackCaption, 510)               \
     X(ConfirmDescription, 600)        \
     X(ConfirmCaption, 610)            \
+    X(RatioDescription, 700)          \
     X(CancelDescription, 800)         \
     X(CancelCaption, 810)             \
     X(ShortcutKeyLine, 900)           \
+    X(UndoHint, 1000)                 \
     X(MusicSwitchDescription, 1500)   \
     X(MusicVolumeDescription, 1510)   \
     X(EffectSwitchDescription, 1600)  \

@@ -54,10 +54,10 @@ std::vector<uint32_t> ReferenceSources(uint32_t in, uint32_t out) {
     return sources;
 }
 
-// Runs the copy loop directly for in -> out frames and answers each output frame's source.
-std::vector<uint32_t> Mapping(uint32_t in, uint32_t out, uint32_t frameSize) {
+// What the copy loop, run directly, makes of in frames (bytes) changed to out frames.
+std::vector<uint8_t> Copied(const std::vector<uint8_t>& bytes, uint32_t in, uint32_t out,
+                            uint32_t frameSize) {
     CByteBuffer input;
-    const std::vector<uint8_t> bytes = NumberedFrames(in, frameSize);
     EXPECT_TRUE(input.Resize(static_cast<uint32_t>(bytes.size())));
     std::memcpy(input.data, bytes.data(), bytes.size());
     CTimeChangeJob job;
@@ -67,9 +67,16 @@ std::vector<uint32_t> Mapping(uint32_t in, uint32_t out, uint32_t frameSize) {
     EXPECT_TRUE(in > out ? ShrinkFrames(job, input, frameSize)
                          : StretchFrames(job, input, frameSize));
     EXPECT_EQ(job.progress.load(), out);
+    return Bytes(job.output);
+}
+
+// Runs the copy loop directly for in -> out frames and answers each output frame's source.
+std::vector<uint32_t> Mapping(uint32_t in, uint32_t out, uint32_t frameSize) {
+    const std::vector<uint8_t> bytes = NumberedFrames(in, frameSize);
+    const std::vector<uint8_t> output = Copied(bytes, in, out, frameSize);
     std::vector<uint32_t> sources;
     for (uint32_t i = 0; i < out; ++i) {
-        const uint8_t* frame = job.output.data + static_cast<size_t>(i) * frameSize;
+        const uint8_t* frame = output.data() + static_cast<size_t>(i) * frameSize;
         uint32_t found = UINT32_MAX;
         for (uint32_t s = 0; s < in; ++s) {
             if (std::memcmp(frame, bytes.data() + static_cast<size_t>(s) * frameSize, frameSize) ==
@@ -133,6 +140,54 @@ TEST(DurationChange, CopyLoopsMatchThePlainFormulasAcrossBlocks) {
                           0)
                     << in << " -> " << out << " frames of " << frameSize << " at " << i;
             }
+        }
+    }
+}
+
+TEST(DurationChange, StreamedChangesGiveTheBytesOfTheChangeInMemory) {
+    // Clips of several blocks, shortened a little, a lot and so much that the sources of
+    // neighbouring output frames lie more than a block apart, lengthened, and kept, streamed
+    // from views of the input and from a reader of it.
+    for (const uint32_t frameSize : {1u, 4u, 6u, 32u}) {
+        const uint32_t in = (3 * kStreamBytes + 4099) / frameSize;
+        const std::vector<uint8_t> input = NumberedFrames(in, frameSize);
+        for (const uint32_t out : {in / 6 * 5, in / 50, 3u, in + 7, in * 3, in, 1u}) {
+            SCOPED_TRACE(std::to_string(in) + " -> " + std::to_string(out) + " frames of " +
+                         std::to_string(frameSize) + " bytes");
+            const std::vector<uint8_t> expected =
+                out == in ? input : Copied(input, in, out, frameSize);
+            CChangePlan plan;
+            ASSERT_EQ(PlanFrames(in, frameSize, input.size(), out, plan), EChangeResult::Done);
+            std::vector<uint8_t> written;
+            const CSampleWriter write = [&](const uint8_t* bytes, uint32_t count) {
+                written.insert(written.end(), bytes, bytes + count);
+                return true;
+            };
+            // Views only move forward, stay within a block and within the input.
+            uint64_t lastAt = 0;
+            bool inContract = true;
+            const CSampleView view = [&](uint64_t at, uint32_t count) -> const uint8_t* {
+                inContract = inContract && at >= lastAt && count <= kStreamBytes &&
+                             at + count <= input.size();
+                lastAt = at;
+                return input.data() + at;
+            };
+            CTimeChangeJob job;
+            ASSERT_TRUE(StreamChange(job, plan, view, write));
+            EXPECT_TRUE(inContract);
+            EXPECT_TRUE(written == expected);
+            EXPECT_EQ(job.progress.load(), out);
+
+            written.clear();
+            size_t position = 0;
+            const CSampleReader read = [&](uint8_t* bytes, uint32_t count) {
+                if (count > input.size() - position) return false;
+                std::memcpy(bytes, input.data() + position, count);
+                position += count;
+                return true;
+            };
+            ASSERT_TRUE(StreamChange(job, plan, read, write));
+            EXPECT_TRUE(written == expected);
         }
     }
 }

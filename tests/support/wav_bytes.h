@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -85,6 +86,74 @@ inline Bytes Samples(size_t count, uint8_t seed = 1) {
 
 inline Bytes Canonical(const Format& f, const Bytes& samples) {
     return Riff({Chunk("fmt ", FmtBody(f)), Chunk("data", samples, false)});
+}
+
+// Bodies of metadata chunks. A cue point in the data chunk has its play position equal
+// to its sample offset; one in another chunk keeps the position given.
+struct CuePoint {
+    uint32_t id, offset;
+    const char* chunk = "data";
+    uint32_t position = 0;
+};
+inline Bytes CueBody(const std::vector<CuePoint>& points) {
+    Bytes b;
+    Put32(b, static_cast<uint32_t>(points.size()));
+    for (const CuePoint& p : points) {
+        Put32(b, p.id);
+        Put32(b, std::string(p.chunk, 4) == "data" ? p.offset : p.position);
+        PutTag(b, p.chunk);
+        Put32(b, 0);
+        Put32(b, 0);
+        Put32(b, p.offset);
+    }
+    return b;
+}
+
+// A sampler chunk with loops (start, end), and samplerData bytes of its own after them.
+inline Bytes SamplerBody(const std::vector<std::pair<uint32_t, uint32_t>>& loops,
+                         uint32_t samplerData = 0) {
+    Bytes b;
+    for (uint32_t field : {0u, 0u, 22675u, 60u, 0u, 0u, 0u}) Put32(b, field);
+    Put32(b, static_cast<uint32_t>(loops.size()));
+    Put32(b, samplerData);
+    uint32_t id = 100;
+    for (const auto& [start, end] : loops) {
+        for (uint32_t field : {id++, 0u, start, end, 0u, 0u}) Put32(b, field);
+    }
+    for (uint32_t i = 0; i < samplerData; ++i) b.push_back(static_cast<uint8_t>(i));
+    return b;
+}
+
+inline Bytes AcidBody(float tempo) {
+    Bytes b;
+    for (uint32_t field : {1u, 60u, 0u, 4u, 0x00040004u}) Put32(b, field);
+    uint32_t bits;
+    static_assert(sizeof bits == sizeof tempo);
+    std::memcpy(&bits, &tempo, sizeof bits);
+    Put32(b, bits);
+    return b;
+}
+
+// A LIST body of the type with entries (each made with Chunk).
+inline Bytes ListBody(const char* type, const std::vector<Bytes>& entries) {
+    Bytes b;
+    PutTag(b, type);
+    for (const Bytes& e : entries) b.insert(b.end(), e.begin(), e.end());
+    return b;
+}
+inline Bytes LabelEntry(uint32_t id, const std::string& text) {
+    Bytes b;
+    Put32(b, id);
+    b.insert(b.end(), text.begin(), text.end());
+    b.push_back(0);
+    return Chunk("labl", b);
+}
+inline Bytes RegionEntry(uint32_t id, uint32_t length) {
+    Bytes b;
+    for (uint32_t field : {id, length}) Put32(b, field);
+    PutTag(b, "rgn ");
+    for (int i = 0; i < 8; ++i) b.push_back(0);
+    return Chunk("ltxt", b);
 }
 
 }  // namespace wavbytes

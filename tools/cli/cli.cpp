@@ -34,17 +34,27 @@ namespace {
 const char kVersion[] = "se-retimer-cli 1.00.1\n";
 
 const char kUsage[] =
-    "usage: se-retimer-cli --info IN.wav...\n"
-    "       se-retimer-cli (--ms N | --ratio R) -o OUT.wav IN.wav\n"
-    "       se-retimer-cli (--ms N | --ratio R) --out-dir DIR IN.wav...\n"
+    "usage: se-retimer-cli --info [--json] IN.wav...\n"
+    "       se-retimer-cli TARGET -o OUT.wav IN.wav\n"
+    "       se-retimer-cli TARGET --out-dir DIR IN.wav...\n"
     "       se-retimer-cli --list FILE.tsv --out-dir DIR\n"
     "\n"
     "  --info         print each clip's duration, samples, size, rate, bits and channels\n"
+    "  --json         with --info: one JSON object per clip, its markers and loops too\n"
+    "TARGET, one of:\n"
     "  --ms N         change each clip to N milliseconds\n"
     "  --ratio R      change each clip to R times its duration (rounded to the millisecond)\n"
+    "  --frames N     exactly N frames\n"
+    "  --fps F --game-frames N\n"
+    "                 N frames of a game running at F frames a second: round(N x rate / F)\n"
+    "  --bpm B --beats N\n"
+    "                 N beats at B beats a minute: round(N x 60 x rate / B) frames\n"
+    "  --semitones S  S semitones higher (lower when negative): round(n x 2^(-S/12)) frames\n"
+    "\n"
     "  --list FILE    lines of path<TAB>milliseconds; relative paths start at FILE's folder\n"
     "  -o OUT         where the one changed clip goes\n"
     "  --out-dir DIR  where changed clips go, each under its own file name\n"
+    "  --no-metadata  write only the samples, without cue points, loops and other metadata\n"
     "  --force        replace output files or symbolic links that already exist\n"
     "  --sync         make each output reach the disk before it gets its name\n"
     "  --wait S       wait at most S seconds for a FIFO's writer (default 30)\n"
@@ -53,21 +63,31 @@ const char kUsage[] =
     "\n"
     "Exit status: 0 every file done, 1 some file failed, 2 usage error.\n";
 
+// What a change aims at: a duration, a multiple of it, or a frame count in some unit.
+struct Target {
+    enum class EUnit { Ms, Ratio, Frames, GameFrames, Beats, Semitones };
+    EUnit unit = EUnit::Ms;
+    double value = 0;  // milliseconds, the ratio, frames, game frames, beats or semitones
+    double rate = 0;   // game frames or beats a second (a minute for beats)
+    std::string text;  // the target as the user gave it, for messages
+};
+
 struct Task {
     std::string input;   // as the user named it (host text)
     std::string output;  // empty for --info
-    std::optional<uint32_t> ms;
-    std::optional<double> ratio;
+    Target target;
 };
 
 struct Options {
     bool info = false;
+    bool json = false;
     bool force = false;
     bool sync = false;
     bool version = false;
+    bool metadata = true;
     int waitMs = 30000;
-    std::optional<uint32_t> ms;
-    std::optional<double> ratio;
+    std::vector<Target> targets;  // one, once the options make sense
+    std::optional<double> fps, gameFrames, bpm, beats;
     std::string out, outDir, list;
     std::vector<std::string> inputs;
 };
@@ -87,10 +107,18 @@ std::optional<uint32_t> ParseMs(const std::string& text) {
     return static_cast<uint32_t>(value);
 }
 
-std::optional<double> ParseRatio(const std::string& text) {
+// A finite decimal number (strtod's syntax, without hexadecimal, infinities or NaN).
+std::optional<double> ParseNumber(const std::string& text) {
+    if (text.empty() || text.find_first_of("xX") != std::string::npos) return std::nullopt;
     char* end = nullptr;
     const double value = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0' || !std::isfinite(value) || value <= 0) return std::nullopt;
+    if (*end != '\0' || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+std::optional<double> ParseRatio(const std::string& text) {
+    const std::optional<double> value = ParseNumber(text);
+    if (!value || *value <= 0) return std::nullopt;
     return value;
 }
 
@@ -125,16 +153,46 @@ Options ParseOptions(int argc, char** argv) {
                 throw UsageError{"--wait takes whole seconds from 0 to 86400, not '" + v + "'"};
             }
             o.waitMs = static_cast<int>(*seconds * 1000);
+        } else if (a == "--json") {
+            o.json = true;
+        } else if (a == "--no-metadata") {
+            o.metadata = false;
         } else if (a == "--ms") {
             const std::string v = value(i);
-            o.ms = ParseMs(v);
-            if (!o.ms)
+            const std::optional<uint32_t> ms = ParseMs(v);
+            if (!ms)
                 throw UsageError{"--ms takes whole milliseconds from 0 to 4294967295, not '" + v +
                                  "'"};
+            o.targets.push_back(Target{Target::EUnit::Ms, static_cast<double>(*ms), 0, v + " ms"});
         } else if (a == "--ratio") {
             const std::string v = value(i);
-            o.ratio = ParseRatio(v);
-            if (!o.ratio) throw UsageError{"--ratio takes a number above 0, not '" + v + "'"};
+            const std::optional<double> ratio = ParseRatio(v);
+            if (!ratio) throw UsageError{"--ratio takes a number above 0, not '" + v + "'"};
+            o.targets.push_back(Target{Target::EUnit::Ratio, *ratio, 0, "--ratio " + v});
+        } else if (a == "--frames") {
+            const std::string v = value(i);
+            const std::optional<uint32_t> frames = ParseMs(v);
+            if (!frames)
+                throw UsageError{"--frames takes a whole number from 0 to 4294967295, not '" + v +
+                                 "'"};
+            o.targets.push_back(
+                Target{Target::EUnit::Frames, static_cast<double>(*frames), 0, v + " frames"});
+        } else if (a == "--semitones") {
+            const std::string v = value(i);
+            const std::optional<double> semitones = ParseNumber(v);
+            if (!semitones) throw UsageError{"--semitones takes a number, not '" + v + "'"};
+            o.targets.push_back(Target{Target::EUnit::Semitones, *semitones, 0, v + " semitones"});
+        } else if (a == "--fps" || a == "--bpm") {
+            const std::string v = value(i);
+            const std::optional<double> rate = ParseRatio(v);
+            if (!rate) throw UsageError{a + " takes a number above 0, not '" + v + "'"};
+            (a == "--fps" ? o.fps : o.bpm) = rate;
+        } else if (a == "--game-frames" || a == "--beats") {
+            const std::string v = value(i);
+            const std::optional<double> count = ParseNumber(v);
+            if (!count || *count < 0)
+                throw UsageError{a + " takes a number from 0, not '" + v + "'"};
+            (a == "--beats" ? o.beats : o.gameFrames) = count;
         } else if (a == "-o" || a == "--output") {
             o.out = value(i);
         } else if (a == "--out-dir") {
@@ -146,16 +204,34 @@ Options ParseOptions(int argc, char** argv) {
         }
     }
     if (o.version) return o;
-    const int changeModes = (o.ms ? 1 : 0) + (o.ratio ? 1 : 0) + (o.list.empty() ? 0 : 1);
+    // The paired options make one target each.
+    const auto pair = [&](const std::optional<double>& count, const std::optional<double>& rate,
+                          const char* countName, const char* rateName, Target::EUnit unit,
+                          const char* unitName) {
+        if (count.has_value() != rate.has_value()) {
+            throw UsageError{std::string(countName) + " and " + rateName + " go together"};
+        }
+        if (!count) return;
+        char text[96];
+        std::snprintf(text, sizeof text, "%g %s at %g", *count, unitName, *rate);
+        o.targets.push_back(Target{unit, *count, *rate, text});
+    };
+    pair(o.gameFrames, o.fps, "--game-frames", "--fps", Target::EUnit::GameFrames, "game frames");
+    pair(o.beats, o.bpm, "--beats", "--bpm", Target::EUnit::Beats, "beats");
+    const size_t changeModes = o.targets.size() + (o.list.empty() ? 0 : 1);
+    if (o.json && !o.info) throw UsageError{"--json goes with --info"};
     if (o.info) {
-        if (changeModes || !o.out.empty() || !o.outDir.empty()) {
+        if (changeModes || !o.out.empty() || !o.outDir.empty() || !o.metadata) {
             throw UsageError{"--info does not go with a change or an output"};
         }
         if (o.inputs.empty()) throw UsageError{"--info needs at least one file"};
         return o;
     }
-    if (changeModes == 0) throw UsageError{"say what to do: --info, --ms, --ratio or --list"};
-    if (changeModes > 1) throw UsageError{"--ms, --ratio and --list exclude each other"};
+    if (changeModes == 0) throw UsageError{"say what to do: --info, a target or --list"};
+    if (changeModes > 1)
+        throw UsageError{
+            "give one target: --ms, --ratio, --frames, --fps, --bpm, "
+            "--semitones and --list exclude each other"};
     if (!o.out.empty() && !o.outDir.empty())
         throw UsageError{"-o and --out-dir exclude each other"};
     if (o.out.empty() && o.outDir.empty())
@@ -207,7 +283,8 @@ std::vector<Task> ReadList(const Options& o) {
         }
         Task task;
         task.input = JoinPath(folder, line.substr(0, tab));
-        task.ms = ms;
+        task.target =
+            Target{Target::EUnit::Ms, static_cast<double>(*ms), 0, std::to_string(*ms) + " ms"};
         tasks.push_back(task);
     };
     for (std::istreambuf_iterator<char> c(in), end; c != end; ++c) {
@@ -284,12 +361,117 @@ bool OpenInput(const Task& task, const Options& o, NVireo::NFile::NSTDIO::CBinar
     return true;
 }
 
+// Reads the headers and the metadata (kept only when keepMetadata, and then what was
+// dropped is said as a warning); false after saying why the file was rejected.
 bool ReadHeaders(const Task& task, NVireo::NFile::NSTDIO::CBinary& stream, CWaveFile& wave,
-                 CSoundClip& clip, CWaveLayout& layout) {
+                 CSoundClip& clip, CWaveLayout& layout, bool keepMetadata) {
     SE_MARK();
-    if (ReadWaveHeaders(wave, stream, clip, layout)) return true;
-    Fail(task.input, std::string("rejected: ") + wave.rejection);
-    return false;
+    if (!ReadWaveHeaders(wave, stream, clip, layout)) {
+        Fail(task.input, std::string("rejected: ") + wave.rejection);
+        return false;
+    }
+    if (keepMetadata) {
+        for (const std::string& dropped : wave.dropped) Fail(task.input, "warning: " + dropped);
+    } else {
+        clip.chunks.clear();
+    }
+    return true;
+}
+
+// text as a JSON string: quotes, backslashes and control characters escaped, bytes that
+// are no UTF-8 replaced by U+FFFD, so that any file name makes valid JSON.
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            if (c == '"' || c == '\\') {
+                out += '\\';
+                out += static_cast<char>(c);
+            } else if (c < 0x20 || c == 0x7F) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+                out += escaped;
+            } else {
+                out += static_cast<char>(c);
+            }
+            ++i;
+            continue;
+        }
+        // A multi-byte sequence: its length from the lead byte, then continuation bytes,
+        // no overlong forms, no surrogates, nothing past U+10FFFF.
+        const size_t length = c >= 0xC2 && c <= 0xDF   ? 2
+                              : c >= 0xE0 && c <= 0xEF ? 3
+                              : c >= 0xF0 && c <= 0xF4 ? 4
+                                                       : 0;
+        bool valid = length != 0 && i + length <= text.size();
+        for (size_t k = 1; valid && k < length; ++k) {
+            valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+        }
+        if (valid && length >= 3) {
+            const auto second = static_cast<unsigned char>(text[i + 1]);
+            valid = !(c == 0xE0 && second < 0xA0) && !(c == 0xED && second >= 0xA0) &&
+                    !(c == 0xF0 && second < 0x90) && !(c == 0xF4 && second >= 0x90);
+        }
+        if (valid) {
+            out.append(text, i, length);
+            i += length;
+        } else {
+            out += "\\ufffd";
+            ++i;
+        }
+    }
+    return out + "\"";
+}
+
+// A JSON array of the items, each written by item.
+template <typename Items, typename Item>
+std::string JsonArray(const Items& items, Item item) {
+    std::string out = "[";
+    for (const auto& each : items) {
+        if (out.size() > 1) out += ',';
+        out += item(each);
+    }
+    return out + "]";
+}
+
+// One clip as a JSON object on one line.
+void PrintJson(const Task& task, const CSoundClip& clip, const CWaveLayout& layout) {
+    SE_MARK();
+    const uint32_t frameSize =
+        ChangeFrameSize(clip) != 0 ? ChangeFrameSize(clip) : clip.nBlockAlign;
+    const uint64_t frames = layout.dataBytes / frameSize;
+    // Milliseconds with three decimals, rounded to the microsecond.
+    const uint64_t micro = (frames * 1000000 + clip.nSamplesPerSec / 2) / clip.nSamplesPerSec;
+    char duration[32];
+    std::snprintf(duration, sizeof duration, "%llu.%03llu",
+                  static_cast<unsigned long long>(micro / 1000),
+                  static_cast<unsigned long long>(micro % 1000));
+    auto field = [](const char* name, uint64_t value) {
+        return std::string(",\"") + name + "\":" + std::to_string(value);
+    };
+    const std::string json =
+        "{\"path\":" + JsonString(task.input) + field("frames", frames) +
+        ",\"duration_ms\":" + duration + field("rate", clip.nSamplesPerSec) +
+        field("bits", clip.wBitsPerSample) + field("channels", clip.nChannels) +
+        field("format_tag", clip.wFormatTag) +
+        field("size", SavedFileSize(layout.dataBytes, clip.chunks)) + ",\"chunks\":" +
+        JsonArray(clip.chunks,
+                  [](const CMetaChunk& chunk) { return JsonString(std::string(chunk.tag, 4)); }) +
+        ",\"cue_points\":" +
+        JsonArray(CuePoints(clip.chunks),
+                  [&](const CCuePoint& cue) {
+                      return "{\"id\":" + std::to_string(cue.id) + field("position", cue.position) +
+                             (cue.label.empty() ? "" : ",\"label\":" + JsonString(cue.label)) + "}";
+                  }) +
+        ",\"loops\":" +
+        JsonArray(Loops(clip.chunks),
+                  [&](const CLoop& loop) {
+                      return "{\"cue_point_id\":" + std::to_string(loop.cuePointId) +
+                             field("start", loop.start) + field("end", loop.end) + "}";
+                  }) +
+        "}\n";
+    std::fputs(json.c_str(), stdout);
 }
 
 // Runs work on a worker while a terminal watches the job's progress.
@@ -329,15 +511,19 @@ bool Info(const Task& task, const Options& o) {
     CSoundClip clip;
     CWaveLayout layout;
     CWaveFile wave;
-    if (!OpenInput(task, o, stream, wave) || !ReadHeaders(task, stream, wave, clip, layout)) {
+    if (!OpenInput(task, o, stream, wave) || !ReadHeaders(task, stream, wave, clip, layout, true)) {
         return false;
+    }
+    if (o.json) {
+        PrintJson(task, clip, layout);
+        return true;
     }
     const uint32_t bytesPerSample = clip.wBitsPerSample >> 3;
     std::printf("%s: duration=%u ms samples=%u size=%llu rate=%u bits=%u channels=%u\n",
                 task.input.c_str(), static_cast<uint32_t>(DurationMs(clip, layout.dataBytes)),
                 bytesPerSample == 0 ? 0u : layout.dataBytes / bytesPerSample,
-                static_cast<unsigned long long>(layout.dataBytes) + 44, clip.nSamplesPerSec,
-                clip.wBitsPerSample, clip.nChannels);
+                static_cast<unsigned long long>(SavedFileSize(layout.dataBytes, clip.chunks)),
+                clip.nSamplesPerSec, clip.wBitsPerSample, clip.nChannels);
     return true;
 }
 
@@ -361,22 +547,46 @@ bool OutputAllowed(const Task& task, bool force) {
     return false;
 }
 
+// The frame count a target in frames, game frames, beats or semitones asks of a clip of
+// inFrames frames at rate frames a second, before rounding.
+double WantedFrames(const Target& target, uint32_t inFrames, uint32_t rate) {
+    switch (target.unit) {
+        case Target::EUnit::Frames:
+            return target.value;
+        case Target::EUnit::GameFrames:
+            return target.value * rate / target.rate;
+        case Target::EUnit::Beats:
+            return target.value * 60.0 * rate / target.rate;
+        case Target::EUnit::Semitones:
+            return inFrames * std::exp2(-target.value / 12.0);
+        case Target::EUnit::Ms:
+        case Target::EUnit::Ratio:
+            break;
+    }
+    return 0;
+}
+
 // The change's plan for the task; false after saying why there is none.
 bool Plan(const Task& task, const CSoundClip& clip, const CWaveLayout& layout, CChangePlan& plan) {
     SE_MARK();
-    uint32_t ms = 0;
-    if (task.ms) {
-        ms = *task.ms;
+    const Target& target = task.target;
+    EChangeResult planned = EChangeResult::Failed;
+    if (target.unit == Target::EUnit::Ms || target.unit == Target::EUnit::Ratio) {
+        // Durations are whole milliseconds, as in the program's dialog.
+        const double ms = target.unit == Target::EUnit::Ms
+                              ? target.value
+                              : std::round(target.value *
+                                           static_cast<double>(DurationMs(clip, layout.dataBytes)));
+        if (ms <= UINT32_MAX) planned = PlanDuration(clip, layout.dataBytes, ms, plan);
     } else {
-        const double wanted =
-            std::round(*task.ratio * static_cast<double>(DurationMs(clip, layout.dataBytes)));
-        if (wanted > UINT32_MAX) {
-            Fail(task.input, "the requested duration is longer than 4294967295 ms");
-            return false;
+        const uint32_t frameSize = ChangeFrameSize(clip);
+        const uint32_t inFrames = frameSize == 0 ? 0 : layout.dataBytes / frameSize;
+        const double frames = std::round(WantedFrames(target, inFrames, clip.nSamplesPerSec));
+        if (frames <= static_cast<double>(kMaxWaveDataBytes)) {
+            planned = PlanFrameCount(clip, layout.dataBytes, static_cast<uint64_t>(frames), plan);
         }
-        ms = static_cast<uint32_t>(wanted);
     }
-    switch (PlanDuration(clip, layout.dataBytes, ms, plan)) {
+    switch (planned) {
         case EChangeResult::Done:
             return true;
         case EChangeResult::Unsupported:
@@ -390,9 +600,50 @@ bool Plan(const Task& task, const CSoundClip& clip, const CWaveLayout& layout, C
         case EChangeResult::NoMemory:  // a plan allocates nothing
             break;
     }
-    Fail(task.input, std::to_string(ms) +
-                         " ms would take more samples than a WAV file can hold (4 GiB - 44 bytes)");
+    Fail(task.input,
+         target.text + " would take more samples than a WAV file can hold (4 GiB - 44 bytes)");
     return false;
+}
+
+// Streams the plan from the input's samples: through views mapped from the file a few
+// MiB at a time, which costs no copy, or, where the file cannot be mapped, by reading
+// it. readError is the read's errno value, or -1 when the file ends too soon.
+bool StreamFrom(FILE* in, const CWaveLayout& layout, CTimeChangeJob& job, const CChangePlan& plan,
+                const CSampleWriter& write, int& readError) {
+    SE_MARK();
+    constexpr uint64_t kViewBytes = 8u << 20;
+    const uint64_t dataEnd = layout.dataOffset + layout.dataBytes;
+    hostfile::CView mapped;
+    auto map = [&](uint64_t from, uint64_t count) {
+        const uint64_t length = std::min(std::max(kViewBytes, count), dataEnd - from);
+        return hostfile::MapView(in, from, static_cast<size_t>(length), mapped);
+    };
+    const int mapError = layout.dataBytes == 0 ? ENODEV : map(layout.dataOffset, 0);
+    if (mapError != 0) {
+        auto read = [&](uint8_t* bytes, uint32_t count) {
+            if (std::fread(bytes, 1, count, in) == count) return true;
+            readError = std::ferror(in) ? (errno != 0 ? errno : EIO) : -1;
+            return false;
+        };
+        return StreamChange(job, plan, read, write);
+    }
+    auto view = [&](uint64_t at, uint32_t count) -> const uint8_t* {
+        const uint64_t from = layout.dataOffset + at;
+        if (from + count > dataEnd) {
+            readError = -1;
+            return nullptr;
+        }
+        if (from < mapped.offset || from + count > mapped.offset + mapped.length) {
+            if (const int error = map(from, count)) {
+                readError = error;
+                return nullptr;
+            }
+        }
+        return mapped.data + (from - mapped.offset);
+    };
+    const bool ok = StreamChange(job, plan, view, write);
+    hostfile::UnmapView(mapped);
+    return ok;
 }
 
 bool Change(const Task& task, const Options& o) {
@@ -404,8 +655,17 @@ bool Change(const Task& task, const Options& o) {
     CWaveLayout layout;
     CChangePlan plan;
     CWaveFile wave;
-    if (!OpenInput(task, o, stream, wave) || !ReadHeaders(task, stream, wave, clip, layout) ||
+    if (!OpenInput(task, o, stream, wave) ||
+        !ReadHeaders(task, stream, wave, clip, layout, o.metadata) ||
         !Plan(task, clip, layout, plan)) {
+        return false;
+    }
+    RescaleMetadata(clip.chunks, plan.inFrames, plan.outFrames);
+    const std::vector<uint8_t> trailer = WaveTrailer(plan.outBytes, clip.chunks);
+    if (!FitsWaveFile(plan.outBytes, trailer.size())) {
+        Fail(task.input,
+             "the result and its metadata would take more than a WAV file can hold "
+             "(4 GiB - 44 bytes)");
         return false;
     }
 
@@ -421,21 +681,19 @@ bool Change(const Task& task, const Options& o) {
     }
     // Each step records the first failure: reading the input or writing the output.
     int readError = 0, writeError = 0;
-    FILE* in = stream.stream;
     auto write = [&](const uint8_t* bytes, uint32_t count) {
         if (std::fwrite(bytes, 1, count, file.file) == count) return true;
         writeError = errno != 0 ? errno : EIO;
         return false;
     };
-    auto read = [&](uint8_t* bytes, uint32_t count) {
-        if (std::fread(bytes, 1, count, in) == count) return true;
-        readError = std::ferror(in) ? (errno != 0 ? errno : EIO) : -1;
-        return false;
-    };
-    const std::vector<uint8_t> header = WaveHeader(clip, static_cast<uint32_t>(plan.outBytes));
+    const std::vector<uint8_t> header =
+        WaveHeader(clip, static_cast<uint32_t>(plan.outBytes), trailer.size());
     CTimeChangeJob job;
     bool ok = write(header.data(), static_cast<uint32_t>(header.size())) &&
-              WithProgress(job, task.input, [&] { return StreamChange(job, plan, read, write); });
+              WithProgress(
+                  job, task.input,
+                  [&] { return StreamFrom(stream.stream, layout, job, plan, write, readError); }) &&
+              (trailer.empty() || write(trailer.data(), static_cast<uint32_t>(trailer.size())));
     if (ok && toStdout) {
         ok = std::fflush(stdout) == 0;
         if (!ok) writeError = errno;
@@ -492,8 +750,7 @@ int Run(int argc, char** argv) {
             for (const std::string& input : o.inputs) {
                 Task task;
                 task.input = input;
-                task.ms = o.ms;
-                task.ratio = o.ratio;
+                if (!o.info) task.target = o.targets.front();
                 tasks.push_back(task);
             }
         }

@@ -1,9 +1,10 @@
 // hostfile.h: file services of the layer that have no Windows counterpart, for the batch
 // tool, which works on Linux files as Linux tools do: FIFOs opened without hanging,
-// outputs that appear at their name only when complete and never replace what they must
-// not, and the system's own words for a failure; and KindAt for the program's file
-// layer, which opens nothing but regular files. Paths are code page 932 text, converted
-// as hostpath.h says. Calls answer 0 or an errno value.
+// inputs seen in place rather than copied, outputs that appear at their name only when
+// complete and never replace what they must not, and the system's own words for a
+// failure; and KindAt for the program's file layer, which opens nothing but regular
+// files. Paths are code page 932 text, converted as hostpath.h says. Calls answer 0 or an
+// errno value.
 #pragma once
 
 #include <cstdio>
@@ -26,6 +27,21 @@ int OpenInput(const char* path, int waitMs, void (*waiting)(void* context), void
 
 // True when the stream can seek (a file, not a pipe or a terminal).
 bool IsSeekable(FILE* file);
+
+// Bytes of an open file seen in place (mapped read-only and read in at once) rather
+// than copied out of it.
+struct CView {
+    const unsigned char* data = nullptr;  // the bytes from offset; null when none are seen
+    unsigned long long offset = 0;
+    size_t length = 0;
+    void* mapping = nullptr;  // the whole pages mapped
+    size_t mapped = 0;
+};
+// Replaces view with bytes [offset, offset + length) of file, which must lie inside it.
+// A file cut short while seen ends the process with SIGBUS, after a line on standard
+// error, leaving no output behind. ENODEV or EACCES where the file cannot be mapped.
+int MapView(FILE* file, unsigned long long offset, size_t length, CView& view);
+void UnmapView(CView& view);
 
 // An output being written: an unnamed file in the target's folder (O_TMPFILE), or where
 // the file system has none a named temporary file beside the target, removed on any

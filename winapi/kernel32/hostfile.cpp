@@ -1,7 +1,7 @@
-// hostfile.h over POSIX: lstat (or stat), open with O_NONBLOCK and poll for FIFOs,
-// O_TMPFILE and linkat through /proc/self/fd, renameat2 with RENAME_NOREPLACE (link and
-// unlink where the file system lacks it), and signal handlers that remove a named
-// temporary file.
+// hostfile.h over POSIX: lstat (or stat), open with O_NONBLOCK and poll for FIFOs, mmap
+// for views, O_TMPFILE and linkat through /proc/self/fd, renameat2 with RENAME_NOREPLACE
+// (link and unlink where the file system lacks it), and signal handlers that remove a
+// named temporary file.
 #include <errno.h>
 #include <fcntl.h>
 #include <hostfile.h>
@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <stdio.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -27,21 +28,30 @@ std::atomic<bool> unnamedAllowed{true};
 char pendingTemporary[PATH_MAX + 64];
 volatile sig_atomic_t pendingSet = 0;
 
+// Ends the process as the signal would, without the named temporary file. SIGBUS comes
+// from a view of a file cut short while it was seen, which is said first.
 void RemovePending(int signal) {
+    if (signal == SIGBUS) {
+        static const char text[] = "input file cut short while it was being read\n";
+        [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, text, sizeof text - 1);
+    }
     if (pendingSet) unlink(pendingTemporary);
     ::signal(signal, SIG_DFL);
     raise(signal);
 }
 
-void SetPending(const std::string& hostPath) {
+void InstallHandlers() {
     static bool installed = false;
-    if (!installed) {
-        struct sigaction action {};
-        action.sa_handler = RemovePending;
-        sigemptyset(&action.sa_mask);
-        for (const int s : {SIGINT, SIGTERM, SIGHUP}) sigaction(s, &action, nullptr);
-        installed = true;
-    }
+    if (installed) return;
+    struct sigaction action {};
+    action.sa_handler = RemovePending;
+    sigemptyset(&action.sa_mask);
+    for (const int s : {SIGINT, SIGTERM, SIGHUP, SIGBUS}) sigaction(s, &action, nullptr);
+    installed = true;
+}
+
+void SetPending(const std::string& hostPath) {
+    InstallHandlers();
     pendingSet = 0;
     std::snprintf(pendingTemporary, sizeof pendingTemporary, "%s", hostPath.c_str());
     pendingSet = 1;
@@ -162,6 +172,30 @@ int OpenInput(const char* path, int waitMs, void (*waiting)(void*), void* contex
 }
 
 bool IsSeekable(FILE* file) { return file != nullptr && lseek(fileno(file), 0, SEEK_CUR) >= 0; }
+
+int MapView(FILE* file, unsigned long long offset, size_t length, CView& view) {
+    UnmapView(view);
+    if (length == 0) return 0;
+    InstallHandlers();
+    const unsigned long long page = static_cast<unsigned long long>(sysconf(_SC_PAGESIZE));
+    const unsigned long long start = offset / page * page;
+    const size_t mapped = static_cast<size_t>(offset - start) + length;
+    // MAP_POPULATE maps every page now, in one call, rather than one fault at a time.
+    void* mapping = mmap(nullptr, mapped, PROT_READ, MAP_SHARED | MAP_POPULATE, fileno(file),
+                         static_cast<off_t>(start));
+    if (mapping == MAP_FAILED) return errno;
+    view.mapping = mapping;
+    view.mapped = mapped;
+    view.offset = offset;
+    view.length = length;
+    view.data = static_cast<const unsigned char*>(mapping) + (offset - start);
+    return 0;
+}
+
+void UnmapView(CView& view) {
+    if (view.mapping != nullptr) munmap(view.mapping, view.mapped);
+    view = CView{};
+}
 
 int CreateOutput(const char* path, COutput& output) {
     output = COutput{};

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/scenes/undo.h"
 #include "app/shell/scene.h"
 #include "framework/platform/home.h"
 #include "framework/render/direct3d.h"
@@ -19,15 +20,18 @@
 
 namespace scene_test {
 
-// An empty clip state: no format, no samples, not loaded, no duration and no paths.
+// An empty clip state: no format, no samples, no metadata, not loaded, no duration, no
+// paths and no step back or forward.
 inline void ResetClipState() {
     CClipState& s = SharedClipState();
     s.clip.Format() = CSoundFormat{};
     s.clip.data.Clear();
+    s.clip.chunks.clear();
     s.loaded = false;
     s.currentDurationMs = s.requestedDurationMs = 0;
     s.jobPath.clear();
     s.currentFilePath.clear();
+    Scene::Main::Undo::Forget();
 }
 
 inline std::vector<uint8_t> ClipBytes(const CSoundClip& clip) {
@@ -42,16 +46,18 @@ struct Snapshot {
     std::string filePath;
     CSoundFormat format;
     std::vector<uint8_t> data;
+    CMetaChunks chunks;
 
     static Snapshot Take() {
         const CClipState& s = SharedClipState();
-        return {s.loaded, s.currentDurationMs, s.currentFilePath, s.clip.Format(),
-                ClipBytes(s.clip)};
+        return {s.loaded,        s.currentDurationMs, s.currentFilePath,
+                s.clip.Format(), ClipBytes(s.clip),   s.clip.chunks};
     }
     bool operator==(const Snapshot& other) const {
         return loaded == other.loaded && durationMs == other.durationMs &&
                filePath == other.filePath &&
-               std::memcmp(&format, &other.format, sizeof format) == 0 && data == other.data;
+               std::memcmp(&format, &other.format, sizeof format) == 0 && data == other.data &&
+               chunks == other.chunks;
     }
     void ExpectCurrent() const {
         const Snapshot now = Take();
@@ -60,6 +66,7 @@ struct Snapshot {
         EXPECT_EQ(now.filePath, filePath);
         EXPECT_EQ(std::memcmp(&now.format, &format, sizeof format), 0);
         EXPECT_EQ(now.data, data);
+        EXPECT_TRUE(now.chunks == chunks);
     }
 };
 

@@ -63,6 +63,7 @@ protected:
         // A loaded clip that every failed job must leave exactly as it is.
         CClipState& s = SharedClipState();
         MakeRamp(s.clip, 800);
+        ASSERT_EQ(TakeMetadata(s.clip.chunks, "cue ", CueBody({{1, 799}})), nullptr);
         s.loaded = true;
         s.currentDurationMs = 100;
         s.currentFilePath = "before.wav";
@@ -199,6 +200,40 @@ TEST_F(WaitScreens, AFinishedChangeReplacesTheSamplesAndTakesTheRequestedDuratio
     EXPECT_EQ(s.currentFilePath, "before.wav");
 }
 
+TEST_F(WaitScreens, MetadataGoesThroughLoadingChangingAndSaving) {
+    // One second of mono 8-bit: the cue points and the loop move with the change and are
+    // saved with the clip; a malformed chunk is left out without a word.
+    Format mono8;
+    mono8.channels = 1;
+    mono8.bits = 8;
+    mono8.rate = 8000;
+    WriteFile(folder / "marked.wav",
+              Riff({Chunk("fmt ", FmtBody(mono8)), Chunk("data", Samples(8000)),
+                    Chunk("cue ", CueBody({{1, 0}, {2, 7999}})),
+                    Chunk("smpl", SamplerBody({{2000, 6000}})), Chunk("cue ", Bytes{5, 0})}));
+    Load(folder.ProgramPath("marked.wav"));
+    EXPECT_TRUE(messages.empty());
+    CClipState& s = SharedClipState();
+    ASSERT_EQ(s.clip.chunks.size(), 2u);
+    s.requestedDurationMs = 500;
+    Scene::GoToTimeChangeWait();
+    RunUntilDone();
+    s.jobPath = folder.ProgramPath("saved.wav");
+    new Scene::Main::CSaving;
+    RunUntilDone();
+    EXPECT_TRUE(messages.empty());
+    CWaveFile wave;
+    CSoundClip saved;
+    ASSERT_TRUE(LoadFromFile(wave, folder.ProgramPath("saved.wav").c_str(), saved));
+    EXPECT_EQ(saved.data.length, 4000u);
+    std::vector<uint32_t> cues;
+    for (const CCuePoint& cue : CuePoints(saved.chunks)) cues.push_back(cue.position);
+    EXPECT_EQ(cues, (std::vector<uint32_t>{0, 3999}));
+    ASSERT_EQ(Loops(saved.chunks).size(), 1u);
+    EXPECT_EQ(Loops(saved.chunks)[0].start, 1000u);
+    EXPECT_EQ(Loops(saved.chunks)[0].end, 3000u);
+}
+
 TEST_F(WaitScreens, AChangeTheEngineCannotDoLeavesEverythingAsItWas) {
     // Three-channel A-law has no frame the change copies: an error, not a silent success.
     CClipState& s = SharedClipState();
@@ -273,7 +308,7 @@ TEST_F(WaitScreens, ASavedClipNamesItsFileAndLeavesNoTemporary) {
     RunUntilDone();
     EXPECT_TRUE(messages.empty());
     EXPECT_EQ(SharedClipState().currentFilePath, path);
-    EXPECT_EQ(ReadFile(folder / "out.wav").size(), 44u + 800u);
+    EXPECT_EQ(ReadFile(folder / "out.wav").size(), 44u + 800u + 8u + 28u);  // and the cue point
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"out.wav"});
 }
 
@@ -317,9 +352,11 @@ TEST_F(WaitScreens, ClosingDuringASaveNeverLeavesAPartFileOrATemporary) {
     new Scene::Main::CSaving;
     Scene::EndScenes();  // the program closes while the save runs
     EXPECT_TRUE(messages.empty());
-    // The save was either stopped (the old file) or had already completed (all of it).
+    // The save was either stopped (the old file) or had already completed (all of it,
+    // the cue chunk included).
     const Bytes now = ReadFile(folder / "take.wav");
-    EXPECT_TRUE(now == Text("old") || now.size() == 44u + (16u << 20)) << now.size();
+    EXPECT_TRUE(now == Text("old") || now.size() == SavedFileSize(SharedClipState().clip))
+        << now.size();
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"take.wav"});
 
     // Aborted before it starts, the worker writes nothing at all.

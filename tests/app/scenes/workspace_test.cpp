@@ -1,11 +1,11 @@
 // The workspace and the duration dialog, run in-process on a headless device with
 // answered dialogs and message boxes: which commands are enabled when, what the panel
-// and graphs show, drops, the open and save dialogs with their checks, and the dialog's
-// bar, confirmation and cancel. Then what a user meets, driven through the main window's
-// keys and mouse and the program's frames: back from the title, the bar's steps, the
-// workspace drawn at once, why a file was refused, names code page 932 lacks, play
-// without a sound device, where the dialogs start, refused changes, clips too big for
-// memory and what F7 says.
+// and graphs show, drops, the open and save dialogs with their checks, the dialog's
+// bar, ratio line, confirmation and cancel, and undo and redo through the keys. Then
+// what a user meets, driven through the main window's keys and mouse and the program's
+// frames: back from the title, the bar's steps, the workspace drawn at once, why a file
+// was refused, names code page 932 lacks, play without a sound device, where the dialogs
+// start, refused changes, clips too big for memory and what F7 says.
 #include "app/scenes/workspace.h"
 
 #include <d3d8_seams.h>
@@ -79,6 +79,34 @@ std::vector<bool> Enabled(CWorkSpace& workspace) {
     return enabled;
 }
 
+// Draws the current scene as the main loop does, inside a frame of the device.
+void DrawCurrent() {
+    NVireo::NDirectX::N3D::CFrameSteps steps;
+    steps.drawScene = [] { NVireo::NGame::NScene::Current()->Draw(); };
+    NVireo::NDirectX::N3D::RenderFrame(steps);
+}
+
+// Frames (Draw, then Update) until the current scene is no wait screen.
+void RunWaitScreen() {
+    for (int frame = 0; frame < 100000 && CurrentAs<Scene::Main::BWait>(); ++frame) {
+        DrawCurrent();
+        NVireo::NGame::NScene::Current()->Update();
+        Sleep(1);
+    }
+    ASSERT_EQ(CurrentAs<Scene::Main::BWait>(), nullptr);
+}
+
+// One frame of the current scene; a raised error fails the test with its text.
+void Frame() {
+    try {
+        NVireo::NGame::NScene::Current()->Update();
+        if (NVireo::NGame::NScene::Current()) DrawCurrent();
+    } catch (const NVireo::NError::CObject&) {
+        ADD_FAILURE() << NVireo::NError::ErrorText();
+        NVireo::NError::Clear();
+    }
+}
+
 // Message boxes and file dialogs answered by the test, nothing dropped yet; and undone.
 void AnswerBoxesAndDialogs() {
     messages.clear();
@@ -112,34 +140,6 @@ protected:
     static CWorkSpace& FirstStart() {
         Main::PrepareWorkspaceClip();
         return *new CWorkSpace;
-    }
-
-    // Frames (Draw, then Update) until the current scene is no wait screen.
-    static void RunWaitScreen() {
-        for (int frame = 0; frame < 100000 && CurrentAs<Scene::Main::BWait>(); ++frame) {
-            DrawCurrent();
-            NVireo::NGame::NScene::Current()->Update();
-            Sleep(1);
-        }
-        ASSERT_EQ(CurrentAs<Scene::Main::BWait>(), nullptr);
-    }
-
-    // Draws the current scene as the main loop does, inside a frame of the device.
-    static void DrawCurrent() {
-        NVireo::NDirectX::N3D::CFrameSteps steps;
-        steps.drawScene = [] { NVireo::NGame::NScene::Current()->Draw(); };
-        NVireo::NDirectX::N3D::RenderFrame(steps);
-    }
-
-    // One frame of the current scene; a raised error fails the test with its text.
-    static void Frame() {
-        try {
-            NVireo::NGame::NScene::Current()->Update();
-            if (NVireo::NGame::NScene::Current()) DrawCurrent();
-        } catch (const NVireo::NError::CObject&) {
-            ADD_FAILURE() << NVireo::NError::ErrorText();
-            NVireo::NError::Clear();
-        }
     }
 
     // A 16-bit stereo WAV of bytes sample bytes in the folder; answers its program path.
@@ -435,6 +435,13 @@ TEST_F(Workspace, DurationDialogBarCoversOneHundredMillisecondsToTenMinutes) {
     EXPECT_EQ(dialog.ChosenMs(), 123400u);
     EXPECT_EQ(CTimeChanger::ValueText(90000), "90000ミリ秒(約90.00秒)(約1.50分)");
     EXPECT_EQ(CTimeChanger::ValueText(100), "100ミリ秒(約0.10秒)(約0.00分)");
+    // The ratio line: the multiple of the current duration and the pitch change.
+    EXPECT_EQ(CTimeChanger::RatioText(1250, 1000), "x1.25 / -3.86 半音");
+    EXPECT_EQ(CTimeChanger::RatioText(500, 1000), "x0.50 / +12.00 半音");
+    EXPECT_EQ(CTimeChanger::RatioText(1000, 1000), "x1.00 / 0.00 半音");
+    EXPECT_EQ(CTimeChanger::RatioText(1001, 1000), "x1.00 / -0.02 半音");
+    EXPECT_EQ(CTimeChanger::RatioText(100, 600000), "x0.0002 / +150.61 半音");
+    EXPECT_EQ(CTimeChanger::RatioText(100, 0), "");
     Frame();
     EXPECT_EQ(CurrentAs<CTimeChanger>(), &dialog);
 }
@@ -448,6 +455,8 @@ TEST_F(Workspace, ConfirmingALoadedClipStartsTheChange) {
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(dialog->bar.GetValue(), 5);
     dialog->bar.SetValue(10);
+    Frame();  // the line under the value follows the bar
+    EXPECT_STREQ(dialog->ratio.caption.c_str(), "x2.00 / -12.00 半音");
     CTimeChanger::CNexter::Select(0);
     ASSERT_NE(CurrentAs<Scene::Main::CTimeChangeWait>(), nullptr);
     EXPECT_EQ(SharedClipState().requestedDurationMs, 1000u);
@@ -494,6 +503,113 @@ TEST_F(Workspace, ConfirmingWithoutALoadedClipMakesSilenceOfTheChosenLength) {
     ASSERT_EQ(workspace->panelLines.size(), 5u);
     EXPECT_EQ(workspace->panelLines[1].text.rfind("再生時間       1500ミリ秒(約1.5秒)", 0), 0u);
     EXPECT_EQ(Enabled(*workspace), (std::vector<bool>{false, false, true, false, false, false}));
+}
+
+// --- undo and redo through the keys -------------------------------------------------------
+
+// The workspace with a real window, so that keys reach it as a user presses them.
+class WorkspaceKeys : public gui_test::MainWindowTest {
+protected:
+    TempFolder folder;
+
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        scene_test::ResetClipState();
+        SetMessageBoxAnswer(RecordMessage);
+        messages.clear();
+    }
+    void TearDown() override {
+        Scene::EndScenes();
+        scene_test::ResetClipState();
+        SetMessageBoxAnswer(nullptr);
+        MainWindowTest::TearDown();
+    }
+
+    // The key pressed and let go, with Ctrl held or not, a frame after each.
+    void Press(SDL_Keycode key, bool ctrl = true) {
+        if (ctrl) Key(SDLK_LCTRL, true);
+        Key(key, true);
+        Frame();
+        Key(key, false);
+        if (ctrl) Key(SDLK_LCTRL, false);
+        Frame();
+    }
+};
+
+// What the workspace works on: the clip state an undo or redo brings back.
+struct Shown {
+    bool loaded;
+    uint32_t durationMs;
+    std::string path;
+    uint32_t bytes;
+    CMetaChunks chunks;
+
+    static Shown Now() {
+        const CClipState& s = SharedClipState();
+        return {s.loaded, s.currentDurationMs, s.currentFilePath, s.clip.data.length,
+                s.clip.chunks};
+    }
+    bool operator==(const Shown&) const = default;
+};
+
+TEST_F(WorkspaceKeys, CtrlZTakesBackTheLastChangeInitialisationOrLoadAndCtrlYBringsItAgain) {
+    WriteFile(folder / "a.wav",
+              Riff({Chunk("fmt ", FmtBody(Format{})), Chunk("data", Samples(88200)),  // 500 ms
+                    Chunk("cue ", CueBody({{1, 22049}}))}));
+    Main::PrepareWorkspaceClip();
+    new CWorkSpace;
+    const Shown start = Shown::Now();
+    Scene::Main::StartLoading(folder.ProgramPath("a.wav"));
+    RunWaitScreen();
+    const Shown loaded = Shown::Now();
+    EXPECT_EQ(loaded.durationMs, 500u);
+    EXPECT_EQ(loaded.chunks.size(), 1u);
+
+    Press(SDLK_z);
+    EXPECT_TRUE(Shown::Now() == start) << "the load taken back";
+    EXPECT_TRUE(CurrentAs<CWorkSpace>()->panelLines.empty());
+    Press(SDLK_y);
+    EXPECT_TRUE(Shown::Now() == loaded) << "and brought again";
+    ASSERT_FALSE(CurrentAs<CWorkSpace>()->panelLines.empty());
+
+    // A change, then a save: taking the change back leaves the saved file alone.
+    SharedClipState().requestedDurationMs = 1000;
+    Scene::GoToTimeChangeWait();
+    RunWaitScreen();
+    SharedClipState().jobPath = folder.ProgramPath("saved.wav");
+    new Scene::Main::CSaving;
+    RunWaitScreen();
+    const Shown saved = Shown::Now();
+    EXPECT_EQ(saved.durationMs, 1000u);
+    EXPECT_EQ(saved.path, folder.ProgramPath("saved.wav"));
+    EXPECT_EQ(CuePoints(saved.chunks)[0].position, 44098u);  // 22049 x 2
+    const Bytes file = ReadFile(folder / "saved.wav");
+    Press(SDLK_z);
+    EXPECT_TRUE(Shown::Now() == loaded);
+    EXPECT_EQ(CurrentAs<CWorkSpace>()->panelLines[1].text.rfind("再生時間       500ミリ秒", 0), 0u);
+    Press(SDLK_z);
+    EXPECT_TRUE(Shown::Now() == loaded) << "one step back only";
+    Press(SDLK_y);
+    EXPECT_TRUE(Shown::Now() == saved);
+    Press(SDLK_y);
+    EXPECT_TRUE(Shown::Now() == saved) << "one step forward only";
+    EXPECT_TRUE(ReadFile(folder / "saved.wav") == file);
+
+    // "初期化" is taken back too; Z without Ctrl does nothing; a new step drops the
+    // step forward.
+    Scene::Main::Button::CNexter::Select(Scene::Main::kInitialise);
+    const Shown initialised = Shown::Now();
+    EXPECT_FALSE(initialised.loaded);
+    EXPECT_TRUE(initialised.chunks.empty());
+    Press(SDLK_z, false);
+    EXPECT_TRUE(Shown::Now() == initialised);
+    Press(SDLK_z);
+    EXPECT_TRUE(Shown::Now() == saved);
+    Scene::Main::Button::CNexter::Select(Scene::Main::kInitialise);
+    Press(SDLK_y);
+    EXPECT_TRUE(Shown::Now() == initialised);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(ReadFile(folder / "saved.wav") == file);
 }
 
 // --- what a user meets: the workspace driven through the window's keys and mouse -------
@@ -751,6 +867,13 @@ TEST_F(WorkspaceByHand, ChangesAWaveFileCannotHoldAreRefusedWithEverythingAsItWa
     ASSERT_EQ(SceneAs<CWorkSpace>(), workspace);
     EXPECT_EQ(Waveform(*workspace), waveform);
     EXPECT_EQ(Enabled(*workspace), (std::vector<bool>{true, true, true, true, true, false}));
+    // Neither refusal is a step to take back: Ctrl+Z brings back the clip before the load.
+    Key(SDLK_LCTRL, true);
+    Tap(SDLK_z);
+    ProgramFrame();
+    Key(SDLK_LCTRL, false);
+    ProgramFrame();
+    EXPECT_EQ(SharedClipState().currentFilePath, folder.ProgramPath("wide.wav"));
 }
 
 // The address space the process may take from now on: what it holds plus headroom.

@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <climits>
+#include <cmath>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -96,11 +97,27 @@ uint64_t BytesWritten(pid_t pid) {
 }
 
 TEST(Cli, UsageErrorsExitWithTwo) {
-    for (const char* args :
-         {"", "--ms", "--ms abc in.wav -o o.wav", "--ms -5 -o o.wav in.wav",
-          "--ratio 0 -o o.wav in.wav", "--ms 5 -o o.wav a.wav b.wav", "--info --ms 5 a.wav",
-          "--ms 5 a.wav", "--bogus a.wav", "--ms 5 --ratio 2 -o o.wav a.wav",
-          "--ms 4294967296 -o o.wav a.wav", "--list l.tsv -o o.wav"}) {
+    for (const char* args : {"",
+                             "--ms",
+                             "--ms abc in.wav -o o.wav",
+                             "--ms -5 -o o.wav in.wav",
+                             "--ratio 0 -o o.wav in.wav",
+                             "--ms 5 -o o.wav a.wav b.wav",
+                             "--info --ms 5 a.wav",
+                             "--ms 5 a.wav",
+                             "--bogus a.wav",
+                             "--ms 5 --ratio 2 -o o.wav a.wav",
+                             "--ms 4294967296 -o o.wav a.wav",
+                             "--list l.tsv -o o.wav",
+                             "--fps 60 -o o.wav a.wav",
+                             "--beats 2 -o o.wav a.wav",
+                             "--bpm 0 --beats 1 -o o.wav a.wav",
+                             "--frames 5 --ms 5 -o o.wav a.wav",
+                             "--frames -1 -o o.wav a.wav",
+                             "--semitones 0x3 -o o.wav a.wav",
+                             "--fps 30 --game-frames nan -o o.wav a.wav",
+                             "--json a.wav",
+                             "--info --no-metadata a.wav"}) {
         const Result r = Cli(args);
         EXPECT_EQ(r.status, 2) << args << "\n" << r.out;
         EXPECT_NE(r.out.find("usage:"), std::string::npos) << args;
@@ -127,10 +144,19 @@ TEST(Cli, InfoShowsTheFiguresOfTheWorkspacePanel) {
                   ": duration=500 ms samples=44100 size=88244 rate=44100 bits=16 channels=2\n");
 }
 
+// A 100 ms stereo clip with cue points, loops, a tempo and labelled regions.
+Bytes ClipWithMarkers() {
+    return Riff({Chunk("fmt ", FmtBody(Format{})), Chunk("data", Samples(4 * 4410)),
+                 Chunk("cue ", CueBody({{1, 0}, {2, 2205}, {3, 4409}})),
+                 Chunk("smpl", SamplerBody({{0, 4409}, {1000, 1003}})),
+                 Chunk("acid", AcidBody(96.0f)),
+                 Chunk("LIST", ListBody("adtl", {LabelEntry(2, "hit"), RegionEntry(2, 441)}))});
+}
+
 TEST(Cli, ChangesExactlyAsTheWindowDoes) {
     TempFolder folder;
     const std::string input = folder / "in.wav";
-    WriteFile(input, Canonical(Format{}, Samples(4 * 4410)));  // 100 ms stereo
+    WriteFile(input, ClipWithMarkers());  // the markers move as in the window too
     for (const uint32_t ms : {30u, 100u, 170u, 0u}) {
         const std::string out = folder / ("out" + std::to_string(ms) + ".wav");
         const Result r =
@@ -145,7 +171,8 @@ TEST(Cli, ChangesExactlyAsTheWindowDoes) {
 
     // The CLI streams in blocks of 1 MiB: clips over several blocks, in frames of 1 to 6
     // bytes and one with a partial last frame, shortened a little and a lot, lengthened a
-    // little and a lot, and emptied, give the bytes of the change in memory.
+    // little and a lot, and emptied, give the bytes of the change in memory. A clip over
+    // the 8 MiB of input the CLI sees at once is shortened only.
     struct Case {
         Format format;
         size_t bytes;
@@ -155,14 +182,18 @@ TEST(Cli, ChangesExactlyAsTheWindowDoes) {
     mono8.bits = 8;
     stereo24.bits = 24;
     for (const Case& c : {Case{Format{}, 4 * 44100 * 8}, Case{mono8, 3 * 1024 * 1024 + 1},
-                          Case{stereo24, 6 * 48000 * 4}}) {
+                          Case{stereo24, 6 * 48000 * 4}, Case{Format{}, 17 * 1024 * 1024 + 8}}) {
         WriteFile(input, Canonical(c.format, Samples(c.bytes)));
         CWaveFile wave;
         CSoundClip clip;
         ASSERT_TRUE(LoadFromFile(wave, HostToProgramPath(input).c_str(), clip));
         const uint64_t duration = GetDurationMs(clip);
-        for (const uint64_t ms : {duration * 9 / 10, duration / 50, duration + 7, duration * 10,
-                                  duration, uint64_t{0}, uint64_t{1}}) {
+        std::vector<uint64_t> targets = {duration * 9 / 10, duration / 50};
+        if (c.bytes < 8 * 1024 * 1024) {
+            targets.insert(targets.end(),
+                           {duration + 7, duration * 10, duration, uint64_t{0}, uint64_t{1}});
+        }
+        for (const uint64_t ms : targets) {
             SCOPED_TRACE(std::to_string(c.bytes) + " bytes to " + std::to_string(ms) + " ms");
             const std::string out = folder / "streamed.wav";
             const Result changed = Cli("--force --ms " + std::to_string(ms) + " -o " + Quote(out) +
@@ -172,6 +203,128 @@ TEST(Cli, ChangesExactlyAsTheWindowDoes) {
                         ChangedInProcess(folder, input, static_cast<uint32_t>(ms)));
         }
     }
+}
+
+TEST(Cli, ExactTargetsGiveTheFramesOfTheirFormulas) {
+    // Each unit against its formula, on clips of n = 44100 frames at 44100 Hz and of
+    // n = 12345 frames at 48000 Hz.
+    TempFolder folder;
+    Format mono48;
+    mono48.channels = 1;
+    mono48.rate = 48000;
+    struct Clip {
+        Format format;
+        uint32_t frames;
+    };
+    for (const Clip& clip : {Clip{Format{}, 44100}, Clip{mono48, 12345}}) {
+        const uint32_t frameSize = clip.format.channels * 2;
+        const double n = clip.frames, rate = clip.format.rate;
+        WriteFile(folder / "in.wav", Riff({Chunk("fmt ", FmtBody(clip.format)),
+                                           Chunk("data", Samples(clip.frames * frameSize)),
+                                           Chunk("cue ", CueBody({{1, clip.frames - 1}}))}));
+        struct Case {
+            std::string options;
+            double frames;
+        };
+        const Case cases[] = {
+            {"--frames 0", 0},
+            {"--frames 1", 1},
+            {"--frames 33333", 33333},
+            {"--frames " + std::to_string(clip.frames), n},
+            {"--fps 60 --game-frames 45", std::round(45 * rate / 60)},
+            {"--fps 29.97 --game-frames 7", std::round(7 * rate / 29.97)},
+            {"--game-frames 0.5 --fps 144", std::round(0.5 * rate / 144)},
+            {"--bpm 120 --beats 1", std::round(1 * 60 * rate / 120)},
+            {"--bpm 97 --beats 3.5", std::round(3.5 * 60 * rate / 97)},
+            {"--semitones 12", std::round(n * std::exp2(-12 / 12.0))},
+            {"--semitones -7", std::round(n * std::exp2(7 / 12.0))},
+            {"--semitones 0.5", std::round(n * std::exp2(-0.5 / 12.0))},
+            {"--semitones 0", n},
+        };
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.options + " on " + std::to_string(clip.frames) + " frames");
+            const Result r = Cli("--force " + c.options + " -o " + Quote(folder / "out.wav") + " " +
+                                 Quote(folder / "in.wav"));
+            ASSERT_EQ(r.status, 0) << r.out;
+            CWaveFile wave;
+            CSoundClip out;
+            ASSERT_TRUE(LoadFromFile(wave, folder.ProgramPath("out.wav").c_str(), out));
+            EXPECT_EQ(out.data.length, static_cast<uint32_t>(c.frames) * frameSize);
+            // The cue point on the last frame moves to floor((n - 1) x m / n), at most m - 1.
+            const uint64_t m = static_cast<uint64_t>(c.frames);
+            const std::vector<CCuePoint> cues = CuePoints(out.chunks);
+            ASSERT_EQ(cues.size(), 1u);
+            EXPECT_EQ(cues[0].position,
+                      m == 0 ? 0 : std::min((clip.frames - 1) * m / clip.frames, m - 1));
+        }
+    }
+    // An empty clip becomes silence of the frames asked for.
+    WriteFile(folder / "empty.wav", Canonical(Format{}, {}));
+    const Result r =
+        Cli("--frames 5 -o " + Quote(folder / "five.wav") + " " + Quote(folder / "empty.wav"));
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(ReadFile(folder / "five.wav"), Canonical(Format{}, Bytes(20, 0)));
+    // Targets past what a WAV file holds are refused as durations are.
+    for (const char* options : {"--frames 4294967295", "--semitones -400", "--bpm 1 --beats 1e9"}) {
+        const Result big = Cli(std::string(options) + " -o " + Quote(folder / "big.wav") + " " +
+                               Quote(folder / "in.wav"));
+        EXPECT_EQ(big.status, 1) << options;
+        EXPECT_NE(big.out.find("more samples than a WAV file can hold"), std::string::npos)
+            << big.out;
+    }
+}
+
+TEST(Cli, MetadataIsCarriedLeftOutOnRequestOrDroppedWithAWarning) {
+    TempFolder folder;
+    const Bytes samples = Samples(4 * 4410);
+    WriteFile(folder / "markers.wav", ClipWithMarkers());
+    // --no-metadata: the bare canonical file.
+    Result r = Cli("--no-metadata --ms 100 -o " + Quote(folder / "bare.wav") + " " +
+                   Quote(folder / "markers.wav"));
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(ReadFile(folder / "bare.wav"), Canonical(Format{}, samples));
+    // A malformed chunk is dropped with a warning naming the file; the clip is written
+    // with the rest.
+    Bytes broken = CueBody({{1, 1}});
+    broken[0] = 9;
+    WriteFile(folder / "broken.wav",
+              Riff({Chunk("fmt ", FmtBody(Format{})), Chunk("cue ", broken), Chunk("data", samples),
+                    Chunk("acid", AcidBody(100.0f))}));
+    r = Cli("--ms 100 -o " + Quote(folder / "out.wav") + " " + Quote(folder / "broken.wav"));
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, folder / "broken.wav" +
+                         ": warning: chunk 'cue ' dropped: malformed: more cue points than "
+                         "bytes\n");
+    EXPECT_EQ(ReadFile(folder / "out.wav"),
+              Riff({Chunk("fmt ", FmtBody(Format{})), Chunk("data", samples),
+                    Chunk("acid", AcidBody(100.0f))}));
+}
+
+TEST(Cli, InfoAsJsonReadsBackThroughJq) {
+    TempFolder folder;
+    Format mono48;
+    mono48.channels = 1;
+    mono48.rate = 48000;
+    // Names with a quote, a backslash, a line break and a byte that is no UTF-8.
+    const std::string odd = folder / "a \"b\\ c\nd\xff.wav";
+    WriteFile(odd, Canonical(mono48, Samples(2000)));
+    WriteFile(folder / "markers.wav", ClipWithMarkers());
+    int status = -1;
+    const std::string out =
+        Capture(std::string(SE_CLI_PATH) + " --info --json " + Quote(folder / "markers.wav") + " " +
+                    Quote(odd) +
+                    " | jq -c '[(.path | split(\"/\") | last), .frames, .duration_ms, .rate, "
+                    ".bits, .channels, "
+                    ".format_tag, .size, .chunks, [.cue_points[] | [.id, .position, .label]], "
+                    "[.loops[] | [.start, .end]]]'",
+                &status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_EQ(out, "[\"markers.wav\",4410,100,44100,16,2,1," +
+                       std::to_string(ClipWithMarkers().size()) +
+                       ",[\"cue \",\"smpl\",\"acid\",\"LIST\"],[[1,0,null],[2,2205,\"hit\"],"
+                       "[3,4409,null]],[[0,4409],[1000,1003]]]\n"
+                       "[\"a \\\"b\\\\ c\\nd\xEF\xBF\xBD.wav\",1000,20.833,48000,16,1,1,2044,[],[],"
+                       "[]]\n");
 }
 
 TEST(Cli, PipesFifosAndStandardStreams) {
