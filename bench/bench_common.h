@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 #include <hostpath.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -31,20 +32,26 @@ inline void WriteClip(const std::string& path, uint32_t frames) {
     if (!SaveToFile(wave, HostToProgramPath(path).c_str(), clip)) std::abort();
 }
 
+// Keeps every timed run of each benchmark; a benchmark repeated (Repetitions) counts as
+// the median of its runs, which a run disturbed by the rest of the machine does not move.
 class RecordingReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             if (run.run_type == Run::RT_Iteration)
-                times[run.run_name.function_name] = run.GetAdjustedRealTime();
+                times[run.run_name.function_name].push_back(run.GetAdjustedRealTime());
         }
         ConsoleReporter::ReportRuns(runs);
     }
     double Time(const std::string& name) const {
         auto it = times.find(name);
-        return it == times.end() ? 0.0 : it->second;
+        if (it == times.end() || it->second.empty()) return 0.0;
+        std::vector<double> sorted = it->second;
+        std::sort(sorted.begin(), sorted.end());
+        const size_t n = sorted.size();
+        return n % 2 == 1 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
     }
-    std::map<std::string, double> times;
+    std::map<std::string, std::vector<double>> times;
 };
 
 // Prints "label: R x baseline (target ...)" and answers whether R is within the target.
