@@ -151,23 +151,26 @@ EChangeResult PlanFrames(uint32_t inFrames, uint32_t frameSize, uint64_t dataByt
 EChangeResult PlanFrameCount(const CSoundFormat& format, uint64_t dataBytes, uint64_t outFrames,
                              CChangePlan& plan);
 
-// Carries out a plan without holding the clip: the output's samples are written in
-// order, in blocks of at most kStreamBytes, from views of the input that only move
-// forward (the mapping from output frame to input frame does). view answers where
-// count input sample bytes from byte at stand, valid until its next call, or null when
-// they cannot be had; at never decreases and count is at most kStreamBytes. A null, a
-// false from write or abort ends the change with false. Progress shows in job as for a
-// change in memory.
+// Carries out a plan without holding the clip: lead (a file's header) and then the
+// output's samples are written in order, in blocks of kStreamBlockBytes (the last one
+// shorter), from views of the input that only move forward (the mapping from output
+// frame to input frame does). Every block but the last starts at a multiple of
+// kStreamBlockBytes from the start of lead, so a file's blocks land on whole pages. view
+// answers where count input sample bytes from byte at stand, valid until its next call,
+// or null when they cannot be had; at never decreases and count is at most kStreamBytes.
+// A null, a false from write or abort ends the change with false. Progress shows in job
+// as for a change in memory.
 inline constexpr uint32_t kStreamBytes = 1u << 20;
+inline constexpr uint32_t kStreamBlockBytes = 256u << 10;
 using CSampleView = std::function<const uint8_t*(uint64_t at, uint32_t count)>;
 using CSampleWriter = std::function<bool(const uint8_t* bytes, uint32_t count)>;
 bool StreamChange(CTimeChangeJob& job, const CChangePlan& plan, const CSampleView& view,
-                  const CSampleWriter& write);
+                  const CSampleWriter& write, const std::vector<uint8_t>& lead = {});
 // The same reading the input in order: read must fill exactly the bytes asked for, and
 // the views come from a window of at most kStreamBytes that it fills.
 using CSampleReader = std::function<bool(uint8_t* bytes, uint32_t count)>;
 bool StreamChange(CTimeChangeJob& job, const CChangePlan& plan, const CSampleReader& read,
-                  const CSampleWriter& write);
+                  const CSampleWriter& write, const std::vector<uint8_t>& lead = {});
 
 // Both move the clip's metadata with its samples when they are Done.
 EChangeResult ChangeDuration(CTimeChangeJob& job, double milliseconds, CSoundClip& clip);

@@ -605,11 +605,12 @@ bool Plan(const Task& task, const CSoundClip& clip, const CWaveLayout& layout, C
     return false;
 }
 
-// Streams the plan from the input's samples: through views mapped from the file a few
-// MiB at a time, which costs no copy, or, where the file cannot be mapped, by reading
-// it. readError is the read's errno value, or -1 when the file ends too soon.
+// Writes header and then streams the plan from the input's samples: through views mapped
+// from the file a few MiB at a time, which costs no copy, or, where the file cannot be
+// mapped, by reading it. readError is the read's errno value, or -1 when the file ends
+// too soon.
 bool StreamFrom(FILE* in, const CWaveLayout& layout, CTimeChangeJob& job, const CChangePlan& plan,
-                const CSampleWriter& write, int& readError) {
+                const std::vector<uint8_t>& header, const CSampleWriter& write, int& readError) {
     SE_MARK();
     constexpr uint64_t kViewBytes = 8u << 20;
     const uint64_t dataEnd = layout.dataOffset + layout.dataBytes;
@@ -625,7 +626,7 @@ bool StreamFrom(FILE* in, const CWaveLayout& layout, CTimeChangeJob& job, const 
             readError = std::ferror(in) ? (errno != 0 ? errno : EIO) : -1;
             return false;
         };
-        return StreamChange(job, plan, read, write);
+        return StreamChange(job, plan, read, write, header);
     }
     auto view = [&](uint64_t at, uint32_t count) -> const uint8_t* {
         const uint64_t from = layout.dataOffset + at;
@@ -641,7 +642,7 @@ bool StreamFrom(FILE* in, const CWaveLayout& layout, CTimeChangeJob& job, const 
         }
         return mapped.data + (from - mapped.offset);
     };
-    const bool ok = StreamChange(job, plan, view, write);
+    const bool ok = StreamChange(job, plan, view, write, header);
     hostfile::UnmapView(mapped);
     return ok;
 }
@@ -689,10 +690,11 @@ bool Change(const Task& task, const Options& o) {
     const std::vector<uint8_t> header =
         WaveHeader(clip, static_cast<uint32_t>(plan.outBytes), trailer.size());
     CTimeChangeJob job;
-    bool ok = write(header.data(), static_cast<uint32_t>(header.size())) &&
-              WithProgress(
-                  job, task.input,
-                  [&] { return StreamFrom(stream.stream, layout, job, plan, write, readError); }) &&
+    bool ok = WithProgress(job, task.input,
+                           [&] {
+                               return StreamFrom(stream.stream, layout, job, plan, header, write,
+                                                 readError);
+                           }) &&
               (trailer.empty() || write(trailer.data(), static_cast<uint32_t>(trailer.size())));
     if (ok && toStdout) {
         ok = std::fflush(stdout) == 0;
