@@ -93,20 +93,22 @@ void PresetFlat(D3DCOLOR color, char blendCode) {
     SetBlend(blendCode);
 }
 
+namespace {
+// The flat colour with its own alpha too, blended by blendCode.
+void PresetFlatWithAlpha(D3DCOLOR color, char blendCode) {
+    PresetFlat(color, blendCode);
+    StageAlpha(D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_CURRENT);
+}
+}  // namespace
+
 void PresetFlatAdditive(D3DCOLOR color) {
     SE_MARK();
-    SetTextureFactor(color);
-    StageColor(D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_CURRENT);
-    StageAlpha(D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_CURRENT);
-    SetBlend('a');
+    PresetFlatWithAlpha(color, 'a');
 }
 
 void PresetFlatAlpha(D3DCOLOR color) {
     SE_MARK();
-    SetTextureFactor(color);
-    StageColor(D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_CURRENT);
-    StageAlpha(D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_CURRENT);
-    SetBlend('b');
+    PresetFlatWithAlpha(color, 'b');
 }
 
 void DrawFlatRect(float left, float top, float right, float bottom) {
