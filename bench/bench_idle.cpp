@@ -11,7 +11,6 @@
 // Google Benchmark's table shows, for first_frame, the launch time of each run; for the
 // others the processor time taken in the 10 s window.
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -26,6 +25,7 @@
 #include <thread>
 
 #include "bench_common.h"
+#include "tests/support/xvfb_server.h"
 
 namespace {
 
@@ -186,32 +186,7 @@ public:
 
 private:
     bool StartServer() {
-        int fds[2];
-        if (pipe(fds) != 0) return false;
-        server_ = fork();
-        if (server_ == 0) {
-            close(fds[0]);
-            const std::string fd = std::to_string(fds[1]);
-            const int null = open("/dev/null", O_WRONLY);
-            dup2(null, STDERR_FILENO);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24",
-                   "-nolisten", "tcp", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        std::string number;
-        const auto deadline = Clock::now() + 10s;
-        while (display_.empty() && Clock::now() < deadline) {
-            pollfd p{fds[0], POLLIN, 0};
-            if (poll(&p, 1, 1000) <= 0) continue;
-            char ch = 0;
-            if (read(fds[0], &ch, 1) != 1) break;
-            if (ch != '\n')
-                number += ch;
-            else if (!number.empty())
-                display_ = ":" + number;
-        }
-        close(fds[0]);
+        display_ = StartXvfb("800x600x24", 10s, true, server_);
         if (display_.empty()) std::printf("Xvfb did not start\n");
         return !display_.empty();
     }

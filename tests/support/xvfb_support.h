@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "support/test_support.h"
+#include "support/xvfb_server.h"
 
 namespace xvfb_support {
 
@@ -130,35 +131,10 @@ protected:
         for (const char* tool : {"Xvfb", "xdotool", "timeout"}) {
             if (!Installed(tool)) GTEST_SKIP() << tool << " is not installed";
         }
-        int fds[2];
-        ASSERT_EQ(pipe(fds), 0);
-        server_ = fork();
-        if (server_ == 0) {
-            close(fds[0]);
-            const std::string fd = std::to_string(fds[1]);
-            // -noreset: by default the server resets when its last client leaves, and a
-            // client connecting during the reset (a dialog child started right after the
-            // previous one was killed) is dropped before it is accepted.
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen_.c_str(),
-                   "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        // Read up to the newline: Xvfb writes the number and the newline separately and
-        // gives up if the pipe is closed between the two.
-        std::string number;
-        const auto deadline = Clock::now() + Scaled(std::chrono::seconds(10));
-        while (display_.empty() && Clock::now() < deadline) {
-            pollfd p{fds[0], POLLIN, 0};
-            if (poll(&p, 1, 1000) <= 0) continue;
-            char ch = 0;
-            if (read(fds[0], &ch, 1) != 1) break;
-            if (ch != '\n')
-                number += ch;
-            else if (!number.empty())
-                display_ = ":" + number;
-        }
-        close(fds[0]);
+        display_ = StartXvfb(
+            screen_,
+            std::chrono::duration_cast<std::chrono::milliseconds>(Scaled(std::chrono::seconds(10))),
+            false, server_);
         ASSERT_FALSE(display_.empty()) << "Xvfb did not start";
     }
     void TearDown() override {
