@@ -831,29 +831,76 @@ bool CDevice::Command::UsesDepth() const {
     return depth != nullptr && (clear ? (flags & D3DCLEAR_ZBUFFER) != 0 : state.zEnable);
 }
 
+namespace {
+
+bool Empty(const RECT& r) { return r.left >= r.right || r.top >= r.bottom; }
+
+RECT Union(const RECT& a, const RECT& b) {
+    if (Empty(a)) return b;
+    if (Empty(b)) return a;
+    return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+            std::max(a.bottom, b.bottom)};
+}
+
+RECT Intersection(const RECT& a, const RECT& b) {
+    return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+            std::min(a.bottom, b.bottom)};
+}
+
+// The pixels a command can touch: its clear rectangles, or the box around its vertices
+// widened by a pixel on every side (whatever the rounding of points, lines and pixel
+// centres), within the viewport.
+RECT Bounds(const std::vector<D3DRECT>& rects, const std::vector<Vertex>& vertices,
+            const PipelineState& state, bool clear) {
+    RECT box{};
+    if (clear) {
+        for (const D3DRECT& r : rects) box = Union(box, {r.x1, r.y1, r.x2, r.y2});
+        return box;
+    }
+    const RECT viewport{state.left, state.top, state.right, state.bottom};
+    if (vertices.empty()) return box;
+    double left = vertices[0].x, top = vertices[0].y, right = left, bottom = top;
+    for (const Vertex& v : vertices) {
+        if (!std::isfinite(v.x) || !std::isfinite(v.y)) return viewport;
+        left = std::min(left, double(v.x));
+        right = std::max(right, double(v.x));
+        top = std::min(top, double(v.y));
+        bottom = std::max(bottom, double(v.y));
+    }
+    auto within = [](double value, LONG low, LONG high) {
+        return LONG(std::clamp(value, double(low), double(high)));
+    };
+    return {within(std::floor(left) - 1, viewport.left, viewport.right),
+            within(std::floor(top) - 1, viewport.top, viewport.bottom),
+            within(std::ceil(right) + 2, viewport.left, viewport.right),
+            within(std::ceil(bottom) + 2, viewport.top, viewport.bottom)};
+}
+
+}  // namespace
+
 void CDevice::Submit(Command&& command) {
     if (command.target.get() != &backBuffer_->Pixels()) {
         Execute(command);
         return;
     }
+    command.bounds = Bounds(command.rects, command.vertices, command.state, command.clear);
     const size_t at = frame_.size();
-    if (puttingOff_ && at < last_.size() && command.Same(last_[at])) {
-        frame_.push_back(std::move(command));
-        const Command& putOff = frame_.back();
-        auto mark = [&](Image* image) {
-            if (image != nullptr && image->putOff == nullptr) {
-                image->putOff = this;
-                markedPutOff_.push_back(image);
-            }
-        };
-        mark(putOff.target.get());
-        if (putOff.UsesDepth()) mark(putOff.depth.get());
-        for (const std::shared_ptr<Image>& texture : putOff.textures) mark(texture.get());
+    command.same = puttingOff_ && at < last_.size() && command.Same(last_[at]);
+    frame_.push_back(std::move(command));
+    if (!puttingOff_) {
+        Execute(frame_.back());
         return;
     }
-    DoPutOff();
-    frame_.push_back(std::move(command));
-    Execute(frame_.back());
+    const Command& putOff = frame_.back();
+    auto mark = [&](Image* image) {
+        if (image != nullptr && image->putOff == nullptr) {
+            image->putOff = this;
+            markedPutOff_.push_back(image);
+        }
+    };
+    mark(putOff.target.get());
+    if (putOff.UsesDepth()) mark(putOff.depth.get());
+    for (const std::shared_ptr<Image>& texture : putOff.textures) mark(texture.get());
 }
 
 void CDevice::StopPuttingOff() {
@@ -868,7 +915,7 @@ void CDevice::DoPutOff() {
     for (Command& command : frame_) Execute(command);
 }
 
-void CDevice::Execute(Command& command) {
+void CDevice::Execute(Command& command, const RECT* clip) {
     Image& target = *command.target;
     const bool backBuffer = &target == &backBuffer_->Pixels();
     if (backBuffer && target.stamp != backBufferStamp_) backBufferWritten_ = true;
@@ -876,16 +923,25 @@ void CDevice::Execute(Command& command) {
     if (command.UsesDepth()) command.depth->Touch();
     if (backBuffer) backBufferStamp_ = target.stamp;
     if (command.clear) {
-        for (const D3DRECT& r : command.rects) {
+        for (const D3DRECT& rect : command.rects) {
+            RECT r{rect.x1, rect.y1, rect.x2, rect.y2};
+            if (clip != nullptr) r = Intersection(r, *clip);
+            if (Empty(r)) continue;
             if (command.flags & D3DCLEAR_TARGET)
-                FillColor(target, r.x1, r.y1, r.x2, r.y2, command.color);
+                FillColor(target, r.left, r.top, r.right, r.bottom, command.color);
             if (command.flags & D3DCLEAR_ZBUFFER) {
-                FillDepth(*command.depth, r.x1, r.y1, r.x2, r.y2, command.z);
+                FillDepth(*command.depth, r.left, r.top, r.right, r.bottom, command.z);
             }
         }
         return;
     }
     PipelineState state = command.state;
+    if (clip != nullptr) {
+        state.left = std::max(state.left, clip->left);
+        state.top = std::max(state.top, clip->top);
+        state.right = std::min(state.right, clip->right);
+        state.bottom = std::min(state.bottom, clip->bottom);
+    }
     state.target = &target;
     state.depth = command.depth.get();
     for (int i = 0; i < kStages; ++i) state.stages[i].texture = command.textures[i].get();
@@ -932,12 +988,28 @@ bool CDevice::ClearsWholeBackBuffer() const {
     return true;
 }
 
+RECT CDevice::Damage() const {
+    RECT damage{};
+    for (size_t i = 0; i < std::max(frame_.size(), last_.size()); ++i) {
+        if (i < frame_.size() && i < last_.size() && frame_[i].same) continue;
+        if (i < frame_.size()) damage = Union(damage, frame_[i].bounds);
+        if (i < last_.size()) damage = Union(damage, last_[i].bounds);
+    }
+    return damage;
+}
+
 bool CDevice::FinishFrame() {
     const Image& back = backBuffer_->Pixels();
     if (back.stamp != backBufferStamp_) backBufferWritten_ = true;
-    const bool again = puttingOff_ && frame_.size() == last_.size() && !backBufferWritten_;
-    if (again) {
-        StopPuttingOff();  // the back buffer holds what it would draw
+    bool again = false;
+    if (puttingOff_ && !backBufferWritten_) {
+        // The back buffer holds the last frame: only what differs is drawn again.
+        StopPuttingOff();
+        RECT damage = Damage();
+        again = Empty(damage);
+        for (Command& command : frame_) {
+            if (!again && !Empty(Intersection(command.bounds, damage))) Execute(command, &damage);
+        }
     } else {
         DoPutOff();
     }

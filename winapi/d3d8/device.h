@@ -105,6 +105,10 @@ private:
         uint64_t textureStamps[kStages] = {};
         std::shared_ptr<const PixelProgram> shader;
         float constants[kPixelShaderConstants][4] = {};
+        // Into the back buffer: the pixels it can touch, and whether it is the command at
+        // its place in the last frame again.
+        RECT bounds{};
+        bool same = false;
 
         bool Same(const Command& other) const;
         bool UsesDepth() const;
@@ -127,15 +131,21 @@ private:
     static void DrawTriangles(CRasterizer& raster, D3DPRIMITIVETYPE type, UINT count,
                               const std::vector<Vertex>& v);
 
-    // Drawing into the back buffer is recorded for the frame. While a frame's commands are
-    // those of the last frame, one by one, and the last frame began with a clear of the
-    // whole back buffer (and depth buffer, where depth is used), they are put off: the
-    // back buffer already holds what they draw, so a frame that ends the same is not drawn
-    // again. A command that differs, and anything that reads or writes the pixels the
-    // commands use, first does what was put off. Drawing into other targets is done at once.
+    // Drawing into the back buffer is recorded for the frame. When the last frame began
+    // with a clear of the whole back buffer (and depth buffer, where depth is used), the
+    // back buffer holds what it drew and this frame's commands are put off until it ends:
+    // a frame that is the last one again is not drawn, and one that differs is drawn only
+    // within the box around the commands that differ from those at their places in the
+    // last frame (outside it the same commands draw the same pixels). Anything that reads
+    // or writes the pixels the commands use first does everything put off, everywhere.
+    // Drawing into other targets is done at once.
     void Submit(Command&& command);
-    void Execute(Command& command);
+    // Does a command; with clip, only within that rectangle.
+    void Execute(Command& command, const RECT* clip = nullptr);
     void DoPutOff() override;
+    // The box around the commands of this frame and the last that differ; empty when
+    // none do.
+    RECT Damage() const;
     // Drops what was put off, undone.
     void StopPuttingOff();
     void ForgetFrames();

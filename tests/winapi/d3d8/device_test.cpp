@@ -2,6 +2,8 @@
 // fall-backs, resources and locking, the screenshot copy, and lost devices with Reset.
 #include <cstring>
 #include <functional>
+#include <random>
+#include <vector>
 
 #include "winapi/d3d8/d3d8_support.h"
 
@@ -365,6 +367,119 @@ TEST_F(D3d8DeviceTest, AFrameThatRepeatsTheLastIsNotDrawnAgain) {
         EXPECT_EQ(shown(105, 105), expected);
     }
     texture->Release();
+}
+
+// A frame that differs from the last in a few commands is drawn again only around them,
+// and every pixel is still what drawing the whole frame gives. Random frames of the
+// program's kind (a clear of everything, then blended, depth-tested rectangles, triangles,
+// lines and points), each changing the last: commands moved, recoloured, replaced,
+// inserted or dropped, or none. Each frame is also drawn whole into a render target of its
+// own, where drawing is never put off, and the two are compared.
+TEST_F(D3d8DeviceTest, AFrameThatDiffersGivesThePixelsOfTheWholeFrame) {
+    std::mt19937 random(21);
+    auto uniform = [&](float low, float high) {
+        return std::uniform_real_distribution<float>(low, high)(random);
+    };
+    struct Shape {
+        D3DPRIMITIVETYPE type;
+        UINT count;
+        std::vector<ColorVertex> v;
+        bool blend, depth;
+    };
+    auto colour = [&] { return DWORD(random()) | 0x20000000u; };
+    auto make = [&]() {
+        const float x = uniform(-30, 650), y = uniform(-30, 490), w = uniform(1, 160),
+                    h = uniform(1, 120), z = uniform(0, 1);
+        const DWORD c = colour();
+        const bool blend = random() % 2 == 0, depth = random() % 2 == 0;
+        switch (random() % 4) {
+            case 0:  // a rectangle, as the program draws panels
+                return Shape{D3DPT_TRIANGLEFAN,
+                             2,
+                             {{x, y, z, 1, c},
+                              {x + w, y, z, 1, c},
+                              {x + w, y + h, z, 1, c},
+                              {x, y + h, z, 1, colour()}},
+                             blend,
+                             depth};
+            case 1:
+                return Shape{D3DPT_TRIANGLELIST,
+                             1,
+                             {{x, y, z, 1, c},
+                              {x + w, y + h / 2, z, 1, colour()},
+                              {x + w / 3, y + h, uniform(0, 1), 1, c}},
+                             blend,
+                             depth};
+            case 2:
+                return Shape{
+                    D3DPT_LINELIST, 1, {{x, y, z, 1, c}, {x + w, y + h, z, 1, c}}, blend, depth};
+            default:
+                return Shape{
+                    D3DPT_POINTLIST, 2, {{x, y, z, 1, c}, {x + w, y, z, 1, c}}, blend, depth};
+        }
+    };
+    IDirect3DSurface8 *back = nullptr, *depth = nullptr, *whole = nullptr;
+    ASSERT_EQ(device_->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
+    ASSERT_EQ(device_->GetDepthStencilSurface(&depth), D3D_OK);
+    ASSERT_EQ(
+        device_->CreateRenderTarget(640, 480, D3DFMT_X8R8G8B8, D3DMULTISAMPLE_NONE, TRUE, &whole),
+        D3D_OK);
+    Stage(D3DTOP_SELECTARG1, D3DTA_DIFFUSE, D3DTOP_SELECTARG1, D3DTA_DIFFUSE);
+    device_->SetTexture(0, nullptr);
+    device_->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
+    device_->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
+    std::vector<Shape> shapes(12);
+    for (Shape& shape : shapes) shape = make();
+    auto draw = [&](IDirect3DSurface8* target) {
+        device_->SetRenderTarget(target, depth);
+        device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF203040u, 1.0f, 0);
+        for (const Shape& shape : shapes) {
+            device_->SetRenderState(D3DRS_ZENABLE, shape.depth);
+            Blend(shape.blend, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
+            device_->DrawPrimitiveUP(shape.type, shape.count, shape.v.data(), sizeof(ColorVertex));
+        }
+    };
+    for (int frame = 0; frame < 80; ++frame) {
+        for (int change = random() % 4; change > 0; --change) {
+            const size_t at = random() % shapes.size();
+            switch (random() % 5) {
+                case 0: {
+                    const float dx = uniform(-40, 40), dy = uniform(-40, 40);
+                    for (ColorVertex& v : shapes[at].v) {
+                        v.x += dx;
+                        v.y += dy;
+                    }
+                    break;
+                }
+                case 1:
+                    shapes[at].v.front().color ^= 0x00FFFFFFu;
+                    break;
+                case 2:
+                    shapes[at] = make();
+                    break;
+                case 3:
+                    shapes.insert(shapes.begin() + long(at), make());
+                    break;
+                default:
+                    if (shapes.size() > 4) shapes.erase(shapes.begin() + long(at));
+                    break;
+            }
+        }
+        draw(whole);
+        draw(back);
+        ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+        UINT w = 0, h = 0;
+        const std::vector<DWORD> drawn = SeReadRenderTarget(device_, &w, &h);
+        device_->SetRenderTarget(whole, depth);
+        const std::vector<DWORD> expected = SeReadRenderTarget(device_, &w, &h);
+        size_t differ = 0;
+        for (size_t i = 0; i < drawn.size(); ++i) differ += (drawn[i] | 0xFF000000u) != expected[i];
+        ASSERT_EQ(differ, 0u) << "pixels of frame " << frame;
+    }
+    device_->SetRenderTarget(back, depth);
+    whole->Release();
+    depth->Release();
+    back->Release();
 }
 
 // A lost device: Present reports it, TestCooperativeLevel says lost until it can be reset,
