@@ -25,6 +25,7 @@
 #include <thread>
 
 #include "bench_common.h"
+#include "tests/support/capture.h"
 #include "tests/support/xvfb_server.h"
 
 namespace {
@@ -36,17 +37,6 @@ constexpr char kTitle[] = "SE Retimer : Ver 1.00.1";
 constexpr double kLaunchTargetSeconds = 0.3;
 constexpr double kShareTarget = 0.05;
 constexpr auto kWindow = 10s;
-
-std::string Capture(const std::string& command) {
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return out;
-    char buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-    pclose(pipe);
-    return out;
-}
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 

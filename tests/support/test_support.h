@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "framework/error/error.h"
+#include "support/capture.h"
 
 // How many times longer than on a quiet machine a test waits for what it needs to see (a
 // window, a pixel, a file, a line from a child). The sanitizer build runs several times
@@ -114,19 +115,6 @@ inline void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes
 inline std::vector<uint8_t> ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-// Runs a shell command and answers what it printed on standard output.
-inline std::string Capture(const std::string& command, int* status = nullptr) {
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return out;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-    const int rc = pclose(pipe);
-    if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-    return out;
 }
 
 // A shell word: the text in single quotes (test paths hold no single quote).
